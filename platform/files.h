@@ -1,0 +1,77 @@
+// File services: last-write time, atomic replacement, whole-line appends and an exclusive
+// lock file. Paths are narrow (ANSI on Windows) texts as stored in the registry.
+#ifndef GATEKEEPER_PLATFORM_FILES_H_
+#define GATEKEEPER_PLATFORM_FILES_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace gatekeeper::platform {
+
+// The separator between a directory and a file name: '\\' on Windows, '/' elsewhere.
+extern const char kPathSeparator;
+
+// The last-write time of a file as 100 ns ticks since 1601-01-01 UTC (the Windows FILETIME
+// scale, full nanosecond resolution where the file system has it). false when the file cannot
+// be examined (missing, no access); *out is then left unchanged. On Windows the file is opened
+// with read sharing, so a writer holding it does not make the call fail.
+bool lastWriteTime(const std::string& path, std::int64_t* out);
+
+// Writes a new version of a file without ever truncating the old one. The data goes to a
+// temporary file in the target's directory; commit() flushes it to disk and renames it over
+// the target, keeping the target's permissions (a new file gets owner read/write only). A
+// writer destroyed without a successful commit removes its temporary file and leaves the target
+// exactly as it was.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(const std::string& path);
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // true when the temporary file could be created.
+  bool isOpen() const;
+  // Appends bytes; false when the writer is not open or any write so far has failed.
+  bool write(const char* data, std::size_t size);
+  bool write(std::string_view text) { return write(text.data(), text.size()); }
+  // Flushes, syncs and renames over the target. true only if every write and the rename
+  // succeeded; afterwards the writer is closed either way.
+  bool commit();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Replaces the whole content of a file atomically (an AtomicFileWriter in one call).
+bool replaceFile(const std::string& path, std::string_view contents);
+
+// Appends one complete line to a file opened for appending (created when missing), in a single
+// write, so lines from concurrent writers never interleave. false when the file cannot be
+// opened or the write is short.
+bool appendLine(const std::string& path, std::string_view line);
+
+// An exclusive advisory lock held on a lock file (created when missing) for the object's life.
+// The constructor blocks until the lock is held or fails; isHeld() tells which.
+class FileLock {
+ public:
+  explicit FileLock(const std::string& lockPath);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  bool isHeld() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Sleeps the calling thread for the given number of milliseconds.
+void sleepMilliseconds(int milliseconds);
+
+}  // namespace gatekeeper::platform
+
+#endif  // GATEKEEPER_PLATFORM_FILES_H_
