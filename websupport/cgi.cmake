@@ -1,0 +1,19 @@
+# CGI support: request reader and form collections, response writers, self-links and HTML
+# escaping.
+target_sources(websupport PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/action_link.cc
+  ${CMAKE_CURRENT_LIST_DIR}/form_fields.cc
+  ${CMAKE_CURRENT_LIST_DIR}/html_escape.cc
+  ${CMAKE_CURRENT_LIST_DIR}/leading_number.cc
+  ${CMAKE_CURRENT_LIST_DIR}/request_reader.cc
+  ${CMAKE_CURRENT_LIST_DIR}/response_writer.cc
+  ${CMAKE_CURRENT_LIST_DIR}/server_variables.cc
+  ${CMAKE_CURRENT_LIST_DIR}/url_encoding.cc)
+
+gatekeeper_test(websupport_cgi_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/form_fields_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/request_reader_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/response_writer_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/url_encoding_test.cc
+  LIBS websupport)
