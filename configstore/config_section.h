@@ -1,0 +1,147 @@
+// A section of the configuration tree: named child sections and value nodes.
+//
+// Navigation never fails: lookups that find nothing return the shared placeholders
+// nullSection(), nullValue() and nullItem(), whose reads give 0 or "", so chained reads such as
+//   root->sectionByName("MAIN")->sectionByName("SERVERS")->valueByName(key)->getString()
+// are safe. The placeholders refuse every change; test isPlaceholder() before writing.
+//
+// Threads: lookups by name or index, getters and iteration change nothing (a failed lookup
+// creates no node), so several threads may read one tree at once while no thread changes it.
+// Every change, get-or-create included, needs exclusive access arranged by the caller.
+#ifndef GATEKEEPER_CONFIGSTORE_CONFIG_SECTION_H_
+#define GATEKEEPER_CONFIGSTORE_CONFIG_SECTION_H_
+
+#include <cstdint>
+#include <string>
+
+#include "configstore/config_node.h"
+#include "configstore/config_value.h"
+#include "configstore/name_comparator.h"
+#include "configstore/value_item.h"
+
+namespace gatekeeper {
+
+class ConfigSection;
+class ConfigStream;
+
+// The shared placeholder section (no name, no children) that failed lookups return.
+ConfigSection* nullSection();
+
+// Kinds of a section's tag.
+enum SectionTagKind : int32_t {
+  kTagNone = 0,
+  kTagHex = 1,   // unsigned 32-bit number, written in hexadecimal
+  kTagText = 2,  // text
+};
+
+class ConfigSection : public ConfigNode {
+ public:
+  explicit ConfigSection(const char* name = nullptr);
+  ~ConfigSection() override;
+
+  // Reads sections and values from the stream into this section, merging with what it holds
+  // (sections of one name are reused, items are appended). limit: the number of subsections to
+  // read at this level, negative for all. 1, or 0 when the stream is not open.
+  virtual int readContents(ConfigStream* stream, int32_t limit);
+  // Loads the file named by this section's name (file-backed sections only; see ConfigFile).
+  virtual int load();
+  // Writes the contents: value nodes first in slot order, then subsections, recursively.
+  // 1, or 0 when the stream is not open or a name or text cannot be written faithfully.
+  virtual int writeContents(ConfigStream* stream);
+  // Saves to the file named by this section's name (file-backed sections only).
+  virtual int save();
+  // Writes the opening line (by its tag), the contents and the closing line.
+  virtual int writeWhole(ConfigStream* stream);
+
+  ConfigSection* clone() const override;
+  // Asks the attached extension object, if any, for interfaces this section does not answer.
+  RefObject* getInterface(uint32_t id) override;
+
+  // Children by name or index, typed: the child if it exists and has that kind, else the
+  // placeholder. Never nullptr.
+  ConfigValue* valueByName(const char* name) const;
+  ConfigValue* valueByIndex(int32_t index) const;
+  ConfigSection* sectionByName(const char* name) const;
+  ConfigSection* sectionByIndex(int32_t index) const;
+
+  // The first child of that name if it has the wanted kind; nullptr if it has the other kind
+  // (or this is a placeholder); a new child of that name, added, when there is none.
+  ConfigValue* getOrCreateValue(const char* name);
+  ConfigSection* getOrCreateSection(const char* name);
+  // The same, returning this section for chaining.
+  ConfigSection* createSection(const char* name);
+  ConfigSection* createValue(const char* name);
+
+  // Get or create the value node, then set that type on it. 1, or 0 when a section holds the
+  // name.
+  int setInt(const char* name, int32_t value);
+  int setFloat(const char* name, float value);
+  int setDouble(const char* name, double value);
+  int setString(const char* name, const char* value);
+  int setInt64(const char* name, int64_t value);
+  int setBinary(const char* name, const void* data, uint32_t length);
+
+  // Get or create the value node, then append an item with the item name (may be nullptr).
+  // The new item, or nullptr when a section holds the name.
+  ValueItem* addIntItem(const char* name, const char* itemName, int32_t value);
+  ValueItem* addFloatItem(const char* name, const char* itemName, float value);
+  ValueItem* addStringItem(const char* name, const char* itemName, const char* value);
+  ValueItem* addDoubleItem(const char* name, const char* itemName, double value);
+  ValueItem* addInt64Item(const char* name, const char* itemName, int64_t value);
+  ValueItem* addBinaryItem(const char* name, const char* itemName, const void* data,
+                           uint32_t length);
+
+  // Removes (destroys) the first child of that name; its slot, or 0.
+  int32_t deleteByName(const char* name) { return removeByName(name); }
+
+  // The first value node whose first item of the type equals the given content (texts ignoring
+  // case, numbers exactly); a node without such an item counts as holding 0 or "". nullValue()
+  // when none.
+  ConfigValue* findValueByString(const char* text) const;
+  ConfigValue* findValueByInt(int32_t value) const;
+  ConfigValue* findValueByFloat(float value) const;
+  ConfigValue* findValueByDouble(double value) const;
+  ConfigValue* findValueByInt64(int64_t value) const;
+
+  // A new plain section with this name holding clones of the children that the selector
+  // accepts (in slot order). Owned by the caller; nullptr on allocation failure.
+  ConfigSection* filteredCopy(NameComparator* selector) const;
+
+  // Replace the tag; dropping the old tag drops the attached extension object.
+  void setHexTag(uint32_t tag);
+  void setTextTag(const char* tag);  // nullptr: no tag
+  SectionTagKind tagKind() const { return tagKind_; }
+  uint32_t hexTag() const { return tagKind_ == kTagHex ? hexTag_ : 0; }
+  const char* textTag() const { return tagKind_ == kTagText ? textTag_.c_str() : ""; }
+
+  // 1 for a ConfigFile root: only such a section loads and saves.
+  int32_t fileBacked() const { return fileBacked_; }
+  // The integer given to ConfigFile's constructor; kept and copied, never acted on.
+  int32_t userValue() const { return userValue_; }
+
+  // The attached extension object (a counted reference), or nullptr. It arrives with clones;
+  // attachExtension exists for the interface handles.
+  RefObject* extension() const { return extension_; }
+  void attachExtension(RefObject* extension);
+
+ protected:
+  ConfigSection(const char* name, int32_t fileBacked, int32_t userValue);
+
+ private:
+  friend ConfigSection* nullSection();
+  // Runs the pre-save request of the attached extension object, if any.
+  void preSave();
+  void dropTag();
+  bool canChange() const { return !isFrozen(); }
+
+  int32_t fileBacked_ = 0;
+  int32_t userValue_ = 0;
+  SectionTagKind tagKind_ = kTagNone;
+  uint32_t hexTag_ = 0;
+  std::string textTag_;
+  RefObject* extension_ = nullptr;
+};
+
+}  // namespace gatekeeper
+
+#endif  // GATEKEEPER_CONFIGSTORE_CONFIG_SECTION_H_

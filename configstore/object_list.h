@@ -1,0 +1,93 @@
+// A named list of owned children in 1-based slots with holes.
+#ifndef GATEKEEPER_CONFIGSTORE_OBJECT_LIST_H_
+#define GATEKEEPER_CONFIGSTORE_OBJECT_LIST_H_
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "configstore/ref_object.h"
+
+namespace gatekeeper {
+
+class NameComparator;
+
+// Children sit in slots 1..count(); an empty slot holds nullptr. Removing a child leaves its
+// slot empty, so the indices of the others stay valid until compact(); add() reuses the first
+// empty slot before growing the array by one.
+//
+// Name lookups return the first non-empty slot whose child's name equals the given one
+// (ignoring case). Lists with many children keep a hash index of their children's names, so
+// lookups and get-or-create stay O(1) on average at a million children. The index is kept
+// current by every change (add, remove, detach, set, swap, compact, sort, clear and the rename
+// of a child); const operations only read it, so any number of threads may read one list at
+// once while no thread changes it.
+class ObjectList : public NamedObject {
+ public:
+  explicit ObjectList(const char* name = nullptr);
+  ~ObjectList() override;  // destroys the children
+
+  // Sorts the slots with the comparator (a temporary NameComparator when nullptr): descending
+  // name order for a non-zero flag, ascending for zero with NameComparator. Empty slots take
+  // part as absent objects.
+  virtual void sort(NameComparator* comparator, int descending);
+
+  // Number of slots, empty ones included.
+  int32_t count() const { return static_cast<int32_t>(slots_.size()); }
+  // The child in a slot, or nullptr (empty slot or index outside 1..count()).
+  NamedObject* getByIndex(int32_t index) const;
+  // The first non-empty slot whose child's name equals the given name; 0 when none or when
+  // the name is absent.
+  int32_t indexOfName(const char* name) const;
+  NamedObject* getByName(const char* name) const { return getByIndex(indexOfName(name)); }
+  // The first empty slot, 0 when none.
+  int32_t firstEmptySlot() const;
+
+  // Takes ownership of the child and puts it into the first empty slot or a new last slot.
+  // Returns the slot, 0 for nullptr (or when the list refuses changes; the caller keeps it).
+  int32_t add(NamedObject* child);
+  // Destroy the child and leave its slot empty; return the slot or 0.
+  int32_t removeByIndex(int32_t index);
+  int32_t removeByName(const char* name);
+  int32_t removeObject(const NamedObject* child);
+  // Puts the replacement (owned by the list from now on; may be nullptr) into the slot without
+  // destroying the old child, and hands the old child to the caller. nullptr when the slot does
+  // not exist (the replacement then stays with the caller).
+  NamedObject* detachAtIndex(int32_t index, NamedObject* replacement = nullptr);
+  NamedObject* detachAtName(const char* name, NamedObject* replacement = nullptr);
+  // Destroys the old child and puts the given one (may be nullptr) into the slot; 1 or 0.
+  int setAtIndex(int32_t index, NamedObject* child);
+  int setAtName(const char* name, NamedObject* child);
+  // Exchanges two slots; 1 or 0.
+  int swap(int32_t first, int32_t second);
+  int swapByNames(const char* first, const char* second);
+  // Removes every empty slot keeping the order; returns the new count.
+  int32_t compact();
+  // Destroys every child; count becomes 0.
+  void clear();
+
+ protected:
+  // Copies clones of the children (in slot order, skipping empty slots) of another list.
+  // false when a clone failed.
+  bool cloneChildrenFrom(const ObjectList& other);
+
+ private:
+  friend class NamedObject;
+  struct NameIndex;
+
+  // Called by a child whose name changes from oldName (may be nullptr) to its current name.
+  void childRenamed(NamedObject* child, const char* oldName);
+  void indexInsert(int32_t slot);
+  void indexErase(int32_t slot);
+  void rebuildIndex();
+  void setSlot(int32_t slot, NamedObject* child);
+  bool refusesChanges() const { return isFrozen(); }
+
+  std::vector<NamedObject*> slots_;
+  int32_t firstHole_ = 0;  // 1-based hint: no empty slot lies below it; 0: none known
+  std::unique_ptr<NameIndex> index_;
+};
+
+}  // namespace gatekeeper
+
+#endif  // GATEKEEPER_CONFIGSTORE_OBJECT_LIST_H_

@@ -1,0 +1,83 @@
+// Base objects of the configuration store: a reference-counted object and a named one.
+#ifndef GATEKEEPER_CONFIGSTORE_REF_OBJECT_H_
+#define GATEKEEPER_CONFIGSTORE_REF_OBJECT_H_
+
+#include <cstdint>
+#include <string>
+
+namespace gatekeeper {
+
+class ObjectList;
+
+// An object with a reference count. The count governs only the interface handles handed out
+// by getInterface; the store's own objects are owned by their parents (heap-owned flag clear),
+// so release never frees them.
+class RefObject {
+ public:
+  RefObject() = default;
+  RefObject(const RefObject&) = delete;
+  RefObject& operator=(const RefObject&) = delete;
+  virtual ~RefObject() = default;
+
+  // Increments the count; returns the count before the increment.
+  virtual int32_t addRef();
+  // Decrements the count; frees the object only when it is heap-owned and the count reaches 0.
+  // Returns the new count.
+  virtual int32_t release();
+  // The interface handle for a numeric identifier (already counted), or nullptr. No handles
+  // are handed out yet: every object answers nullptr.
+  virtual RefObject* getInterface(uint32_t id);
+
+  int32_t refCount() const { return refCount_; }
+  bool heapOwned() const { return heapOwned_ != 0; }
+
+ protected:
+  // Lets an object that is not owned by a tree be freed by its last release.
+  void setHeapOwned(bool owned) { heapOwned_ = owned ? 1 : 0; }
+
+ private:
+  int32_t refCount_ = 0;
+  int32_t heapOwned_ = 0;
+};
+
+// An object that may carry a name. Setting an empty or absent name stores none; names compare
+// ignoring letter case (platform::compareNames). A named object knows the list that holds it, so
+// renaming a child keeps that list's name index current.
+class NamedObject : public RefObject {
+ public:
+  explicit NamedObject(const char* name = nullptr);
+  ~NamedObject() override;
+
+  // Destroys the object (runs the destructor and frees it).
+  virtual void destroy();
+  // A new independent deep copy, owned by the caller (nullptr on allocation failure).
+  virtual NamedObject* clone() const;
+
+  // The name, or nullptr when the object has none.
+  const char* name() const { return hasName_ ? name_.c_str() : nullptr; }
+  bool hasName() const { return hasName_; }
+  // Sets the name (empty or nullptr: none). Refused (returns 0) on a shared placeholder.
+  int rename(const char* name);
+  // true when the object has a name equal to the given one (never for an absent name).
+  bool nameEquals(const char* name) const;
+
+  // The list that holds this object, or nullptr.
+  ObjectList* parentList() const { return parent_; }
+  // Shared placeholders are frozen: every change to them is refused.
+  bool isFrozen() const { return frozen_; }
+
+ protected:
+  void freeze() { frozen_ = true; }
+
+ private:
+  friend class ObjectList;
+
+  std::string name_;
+  bool hasName_ = false;
+  bool frozen_ = false;
+  ObjectList* parent_ = nullptr;
+};
+
+}  // namespace gatekeeper
+
+#endif  // GATEKEEPER_CONFIGSTORE_REF_OBJECT_H_
