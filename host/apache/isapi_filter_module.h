@@ -1,0 +1,36 @@
+// Shared state of mod_isapi_filter, the Apache httpd module that hosts ISAPI filter libraries:
+// the module record, the per-server list of filters, and what the authentication notification
+// leaves on a request for later phases.
+#ifndef GATEKEEPER_HOST_APACHE_ISAPI_FILTER_MODULE_H_
+#define GATEKEEPER_HOST_APACHE_ISAPI_FILTER_MODULE_H_
+
+#include "httpd.h"
+#include "http_config.h"
+#include "apr_tables.h"
+#include "platform/isapi.h"
+
+extern module AP_MODULE_DECLARE_DATA isapi_filter_module;
+
+// One filter library, loaded once per configuration and shared by every server naming it.
+typedef struct {
+  const char* path;
+  void* library;
+  PFN_HTTPFILTERPROC httpFilterProc;
+  DWORD flags;  // dwFlags from GetFilterVersion
+  char description[SF_MAX_FILTER_DESC_LEN];
+} LoadedFilter;
+
+typedef struct {
+  // Library paths named by IsapiFilter: the main server's first, then the virtual host's own.
+  apr_array_header_t* paths;
+  // The loaded filters (LoadedFilter*) in calling order, filled at start-up.
+  apr_array_header_t* filters;
+} IsapiServerConfig;
+
+// Left on the client's request when a filter replaced its credentials.
+typedef struct {
+  const char* sentUser;   // the user name as the client sent it
+  const char* logonUser;  // the user name the filter put in its place
+} ReplacedCredentials;
+
+#endif  // GATEKEEPER_HOST_APACHE_ISAPI_FILTER_MODULE_H_

@@ -1,0 +1,109 @@
+// mod_isapi_filter: hosts ISAPI filter libraries in Apache httpd 2.4.
+//
+//   IsapiFilter /path/to/filter.so     (server config or <VirtualHost>, may repeat)
+//
+// Libraries are loaded in the parent process at start-up, so every child of any MPM inherits
+// them; a library that cannot be loaded, or whose GetFilterVersion fails, stops the start.
+// Filters named in the main server apply to every virtual host, before the host's own.
+
+#include <string.h>
+
+#include "httpd.h"
+#include "apr_hash.h"
+#include "apr_strings.h"
+#include "http_config.h"
+#include "http_log.h"
+#include "http_request.h"
+
+#include "authentication_notification.h"
+#include "cgi_identity.h"
+#include "filter_library.h"
+#include "isapi_filter_module.h"
+
+static void* createServerConfig(apr_pool_t* pool, server_rec* s) {
+  (void)s;
+  IsapiServerConfig* config = apr_pcalloc(pool, sizeof(*config));
+  config->paths = apr_array_make(pool, 1, sizeof(const char*));
+  return config;
+}
+
+static void appendMissingPaths(apr_array_header_t* to, const apr_array_header_t* from) {
+  for (int i = 0; i < from->nelts; ++i) {
+    const char* path = APR_ARRAY_IDX(from, i, const char*);
+    int present = 0;
+    for (int k = 0; k < to->nelts && !present; ++k) {
+      present = strcmp(APR_ARRAY_IDX(to, k, const char*), path) == 0;
+    }
+    if (!present) APR_ARRAY_PUSH(to, const char*) = path;
+  }
+}
+
+static void* mergeServerConfig(apr_pool_t* pool, void* baseConfig, void* hostConfig) {
+  const IsapiServerConfig* base = baseConfig;
+  const IsapiServerConfig* host = hostConfig;
+  IsapiServerConfig* merged = apr_pcalloc(pool, sizeof(*merged));
+  merged->paths = apr_array_make(pool, base->paths->nelts + host->paths->nelts, sizeof(const char*));
+  appendMissingPaths(merged->paths, base->paths);
+  appendMissingPaths(merged->paths, host->paths);
+  return merged;
+}
+
+static const char* setIsapiFilter(cmd_parms* cmd, void* directoryConfig, const char* path) {
+  (void)directoryConfig;
+  IsapiServerConfig* config = ap_get_module_config(cmd->server->module_config, &isapi_filter_module);
+  const char* resolved = ap_server_root_relative(cmd->pool, path);
+  if (resolved == NULL) return apr_pstrcat(cmd->pool, "IsapiFilter: invalid path ", path, NULL);
+  APR_ARRAY_PUSH(config->paths, const char*) = resolved;
+  return NULL;
+}
+
+// Loads every library named by any server, each once, and gives each server its filters in
+// calling order.
+static int loadFilters(apr_pool_t* pconf, apr_pool_t* plog, apr_pool_t* ptemp, server_rec* s) {
+  (void)plog;
+  apr_hash_t* loaded = apr_hash_make(ptemp);
+  for (server_rec* server = s; server != NULL; server = server->next) {
+    IsapiServerConfig* config = ap_get_module_config(server->module_config, &isapi_filter_module);
+    config->filters = apr_array_make(pconf, config->paths->nelts, sizeof(LoadedFilter*));
+    for (int i = 0; i < config->paths->nelts; ++i) {
+      const char* path = APR_ARRAY_IDX(config->paths, i, const char*);
+      LoadedFilter* filter = apr_hash_get(loaded, path, APR_HASH_KEY_STRING);
+      if (filter == NULL) {
+        const char* error = loadFilterLibrary(pconf, path, &filter);
+        if (error != NULL) {
+          ap_log_error(APLOG_MARK, APLOG_EMERG, 0, s, "IsapiFilter: %s", error);
+          return HTTP_INTERNAL_SERVER_ERROR;
+        }
+        ap_log_error(APLOG_MARK, APLOG_INFO, 0, s, "IsapiFilter: loaded %s (%s)", path,
+                     filter->description);
+        apr_hash_set(loaded, path, APR_HASH_KEY_STRING, filter);
+      }
+      insertByPriority(config->filters, filter);
+    }
+  }
+  return OK;
+}
+
+static const command_rec kCommands[] = {
+    AP_INIT_TAKE1("IsapiFilter", setIsapiFilter, NULL, RSRC_CONF,
+                  "Path of an ISAPI filter library to call for every request of this server"),
+    {NULL}};
+
+static void registerHooks(apr_pool_t* pool) {
+  (void)pool;
+  ap_hook_post_config(loadFilters, NULL, NULL, APR_HOOK_MIDDLE);
+  // Before every other header parser, and so before any access check or authentication.
+  ap_hook_header_parser(notifyAuthentication, NULL, NULL, APR_HOOK_REALLY_FIRST);
+  ap_hook_fixups(setCgiIdentity, NULL, NULL, APR_HOOK_MIDDLE);
+}
+
+AP_DECLARE_MODULE(isapi_filter) = {
+    STANDARD20_MODULE_STUFF,
+    NULL,  // per-directory configuration
+    NULL,  // merge per-directory configuration
+    createServerConfig,
+    mergeServerConfig,
+    kCommands,
+    registerHooks,
+    AP_MODULE_FLAG_NONE,
+};

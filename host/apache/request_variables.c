@@ -1,0 +1,118 @@
+#include "request_variables.h"
+
+#include <ctype.h>
+#include <string.h>
+#include <strings.h>
+
+#include "apr_strings.h"
+#include "http_core.h"
+#include "http_ssl.h"
+
+#include "basic_credentials.h"
+
+static const char* serverName(request_rec* r) {
+  return r->hostname != NULL ? r->hostname : r->connection->local_ip;
+}
+
+static const char* serverPort(request_rec* r) {
+  return apr_itoa(r->pool, r->connection->local_addr->port);
+}
+
+static const char* isSecure(request_rec* r) {
+  return ap_ssl_conn_is_ssl(r->connection) ? "1" : "0";
+}
+
+static const char* https(request_rec* r) {
+  return ap_ssl_conn_is_ssl(r->connection) ? "on" : "off";
+}
+
+static const char* protocol(request_rec* r) { return r->protocol; }
+
+static const char* software(request_rec* r) {
+  (void)r;
+  return ap_get_server_banner();
+}
+
+static const char* method(request_rec* r) { return r->method; }
+
+static const char* path(request_rec* r) { return r->uri != NULL ? r->uri : ""; }
+
+static const char* query(request_rec* r) { return r->args != NULL ? r->args : ""; }
+
+static const char* authType(request_rec* r) {
+  size_t length;
+  const char* scheme = credentialsScheme(apr_table_get(r->headers_in, "Authorization"), &length);
+  return length > 0 ? apr_pstrmemdup(r->pool, scheme, length) : "";
+}
+
+static const char* remoteAddress(request_rec* r) { return r->useragent_ip; }
+
+static const char* remotePort(request_rec* r) {
+  return apr_itoa(r->pool, r->useragent_addr->port);
+}
+
+static const char* localAddress(request_rec* r) { return r->connection->local_ip; }
+
+// "HTTP_NAME" for a header name: upper case, '-' as '_'.
+static char* headerVariableName(apr_pool_t* pool, const char* header) {
+  char* name = apr_pstrcat(pool, "HTTP_", header, NULL);
+  for (char* c = name + 5; *c != '\0'; ++c) *c = *c == '-' ? '_' : (char)toupper((unsigned char)*c);
+  return name;
+}
+
+// Every request header as "HTTP_NAME:value\n", as IIS's ALL_HTTP.
+static const char* allHttp(request_rec* r) {
+  const apr_array_header_t* headers = apr_table_elts(r->headers_in);
+  const apr_table_entry_t* entries = (const apr_table_entry_t*)headers->elts;
+  char* all = "";
+  for (int i = 0; i < headers->nelts; ++i) {
+    if (entries[i].key == NULL) continue;
+    all = apr_pstrcat(r->pool, all, headerVariableName(r->pool, entries[i].key), ":",
+                      entries[i].val != NULL ? entries[i].val : "", "\n", NULL);
+  }
+  return all;
+}
+
+typedef struct {
+  const char* name;
+  const char* (*value)(request_rec* r);
+} VariableSource;
+
+static const VariableSource kVariables[] = {
+    {"SERVER_NAME", serverName},
+    {"SERVER_PORT", serverPort},
+    {"SERVER_PORT_SECURE", isSecure},
+    {"SERVER_PROTOCOL", protocol},
+    {"SERVER_SOFTWARE", software},
+    {"REQUEST_METHOD", method},
+    {"SCRIPT_NAME", path},
+    {"URL", path},
+    {"QUERY_STRING", query},
+    {"AUTH_TYPE", authType},
+    {"REMOTE_ADDR", remoteAddress},
+    {"REMOTE_HOST", remoteAddress},
+    {"REMOTE_PORT", remotePort},
+    {"LOCAL_ADDR", localAddress},
+    {"HTTPS", https},
+    {"ALL_HTTP", allHttp},
+};
+
+// The request header that HTTP_<NAME> stands for, or NULL.
+static const char* headerVariable(request_rec* r, const char* name) {
+  if (strncasecmp(name, "HTTP_", 5) != 0 || name[5] == '\0') return NULL;
+  char* header = apr_pstrdup(r->pool, name + 5);
+  for (char* c = header; *c != '\0'; ++c) {
+    if (*c == '_') *c = '-';
+  }
+  return apr_table_get(r->headers_in, header);
+}
+
+const char* requestVariable(request_rec* r, const char* name) {
+  for (size_t i = 0; i < sizeof(kVariables) / sizeof(kVariables[0]); ++i) {
+    if (strcasecmp(name, kVariables[i].name) == 0) {
+      const char* value = kVariables[i].value(r);
+      return value != NULL ? value : "";
+    }
+  }
+  return headerVariable(r, name);
+}
