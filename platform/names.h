@@ -3,6 +3,8 @@
 #ifndef GATEKEEPER_PLATFORM_NAMES_H_
 #define GATEKEEPER_PLATFORM_NAMES_H_
 
+#include <cstdint>
+
 namespace gatekeeper::platform {
 
 // Negative, zero or positive as a sorts before, equal to or after b, ignoring letter case.
@@ -11,6 +13,14 @@ namespace gatekeeper::platform {
 int compareNames(const char* a, const char* b);
 
 inline bool namesEqual(const char* a, const char* b) { return compareNames(a, b) == 0; }
+
+// A hash of a name for hash indexes of names, consistent with namesEqual: two names that both
+// get a hash and are equal get the same hash. false when the platform's comparison cannot be
+// reduced to a hash for this name; an index then compares such names one by one.
+// Elsewhere than Windows every name gets a hash (of its folded bytes). On Windows lstrcmpiA
+// follows the user's locale (ligatures, ignorable characters), so only names made of printable
+// ASCII characters get one: for those the comparison reduces to folding A-Z.
+bool nameHash(const char* name, std::uint64_t* hash);
 
 }  // namespace gatekeeper::platform
 

@@ -13,6 +13,15 @@ unsigned char foldByte(unsigned char c) {
 
 }  // namespace
 
+bool nameHash(const char* name, std::uint64_t* hash) {
+  std::uint64_t h = 14695981039346656037ull;  // FNV-1a
+  for (const auto* p = reinterpret_cast<const unsigned char*>(name); *p != 0; ++p) {
+    h = (h ^ foldByte(*p)) * 1099511628211ull;
+  }
+  *hash = h;
+  return true;
+}
+
 int compareNames(const char* a, const char* b) {
   const auto* x = reinterpret_cast<const unsigned char*>(a);
   const auto* y = reinterpret_cast<const unsigned char*>(b);

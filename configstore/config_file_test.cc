@@ -1,0 +1,179 @@
+#include "configstore/config_file.h"
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace gatekeeper {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ConfigFileTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device seed;
+    dir_ = fs::temp_directory_path() / ("configstore-test-" + std::to_string(seed()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+  std::string path(const char* name) const { return (dir_ / name).string(); }
+  static std::string contents(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+  }
+  static void put(const std::string& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+  }
+  size_t filesInDir() const {
+    size_t n = 0;
+    for (auto it = fs::directory_iterator(dir_); it != fs::directory_iterator(); ++it) ++n;
+    return n;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(ConfigFileTest, MissingFileLoadsNothingAndSavesEmpty) {
+  ConfigFile db(path("db.cfg").c_str(), 1);
+  EXPECT_EQ(db.fileBacked(), 1);
+  EXPECT_EQ(db.userValue(), 1);
+  EXPECT_EQ(db.load(), 0);
+  EXPECT_EQ(db.count(), 0);
+  EXPECT_EQ(db.save(), 1);
+  EXPECT_TRUE(fs::exists(path("db.cfg")));
+  EXPECT_EQ(contents(path("db.cfg")), "");
+  ConfigFile none(nullptr, 0);
+  EXPECT_EQ(none.load(), 0);
+  EXPECT_EQ(none.save(), 0);
+  ConfigSection plain(path("plain.cfg").c_str());
+  EXPECT_EQ(plain.save(), 0);
+  EXPECT_EQ(plain.load(), 0);
+  EXPECT_FALSE(fs::exists(path("plain.cfg")));
+}
+
+TEST_F(ConfigFileTest, SaveAndLoadKeepTreeAndSlotOrder) {
+  ConfigFile db(path("db.cfg").c_str(), 1);
+  ConfigSection* accounts = db.getOrCreateSection("ACCOUNTS");
+  accounts->getOrCreateSection("Staff")->getOrCreateSection("alice")->setString("Password", "a");
+  accounts->getOrCreateSection("Staff")->getOrCreateSection("bob")->setString("Password", "b");
+  accounts->getOrCreateSection("Staff")->getOrCreateSection("carol")->setString("Password", "c");
+  db.getOrCreateSection("MAIN")->setInt("Disable", 0);
+  db.setString("top", "value");
+  // Deleting bob and adding dave puts dave into bob's slot, and the file in that order.
+  accounts->sectionByName("staff")->deleteByName("bob");
+  accounts->sectionByName("staff")->getOrCreateSection("dave")->setString("Password", "d");
+  ASSERT_EQ(db.save(), 1);
+  const std::string text = contents(path("db.cfg"));
+  EXPECT_EQ(text.find("(string)top=value\r\n"), 0u);
+  EXPECT_LT(text.find("alice"), text.find("dave"));
+  EXPECT_LT(text.find("dave"), text.find("carol"));
+  EXPECT_EQ(text.find("bob"), std::string::npos);
+
+  ConfigFile again(path("db.cfg").c_str(), 0);
+  ASSERT_EQ(again.load(), 1);
+  ConfigSection* staff = again.sectionByName("accounts")->sectionByName("STAFF");
+  EXPECT_STREQ(staff->sectionByIndex(2)->name(), "dave");
+  EXPECT_STREQ(staff->sectionByName("carol")->valueByName("password")->getString(), "c");
+  ASSERT_EQ(again.save(), 1);
+  EXPECT_EQ(contents(path("db.cfg")), text);
+}
+
+TEST_F(ConfigFileTest, LoadMergesIntoWhatTheTreeHolds) {
+  put(path("db.cfg"), "(int)a=1\n{ S:\n(string)x=one\n} S;\n");
+  ConfigFile db(path("db.cfg").c_str(), 1);
+  db.getOrCreateSection("s")->setString("kept", "yes");
+  ASSERT_EQ(db.load(), 1);
+  ASSERT_EQ(db.load(), 1);
+  EXPECT_EQ(db.valueByName("a")->count(), 2);
+  ConfigSection* s = db.sectionByName("S");
+  EXPECT_STREQ(s->valueByName("kept")->getString(), "yes");
+  EXPECT_EQ(s->valueByName("x")->count(), 2);
+  EXPECT_STREQ(s->valueByName("x")->getString(), "one");
+  EXPECT_EQ(db.count(), 2);
+}
+
+TEST_F(ConfigFileTest, SaveAsLeavesTheFirstFileUntouched) {
+  put(path("live.cfg"), "(int)a=1\r\n");
+  ConfigFile db(path("live.cfg").c_str(), 0);
+  ASSERT_EQ(db.load(), 1);
+  db.setInt("b", 2);
+  ASSERT_EQ(db.saveAs(path("backup.cfg").c_str()), 1);
+  EXPECT_STREQ(db.path(), path("backup.cfg").c_str());
+  EXPECT_EQ(contents(path("live.cfg")), "(int)a=1\r\n");
+  EXPECT_EQ(contents(path("backup.cfg")), "(int)a=1\r\n(int)b=2\r\n");
+  EXPECT_EQ(db.saveAs(""), 0);
+}
+
+TEST_F(ConfigFileTest, FailedSaveLeavesThePreviousFileExactlyAsItWas) {
+  const std::string original = "(string)Password=secret\r\n";
+  put(path("db.cfg"), original);
+  ConfigFile db(path("db.cfg").c_str(), 1);
+  ASSERT_EQ(db.load(), 1);
+  // A text the format cannot carry fails the save half way through.
+  db.getOrCreateSection("A")->setString("ok", "fine");
+  db.getOrCreateSection("B")->setString("bad", "two\r\nlines");
+  EXPECT_EQ(db.save(), 0);
+  EXPECT_EQ(contents(path("db.cfg")), original);
+  EXPECT_EQ(filesInDir(), 1u);  // no temporary file left behind
+  // A target that cannot be replaced (a directory) or a missing directory fail too.
+  fs::create_directories(path("dir.cfg"));
+  ConfigFile onDirectory(path("dir.cfg").c_str(), 1);
+  EXPECT_EQ(onDirectory.save(), 0);
+  EXPECT_TRUE(fs::is_directory(path("dir.cfg")));
+  ConfigFile nowhere(path("missing/db.cfg").c_str(), 1);
+  EXPECT_EQ(nowhere.save(), 0);
+  EXPECT_FALSE(fs::exists(path("missing")));
+}
+
+TEST_F(ConfigFileTest, EmptyStringsAndEmptyBlocksAreDroppedBySaveAndLoad) {
+  ConfigFile db(path("db.cfg").c_str(), 1);
+  db.setString("empty", "");
+  db.setBinary("none", nullptr, 0);
+  db.setString("kept", "x");
+  db.valueByName("empty")->setInt(3);  // a node with another item survives
+  ASSERT_EQ(db.save(), 1);
+  ConfigFile back(path("db.cfg").c_str(), 1);
+  ASSERT_EQ(back.load(), 1);
+  EXPECT_EQ(back.valueByName("none"), nullValue());
+  EXPECT_EQ(back.valueByName("empty")->count(), 1);
+  EXPECT_EQ(back.valueByName("empty")->getInt(), 3);
+  EXPECT_STREQ(back.valueByName("kept")->getString(), "x");
+}
+
+TEST_F(ConfigFileTest, ReaderAcceptsLfAndCrLfAlike) {
+  put(path("lf.cfg"), "{ MAIN:\n    (string)log=a b\n} MAIN;\n");
+  put(path("crlf.cfg"), "{ MAIN:\r\n    (string)log=a b\r\n} MAIN;\r\n");
+  ConfigFile lf(path("lf.cfg").c_str(), 0), crlf(path("crlf.cfg").c_str(), 0);
+  ASSERT_EQ(lf.load(), 1);
+  ASSERT_EQ(crlf.load(), 1);
+  EXPECT_STREQ(lf.sectionByName("MAIN")->valueByName("log")->getString(), "a b");
+  EXPECT_STREQ(crlf.sectionByName("MAIN")->valueByName("log")->getString(), "a b");
+}
+
+#ifndef _WIN32
+TEST_F(ConfigFileTest, NewFilesAreOwnerOnlyAndExistingPermissionsAreKept) {
+  ConfigFile db(path("db.cfg").c_str(), 1);
+  db.setString("Password", "secret");
+  ASSERT_EQ(db.save(), 1);
+  EXPECT_EQ(fs::status(path("db.cfg")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(path("db.cfg"), fs::perms::owner_read | fs::perms::owner_write |
+                                      fs::perms::group_read);
+  ASSERT_EQ(db.save(), 1);
+  EXPECT_EQ(fs::status(path("db.cfg")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+#endif
+
+}  // namespace
+}  // namespace gatekeeper

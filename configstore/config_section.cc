@@ -1,0 +1,451 @@
+#include "configstore/config_section.h"
+
+#include <new>
+#include <vector>
+
+#include "configstore/config_stream.h"
+#include "configstore/item_conversion.h"
+#include "configstore/text_stream.h"
+#include "platform/names.h"
+
+namespace gatekeeper {
+
+namespace {
+
+// Sections nested deeper than this in a file are read into the deepest allowed one, so that
+// neither loading nor writing nor destroying the tree recurses without bound.
+constexpr size_t kMaxLoadDepth = 1000;
+
+// The extension interface asked for before a section is written.
+constexpr uint32_t kPreSaveInterface = 515;
+
+ConfigValue* asValue(NamedObject* child) {
+  auto* node = static_cast<ConfigNode*>(child);
+  return node != nullptr && node->isValueNode() ? static_cast<ConfigValue*>(node) : nullptr;
+}
+
+ConfigSection* asSection(NamedObject* child) {
+  auto* node = static_cast<ConfigNode*>(child);
+  return node != nullptr && node->isSection() ? static_cast<ConfigSection*>(node) : nullptr;
+}
+
+int writeItem(ConfigStream* stream, const char* name, const ValueItem* item) {
+  const char* itemName = item->name();
+  switch (item->type()) {
+    case kItemInt: return stream->writeInt(name, item->getInt(), itemName);
+    case kItemFloat: return stream->writeFloat(name, item->getFloat(), itemName);
+    case kItemString: return stream->writeString(name, item->getString(), itemName);
+    case kItemDouble: return stream->writeDouble(name, item->getDouble(), itemName);
+    case kItemInt64: return stream->writeInt64(name, item->getInt64(), itemName);
+    case kItemBinary:
+      if (!stream->openBlock(name, itemName)) return 0;
+      if (item->binaryLength() != 0 &&
+          !stream->writeBytes(item->binaryData(), item->binaryLength())) {
+        return 0;
+      }
+      return stream->closeBlock();
+    default: return 1;  // untyped items have no text form
+  }
+}
+
+int writeValueNode(ConfigStream* stream, const ConfigValue* value) {
+  const char* name = value->hasName() ? value->name() : "";
+  stream->beginValue(name);
+  for (int32_t i = 1; i <= value->count(); ++i) {
+    const auto* item = static_cast<const ValueItem*>(value->getByIndex(i));
+    if (item == nullptr || item->isUntyped()) continue;
+    if (!writeItem(stream, name, item)) return 0;
+  }
+  stream->endValue();
+  return 1;
+}
+
+// The section's opening line by its tag.
+int openSectionLine(ConfigStream* stream, const ConfigSection* section) {
+  switch (section->tagKind()) {
+    case kTagText: return stream->openSectionWithTextTag(section->name(), section->textTag());
+    case kTagHex: return stream->openSectionWithHexTag(section->name(), section->hexTag());
+    default: return stream->openSection(section->name());
+  }
+}
+
+}  // namespace
+
+ConfigSection* nullSection() {
+  static ConfigSection* const section = [] {
+    static ConfigSection placeholder(nullptr);
+    placeholder.markPlaceholder();
+    placeholder.freeze();
+    return &placeholder;
+  }();
+  return section;
+}
+
+ConfigSection::ConfigSection(const char* name) : ConfigNode(0, name) {}
+
+ConfigSection::ConfigSection(const char* name, int32_t fileBacked, int32_t userValue)
+    : ConfigNode(0, name), fileBacked_(fileBacked), userValue_(userValue) {}
+
+ConfigSection::~ConfigSection() { dropTag(); }
+
+// Loads iteratively: open sections are kept on an explicit stack.
+int ConfigSection::readContents(ConfigStream* stream, int32_t limit) {
+  if (stream == nullptr || !stream->isOpen()) return 0;
+  std::vector<ConfigSection*> open{this};
+  int32_t sectionsRead = 0;
+  std::vector<unsigned char> bytes;
+  while (stream->readLine()) {
+    ConfigSection* current = open.back();
+    const StreamToken token = stream->parseLine();
+    switch (token) {
+      case kTokenSectionOpen: {
+        if (open.size() == 1 && limit == 0) return 1;
+        ConfigSection* child = current;
+        if (open.size() < kMaxLoadDepth) {
+          const char* name = stream->lastName(nullptr);
+          child = current->getOrCreateSection(name);
+          if (child == nullptr) {
+            // A value node holds the name: keep the section anyway, after it, so that nothing
+            // of the file is lost and a save writes it back.
+            child = new (std::nothrow) ConfigSection(name);
+            if (child != nullptr && current->add(child) == 0) {
+              child->destroy();
+              child = nullptr;
+            }
+            if (child == nullptr) child = current;
+          }
+          const char* tagText = nullptr;
+          const int32_t kind = stream->sectionTag(&tagText);
+          uint32_t hex = 0;
+          if (kind == kTagHex && tagText != nullptr && scanHex(tagText, &hex)) {
+            child->setHexTag(hex);
+          } else if (kind == kTagText && tagText != nullptr) {
+            child->setTextTag(tagText);
+          }
+        }
+        open.push_back(child);
+        break;
+      }
+      case kTokenSectionClose:
+        open.pop_back();
+        if (open.empty()) return 1;
+        if (open.size() == 1) {
+          ++sectionsRead;
+          if (limit > 0 && sectionsRead >= limit) return 1;
+        }
+        break;
+      case kTokenBlockOpen: {
+        const char* itemName = nullptr;
+        std::string name = stream->lastName(&itemName);
+        std::string item = itemName != nullptr ? itemName : "";
+        const int32_t lines = stream->countBlockLines();
+        if (lines > 0) {
+          bytes.assign(static_cast<size_t>(lines), 0);
+          stream->readBlock(bytes.data(), static_cast<uint32_t>(lines));
+          current->addBinaryItem(name.c_str(), itemName != nullptr ? item.c_str() : nullptr,
+                                 bytes.data(), static_cast<uint32_t>(lines));
+        } else {
+          stream->readBlock(nullptr, 0);
+        }
+        break;
+      }
+      case kTokenInt:
+      case kTokenFloat:
+      case kTokenString:
+      case kTokenDouble:
+      case kTokenInt64: {
+        const char* itemName = nullptr;
+        const char* name = stream->lastName(&itemName);
+        ConfigValue* value = current->getOrCreateValue(name);
+        if (value == nullptr) break;
+        switch (token) {
+          case kTokenInt: value->addIntItem(itemName, stream->lastInt()); break;
+          case kTokenFloat: value->addFloatItem(itemName, stream->lastFloat()); break;
+          case kTokenString: value->addStringItem(itemName, stream->lastString()); break;
+          case kTokenDouble: value->addDoubleItem(itemName, stream->lastDouble()); break;
+          default: value->addInt64Item(itemName, stream->lastInt64()); break;
+        }
+        break;
+      }
+      default: break;
+    }
+  }
+  return 1;
+}
+
+int ConfigSection::load() {
+  if (!fileBacked_ || !hasName()) return 0;
+  TextStream stream(name(), 0);
+  if (!stream.isOpen()) return 0;
+  readContents(&stream, -1);
+  return 1;
+}
+
+int ConfigSection::writeContents(ConfigStream* stream) {
+  if (stream == nullptr || !stream->isOpen()) return 0;
+  for (int32_t i = 1; i <= count(); ++i) {
+    const ConfigValue* value = asValue(getByIndex(i));
+    if (value == nullptr || value->isPlaceholder()) continue;
+    if (!writeValueNode(stream, value)) return 0;
+  }
+  for (int32_t i = 1; i <= count(); ++i) {
+    ConfigSection* section = asSection(getByIndex(i));
+    if (section == nullptr || section->isPlaceholder()) continue;
+    if (!section->writeWhole(stream)) return 0;
+  }
+  return 1;
+}
+
+int ConfigSection::save() {
+  if (!fileBacked_ || !hasName()) return 0;
+  TextStream stream(name(), TextStream::kWriteMode);
+  if (!stream.isOpen()) return 0;
+  if (!writeContents(&stream)) return 0;  // the stream is dropped: the file stays as it was
+  return stream.close();
+}
+
+int ConfigSection::writeWhole(ConfigStream* stream) {
+  if (stream == nullptr || !stream->isOpen()) return 0;
+  preSave();
+  if (!openSectionLine(stream, this)) return 0;
+  if (!writeContents(stream)) return 0;
+  return stream->closeSection();
+}
+
+ConfigSection* ConfigSection::clone() const {
+  auto* copy = new (std::nothrow) ConfigSection(name(), fileBacked_, userValue_);
+  if (copy == nullptr) return nullptr;
+  copy->flags_ = flags_;
+  copy->tagKind_ = tagKind_;
+  copy->hexTag_ = hexTag_;
+  copy->textTag_ = textTag_;
+  if (tagKind_ != kTagNone && extension_ != nullptr) copy->attachExtension(extension_);
+  if (!copy->cloneChildrenFrom(*this)) {
+    copy->destroy();
+    return nullptr;
+  }
+  return copy;
+}
+
+RefObject* ConfigSection::getInterface(uint32_t id) {
+  if (extension_ != nullptr) {
+    RefObject* answer = extension_->getInterface(id);
+    if (answer != nullptr) return answer;
+  }
+  return ConfigNode::getInterface(id);
+}
+
+ConfigValue* ConfigSection::valueByName(const char* name) const {
+  ConfigValue* value = asValue(getByName(name));
+  return value != nullptr ? value : nullValue();
+}
+
+ConfigValue* ConfigSection::valueByIndex(int32_t index) const {
+  ConfigValue* value = asValue(getByIndex(index));
+  return value != nullptr ? value : nullValue();
+}
+
+ConfigSection* ConfigSection::sectionByName(const char* name) const {
+  ConfigSection* section = asSection(getByName(name));
+  return section != nullptr ? section : nullSection();
+}
+
+ConfigSection* ConfigSection::sectionByIndex(int32_t index) const {
+  ConfigSection* section = asSection(getByIndex(index));
+  return section != nullptr ? section : nullSection();
+}
+
+ConfigValue* ConfigSection::getOrCreateValue(const char* name) {
+  if (!canChange()) return nullptr;
+  NamedObject* existing = getByName(name);
+  if (existing != nullptr) return asValue(existing);
+  auto* value = new (std::nothrow) ConfigValue(name);
+  if (value == nullptr) return nullptr;
+  if (add(value) == 0) {
+    value->destroy();
+    return nullptr;
+  }
+  return value;
+}
+
+ConfigSection* ConfigSection::getOrCreateSection(const char* name) {
+  if (!canChange()) return nullptr;
+  NamedObject* existing = getByName(name);
+  if (existing != nullptr) return asSection(existing);
+  auto* section = new (std::nothrow) ConfigSection(name);
+  if (section == nullptr) return nullptr;
+  if (add(section) == 0) {
+    section->destroy();
+    return nullptr;
+  }
+  return section;
+}
+
+ConfigSection* ConfigSection::createSection(const char* name) {
+  getOrCreateSection(name);
+  return this;
+}
+
+ConfigSection* ConfigSection::createValue(const char* name) {
+  getOrCreateValue(name);
+  return this;
+}
+
+int ConfigSection::setInt(const char* name, int32_t value) {
+  ConfigValue* node = getOrCreateValue(name);
+  return node != nullptr ? node->setInt(value) : 0;
+}
+
+int ConfigSection::setFloat(const char* name, float value) {
+  ConfigValue* node = getOrCreateValue(name);
+  return node != nullptr ? node->setFloat(value) : 0;
+}
+
+int ConfigSection::setDouble(const char* name, double value) {
+  ConfigValue* node = getOrCreateValue(name);
+  return node != nullptr ? node->setDouble(value) : 0;
+}
+
+int ConfigSection::setString(const char* name, const char* value) {
+  ConfigValue* node = getOrCreateValue(name);
+  return node != nullptr ? node->setString(value) : 0;
+}
+
+int ConfigSection::setInt64(const char* name, int64_t value) {
+  ConfigValue* node = getOrCreateValue(name);
+  return node != nullptr ? node->setInt64(value) : 0;
+}
+
+int ConfigSection::setBinary(const char* name, const void* data, uint32_t length) {
+  ConfigValue* node = getOrCreateValue(name);
+  return node != nullptr ? node->setBinary(data, length) : 0;
+}
+
+ValueItem* ConfigSection::addIntItem(const char* name, const char* itemName, int32_t value) {
+  ConfigValue* node = getOrCreateValue(name);
+  return node != nullptr ? node->addIntItem(itemName, value) : nullptr;
+}
+
+ValueItem* ConfigSection::addFloatItem(const char* name, const char* itemName, float value) {
+  ConfigValue* node = getOrCreateValue(name);
+  return node != nullptr ? node->addFloatItem(itemName, value) : nullptr;
+}
+
+ValueItem* ConfigSection::addStringItem(const char* name, const char* itemName,
+                                        const char* value) {
+  ConfigValue* node = getOrCreateValue(name);
+  return node != nullptr ? node->addStringItem(itemName, value) : nullptr;
+}
+
+ValueItem* ConfigSection::addDoubleItem(const char* name, const char* itemName, double value) {
+  ConfigValue* node = getOrCreateValue(name);
+  return node != nullptr ? node->addDoubleItem(itemName, value) : nullptr;
+}
+
+ValueItem* ConfigSection::addInt64Item(const char* name, const char* itemName, int64_t value) {
+  ConfigValue* node = getOrCreateValue(name);
+  return node != nullptr ? node->addInt64Item(itemName, value) : nullptr;
+}
+
+ValueItem* ConfigSection::addBinaryItem(const char* name, const char* itemName,
+                                        const void* data, uint32_t length) {
+  ConfigValue* node = getOrCreateValue(name);
+  return node != nullptr ? node->addBinaryItem(itemName, data, length) : nullptr;
+}
+
+namespace {
+
+template <typename Matches>
+ConfigValue* findValue(const ConfigSection& section, Matches matches) {
+  for (int32_t i = 1; i <= section.count(); ++i) {
+    ConfigValue* value = asValue(section.getByIndex(i));
+    if (value != nullptr && !value->isPlaceholder() && matches(*value)) return value;
+  }
+  return nullValue();
+}
+
+}  // namespace
+
+ConfigValue* ConfigSection::findValueByString(const char* text) const {
+  const char* wanted = text != nullptr ? text : "";
+  return findValue(*this, [wanted](const ConfigValue& v) {
+    return platform::namesEqual(v.getString(), wanted);
+  });
+}
+
+ConfigValue* ConfigSection::findValueByInt(int32_t value) const {
+  return findValue(*this, [value](const ConfigValue& v) { return v.getInt() == value; });
+}
+
+ConfigValue* ConfigSection::findValueByFloat(float value) const {
+  return findValue(*this, [value](const ConfigValue& v) { return v.getFloat() == value; });
+}
+
+ConfigValue* ConfigSection::findValueByDouble(double value) const {
+  return findValue(*this, [value](const ConfigValue& v) { return v.getDouble() == value; });
+}
+
+ConfigValue* ConfigSection::findValueByInt64(int64_t value) const {
+  return findValue(*this, [value](const ConfigValue& v) { return v.getInt64() == value; });
+}
+
+ConfigSection* ConfigSection::filteredCopy(NameComparator* selector) const {
+  auto* copy = new (std::nothrow) ConfigSection(name());
+  if (copy == nullptr) return nullptr;
+  NameComparator acceptAll;
+  NameComparator* s = selector != nullptr ? selector : &acceptAll;
+  for (int32_t i = 1; i <= count(); ++i) {
+    const NamedObject* child = getByIndex(i);
+    if (child == nullptr || !s->accept(child)) continue;
+    NamedObject* clone = child->clone();
+    if (clone == nullptr || copy->add(clone) == 0) {
+      if (clone != nullptr) clone->destroy();
+      copy->destroy();
+      return nullptr;
+    }
+  }
+  return copy;
+}
+
+void ConfigSection::dropTag() {
+  tagKind_ = kTagNone;
+  hexTag_ = 0;
+  std::string().swap(textTag_);
+  if (extension_ != nullptr) {
+    RefObject* extension = extension_;
+    extension_ = nullptr;
+    extension->release();
+  }
+}
+
+void ConfigSection::setHexTag(uint32_t tag) {
+  if (!canChange()) return;
+  dropTag();
+  tagKind_ = kTagHex;
+  hexTag_ = tag;
+}
+
+void ConfigSection::setTextTag(const char* tag) {
+  if (!canChange()) return;
+  dropTag();
+  if (tag == nullptr) return;
+  tagKind_ = kTagText;
+  textTag_ = tag;
+}
+
+void ConfigSection::attachExtension(RefObject* extension) {
+  if (!canChange() || extension == extension_) return;
+  if (extension != nullptr) extension->addRef();
+  if (extension_ != nullptr) extension_->release();
+  extension_ = extension;
+}
+
+void ConfigSection::preSave() {
+  if (extension_ == nullptr) return;
+  RefObject* request = extension_->getInterface(kPreSaveInterface);
+  // The interface handles that carry the request to prepare are not built yet; the handle
+  // that was handed out is given back.
+  if (request != nullptr) request->release();
+}
+
+}  // namespace gatekeeper

@@ -1,0 +1,695 @@
+#include "configstore/text_stream.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "configstore/config_node.h"
+#include "configstore/item_conversion.h"
+#include "platform/files.h"
+#include "platform/names.h"
+
+namespace gatekeeper {
+
+namespace {
+
+constexpr size_t kFieldLimit = TextStream::kFieldBufferSize - 1;
+// The longest line (line end excluded) that a reader takes in one piece with its line end.
+constexpr size_t kLineLimit = TextStream::kLineBufferSize - 3;
+// Output is handed to the file in pieces of about this size.
+constexpr size_t kFlushSize = 1 << 20;
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool hasLineBreak(const char* text) { return std::strpbrk(text, "\r\n") != nullptr; }
+
+// The outcome of scanning one field.
+enum class Field { kFilled, kEmpty, kTooLong };
+
+// Copies the longest run of characters (at least one) for which accept holds into out, like a
+// scanf "%[...]" conversion with a field buffer of kFieldBufferSize bytes. Advances *p.
+template <typename Accept>
+Field scanField(const char** p, Accept accept, char* out) {
+  const char* start = *p;
+  const char* end = start;
+  while (*end != '\0' && accept(*end)) ++end;
+  if (end == start) return Field::kEmpty;
+  const size_t length = static_cast<size_t>(end - start);
+  if (length > kFieldLimit) return Field::kTooLong;
+  std::memcpy(out, start, length);
+  out[length] = '\0';
+  *p = end;
+  return Field::kFilled;
+}
+
+// The blank run required after "[", "]", "{" and "}".
+Field scanBlanks(const char** p) {
+  char ignored[TextStream::kFieldBufferSize];
+  return scanField(p, isBlank, ignored);
+}
+
+// Value name of a block name "name[item]": the part before the first "[".
+std::string valueNamePart(const std::string& blockName) {
+  return blockName.substr(0, blockName.find('['));
+}
+
+int32_t typeOfWord(const char* word) {
+  static const struct {
+    const char* word;
+    int32_t type;
+  } kWords[] = {{"int", kItemInt},
+                {"float", kItemFloat},
+                {"string", kItemString},
+                {"double", kItemDouble},
+                {"int64", kItemInt64}};
+  for (const auto& entry : kWords) {
+    if (platform::namesEqual(word, entry.word)) return entry.type;
+  }
+  return 0;
+}
+
+// Names that read back unchanged in each place of a line.
+bool fitsField(const char* text) { return std::strlen(text) <= kFieldLimit; }
+
+bool validSectionName(const char* name) {
+  return name != nullptr && *name != '\0' && *name != ' ' && *name != '\t' &&
+         std::strpbrk(name, ":;\r\n") == nullptr && fitsField(name);
+}
+
+bool validValueName(const char* name) {
+  return std::strpbrk(name, "=[\r\n") == nullptr;
+}
+
+bool validItemName(const char* itemName) {
+  return std::strpbrk(itemName, "]=\r\n") == nullptr;
+}
+
+}  // namespace
+
+TextStream::TextStream() : ConfigStream(nullptr) {}
+
+TextStream::TextStream(const char* path, int32_t mode) : ConfigStream(path) {
+  if (path == nullptr || *path == '\0') return;
+  if (mode & kWriteMode) {
+    file_.reset(new (std::nothrow) platform::AtomicFileWriter(path));
+    if (file_ != nullptr && file_->isOpen()) {
+      mode_ = kWriteMode | kOpenFlag;
+    } else {
+      file_.reset();
+    }
+    return;
+  }
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return;
+  char chunk[1 << 16];
+  size_t got = 0;
+  bool ok = true;
+  while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) input_.append(chunk, got);
+  if (std::ferror(file)) ok = false;
+  std::fclose(file);
+  if (ok) {
+    mode_ = kOpenFlag;
+  } else {
+    std::string().swap(input_);
+  }
+}
+
+std::unique_ptr<TextStream> TextStream::forReading(std::string text) {
+  std::unique_ptr<TextStream> stream(new TextStream());
+  stream->input_ = std::move(text);
+  stream->mode_ = kOpenFlag;
+  return stream;
+}
+
+std::unique_ptr<TextStream> TextStream::forWriting(std::string* out) {
+  std::unique_ptr<TextStream> stream(new TextStream());
+  if (out != nullptr) {
+    stream->memoryOut_ = out;
+    stream->mode_ = kWriteMode | kOpenFlag;
+  }
+  return stream;
+}
+
+TextStream::~TextStream() {
+  // A file still open for writing is abandoned: its target stays as it was.
+  if ((mode_ & kOpenFlag) && memoryOut_ != nullptr) flushOutput(true);
+}
+
+int TextStream::close() {
+  if (!(mode_ & kOpenFlag)) return 0;
+  int result = 1;
+  if (mode_ & kWriteMode) {
+    flushOutput(true);
+    if (file_ != nullptr) {
+      result = !failed_ && file_->commit() ? 1 : 0;
+      file_.reset();
+    } else {
+      result = failed_ ? 0 : 1;
+    }
+  } else {
+    std::string().swap(input_);
+    readPos_ = 0;
+  }
+  mode_ &= ~kOpenFlag;
+  return result;
+}
+
+int TextStream::isOpen() const { return (mode_ & kOpenFlag) ? 1 : 0; }
+
+int TextStream::capabilities() const { return 15; }
+
+uint64_t TextStream::position() const {
+  return (mode_ & kWriteMode) ? written_ + out_.size() : readPos_;
+}
+
+// ---- Writing ----
+
+int TextStream::fail() {
+  failed_ = true;
+  return 0;
+}
+
+void TextStream::flushOutput(bool force) {
+  if (out_.empty() || (!force && out_.size() < kFlushSize)) return;
+  if (memoryOut_ != nullptr) {
+    memoryOut_->append(out_);
+  } else if (file_ != nullptr && !file_->write(out_.data(), out_.size())) {
+    failed_ = true;
+  }
+  written_ += out_.size();
+  out_.clear();
+}
+
+void TextStream::append(const char* text, size_t length) { out_.append(text, length); }
+
+void TextStream::writeIndent() { out_.append(4 * positions_.size(), ' '); }
+
+void TextStream::endLine() {
+  out_.append("\r\n", 2);
+  flushOutput(false);
+}
+
+int TextStream::openSectionLine(const char* name, const std::string& tagPart) {
+  if (!(mode_ & kWriteMode) || !isOpen() || failed_) return 0;
+  if (!validSectionName(name)) return fail();
+  const size_t lineLength = 4 * positions_.size() + 4 + std::strlen(name) + tagPart.size();
+  if (lineLength > kLineLimit) return fail();
+  writeIndent();
+  append("{ ", 2);
+  append(name, std::strlen(name));
+  append(":", 1);
+  append(tagPart);
+  endLine();
+  sectionNames_.emplace_back(name);
+  positions_.push_back(position());
+  return 1;
+}
+
+int TextStream::openSectionWithTextTag(const char* name, const char* tag) {
+  if (tag == nullptr) return openSection(name);
+  // The reader takes the text between the first "(" and the next ")"; an empty tag reads as
+  // none.
+  if (*tag == '\0' || std::strpbrk(tag, ")\r\n") != nullptr || !fitsField(tag)) return fail();
+  return openSectionLine(name, std::string(" (") + tag + ")");
+}
+
+int TextStream::openSectionWithHexTag(const char* name, uint32_t tag) {
+  char hex[kNumberTextSize];
+  formatHex(tag, hex);
+  return openSectionLine(name, std::string(" {") + hex + "}");
+}
+
+int TextStream::openSection(const char* name) { return openSectionLine(name, std::string()); }
+
+int TextStream::closeSection() {
+  if (!(mode_ & kWriteMode) || !isOpen() || failed_ || positions_.empty()) return 0;
+  std::string name = std::move(sectionNames_.back());
+  sectionNames_.pop_back();
+  positions_.pop_back();
+  writeIndent();
+  append("} ", 2);
+  append(name);
+  append(";", 1);
+  endLine();
+  return 1;
+}
+
+int TextStream::openBlock(const char* name, const char* itemName) {
+  if (!(mode_ & kWriteMode) || !isOpen() || failed_ || blockOpen_) return 0;
+  if (itemName != nullptr && *itemName == '\0') itemName = nullptr;
+  std::string full = name != nullptr ? name : "";
+  if (!validSectionName(full.c_str()) || !validValueName(full.c_str())) return fail();
+  if (itemName != nullptr) {
+    if (!validItemName(itemName) || std::strpbrk(itemName, ":;") != nullptr) return fail();
+    full = full + "[" + itemName + "]";
+  }
+  if (!fitsField(full.c_str()) || 4 * positions_.size() + 3 + full.size() > kLineLimit) {
+    return fail();
+  }
+  writeIndent();
+  append("[ ", 2);
+  append(full);
+  append(":", 1);
+  endLine();
+  blockOpen_ = true;
+  blockName_ = name;
+  return 1;
+}
+
+int TextStream::closeBlock() {
+  if (!(mode_ & kWriteMode) || !isOpen() || failed_ || !blockOpen_) return 0;
+  writeIndent();
+  append("] ", 2);
+  append(blockName_);
+  append(";", 1);
+  endLine();
+  blockOpen_ = false;
+  blockName_.clear();
+  return 1;
+}
+
+int TextStream::writeBytes(const void* data, uint32_t length) {
+  if (!(mode_ & kWriteMode) || !isOpen() || failed_ || data == nullptr) return 0;
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  char hex[kNumberTextSize];
+  for (uint32_t i = 0; i < length; ++i) {
+    writeIndent();
+    append(hex, formatHex(bytes[i], hex));
+    endLine();
+  }
+  return 1;
+}
+
+int TextStream::writeValueLine(const char* typeWord, const char* name, const char* itemName,
+                               const std::string& valueText) {
+  if (!(mode_ & kWriteMode) || !isOpen() || failed_) return 0;
+  if (name == nullptr) name = "";
+  if (itemName != nullptr && *itemName == '\0') itemName = nullptr;
+  if (!validValueName(name)) return fail();
+  std::string fullName = name;
+  if (itemName != nullptr) {
+    if (!validItemName(itemName)) return fail();
+    fullName = fullName + "[" + itemName + "]";
+  }
+  if (!fitsField(fullName.c_str()) || valueText.size() > kFieldLimit ||
+      hasLineBreak(valueText.c_str())) {
+    return fail();
+  }
+  const size_t lineLength =
+      4 * positions_.size() + std::strlen(typeWord) + 3 + fullName.size() + valueText.size();
+  if (lineLength > kLineLimit) return fail();
+  writeIndent();
+  append("(", 1);
+  append(typeWord, std::strlen(typeWord));
+  append(")", 1);
+  append(fullName);
+  append("=", 1);
+  append(valueText);
+  endLine();
+  return 1;
+}
+
+int TextStream::writeInt64(const char* name, int64_t value, const char* itemName) {
+  char text[kNumberTextSize];
+  return writeValueLine("int64", name, itemName, std::string(text, formatInt64(value, text)));
+}
+
+int TextStream::writeDouble(const char* name, double value, const char* itemName) {
+  char text[kNumberTextSize];
+  return writeValueLine("double", name, itemName,
+                        std::string(text, formatGeneral(value, true, text)));
+}
+
+int TextStream::writeString(const char* name, const char* value, const char* itemName) {
+  return writeValueLine("string", name, itemName, value != nullptr ? value : "");
+}
+
+int TextStream::writeFloat(const char* name, float value, const char* itemName) {
+  char text[kNumberTextSize];
+  return writeValueLine("float", name, itemName, std::string(text, formatFixed(value, text)));
+}
+
+int TextStream::writeInt(const char* name, int32_t value, const char* itemName) {
+  char text[kNumberTextSize];
+  return writeValueLine("int", name, itemName, std::string(text, formatInt64(value, text)));
+}
+
+// ---- Reading ----
+
+int TextStream::readLine() {
+  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag || readPos_ >= input_.size()) {
+    lineBuffer_[0] = '\0';
+    return 0;
+  }
+  const size_t available = input_.size() - readPos_;
+  size_t length = available < kLineBufferSize - 1 ? available : kLineBufferSize - 1;
+  const void* newline = std::memchr(input_.data() + readPos_, '\n', length);
+  if (newline != nullptr) {
+    length = static_cast<size_t>(static_cast<const char*>(newline) - (input_.data() + readPos_)) + 1;
+  }
+  std::memcpy(lineBuffer_, input_.data() + readPos_, length);
+  lineBuffer_[length] = '\0';
+  readPos_ += length;
+  return 1;
+}
+
+void TextStream::popSection() {
+  sectionNames_.pop_back();
+  positions_.pop_back();
+}
+
+StreamToken TextStream::parseLine() {
+  const char* p = lineBuffer_;
+  if (isLineEnd(*p)) return kTokenNothing;
+  while (*p == ' ' || *p == '\t') ++p;
+  switch (*p) {
+    case '(': {
+      const char* q = p + 1;
+      auto notClose = [](char c) { return c != ')'; };
+      auto notEquals = [](char c) { return c != '='; };
+      auto notLineEnd = [](char c) { return !isLineEnd(c); };
+      Field type = scanField(&q, notClose, typeBuffer_);
+      if (type != Field::kFilled || *q != ')') return kTokenNothing;
+      ++q;
+      const char* afterType = q;
+      Field name = scanField(&q, notEquals, nameBuffer_);
+      if (name == Field::kTooLong) return kTokenNothing;
+      Field value = Field::kEmpty;
+      if (name == Field::kFilled && *q == '=') {
+        ++q;
+        value = scanField(&q, notLineEnd, valueBuffer_);
+        if (value == Field::kTooLong) return kTokenNothing;
+      }
+      if (name != Field::kFilled || value != Field::kFilled) {
+        // The nameless form "(type)=value".
+        q = afterType;
+        if (*q != '=') return kTokenNothing;
+        ++q;
+        if (scanField(&q, notLineEnd, valueBuffer_) != Field::kFilled) return kTokenNothing;
+        nameBuffer_[0] = '\0';
+      }
+      const int32_t itemType = typeOfWord(typeBuffer_);
+      int64_t whole = 0;
+      double real = 0.0;
+      switch (itemType) {
+        case kItemString: return kTokenString;
+        case kItemInt:
+          if (!scanInteger(valueBuffer_, &whole)) return kTokenNothing;
+          lastInt_ = static_cast<int32_t>(whole);
+          return kTokenInt;
+        case kItemInt64:
+          if (!scanInteger(valueBuffer_, &whole)) return kTokenNothing;
+          lastInt64_ = whole;
+          return kTokenInt64;
+        case kItemFloat:
+          if (!scanFloating(valueBuffer_, &real)) return kTokenNothing;
+          lastFloat_ = static_cast<float>(real);
+          return kTokenFloat;
+        case kItemDouble:
+          if (!scanFloating(valueBuffer_, &real)) return kTokenNothing;
+          lastDouble_ = real;
+          return kTokenDouble;
+        default: return kTokenNothing;
+      }
+    }
+    case ';': return kTokenNothing;
+    case '[': {
+      if (blockOpen_) return kTokenNothing;
+      const char* q = p + 1;
+      if (scanBlanks(&q) != Field::kFilled) return kTokenNothing;
+      auto nameChar = [](char c) { return c != ':' && !isLineEnd(c); };
+      if (scanField(&q, nameChar, nameBuffer_) != Field::kFilled) return kTokenNothing;
+      blockOpen_ = true;
+      blockName_ = nameBuffer_;
+      return kTokenBlockOpen;
+    }
+    case ']': {
+      if (!blockOpen_) return kTokenNothing;
+      const char* q = p + 1;
+      char name[kFieldBufferSize];
+      if (scanBlanks(&q) != Field::kFilled) return kTokenNothing;
+      auto nameChar = [](char c) { return c != ';' && !isLineEnd(c); };
+      if (scanField(&q, nameChar, name) != Field::kFilled) return kTokenNothing;
+      // The writer closes a block with the value name alone; the whole opening name (item
+      // name included) is accepted too.
+      if (!platform::namesEqual(name, blockName_.c_str()) &&
+          !platform::namesEqual(name, valueNamePart(blockName_).c_str())) {
+        return kTokenNothing;
+      }
+      blockOpen_ = false;
+      blockName_.clear();
+      return kTokenBlockClose;
+    }
+    case '{': {
+      if (blockOpen_) return kTokenNothing;
+      const char* q = p + 1;
+      if (scanBlanks(&q) != Field::kFilled) return kTokenNothing;
+      auto nameChar = [](char c) { return c != ':' && !isLineEnd(c); };
+      if (scanField(&q, nameChar, nameBuffer_) != Field::kFilled) return kTokenNothing;
+      char rest[kFieldBufferSize];
+      Field restField = scanField(&q, [](char c) { return !isLineEnd(c); }, rest);
+      if (restField == Field::kTooLong) return kTokenNothing;
+      tagKind_ = 0;
+      tagBuffer_[0] = '\0';
+      if (restField == Field::kFilled) {
+        char open = 0, close = 0;
+        if (std::strchr(rest, '(') != nullptr) {
+          open = '(', close = ')';
+        } else if (std::strchr(rest, '{') != nullptr) {
+          open = '{', close = '}';
+        }
+        if (open != 0) {
+          const char* start = std::strchr(rest, open) + 1;
+          const char* end = std::strchr(start, close);
+          if (end != nullptr && end != start) {
+            std::memcpy(tagBuffer_, start, static_cast<size_t>(end - start));
+            tagBuffer_[end - start] = '\0';
+            tagKind_ = open == '(' ? 2 : 1;
+          }
+        }
+      }
+      sectionNames_.emplace_back(nameBuffer_);
+      positions_.push_back(readPos_);
+      return kTokenSectionOpen;
+    }
+    case '}': {
+      if (blockOpen_) return kTokenNothing;
+      const char* q = p + 1;
+      char name[kFieldBufferSize];
+      if (scanBlanks(&q) != Field::kFilled) return kTokenNothing;
+      auto nameChar = [](char c) { return c != ';' && !isLineEnd(c); };
+      if (scanField(&q, nameChar, name) != Field::kFilled) return kTokenNothing;
+      if (sectionNames_.empty() || !platform::namesEqual(name, sectionNames_.back().c_str())) {
+        return kTokenNothing;
+      }
+      popSection();
+      return kTokenSectionClose;
+    }
+    default: return kTokenOther;
+  }
+}
+
+int32_t TextStream::sectionTag(const char** text) const {
+  if (text != nullptr) *text = tagBuffer_;
+  return tagKind_;
+}
+
+const char* TextStream::lastName(const char** itemName) {
+  if (itemName == nullptr) return nameBuffer_;
+  *itemName = nullptr;
+  const char* bracket = std::strchr(nameBuffer_, '[');
+  if (bracket == nullptr) return nameBuffer_;
+  const size_t nameLength = static_cast<size_t>(bracket - nameBuffer_);
+  std::memcpy(splitName_, nameBuffer_, nameLength);
+  splitName_[nameLength] = '\0';
+  const char* itemStart = bracket + 1;
+  const char* itemEnd = std::strchr(itemStart, ']');
+  const size_t itemLength =
+      itemEnd != nullptr ? static_cast<size_t>(itemEnd - itemStart) : std::strlen(itemStart);
+  std::memcpy(splitItem_, itemStart, itemLength);
+  splitItem_[itemLength] = '\0';
+  *itemName = splitItem_;
+  return splitName_;
+}
+
+int32_t TextStream::countBlockLines() {
+  if (!blockOpen_ || (mode_ & kWriteMode)) return 0;
+  const size_t start = readPos_;
+  const std::string closeAll = blockName_;
+  const std::string closeValue = valueNamePart(blockName_);
+  int32_t lines = 0;
+  while (readLine()) {
+    // The same test as the block-closing branch of parseLine, without changing any state.
+    const char* q = lineBuffer_;
+    while (*q == ' ' || *q == '\t') ++q;
+    if (*q == ']' && !isLineEnd(lineBuffer_[0])) {
+      ++q;
+      char name[kFieldBufferSize];
+      auto nameChar = [](char c) { return c != ';' && !isLineEnd(c); };
+      if (scanBlanks(&q) == Field::kFilled && scanField(&q, nameChar, name) == Field::kFilled &&
+          (platform::namesEqual(name, closeAll.c_str()) ||
+           platform::namesEqual(name, closeValue.c_str()))) {
+        break;
+      }
+    }
+    ++lines;
+  }
+  readPos_ = start;
+  return lines;
+}
+
+uint32_t TextStream::readBlock(unsigned char* buffer, uint32_t size) {
+  if (!blockOpen_ || (mode_ & kWriteMode)) return 0;
+  uint32_t lines = 0;
+  while (readLine()) {
+    if (parseLine() == kTokenBlockClose) break;
+    if (lines < size && buffer != nullptr) {
+      uint32_t byte = 0;
+      buffer[lines] = scanHex(lineBuffer_, &byte) ? static_cast<unsigned char>(byte) : 0;
+    }
+    ++lines;
+  }
+  return lines;
+}
+
+uint32_t TextStream::readBlockInto(std::vector<unsigned char>* bytes) {
+  const int32_t lines = countBlockLines();
+  if (bytes == nullptr) return readBlock(nullptr, 0);
+  bytes->assign(static_cast<size_t>(lines), 0);
+  return readBlock(bytes->data(), static_cast<uint32_t>(lines));
+}
+
+void TextStream::seekTo(uint64_t offset) {
+  readPos_ = offset < input_.size() ? static_cast<size_t>(offset) : input_.size();
+  blockOpen_ = false;
+  blockName_.clear();
+}
+
+int TextStream::rewind() {
+  sectionNames_.clear();
+  positions_.clear();
+  seekTo(0);
+  return isOpen();
+}
+
+// ---- Navigation ----
+
+int TextStream::scanAtDepth(const char* name, int32_t type, bool wantSection) {
+  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag) return 0;
+  const size_t depthHere = positions_.size();
+  while (true) {
+    std::string currentName;
+    uint64_t currentStart = 0;
+    if (depthHere > 0 && positions_.size() == depthHere) {
+      currentName = sectionNames_.back();
+      currentStart = positions_.back();
+    }
+    if (!readLine()) {
+      rewind();
+      return 0;
+    }
+    const StreamToken token = parseLine();
+    if (token == kTokenSectionClose && positions_.size() < depthHere) {
+      // The current section ended first: stay in it, back at its start.
+      sectionNames_.push_back(std::move(currentName));
+      positions_.push_back(currentStart);
+      seekTo(currentStart);
+      return 0;
+    }
+    if (token == kTokenSectionOpen) {
+      if (wantSection && positions_.size() == depthHere + 1 &&
+          (name == nullptr || platform::namesEqual(nameBuffer_, name))) {
+        return 1;
+      }
+      continue;
+    }
+    if (wantSection || positions_.size() != depthHere) continue;
+    const bool isValue = token >= kTokenInt && token <= kTokenInt64;
+    const bool isBlock = token == kTokenBlockOpen;
+    if (!isValue && !isBlock) continue;
+    if (type != 0 && !(isValue && type == token) && !(isBlock && type == kItemBinary)) continue;
+    const char* itemName = nullptr;
+    if (name != nullptr && platform::namesEqual(lastName(&itemName), name)) return token;
+  }
+}
+
+int TextStream::findValue(const char* name, int32_t type) {
+  return scanAtDepth(name, type, false);
+}
+
+int TextStream::findBlockByName(const char* name) {
+  return scanAtDepth(name, kItemBinary, false) == kTokenBlockOpen ? 1 : 0;
+}
+
+uint32_t TextStream::findBlock(const char* name, unsigned char* buffer, uint32_t size) {
+  if (!findBlockByName(name)) return 0;
+  return readBlock(buffer, size);
+}
+
+int TextStream::findInt64(const char* name, int64_t* value) {
+  const bool found = findValue(name, kItemInt64) == kTokenInt64;
+  if (value != nullptr) *value = found ? lastInt64_ : 0;
+  return found ? 1 : 0;
+}
+
+int TextStream::findDouble(const char* name, double* value) {
+  const bool found = findValue(name, kItemDouble) == kTokenDouble;
+  if (value != nullptr) *value = found ? lastDouble_ : 0.0;
+  return found ? 1 : 0;
+}
+
+int TextStream::findString(const char* name, std::string* value) {
+  const bool found = findValue(name, kItemString) == kTokenString;
+  if (value != nullptr) value->assign(found ? valueBuffer_ : "");
+  return found ? 1 : 0;
+}
+
+int TextStream::findFloat(const char* name, float* value) {
+  const bool found = findValue(name, kItemFloat) == kTokenFloat;
+  if (value != nullptr) *value = found ? lastFloat_ : 0.0f;
+  return found ? 1 : 0;
+}
+
+int TextStream::findInt(const char* name, int32_t* value) {
+  const bool found = findValue(name, kItemInt) == kTokenInt;
+  if (value != nullptr) *value = found ? lastInt_ : 0;
+  return found ? 1 : 0;
+}
+
+int TextStream::enterSection(const char* name) { return scanAtDepth(name, 0, true); }
+
+int TextStream::enterNextSection() { return enterSection(nullptr); }
+
+int TextStream::skipSection() {
+  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag || positions_.empty()) return 0;
+  const size_t depthHere = positions_.size();
+  while (readLine()) {
+    if (parseLine() == kTokenSectionClose && positions_.size() < depthHere) return 1;
+  }
+  return 0;
+}
+
+int TextStream::restartSection() {
+  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag) return 0;
+  if (positions_.empty()) return rewind();
+  seekTo(positions_.back());
+  return 1;
+}
+
+int TextStream::enterPath(const char* path) {
+  if (!rewind() || path == nullptr || (mode_ & kWriteMode)) return 0;
+  std::string all = path;
+  size_t start = 0;
+  while (start <= all.size()) {
+    size_t slash = all.find('/', start);
+    if (slash == std::string::npos) slash = all.size();
+    if (slash > start) {
+      const std::string component = all.substr(start, slash - start);
+      if (!enterSection(component.c_str())) return 0;
+    }
+    start = slash + 1;
+  }
+  return 1;
+}
+
+}  // namespace gatekeeper
