@@ -1,0 +1,308 @@
+#!/usr/bin/env python3
+"""End-to-end tests of mod_isapi_filter: a real Apache httpd on loopback hosting the test
+filter (test_filter.c), driven with curl.
+
+Usage: host_e2e.py --module mod_isapi_filter.so --filter test_filter.so --mpm event|prefork
+                   --work DIR [--preload LIBASAN]
+"""
+
+import sys
+
+sys.dont_write_bytecode = True  # keep the source tree free of caches
+
+import argparse
+import concurrent.futures
+import os
+
+import e2e_support as e2e
+from e2e_support import basic, expect, expect_equal
+
+import apache_config as conf
+from apache_process import ApacheProcess, StartError, free_port
+
+WHOAMI = """#!/bin/sh
+printf 'Content-Type: text/plain\\r\\n\\r\\n'
+echo "AUTH_USER=${AUTH_USER-(unset)}"
+echo "LOGON_USER=${LOGON_USER-(unset)}"
+echo "REMOTE_USER=${REMOTE_USER-(unset)}"
+echo "AUTH_TYPE=${AUTH_TYPE-(unset)}"
+echo "HTTP_AUTHORIZATION=${HTTP_AUTHORIZATION-(unset)}"
+"""
+
+ACCOUNTS = {"webuser": "webpass", "alice": "alicepw", "bob": "bobpw"}
+REALM = "Kestrel test"
+
+
+def write_file(path, text, mode=0o644):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+    os.chmod(path, mode)
+
+
+def write_site(root):
+    """Document root and CGI directories shared by both sites."""
+    docs = os.path.join(root, "htdocs")
+    for area in ("public", "private", "supply"):
+        write_file(os.path.join(docs, area, "index.html"), f"<p>{area} page</p>\n")
+    for directory in ("cgi-bin", "cgi-leaky"):
+        write_file(os.path.join(root, directory, "whoami"), WHOAMI, 0o755)
+    return docs
+
+
+def build_server(args, root):
+    run_user = conf.unprivileged_user()
+    root = conf.state_directory(root, run_user)
+    docs = write_site(root)
+    cgi = os.path.join(root, "cgi-bin")
+    common = [conf.Location("/private", require_user=True),
+              conf.Location("/supply", require_user=True),
+              conf.Location("/cgi-bin/", require_user=True, script_dir=cgi),
+              conf.Location("/open-cgi/", script_dir=cgi)]
+    filtered = conf.Site(free_port(), docs, REALM, [os.path.abspath(args.filter)], common + [
+        conf.Location("/leaky-cgi/", require_user=True, script_dir=os.path.join(root, "cgi-leaky"),
+                      pass_auth_to_scripts=True)])
+    plain = conf.Site(free_port(), docs, REALM, [], list(common))
+    passwords = os.path.join(root, "passwords")
+    conf.write_password_file(passwords, ACCOUNTS)
+    server = conf.Server(root, os.path.abspath(args.module), passwords, [filtered, plain],
+                         mpm=args.mpm, run_user=run_user)
+    conf.write(server)
+    return server
+
+
+class HostTests:
+    def __init__(self, server):
+        self.filtered = f"http://127.0.0.1:{server.sites[0].port}"
+        self.named = f"http://localhost:{server.sites[0].port}"
+        self.plain = f"http://127.0.0.1:{server.sites[1].port}"
+
+    def get(self, path, user=None, password=None, base=None, **kw):
+        authorization = basic(user, password) if user is not None else None
+        return e2e.fetch((base or self.filtered) + path, authorization, **kw)
+
+    # --- every request is notified once -------------------------------------------------
+
+    def every_request_notified_once(self):
+        r = self.get("/public/")  # DirectoryIndex: a subrequest and an internal redirect
+        expect_equal(200, r.status, "anonymous public page")
+        expect_equal(["(anonymous)"], r.all("X-Test-Filter-Saw"), "notifications")
+        r = self.get("/private/")
+        expect_equal(401, r.status, "anonymous private page")
+        expect_equal(["(anonymous)"], r.all("X-Test-Filter-Saw"), "notifications")
+        expect_equal(f'Basic realm="{REALM}"', r.header("WWW-Authenticate"), "Apache's challenge")
+        r = self.get("/private/", "alice", "alicepw")
+        expect_equal(["alice"], r.all("X-Test-Filter-Saw"), "notifications")
+        r = self.get("/public/", base=self.plain)
+        expect_equal(200, r.status, "site without filter")
+        expect_equal([], r.all("X-Test-Filter-Saw"), "site without filter is not notified")
+
+    # --- credentials left alone, replaced, supplied ---------------------------------------
+
+    def untouched_credentials_go_to_apache(self):
+        expect_equal(200, self.get("/private/", "alice", "alicepw").status, "own account")
+        expect_equal(401, self.get("/private/", "alice", "wrong").status, "wrong password")
+        cgi = self.get("/cgi-bin/whoami", "alice", "alicepw").cgi()
+        expect_equal("alice", cgi["AUTH_USER"], "AUTH_USER")
+        expect_equal("alice", cgi["LOGON_USER"], "LOGON_USER")
+        cgi = self.get("/cgi-bin/whoami", "bob", "bobpw", base=self.plain).cgi()
+        expect_equal(("bob", "bob"), (cgi["AUTH_USER"], cgi["LOGON_USER"]), "site without filter")
+        cgi = self.get("/open-cgi/whoami").cgi()
+        expect_equal(("(unset)", "(unset)"), (cgi["AUTH_USER"], cgi["LOGON_USER"]), "anonymous")
+
+    def replaced_credentials_are_checked_by_apache(self):
+        for user in ("map", "map-next"):
+            r = self.get("/cgi-bin/whoami", user, "webuser=webpass")
+            expect_equal(200, r.status, user)
+            cgi = r.cgi()
+            expect_equal(user, cgi["AUTH_USER"], "AUTH_USER is the name sent")
+            expect_equal("webuser", cgi["LOGON_USER"], "LOGON_USER is the mapped account")
+            expect_equal("webuser", cgi["REMOTE_USER"], "REMOTE_USER")
+            expect_equal("Basic", cgi["AUTH_TYPE"], "AUTH_TYPE")
+            expect_equal("(unset)", cgi["HTTP_AUTHORIZATION"], "credentials hidden from scripts")
+            expect("webpass" not in r.text, "mapped password reached the script")
+        expect_equal(200, self.get("/private/", "map", "alice=alicepw").status, "mapped static")
+        expect_equal(401, self.get("/private/", "map", "webuser=wrong").status,
+                     "Apache refuses a mapped account with a wrong password")
+        expect_equal(200, self.get("/supply/").status, "credentials supplied to an anonymous request")
+        r = self.get("/private/", "map", "=")  # the filter empties the credentials
+        expect_equal(401, r.status, "emptied credentials make the request anonymous")
+
+    def passing_credentials_to_scripts_is_refused(self):
+        r = self.get("/leaky-cgi/whoami", "map", "webuser=webpass")
+        expect_equal(500, r.status, "replaced credentials with CGIPassAuth on")
+        expect("webpass" not in r.text, "mapped password in the response")
+        r = self.get("/leaky-cgi/whoami", "alice", "alicepw")
+        expect_equal(200, r.status, "the client's own credentials are the administrator's choice")
+
+    # --- refusals ------------------------------------------------------------------------
+
+    def deny_response(self):
+        r = self.get("/private/", "deny", "x")
+        expect_equal(401, r.status, "deny")
+        expect_equal("Access Denied", r.reason, "reason phrase")
+        expect_equal(f'Basic realm="{REALM}"', r.header("WWW-Authenticate"), "challenge")
+        r = self.get("/public/", "deny", "x", base=self.named)
+        expect_equal(401, r.status, "deny on a page without AuthName")
+        expect_equal('Basic realm="localhost"', r.header("WWW-Authenticate"), "realm is the host")
+
+    def requested_responses(self):
+        r = self.get("/private/", "respond", "403 Not here|X-Reason: test")
+        expect_equal((403, "Not here", "test"), (r.status, r.reason, r.header("X-Reason")), "403")
+        expect_equal(None, r.header("WWW-Authenticate"), "no challenge on 403")
+        r = self.get("/private/", "respond", '401 Nope|WWW-Authenticate: Basic realm="own"')
+        expect_equal(['Basic realm="own"'], r.all("WWW-Authenticate"), "filter's own challenge")
+        r = self.get("/private/", "respond-next", "404 Gone")
+        expect_equal(404, r.status, "a requested response ends the request whatever the status")
+
+    def untrusted_response_texts(self):
+        r = self.get("/private/", "respond", "200 OK")
+        expect_equal(500, r.status, "a success status is not taken from a failing filter")
+        r = self.get("/private/", "respond", "302 Found|Location: http://example.invalid/")
+        expect_equal((500, None), (r.status, r.header("Location")), "no redirect")
+        r = self.get("/private/", "respond", "401 Denied|X-A: 1\rX-Injected: 2")
+        expect_equal(401, r.status, "status kept")
+        expect_equal((None, None), (r.header("X-A"), r.header("X-Injected")), "headers dropped")
+        r = self.get("/private/", "respond", "401 Denied\r\nX-Injected: 1")
+        expect_equal((401, None), (r.status, r.header("X-Injected")), "status line injection")
+        expect("Injected" not in r.status_line, "status line injection")
+        r = self.get("/private/", "respond", "401 Denied|Content-Length: 0")
+        expect_equal(401, r.status, "status kept")
+        expect_equal(str(len(r.body)), r.header("Content-Length"), "framing stays the server's")
+
+    def statuses_by_last_error(self):
+        expect_equal(404, self.get("/private/", "error", "2").status, "ERROR_FILE_NOT_FOUND")
+        r = self.get("/private/", "error", "5")
+        expect_equal(401, r.status, "ERROR_ACCESS_DENIED")
+        expect_equal(f'Basic realm="{REALM}"', r.header("WWW-Authenticate"), "challenge")
+        expect_equal(500, self.get("/private/", "error", "1610").status, "other error")
+        expect_equal(500, self.get("/private/", "error", "0").status, "no error set")
+        expect_equal(500, self.get("/private/", "finish", "x").status, "finished without response")
+        expect_equal(500, self.get("/private/", "bogus", "x").status, "undefined status")
+
+    # --- unsafe input --------------------------------------------------------------------
+
+    def malformed_and_overlong_credentials(self):
+        for header in ("Basic !!!!", "Basic am9obg==", "Basic am8AaG46cHc="):
+            r = e2e.fetch(self.filtered + "/private/", header)
+            expect_equal(400, r.status, header)
+            expect_equal([], r.all("X-Test-Filter-Saw"), "filter not called")
+        for user, password in (("u" * 257, "pw"), ("alice", "p" * 257), ("u" * 2000, "p" * 2000)):
+            r = self.get("/private/", user, password)
+            expect_equal(401, r.status, f"overlong {len(user)}/{len(password)}")
+            expect(r.header("WWW-Authenticate") is not None, "challenge")
+        r = self.get("/private/", "u" * 256, "p" * 256)
+        expect_equal(["u" * 256], r.all("X-Test-Filter-Saw"), "the longest name reaches the filter")
+
+    def faulty_filter_buffers(self):
+        expect_equal(500, self.get("/private/", "unterminated", "x").status, "unterminated buffer")
+        expect_equal(500, self.get("/private/", "colon", "x").status, "name with a colon")
+        expect_equal(401, self.get("/private/", "longest", "x").status, "longest name")
+        expect_equal(200, self.get("/public/").status, "server still answers")
+
+    # --- server variables and the context ---------------------------------------------
+
+    def server_variables(self):
+        port = self.named.rsplit(":", 1)[1]
+        r = self.get("/public/index.html?q=1", "vars", "x", base=self.named)
+        expect_equal(200, r.status, "vars")
+        expected = {"SERVER_NAME": "localhost", "SERVER_PORT": port, "server_port": port,
+                    "SCRIPT_NAME": "/public/index.html", "AUTH_TYPE": "Basic",
+                    "REMOTE_ADDR": "127.0.0.1", "QUERY_STRING": "q=1",
+                    "HTTP_HOST": f"localhost:{port}", "REQUEST_METHOD": "GET"}
+        for name, value in expected.items():
+            expect_equal(value, r.header("X-Var-" + name), name)
+        needed = str(len("localhost") + 1)
+        expect_equal(f"FALSE 122 {needed} untouched", r.header("X-Probe-Size-Query"), "size query")
+        expect_equal(f"FALSE 122 {needed} untouched", r.header("X-Probe-One-Short"), "one short")
+        expect_equal(f"TRUE 0 {needed} written", r.header("X-Probe-Exact"), "exact size")
+        expect_equal("FALSE 1413 512 untouched", r.header("X-Probe-Unknown"), "unknown name")
+        expect_equal("FALSE 1413 512 untouched", r.header("X-Probe-Missing-Header"), "no header")
+        expect_equal("ok", r.header("X-Probe-AllocMem"), "AllocMem")
+        expect_equal("FALSE", r.header("X-Probe-WriteClient"), "WriteClient")
+        expect_equal("FALSE", r.header("X-Probe-Unsupported"), "unsupported request")
+        expect_equal("FALSE", r.header("X-Probe-Bad-Headers"), "AddResponseHeaders with CR")
+        expect_equal((None, None), (r.header("X-Split"), r.header("X-Injected")), "bad headers")
+
+        r = self.get("/public/", "vars", "x", http10=True, headers=["Host:"])
+        expect_equal("127.0.0.1", r.header("X-Var-SERVER_NAME"), "no Host header: local address")
+
+    def concurrent_requests_keep_their_own_credentials(self):
+        targets = ["webuser", "alice", "bob"]
+
+        def one(i):
+            account = targets[i % 3]
+            if i % 4 == 3:
+                return ("deny", self.get("/cgi-bin/whoami", "deny", "x").status)
+            r = self.get("/cgi-bin/whoami", "map", f"{account}={ACCOUNTS[account]}")
+            cgi = r.cgi()
+            return (account, (r.status, cgi.get("AUTH_USER"), cgi.get("LOGON_USER")))
+
+        with concurrent.futures.ThreadPoolExecutor(8) as pool:
+            results = list(pool.map(one, range(48)))
+        for who, outcome in results:
+            expected = 401 if who == "deny" else (200, "map", who)
+            expect_equal(expected, outcome, f"concurrent request for {who}")
+
+
+def startup_failures(args, work):
+    """A filter that cannot be loaded, or refuses to start, stops Apache's start."""
+    cases = [("missing-library", os.path.join(work, "no-such-filter.so"), {}, "cannot load"),
+             ("refused-start", os.path.abspath(args.filter), {"TEST_FILTER_REFUSE_START": "1"},
+              "GetFilterVersion returned FALSE")]
+    for name, library, env, message in cases:
+        run_user = conf.unprivileged_user()
+        root = conf.state_directory(os.path.join(work, name), run_user)
+        passwords = os.path.join(root, "passwords")
+        conf.write_password_file(passwords, {"webuser": "webpass"})
+        site = conf.Site(free_port(), write_site(root), REALM, [library])
+        server = conf.Server(root, os.path.abspath(args.module), passwords, [site], mpm=args.mpm,
+                             run_user=run_user)
+        conf.write(server)
+        apache = ApacheProcess(server, env={**os.environ, **env}, preload=args.preload)
+        apache.start(wait_ready=False)
+        code = apache.wait_exit(20)
+        apache.stop()
+        expect(code not in (None, 0), f"{name}: Apache started anyway (exit {code})")
+        expect(message in apache.log_tail(), f"{name}: no '{message}' in\n{apache.log_tail()}")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--module", required=True)
+    parser.add_argument("--filter", required=True)
+    parser.add_argument("--mpm", choices=["event", "prefork"], default="event")
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--preload", default="")
+    args = parser.parse_args()
+    os.makedirs(args.work, exist_ok=True)
+
+    checks = e2e.Checks()
+    server = build_server(args, os.path.join(args.work, "server"))
+    apache = ApacheProcess(server, preload=args.preload)
+    try:
+        apache.start()
+    except StartError as error:
+        print(f"FAIL start\n{error}")
+        return 1
+    try:
+        tests = HostTests(server)
+        for name in ("every_request_notified_once", "untouched_credentials_go_to_apache",
+                     "replaced_credentials_are_checked_by_apache",
+                     "passing_credentials_to_scripts_is_refused", "deny_response",
+                     "requested_responses", "untrusted_response_texts", "statuses_by_last_error",
+                     "malformed_and_overlong_credentials", "faulty_filter_buffers",
+                     "server_variables", "concurrent_requests_keep_their_own_credentials"):
+            checks.run(name, getattr(tests, name))
+    finally:
+        apache.stop()
+    checks.run("startup_failures", startup_failures, args, args.work)
+    checks.run("no_crash_or_sanitizer_report", lambda: expect_equal(
+        [], e2e.faults_in_log(server.error_log), "faults in " + server.error_log))
+    if checks.failed:
+        print("--- error log ---\n" + apache.log_tail(80))
+    return checks.summary()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
