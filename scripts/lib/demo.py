@@ -1,0 +1,137 @@
+"""The local demo of scripts/demo: the sample state, Apache in the foreground on loopback with
+the protected site and the administration site, until Ctrl-C.
+
+Usage: demo.py --build BUILD_DIR --state STATE_DIR [--site-port 8080] [--admin-port 8081]
+"""
+
+import argparse
+import os
+import shutil
+import sys
+
+sys.dont_write_bytecode = True
+
+import apache_config as conf
+import gatekeeper_state as state
+from apache_process import ApacheProcess, StartError
+
+REALM = "Kestrel Gatekeeper"
+# CGI programs and where a build puts them: which site offers them.
+SITE_PROGRAMS = {"steward": "site/steward", "rekey": "password/rekey"}
+ADMIN_PROGRAMS = {"overseer": "admin/overseer"}
+
+
+def write_file(path, text, mode=0o644):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+    os.chmod(path, mode)
+
+
+def install_programs(build, programs, directory):
+    """Copies the programs the build has into directory; returns the names installed."""
+    os.makedirs(directory, exist_ok=True)
+    installed = []
+    for name, relative in programs.items():
+        source = os.path.join(build, relative)
+        if os.path.isfile(source):
+            shutil.copy(source, os.path.join(directory, name))
+            os.chmod(os.path.join(directory, name), 0o755)
+            installed.append(name)
+    return installed
+
+
+def page(title, programs):
+    links = "".join(f'<li><a href="/cgi-bin/{p}">{p}</a></li>' for p in programs)
+    return (f"<!DOCTYPE html><html><head><title>{title}</title></head><body><h1>{title}</h1>"
+            f"<p>You are logged on.</p><ul>{links}</ul></body></html>\n")
+
+
+def prepare(build, root, run_user, site_port, admin_port):
+    """Writes the state directory and the Apache configuration; returns (server, programs)."""
+    registry = os.path.join(root, "registry")
+    database = os.path.join(root, "accounts.cfg")
+    backups = os.path.join(root, "backups")
+    os.makedirs(backups)
+    state.write_settings(registry, database, backups)
+    state.write_sample_database(database, os.path.join(root, "events.log"), site_port)
+
+    site_programs = install_programs(build, SITE_PROGRAMS, os.path.join(root, "site-cgi"))
+    admin_programs = install_programs(build, ADMIN_PROGRAMS, os.path.join(root, "admin-cgi"))
+    write_file(os.path.join(root, "site", "index.html"), page("Protected site", site_programs))
+    write_file(os.path.join(root, "admin", "index.html"), page("Administration", admin_programs))
+    passwords = os.path.join(root, "passwords")
+    conf.write_password_file(passwords, state.SAMPLE_NT_ACCOUNTS)
+
+    sentry = os.path.join(build, "filter", "sentry.so")
+    site = conf.Site(site_port, os.path.join(root, "site"), REALM, [sentry], [
+        conf.Location("/", require_user=True),
+        conf.Location("/cgi-bin/", require_user=True, script_dir=os.path.join(root, "site-cgi"))])
+    admin = conf.Site(admin_port, os.path.join(root, "admin"), REALM + " administration", [sentry], [
+        conf.Location("/", require_user=True),
+        conf.Location("/cgi-bin/", require_user=True, script_dir=os.path.join(root, "admin-cgi"))])
+    server = conf.Server(os.path.join(root, "apache"),
+                         os.path.join(build, "host", "apache", "mod_isapi_filter.so"),
+                         passwords, [site, admin], mpm="event", run_user=run_user)
+    conf.write(server)
+    # The filter and the CGI programs run as Apache's user: they write the event log, backups
+    # and the database.
+    conf.give_to_run_user(root, run_user)
+    return server, site_programs + admin_programs
+
+
+def print_welcome(root, programs, site_port, admin_port):
+    users = ", ".join(f"{name}/{password}" + (" (disabled)" if disabled else "")
+                      for name, (password, _, disabled) in state.SAMPLE_USERS.items())
+    print(f"""
+Kestrel Gatekeeper demo (state in {root})
+
+  Protected site:  http://127.0.0.1:{site_port}/   (also http://localhost:{site_port}/)
+      site users of the authority {state.SAMPLE_AUTHORITY}: {users}
+      e.g.  curl -u john:secret http://127.0.0.1:{site_port}/
+  Administration:  http://127.0.0.1:{admin_port}/   (Apache's own accounts: administrator/adminpass)
+  Event log:       {os.path.join(root, 'events.log')}
+  CGI programs:    {', '.join(programs) if programs else 'none built yet'}
+
+Ctrl-C stops the demo.
+""", flush=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--state", required=True)
+    parser.add_argument("--site-port", type=int, default=8080)
+    parser.add_argument("--admin-port", type=int, default=8081)
+    args = parser.parse_args()
+    build = os.path.abspath(args.build)
+
+    sentry = os.path.join(build, "filter", "sentry.so")
+    if not os.path.isfile(sentry):
+        print(f"scripts/demo: the filter {sentry} has not been built yet; the demo needs it "
+              "to protect the site.", file=sys.stderr)
+        return 1
+
+    run_user = conf.unprivileged_user()
+    root = conf.state_directory(os.path.abspath(args.state), run_user)
+    server, programs = prepare(build, root, run_user, args.site_port, args.admin_port)
+    env = dict(os.environ, GATEKEEPER_REGISTRY=os.path.join(root, "registry"))
+    apache = ApacheProcess(server, env=env)
+    try:
+        apache.start()
+        print_welcome(root, programs, args.site_port, args.admin_port)
+        code = apache.wait_exit(None)
+        print(f"Apache stopped (exit {code}):\n{apache.log_tail(10)}", file=sys.stderr)
+        return 1
+    except StartError as error:
+        print(f"scripts/demo: Apache did not start: {error}", file=sys.stderr)
+        return 1
+    except KeyboardInterrupt:
+        print("\nStopping ...", flush=True)
+        return 0
+    finally:
+        apache.stop()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
