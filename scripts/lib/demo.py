@@ -81,8 +81,8 @@ def prepare(build, root, run_user, site_port, admin_port):
 
 
 def print_welcome(root, programs, site_port, admin_port):
-    users = ", ".join(f"{name}/{password}" + (" (disabled)" if disabled else "")
-                      for name, (password, _, disabled) in state.SAMPLE_USERS.items())
+    users = ", ".join(f"{name}/{fields['Password']}" + (" (disabled)" if fields.get("disabled") else "")
+                      for name, fields in state.SAMPLE_USERS.items())
     print(f"""
 Kestrel Gatekeeper demo (state in {root})
 

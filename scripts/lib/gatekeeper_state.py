@@ -1,5 +1,5 @@
 """The files the product reads on Linux, laid out for a demo or a test: the settings key (the
-registry emulation below $GATEKEEPER_REGISTRY) and a sample account database."""
+registry emulation below $GATEKEEPER_REGISTRY) and an account database in its text format."""
 
 import os
 
@@ -19,46 +19,64 @@ def write_settings(registry_root, database_path, backup_directory):
     write_settings_value(registry_root, "Backup directory", backup_directory)
 
 
-# The sample's people: site users of the authority Staff, and the server accounts
-# (NT accounts) they are mapped to.
+def binding_key(host, port):
+    """The binding of a site: the host, plus "|" and the port unless it is 80."""
+    return host if port == 80 else f"{host}|{port}"
+
+
+def _values(fields, indent):
+    """Value lines of a section: ints as (int), everything else as (string)."""
+    return [f"{indent}(int){name}={value}" if isinstance(value, int)
+            else f"{indent}(string){name}={value}" for name, value in fields.items()]
+
+
+def _section(name, body, indent):
+    return [f"{indent}{{ {name}:"] + body + [f"{indent}}} {name};"]
+
+
+def database_text(main, bindings, authorities, nt_accounts):
+    """An account database. main: values of MAIN (e.g. {"log": path}); bindings: binding key
+    -> authority name; authorities: authority -> user -> values (Password, MapTo, disabled,
+    expiredate, DoNotMap, ...); nt_accounts: NT account -> password."""
+    servers = _section("SERVERS", _values(bindings, " " * 8), " " * 4)
+    lines = _section("MAIN", _values(main, " " * 4) + servers, "")
+    users = []
+    for authority, members in authorities.items():
+        body = []
+        for user, fields in members.items():
+            body += _section(user, _values(fields, " " * 12), " " * 8)
+        users += _section(authority, body, " " * 4)
+    lines += _section("ACCOUNTS", users, "")
+    accounts = []
+    for name, password in nt_accounts.items():
+        accounts += _section(name, _values({"Password": password}, " " * 8), " " * 4)
+    lines += _section("NTACCOUNTS", accounts, "")
+    return "\n".join(lines) + "\n"
+
+
+def write_database(path, text):
+    with open(path, "w", encoding="latin-1", newline="\n") as f:
+        f.write(text)
+
+
+# The demo's people: site users of the authority Staff, and the server accounts (NT accounts)
+# they are mapped to; "administrator" logs on to the administration site.
 SAMPLE_AUTHORITY = "Staff"
-SAMPLE_USERS = {  # name -> (password, mapped account, disabled)
-    "john": ("secret", "webuser", False),
-    "mary": ("lamb", "webuser", False),
-    "guest": ("guest", "webuser", True),
+SAMPLE_USERS = {
+    "john": {"Password": "secret", "MapTo": "webuser"},
+    "mary": {"Password": "lamb", "MapTo": "webuser"},
+    "guest": {"Password": "guest", "MapTo": "webuser", "disabled": 1},
 }
 SAMPLE_NT_ACCOUNTS = {"webuser": "webpass", "administrator": "adminpass"}
 
 
 def sample_database_text(event_log, site_port):
-    """The sample account database: the site on site_port bound, for localhost and 127.0.0.1,
+    """The demo's account database: the site on site_port bound, for localhost and 127.0.0.1,
     to the authority Staff with the sample users; the NT accounts; the event log."""
-    binding = "" if site_port == 80 else f"|{site_port}"
-    lines = ["{ MAIN:",
-             f"    (string)log={event_log}",
-             "    { SERVERS:",
-             f"        (string)localhost{binding}={SAMPLE_AUTHORITY}",
-             f"        (string)127.0.0.1{binding}={SAMPLE_AUTHORITY}",
-             "    } SERVERS;",
-             "} MAIN;",
-             "{ ACCOUNTS:",
-             f"    {{ {SAMPLE_AUTHORITY}:"]
-    for name, (password, mapped, disabled) in SAMPLE_USERS.items():
-        lines += [f"        {{ {name}:",
-                  f"            (string)Password={password}",
-                  f"            (string)MapTo={mapped}"]
-        if disabled:
-            lines.append("            (int)disabled=1")
-        lines.append(f"        }} {name};")
-    lines += [f"    }} {SAMPLE_AUTHORITY};",
-              "} ACCOUNTS;",
-              "{ NTACCOUNTS:"]
-    for name, password in SAMPLE_NT_ACCOUNTS.items():
-        lines += [f"    {{ {name}:", f"        (string)Password={password}", f"    }} {name};"]
-    lines.append("} NTACCOUNTS;")
-    return "\n".join(lines) + "\n"
+    bindings = {binding_key(host, site_port): SAMPLE_AUTHORITY for host in ("localhost", "127.0.0.1")}
+    return database_text({"log": event_log}, bindings, {SAMPLE_AUTHORITY: SAMPLE_USERS},
+                         SAMPLE_NT_ACCOUNTS)
 
 
 def write_sample_database(path, event_log, site_port):
-    with open(path, "w", encoding="latin-1", newline="\n") as f:
-        f.write(sample_database_text(event_log, site_port))
+    write_database(path, sample_database_text(event_log, site_port))
