@@ -37,6 +37,7 @@ typedef uintptr_t ULONG_PTR;
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_INDEX 1413L
+#define ERROR_BAD_CONFIGURATION 1610L
 
 // The calling thread's last-error code lives in errno, so a host in another shared object
 // reads what the filter set.
