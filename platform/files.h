@@ -22,9 +22,10 @@ bool lastWriteTime(const std::string& path, std::int64_t* out);
 
 // Writes a new version of a file without ever truncating the old one. The data goes to a
 // temporary file in the target's directory; commit() flushes it to disk and renames it over
-// the target, keeping the target's permissions (a new file gets owner read/write only). A
-// writer destroyed without a successful commit removes its temporary file and leaves the target
-// exactly as it was.
+// the target, keeping the target's permissions (POSIX: a new file gets owner read/write only,
+// mode 0600; Windows: a new file gets the directory's inherited security). A target that is a
+// symbolic link keeps the link: the file it points to is replaced. A writer destroyed without a
+// successful commit removes its temporary file and leaves the target exactly as it was.
 class AtomicFileWriter {
  public:
   explicit AtomicFileWriter(const std::string& path);
@@ -50,7 +51,10 @@ class AtomicFileWriter {
 bool replaceFile(const std::string& path, std::string_view contents);
 
 // Appends one complete line to a file opened for appending (created when missing), in a single
-// write, so lines from concurrent writers never interleave. false when the file cannot be
+// write, so lines from concurrent writers never interleave. The line is given with or without
+// its own trailing line end; the file receives the text followed by the platform's text-mode
+// line end (CR LF on Windows, LF elsewhere). A CR or LF inside the text is written as a blank,
+// so one call always adds exactly one line. false when the path is empty, the file cannot be
 // opened or the write is short.
 bool appendLine(const std::string& path, std::string_view line);
 

@@ -1,0 +1,34 @@
+// The parts of the file services that are the same on every platform.
+#include "platform/files.h"
+
+#include "platform/files_internal.h"
+
+namespace gatekeeper::platform {
+
+namespace internal {
+
+std::string wholeLine(std::string_view line) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  std::string bytes(line);
+  for (char& c : bytes) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  bytes += kLineEnd;
+  return bytes;
+}
+
+}  // namespace internal
+
+bool replaceFile(const std::string& path, std::string_view contents) {
+  AtomicFileWriter writer(path);
+  writer.write(contents);
+  return writer.commit();
+}
+
+bool appendLine(const std::string& path, std::string_view line) {
+  if (path.empty()) return false;
+  return internal::appendBytes(path, internal::wholeLine(line));
+}
+
+}  // namespace gatekeeper::platform

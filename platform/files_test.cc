@@ -1,0 +1,286 @@
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "platform/scratch_directory.h"
+
+namespace gatekeeper::platform {
+namespace {
+
+std::size_t entriesIn(const std::filesystem::path& directory) {
+  std::size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    (void)entry;
+    ++count;
+  }
+  return count;
+}
+
+#ifdef _WIN32
+const std::string kEol = "\r\n";
+#else
+const std::string kEol = "\n";
+#endif
+
+TEST(LastWriteTimeTest, MissingFileLeavesResultUnchanged) {
+  ScratchDirectory dir;
+  std::int64_t stamp = 42;
+  EXPECT_FALSE(lastWriteTime(dir.file("absent.cfg"), &stamp));
+  EXPECT_FALSE(lastWriteTime("", &stamp));
+  EXPECT_EQ(stamp, 42);
+}
+
+TEST(LastWriteTimeTest, FollowsTheWallClockAndEveryRewrite) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("db.cfg");
+  writeWholeFile(path, "[MAIN]\n");
+  std::int64_t first = 0;
+  ASSERT_TRUE(lastWriteTime(path, &first));
+  // 100 ns ticks since 1601: the Unix epoch lies 11644473600 s after it.
+  const auto unixSeconds = std::chrono::duration_cast<std::chrono::seconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+  const std::int64_t nowTicks = (unixSeconds + 11644473600LL) * 10000000LL;
+  EXPECT_LT(std::llabs(first - nowTicks), 60LL * 10000000LL);
+
+  sleepMilliseconds(30);
+  ASSERT_TRUE(replaceFile(path, "[MAIN]\n[ACCOUNTS]\n"));
+  std::int64_t second = 0;
+  ASSERT_TRUE(lastWriteTime(path, &second));
+  EXPECT_GT(second, first);
+}
+
+TEST(AtomicFileWriterTest, TargetKeepsOldContentUntilCommit) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("db.cfg");
+  writeWholeFile(path, "old contents\n");
+  {
+    AtomicFileWriter writer(path);
+    ASSERT_TRUE(writer.isOpen());
+    EXPECT_TRUE(writer.write("new "));
+    EXPECT_TRUE(writer.write(std::string_view("contents\n")));
+    EXPECT_EQ(readWholeFile(path), "old contents\n");
+    EXPECT_TRUE(writer.commit());
+    EXPECT_FALSE(writer.isOpen());
+    EXPECT_FALSE(writer.write("late"));
+    EXPECT_FALSE(writer.commit());
+  }
+  EXPECT_EQ(readWholeFile(path), "new contents\n");
+  EXPECT_EQ(entriesIn(dir.path()), 1u);  // no temporary file left behind
+}
+
+TEST(AtomicFileWriterTest, AbandonedWriterLeavesNoTrace) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("db.cfg");
+  writeWholeFile(path, "keep me\n");
+  {
+    AtomicFileWriter writer(path);
+    ASSERT_TRUE(writer.isOpen());
+    writer.write("half a datab");
+  }
+  EXPECT_EQ(readWholeFile(path), "keep me\n");
+  EXPECT_EQ(entriesIn(dir.path()), 1u);
+
+  // A new file that is abandoned never appears.
+  { AtomicFileWriter writer(dir.file("new.cfg")); }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("new.cfg")));
+  EXPECT_EQ(entriesIn(dir.path()), 1u);
+}
+
+TEST(AtomicFileWriterTest, UnusablePathsFailWithoutCreatingAnything) {
+  ScratchDirectory dir;
+  AtomicFileWriter missingDirectory(dir.file("no-such-dir") + kPathSeparator + "db.cfg");
+  EXPECT_FALSE(missingDirectory.isOpen());
+  EXPECT_FALSE(missingDirectory.write("x"));
+  EXPECT_FALSE(missingDirectory.commit());
+  AtomicFileWriter empty("");
+  EXPECT_FALSE(empty.isOpen());
+  EXPECT_FALSE(empty.commit());
+  EXPECT_FALSE(replaceFile("", "x"));
+  EXPECT_EQ(entriesIn(dir.path()), 0u);
+}
+
+TEST(AtomicFileWriterTest, ReplacesLargeAndEmptyContents) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("db.cfg");
+  std::string big;
+  for (int i = 0; big.size() < 3 * 1024 * 1024; ++i) big += "line " + std::to_string(i) + "\n";
+  ASSERT_TRUE(replaceFile(path, big));
+  EXPECT_EQ(readWholeFile(path), big);
+  ASSERT_TRUE(replaceFile(path, ""));
+  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_EQ(std::filesystem::file_size(path), 0u);
+}
+
+#ifndef _WIN32
+mode_t modeOf(const std::string& path) {
+  struct stat st;
+  EXPECT_EQ(::stat(path.c_str(), &st), 0);
+  return st.st_mode & 07777;
+}
+
+TEST(AtomicFileWriterTest, NewFileIsPrivateAndReplacedFileKeepsItsMode) {
+  ScratchDirectory dir;
+  const std::string fresh = dir.file("fresh.cfg");
+  ASSERT_TRUE(replaceFile(fresh, "x\n"));
+  EXPECT_EQ(modeOf(fresh), 0600u);
+
+  const std::string shared = dir.file("shared.cfg");
+  writeWholeFile(shared, "old\n");
+  ASSERT_EQ(::chmod(shared.c_str(), 0640), 0);
+  ASSERT_TRUE(replaceFile(shared, "new\n"));
+  EXPECT_EQ(modeOf(shared), 0640u);
+  EXPECT_EQ(readWholeFile(shared), "new\n");
+}
+
+TEST(AtomicFileWriterTest, SymbolicLinkStaysALink) {
+  ScratchDirectory dir;
+  const std::string real = dir.file("real.cfg");
+  const std::string link = dir.file("link.cfg");
+  writeWholeFile(real, "old\n");
+  ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+  ASSERT_TRUE(replaceFile(link, "new\n"));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(readWholeFile(real), "new\n");
+}
+
+TEST(AtomicFileWriterTest, ReadOnlyDirectoryRefusesAndKeepsOldFile) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("db.cfg");
+  writeWholeFile(path, "old\n");
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0500), 0);
+  if (::access(dir.path().c_str(), W_OK) == 0) {
+    ::chmod(dir.path().c_str(), 0700);
+    GTEST_SKIP() << "this process may write into read-only directories (superuser)";
+  }
+  AtomicFileWriter writer(path);
+  EXPECT_FALSE(writer.isOpen());
+  EXPECT_FALSE(writer.commit());
+  ::chmod(dir.path().c_str(), 0700);
+  EXPECT_EQ(readWholeFile(path), "old\n");
+}
+
+// A file-size limit makes the write fail as a full disk would.
+TEST(AtomicFileWriterTest, WriteFailureKeepsOldFileAndCleansUp) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("db.cfg");
+  writeWholeFile(path, "old\n");
+  struct rlimit saved;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct sigaction ignore = {}, previous = {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
+  struct rlimit small = saved;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+
+  bool committed;
+  {
+    AtomicFileWriter writer(path);
+    const bool opened = writer.isOpen();
+    const bool wrote = writer.write(std::string(8192, 'x'));
+    EXPECT_FALSE(writer.write("more"));  // stays failed
+    committed = writer.commit();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &previous, nullptr);
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(wrote);
+  }
+  EXPECT_FALSE(committed);
+  EXPECT_EQ(readWholeFile(path), "old\n");
+  EXPECT_EQ(entriesIn(dir.path()), 1u);
+}
+#endif
+
+TEST(AppendLineTest, EveryCallAddsExactlyOneLine) {
+  ScratchDirectory dir;
+  const std::string log = dir.file("events.log");
+  EXPECT_TRUE(appendLine(log, "0, first"));
+  EXPECT_TRUE(appendLine(log, "2, second\n"));
+  EXPECT_TRUE(appendLine(log, "3, broken\r\ninto\nthree"));
+  EXPECT_TRUE(appendLine(log, ""));
+  EXPECT_EQ(readWholeFile(log), "0, first" + kEol + "2, second" + kEol +
+                                    "3, broken  into three" + kEol + kEol);
+}
+
+TEST(AppendLineTest, UnopenableFileFails) {
+  ScratchDirectory dir;
+  EXPECT_FALSE(appendLine("", "x"));
+  EXPECT_FALSE(appendLine(dir.file("missing") + kPathSeparator + "events.log", "x"));
+  EXPECT_EQ(entriesIn(dir.path()), 0u);
+}
+
+TEST(AppendLineTest, ConcurrentLinesNeverInterleave) {
+  ScratchDirectory dir;
+  const std::string log = dir.file("events.log");
+  constexpr int kThreads = 4;
+  constexpr int kLines = 200;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&log, t] {
+      const std::string body(100 + t * 37, static_cast<char>('a' + t));
+      for (int i = 0; i < kLines; ++i) appendLine(log, std::to_string(t) + "," + body);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+
+  const std::string all = readWholeFile(log);
+  std::size_t start = 0;
+  int lines = 0;
+  while (start < all.size()) {
+    const std::size_t end = all.find(kEol, start);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = all.substr(start, end - start);
+    const int t = line[0] - '0';
+    ASSERT_TRUE(t >= 0 && t < kThreads) << line;
+    std::string expected = std::to_string(t);
+    expected += ',';
+    expected.append(100 + t * 37, static_cast<char>('a' + t));
+    EXPECT_EQ(line, expected);
+    start = end + kEol.size();
+    ++lines;
+  }
+  EXPECT_EQ(lines, kThreads * kLines);
+}
+
+TEST(FileLockTest, SecondHolderWaitsForTheFirst) {
+  ScratchDirectory dir;
+  const std::string lockPath = dir.file("db.lock");
+  auto first = std::make_unique<FileLock>(lockPath);
+  ASSERT_TRUE(first->isHeld());
+
+  std::atomic<bool> acquired{false};
+  std::thread waiter([&] {
+    FileLock second(lockPath);
+    acquired = second.isHeld();
+  });
+  sleepMilliseconds(200);
+  EXPECT_FALSE(acquired.load());
+  first.reset();
+  waiter.join();
+  EXPECT_TRUE(acquired.load());
+}
+
+TEST(FileLockTest, UnopenableLockFileIsNotHeld) {
+  ScratchDirectory dir;
+  EXPECT_FALSE(FileLock(dir.file("missing") + kPathSeparator + "db.lock").isHeld());
+  EXPECT_FALSE(FileLock("").isHeld());
+}
+
+}  // namespace
+}  // namespace gatekeeper::platform

@@ -1,0 +1,175 @@
+#include <windows.h>
+
+#include <atomic>
+
+#include "platform/files.h"
+#include "platform/files_internal.h"
+
+namespace gatekeeper::platform {
+
+const char kPathSeparator = '\\';
+
+namespace internal {
+const char kLineEnd[] = "\r\n";
+}  // namespace internal
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::int64_t toTicks(const FILETIME& time) {
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+                                   time.dwLowDateTime);
+}
+
+bool fileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Puts the finished temporary file in place of the target. ReplaceFile keeps the replaced
+// file's security descriptor and attributes; where it cannot (or the target is new), a move
+// that replaces an existing file takes over.
+bool moveIntoPlace(const std::string& temporary, const std::string& target) {
+  if (fileExists(target) &&
+      ReplaceFileA(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                   nullptr, nullptr)) {
+    return true;
+  }
+  return MoveFileExA(temporary.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+}  // namespace
+
+bool lastWriteTime(const std::string& path, std::int64_t* out) {
+  if (path.empty()) return false;
+  HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FILETIME written;
+  const bool ok = GetFileTime(file, nullptr, nullptr, &written) != 0;
+  CloseHandle(file);
+  if (ok) *out = toTicks(written);
+  return ok;
+}
+
+struct AtomicFileWriter::State {
+  std::string target;
+  std::string temporary;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  bool failed = false;
+};
+
+AtomicFileWriter::AtomicFileWriter(const std::string& path) : state_(new State) {
+  if (path.empty()) return;
+  static std::atomic<unsigned> counter{0};
+  state_->target = path;
+  // A name beside the target that no other writer uses: process id and a running number,
+  // created only if it does not exist yet.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string candidate = path + ".~" + std::to_string(GetCurrentProcessId()) + "-" +
+                                  std::to_string(counter.fetch_add(1)) + ".tmp";
+    HANDLE file = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      state_->file = file;
+      state_->temporary = candidate;
+      return;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) return;
+  }
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (state_->file != INVALID_HANDLE_VALUE) {
+    CloseHandle(state_->file);
+    DeleteFileA(state_->temporary.c_str());
+  }
+}
+
+bool AtomicFileWriter::isOpen() const { return state_->file != INVALID_HANDLE_VALUE; }
+
+bool AtomicFileWriter::write(const char* data, std::size_t size) {
+  if (state_->file == INVALID_HANDLE_VALUE || state_->failed) return false;
+  while (size > 0) {
+    const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(state_->file, data, chunk, &written, nullptr) || written == 0) {
+      state_->failed = true;
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool AtomicFileWriter::commit() {
+  if (state_->file == INVALID_HANDLE_VALUE) return false;
+  HANDLE file = state_->file;
+  state_->file = INVALID_HANDLE_VALUE;
+  bool ok = !state_->failed && FlushFileBuffers(file) != 0;
+  ok = (CloseHandle(file) != 0) && ok;
+  ok = ok && moveIntoPlace(state_->temporary, state_->target);
+  if (!ok) DeleteFileA(state_->temporary.c_str());
+  return ok;
+}
+
+namespace internal {
+
+bool appendBytes(const std::string& path, std::string_view bytes) {
+  // Append-only access puts every write at the current end of the file. Wine emulates it as a
+  // seek and a write, which lets concurrent appends overwrite one another, so the writers also
+  // take turns on a lock over one byte far beyond any real end of file; readers of the data
+  // are not affected by it.
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | FILE_APPEND_DATA, kShareAll, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  OVERLAPPED turn = {};
+  turn.Offset = 0xFFFFFFFE;
+  turn.OffsetHigh = 0x7FFFFFFF;
+  const bool locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn) != 0;
+  DWORD written = 0;
+  const bool ok = bytes.size() <= 0xFFFFFFFFu &&
+                  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                            nullptr) &&
+                  written == bytes.size();
+  if (locked) UnlockFileEx(file, 0, 1, 0, &turn);
+  CloseHandle(file);
+  return ok;
+}
+
+}  // namespace internal
+
+struct FileLock::State {
+  HANDLE file = INVALID_HANDLE_VALUE;
+};
+
+FileLock::FileLock(const std::string& lockPath) : state_(new State) {
+  if (lockPath.empty()) return;
+  HANDLE file = CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  OVERLAPPED start = {};
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &start)) {
+    CloseHandle(file);
+    return;
+  }
+  state_->file = file;
+}
+
+FileLock::~FileLock() {
+  if (state_->file != INVALID_HANDLE_VALUE) {
+    OVERLAPPED start = {};
+    UnlockFileEx(state_->file, 0, 1, 0, &start);
+    CloseHandle(state_->file);
+  }
+}
+
+bool FileLock::isHeld() const { return state_->file != INVALID_HANDLE_VALUE; }
+
+void sleepMilliseconds(int milliseconds) {
+  if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
+}
+
+}  // namespace gatekeeper::platform
