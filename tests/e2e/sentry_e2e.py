@@ -1,0 +1,191 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the filter sentry in Apache through mod_isapi_filter: a sample account
+database and settings key, three loopback ports (a bound site, a port no binding covers, a
+binding to a missing authority), driven with curl.
+
+Usage: sentry_e2e.py --module mod_isapi_filter.so --filter sentry.so --mpm event|prefork
+                     --work DIR [--preload LIBASAN]
+"""
+
+import sys
+
+sys.dont_write_bytecode = True  # keep the source tree free of caches
+
+import argparse
+import glob
+import os
+import time
+
+import e2e_support as e2e
+from e2e_support import basic, expect, expect_equal
+
+import apache_config as conf
+import gatekeeper_state as state
+from apache_process import ApacheProcess, StartError, free_port
+
+REALM = "Kestrel test"
+SERVER_ACCOUNTS = {"webuser": "webpass", "alice": "alicepw"}
+STAFF = {
+    "john": {"Password": "secret", "MapTo": "webuser"},
+    "guest": {"Password": "guest", "MapTo": "webuser", "disabled": 1},
+    "old": {"Password": "old", "MapTo": "webuser", "expiredate": "1/1/2000"},
+    "alice": {"Password": "ignored", "DoNotMap": 1},
+}
+WHOAMI = """#!/bin/sh
+printf 'Content-Type: text/plain\\r\\n\\r\\n'
+echo "AUTH_USER=${AUTH_USER-(unset)}"
+echo "LOGON_USER=${LOGON_USER-(unset)}"
+"""
+
+
+class Deployment:
+    """The state directory, the database and the Apache configuration of one run."""
+
+    def __init__(self, args, work):
+        self.run_user = conf.unprivileged_user()
+        self.root = conf.state_directory(os.path.join(work, "sentry-" + args.mpm), self.run_user)
+        self.site_port, self.plain_port, self.missing_port = free_port(), free_port(), free_port()
+        self.database = os.path.join(self.root, "accounts.cfg")
+        self.backups = os.path.join(self.root, "backups")
+        self.events = os.path.join(self.root, "events.log")
+        self.registry = os.path.join(self.root, "registry")
+        os.makedirs(self.backups)
+        state.write_settings(self.registry, self.database, self.backups)
+        self.write_database(STAFF)
+
+        docs = os.path.join(self.root, "htdocs")
+        cgi = os.path.join(self.root, "cgi-bin")
+        for path, text, mode in ((os.path.join(docs, "index.html"), "<p>site</p>\n", 0o644),
+                                 (os.path.join(cgi, "whoami"), WHOAMI, 0o755)):
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(text)
+            os.chmod(path, mode)
+        passwords = os.path.join(self.root, "passwords")
+        conf.write_password_file(passwords, SERVER_ACCOUNTS)
+        filters = [os.path.abspath(args.filter)]
+        locations = [conf.Location("/", require_user=True),
+                     conf.Location("/cgi-bin/", require_user=True, script_dir=cgi)]
+        sites = [conf.Site(port, docs, REALM, filters, list(locations))
+                 for port in (self.site_port, self.plain_port, self.missing_port)]
+        self.server = conf.Server(os.path.join(self.root, "apache"), os.path.abspath(args.module),
+                                  passwords, sites, mpm=args.mpm, run_user=self.run_user)
+        conf.write(self.server)
+        conf.give_to_run_user(self.root, self.run_user)
+
+    def write_database(self, staff):
+        bindings = {}
+        for host in ("localhost", "127.0.0.1"):
+            bindings[state.binding_key(host, self.site_port)] = "Staff"
+            bindings[state.binding_key(host, self.missing_port)] = "Gone"
+        text = state.database_text({"log": self.events}, bindings, {"Staff": staff},
+                                   {"webuser": "webpass"})
+        state.write_database(self.database, text)
+
+    def event_ids(self):
+        try:
+            with open(self.events, encoding="latin-1") as f:
+                return [int(line.split(",", 1)[0]) for line in f.read().splitlines() if line]
+        except FileNotFoundError:
+            return []
+
+
+class SentryTests:
+    def __init__(self, deployment, mpm):
+        self.d = deployment
+        self.mpm = mpm
+        self.site = f"http://127.0.0.1:{deployment.site_port}"
+
+    def get(self, url, user=None, password=None):
+        return e2e.fetch(url, basic(user, password) if user is not None else None)
+
+    def mapped_user_runs_as_the_server_account(self):
+        for host in ("127.0.0.1", "localhost"):
+            r = self.get(f"http://{host}:{self.d.site_port}/cgi-bin/whoami", "john", "secret")
+            expect_equal(200, r.status, f"john on {host}")
+            expect_equal(("john", "webuser"), (r.cgi()["AUTH_USER"], r.cgi()["LOGON_USER"]),
+                         "AUTH_USER, LOGON_USER")
+
+    def refused_users_get_a_challenge(self):
+        for user, password in (("john", "wrong"), ("guest", "guest"), ("old", "old"),
+                               ("stranger", "x")):
+            r = self.get(self.site + "/", user, password)
+            expect_equal(401, r.status, user)
+            expect_equal("Access Denied", r.reason, user)
+            expect_equal(f'Basic realm="{REALM}"', r.header("WWW-Authenticate"), user)
+
+    def unmapped_user_is_checked_by_apache(self):
+        r = self.get(self.site + "/cgi-bin/whoami", "alice", "alicepw")
+        expect_equal(200, r.status, "alice with her server password")
+        expect_equal(("alice", "alice"), (r.cgi()["AUTH_USER"], r.cgi()["LOGON_USER"]), "identity")
+        expect_equal(401, self.get(self.site + "/", "alice", "ignored").status, "database password")
+
+    def unbound_port_passes_through(self):
+        plain = f"http://127.0.0.1:{self.d.plain_port}/"
+        expect_equal(200, self.get(plain, "webuser", "webpass").status, "server account")
+        expect_equal(401, self.get(plain, "john", "secret").status, "site user unknown to Apache")
+
+    def missing_authority_is_not_found(self):
+        r = self.get(f"http://127.0.0.1:{self.d.missing_port}/", "john", "secret")
+        expect_equal(404, r.status, "binding to a missing authority")
+
+    def one_event_line_per_decision(self):
+        before = len(self.d.event_ids())
+        self.get(self.site + "/", "john", "secret")
+        self.get(self.site + "/", "john", "wrong")
+        self.get(self.site + "/")
+        self.get(f"http://127.0.0.1:{self.d.plain_port}/", "webuser", "webpass")
+        expect_equal([0, 4, 10, 12], self.d.event_ids()[before:], "event ids")
+
+    def changed_database_is_reloaded_with_a_backup(self):
+        staff = dict(STAFF, john={"Password": "newsecret", "MapTo": "webuser"})
+        self.d.write_database(staff)
+        later = time.time() + 2
+        os.utime(self.d.database, (later, later))
+        expect_equal(200, self.get(self.site + "/", "john", "newsecret").status, "new password")
+        expect_equal(401, self.get(self.site + "/", "john", "secret").status, "old password")
+        backups = glob.glob(os.path.join(self.d.backups, "Portcullis-*.cfg"))
+        if self.mpm == "event":  # one process: one reload; prefork reloads in each child
+            expect_equal(1, len(backups), "backups")
+        expect(backups, "no backup written")
+        with open(backups[0], encoding="latin-1") as f:
+            expect("Password=secret" in f.read(), "the backup holds the previous state")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--module", required=True)
+    parser.add_argument("--filter", required=True)
+    parser.add_argument("--mpm", choices=["event", "prefork"], default="event")
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--preload", default="")
+    args = parser.parse_args()
+    os.makedirs(args.work, exist_ok=True)
+
+    deployment = Deployment(args, args.work)
+    env = dict(os.environ, GATEKEEPER_REGISTRY=deployment.registry)
+    apache = ApacheProcess(deployment.server, env=env, preload=args.preload)
+    try:
+        apache.start()
+    except StartError as error:
+        print(f"FAIL start\n{error}")
+        return 1
+    checks = e2e.Checks()
+    try:
+        tests = SentryTests(deployment, args.mpm)
+        for name in ("mapped_user_runs_as_the_server_account", "refused_users_get_a_challenge",
+                     "unmapped_user_is_checked_by_apache", "unbound_port_passes_through",
+                     "missing_authority_is_not_found", "one_event_line_per_decision",
+                     "changed_database_is_reloaded_with_a_backup"):
+            checks.run(name, getattr(tests, name))
+    finally:
+        apache.stop()
+    checks.run("no_crash_or_sanitizer_report", lambda: expect_equal(
+        [], e2e.faults_in_log(deployment.server.error_log), "faults"))
+    if checks.failed:
+        print("--- error log ---\n" + apache.log_tail(60))
+    return checks.summary()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
