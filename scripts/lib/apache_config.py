@@ -5,6 +5,7 @@ set up. A configuration lives in its own directory (ServerRoot), listens on loop
 loads the modules it needs from the system's module directory.
 """
 
+import contextlib
 import dataclasses
 import os
 import pwd
@@ -110,6 +111,17 @@ def state_directory(preferred, run_user):
     os.makedirs(preferred)
     os.chmod(preferred, 0o755)
     return preferred
+
+
+@contextlib.contextmanager
+def work_directory(preferred, run_user):
+    """state_directory() for a with-block; a directory made elsewhere is removed at its end."""
+    path = state_directory(preferred, run_user)
+    try:
+        yield path
+    finally:
+        if path != os.path.abspath(preferred):
+            shutil.rmtree(path, ignore_errors=True)
 
 
 def give_to_run_user(path, run_user):

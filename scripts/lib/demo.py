@@ -113,7 +113,11 @@ def main():
         return 1
 
     run_user = conf.unprivileged_user()
-    root = conf.state_directory(os.path.abspath(args.state), run_user)
+    with conf.work_directory(os.path.abspath(args.state), run_user) as root:
+        return serve(build, root, run_user, args)
+
+
+def serve(build, root, run_user, args):
     server, programs = prepare(build, root, run_user, args.site_port, args.admin_port)
     env = dict(os.environ, GATEKEEPER_REGISTRY=os.path.join(root, "registry"))
     apache = ApacheProcess(server, env=env)

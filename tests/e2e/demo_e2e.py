@@ -20,6 +20,7 @@ import time
 import e2e_support as e2e
 from e2e_support import basic, expect, expect_equal
 
+import apache_config as conf
 import gatekeeper_state as state
 from apache_process import free_port
 
@@ -73,11 +74,15 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--preload", default="")
     args = parser.parse_args()
-    os.makedirs(args.work, exist_ok=True)
+    with conf.work_directory(args.work, conf.unprivileged_user()) as work:
+        return run(args, work)
+
+
+def run(args, work):
     checks = e2e.Checks()
 
-    missing = subprocess.run([sys.executable, DEMO, "--build", os.path.join(args.work, "empty"),
-                              "--state", os.path.join(args.work, "unused")],
+    missing = subprocess.run([sys.executable, DEMO, "--build", os.path.join(work, "empty"),
+                              "--state", os.path.join(work, "unused")],
                              capture_output=True, text=True, timeout=30)
     checks.run("demo_refuses_to_run_without_the_filter", lambda: (
         expect(missing.returncode != 0, "exit code"),
@@ -88,8 +93,8 @@ def main():
     if args.preload:
         env["LD_PRELOAD"] = args.preload
     demo = subprocess.Popen(
-        [sys.executable, DEMO, "--build", fake_build(args.work, args.module, args.filter),
-         "--state", os.path.join(args.work, "state"), "--site-port", str(site_port),
+        [sys.executable, DEMO, "--build", fake_build(work, args.module, args.filter),
+         "--state", os.path.join(work, "state"), "--site-port", str(site_port),
          "--admin-port", str(admin_port)],
         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
     try:

@@ -52,7 +52,7 @@ def write_site(root):
 
 def build_server(args, root):
     run_user = conf.unprivileged_user()
-    root = conf.state_directory(root, run_user)
+    root = conf.state_directory(root, run_user)  # inside the work directory: reachable
     docs = write_site(root)
     cgi = os.path.join(root, "cgi-bin")
     common = [conf.Location("/private", require_user=True),
@@ -275,10 +275,13 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--preload", default="")
     args = parser.parse_args()
-    os.makedirs(args.work, exist_ok=True)
+    with conf.work_directory(args.work, conf.unprivileged_user()) as work:
+        return run(args, work)
 
+
+def run(args, work):
     checks = e2e.Checks()
-    server = build_server(args, os.path.join(args.work, "server"))
+    server = build_server(args, os.path.join(work, "server"))
     apache = ApacheProcess(server, preload=args.preload)
     try:
         apache.start()
@@ -296,7 +299,7 @@ def main():
             checks.run(name, getattr(tests, name))
     finally:
         apache.stop()
-    checks.run("startup_failures", startup_failures, args, args.work)
+    checks.run("startup_failures", startup_failures, args, work)
     checks.run("no_crash_or_sanitizer_report", lambda: expect_equal(
         [], e2e.faults_in_log(server.error_log), "faults in " + server.error_log))
     if checks.failed:

@@ -160,9 +160,12 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--preload", default="")
     args = parser.parse_args()
-    os.makedirs(args.work, exist_ok=True)
+    with conf.work_directory(args.work, conf.unprivileged_user()) as work:
+        return run(args, work)
 
-    deployment = Deployment(args, args.work)
+
+def run(args, work):
+    deployment = Deployment(args, work)
     env = dict(os.environ, GATEKEEPER_REGISTRY=deployment.registry)
     apache = ApacheProcess(deployment.server, env=env, preload=args.preload)
     try:
