@@ -11,7 +11,6 @@ import sys
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
 
-import argparse
 import os
 import signal
 import subprocess
@@ -20,7 +19,6 @@ import time
 import e2e_support as e2e
 from e2e_support import basic, expect, expect_equal
 
-import apache_config as conf
 import gatekeeper_state as state
 from apache_process import free_port
 
@@ -65,17 +63,6 @@ def check_state(root, site_port):
     for line in (f"(string)localhost|{site_port}=Staff", f"(string)127.0.0.1|{site_port}=Staff",
                  f"(string)log={os.path.join(root, 'events.log')}", "(string)MapTo=webuser"):
         expect(line in database, f"{line} missing from the sample database")
-
-
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--module", required=True)
-    parser.add_argument("--filter", required=True)
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--preload", default="")
-    args = parser.parse_args()
-    with conf.work_directory(args.work, conf.unprivileged_user()) as work:
-        return run(args, work)
 
 
 def run(args, work):
@@ -139,4 +126,4 @@ def run(args, work):
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(e2e.main(run, with_mpm=False))

@@ -1,6 +1,8 @@
-"""Shared pieces of the end-to-end tests: requests through curl, named checks with a summary,
-and the scan of Apache's error log for crashes and sanitizer reports."""
+"""Shared pieces of the end-to-end tests: the command line and work directory, requests through
+curl, named checks with a summary, a CGI program that shows its identity, and the scan of
+Apache's error log for crashes and sanitizer reports."""
 
+import argparse
 import base64
 import os
 import re
@@ -10,6 +12,41 @@ import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "scripts", "lib"))
+
+import apache_config as conf  # noqa: E402  (found through the path above)
+from apache_process import StartError  # noqa: E402
+
+# A CGI program printing what it was told about the client's identity, one NAME=value a line.
+WHOAMI = """#!/bin/sh
+printf 'Content-Type: text/plain\\r\\n\\r\\n'
+echo "AUTH_USER=${AUTH_USER-(unset)}"
+echo "LOGON_USER=${LOGON_USER-(unset)}"
+echo "REMOTE_USER=${REMOTE_USER-(unset)}"
+echo "AUTH_TYPE=${AUTH_TYPE-(unset)}"
+echo "HTTP_AUTHORIZATION=${HTTP_AUTHORIZATION-(unset)}"
+"""
+
+
+def main(run, with_mpm=True):
+    """Parses the harness's command line (--module, --filter, --work, --preload and, with_mpm,
+    --mpm) and returns run(args, work), work being a directory Apache's user can reach."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--module", required=True, help="mod_isapi_filter.so")
+    parser.add_argument("--filter", required=True, help="the filter library")
+    parser.add_argument("--work", required=True, help="directory for this run's files")
+    parser.add_argument("--preload", default="", help="sanitizer runtime to preload in Apache")
+    if with_mpm:
+        parser.add_argument("--mpm", choices=["event", "prefork"], default="event")
+    args = parser.parse_args()
+    with conf.work_directory(args.work, conf.unprivileged_user()) as work:
+        return run(args, work)
+
+
+def write_file(path, text, mode=0o644):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+    os.chmod(path, mode)
 
 
 def basic(user, password):
@@ -93,6 +130,26 @@ def expect(condition, message):
 def expect_equal(expected, actual, what=""):
     if expected != actual:
         raise AssertionError(f"{what}: expected {expected!r}, got {actual!r}")
+
+
+def run_suite(apache, tests, names, checks):
+    """Starts apache, runs the named methods of tests as checks, stops it, then checks its
+    error log for crashes and sanitizer reports."""
+    try:
+        apache.start()
+    except StartError as error:
+        checks.failed += 1
+        print(f"FAIL start\n{error}", flush=True)
+        return
+    try:
+        for name in names:
+            checks.run(name, getattr(tests, name))
+    finally:
+        apache.stop()
+    checks.run("no_crash_or_sanitizer_report", lambda: expect_equal(
+        [], faults_in_log(apache.server.error_log), "faults in " + apache.server.error_log))
+    if checks.failed:
+        print("--- error log ---\n" + apache.log_tail(80), flush=True)
 
 
 # Lines of an error log that mean a crash or a sanitizer finding.

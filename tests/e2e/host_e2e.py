@@ -10,7 +10,6 @@ import sys
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
 
-import argparse
 import concurrent.futures
 import os
 
@@ -18,35 +17,19 @@ import e2e_support as e2e
 from e2e_support import basic, expect, expect_equal
 
 import apache_config as conf
-from apache_process import ApacheProcess, StartError, free_port
-
-WHOAMI = """#!/bin/sh
-printf 'Content-Type: text/plain\\r\\n\\r\\n'
-echo "AUTH_USER=${AUTH_USER-(unset)}"
-echo "LOGON_USER=${LOGON_USER-(unset)}"
-echo "REMOTE_USER=${REMOTE_USER-(unset)}"
-echo "AUTH_TYPE=${AUTH_TYPE-(unset)}"
-echo "HTTP_AUTHORIZATION=${HTTP_AUTHORIZATION-(unset)}"
-"""
+from apache_process import ApacheProcess, free_port
 
 ACCOUNTS = {"webuser": "webpass", "alice": "alicepw", "bob": "bobpw"}
 REALM = "Kestrel test"
-
-
-def write_file(path, text, mode=0o644):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "w", encoding="utf-8") as f:
-        f.write(text)
-    os.chmod(path, mode)
 
 
 def write_site(root):
     """Document root and CGI directories shared by both sites."""
     docs = os.path.join(root, "htdocs")
     for area in ("public", "private", "supply"):
-        write_file(os.path.join(docs, area, "index.html"), f"<p>{area} page</p>\n")
+        e2e.write_file(os.path.join(docs, area, "index.html"), f"<p>{area} page</p>\n")
     for directory in ("cgi-bin", "cgi-leaky"):
-        write_file(os.path.join(root, directory, "whoami"), WHOAMI, 0o755)
+        e2e.write_file(os.path.join(root, directory, "whoami"), e2e.WHOAMI, 0o755)
     return docs
 
 
@@ -267,45 +250,18 @@ def startup_failures(args, work):
         expect(message in apache.log_tail(), f"{name}: no '{message}' in\n{apache.log_tail()}")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--module", required=True)
-    parser.add_argument("--filter", required=True)
-    parser.add_argument("--mpm", choices=["event", "prefork"], default="event")
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--preload", default="")
-    args = parser.parse_args()
-    with conf.work_directory(args.work, conf.unprivileged_user()) as work:
-        return run(args, work)
-
-
 def run(args, work):
     checks = e2e.Checks()
     server = build_server(args, os.path.join(work, "server"))
-    apache = ApacheProcess(server, preload=args.preload)
-    try:
-        apache.start()
-    except StartError as error:
-        print(f"FAIL start\n{error}")
-        return 1
-    try:
-        tests = HostTests(server)
-        for name in ("every_request_notified_once", "untouched_credentials_go_to_apache",
-                     "replaced_credentials_are_checked_by_apache",
-                     "passing_credentials_to_scripts_is_refused", "deny_response",
-                     "requested_responses", "untrusted_response_texts", "statuses_by_last_error",
-                     "malformed_and_overlong_credentials", "faulty_filter_buffers",
-                     "server_variables", "concurrent_requests_keep_their_own_credentials"):
-            checks.run(name, getattr(tests, name))
-    finally:
-        apache.stop()
+    e2e.run_suite(ApacheProcess(server, preload=args.preload), HostTests(server), (
+        "every_request_notified_once", "untouched_credentials_go_to_apache",
+        "replaced_credentials_are_checked_by_apache", "passing_credentials_to_scripts_is_refused",
+        "deny_response", "requested_responses", "untrusted_response_texts",
+        "statuses_by_last_error", "malformed_and_overlong_credentials", "faulty_filter_buffers",
+        "server_variables", "concurrent_requests_keep_their_own_credentials"), checks)
     checks.run("startup_failures", startup_failures, args, work)
-    checks.run("no_crash_or_sanitizer_report", lambda: expect_equal(
-        [], e2e.faults_in_log(server.error_log), "faults in " + server.error_log))
-    if checks.failed:
-        print("--- error log ---\n" + apache.log_tail(80))
     return checks.summary()
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(e2e.main(run))

@@ -11,7 +11,6 @@ import sys
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
 
-import argparse
 import glob
 import os
 import time
@@ -21,7 +20,7 @@ from e2e_support import basic, expect, expect_equal
 
 import apache_config as conf
 import gatekeeper_state as state
-from apache_process import ApacheProcess, StartError, free_port
+from apache_process import ApacheProcess, free_port
 
 REALM = "Kestrel test"
 SERVER_ACCOUNTS = {"webuser": "webpass", "alice": "alicepw"}
@@ -31,13 +30,6 @@ STAFF = {
     "old": {"Password": "old", "MapTo": "webuser", "expiredate": "1/1/2000"},
     "alice": {"Password": "ignored", "DoNotMap": 1},
 }
-WHOAMI = """#!/bin/sh
-printf 'Content-Type: text/plain\\r\\n\\r\\n'
-echo "AUTH_USER=${AUTH_USER-(unset)}"
-echo "LOGON_USER=${LOGON_USER-(unset)}"
-"""
-
-
 class Deployment:
     """The state directory, the database and the Apache configuration of one run."""
 
@@ -55,12 +47,8 @@ class Deployment:
 
         docs = os.path.join(self.root, "htdocs")
         cgi = os.path.join(self.root, "cgi-bin")
-        for path, text, mode in ((os.path.join(docs, "index.html"), "<p>site</p>\n", 0o644),
-                                 (os.path.join(cgi, "whoami"), WHOAMI, 0o755)):
-            os.makedirs(os.path.dirname(path), exist_ok=True)
-            with open(path, "w", encoding="utf-8") as f:
-                f.write(text)
-            os.chmod(path, mode)
+        e2e.write_file(os.path.join(docs, "index.html"), "<p>site</p>\n")
+        e2e.write_file(os.path.join(cgi, "whoami"), e2e.WHOAMI, 0o755)
         passwords = os.path.join(self.root, "passwords")
         conf.write_password_file(passwords, SERVER_ACCOUNTS)
         filters = [os.path.abspath(args.filter)]
@@ -152,43 +140,19 @@ class SentryTests:
             expect("Password=secret" in f.read(), "the backup holds the previous state")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--module", required=True)
-    parser.add_argument("--filter", required=True)
-    parser.add_argument("--mpm", choices=["event", "prefork"], default="event")
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--preload", default="")
-    args = parser.parse_args()
-    with conf.work_directory(args.work, conf.unprivileged_user()) as work:
-        return run(args, work)
-
-
 def run(args, work):
     deployment = Deployment(args, work)
+    # The filter reads the settings key's location from Apache's own environment.
     env = dict(os.environ, GATEKEEPER_REGISTRY=deployment.registry)
-    apache = ApacheProcess(deployment.server, env=env, preload=args.preload)
-    try:
-        apache.start()
-    except StartError as error:
-        print(f"FAIL start\n{error}")
-        return 1
     checks = e2e.Checks()
-    try:
-        tests = SentryTests(deployment, args.mpm)
-        for name in ("mapped_user_runs_as_the_server_account", "refused_users_get_a_challenge",
-                     "unmapped_user_is_checked_by_apache", "unbound_port_passes_through",
-                     "missing_authority_is_not_found", "one_event_line_per_decision",
-                     "changed_database_is_reloaded_with_a_backup"):
-            checks.run(name, getattr(tests, name))
-    finally:
-        apache.stop()
-    checks.run("no_crash_or_sanitizer_report", lambda: expect_equal(
-        [], e2e.faults_in_log(deployment.server.error_log), "faults"))
-    if checks.failed:
-        print("--- error log ---\n" + apache.log_tail(60))
+    e2e.run_suite(ApacheProcess(deployment.server, env=env, preload=args.preload),
+                  SentryTests(deployment, args.mpm), (
+                      "mapped_user_runs_as_the_server_account", "refused_users_get_a_challenge",
+                      "unmapped_user_is_checked_by_apache", "unbound_port_passes_through",
+                      "missing_authority_is_not_found", "one_event_line_per_decision",
+                      "changed_database_is_reloaded_with_a_backup"), checks)
     return checks.summary()
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(e2e.main(run))
