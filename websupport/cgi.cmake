@@ -1,12 +1,14 @@
-# CGI support: request reader and form collections, response writers, self-links and HTML
-# escaping.
+# CGI support: request reader and form collections, response writers, self-links, HTML
+# escaping, and what storing pages share (the database lock, the report of a failed save).
 target_sources(websupport PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/action_link.cc
+  ${CMAKE_CURRENT_LIST_DIR}/database_lock.cc
   ${CMAKE_CURRENT_LIST_DIR}/form_fields.cc
   ${CMAKE_CURRENT_LIST_DIR}/html_escape.cc
   ${CMAKE_CURRENT_LIST_DIR}/leading_number.cc
   ${CMAKE_CURRENT_LIST_DIR}/request_reader.cc
   ${CMAKE_CURRENT_LIST_DIR}/response_writer.cc
+  ${CMAKE_CURRENT_LIST_DIR}/save_report.cc
   ${CMAKE_CURRENT_LIST_DIR}/server_variables.cc
   ${CMAKE_CURRENT_LIST_DIR}/url_encoding.cc)
 
@@ -15,5 +17,6 @@ gatekeeper_test(websupport_cgi_test
     ${CMAKE_CURRENT_LIST_DIR}/form_fields_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/request_reader_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/response_writer_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/storing_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/url_encoding_test.cc
   LIBS websupport)
