@@ -46,6 +46,7 @@ class Server:
     sites: list[Site]
     mpm: str = "event"        # "event" (one process, many threads) or "prefork"
     run_user: str | None = None  # User/Group when started as root
+    isapi_filters: list[str] = dataclasses.field(default_factory=list)  # for every site
 
     @property
     def config_path(self):
@@ -191,6 +192,7 @@ def _global_section(server):
     else:
         lines += ["StartServers 2", "MinSpareServers 1", "MaxSpareServers 4",
                   "MaxRequestWorkers 8"]
+    lines += [f"IsapiFilter {_quote(path)}" for path in server.isapi_filters]
     lines += ["TypesConfig /etc/mime.types",
               "<Directory />", "    AllowOverride None", "    Require all denied", "</Directory>"]
     lines += [f"Listen {LOOPBACK}:{site.port}" for site in server.sites]

@@ -27,10 +27,13 @@ echo "HTTP_AUTHORIZATION=${HTTP_AUTHORIZATION-(unset)}"
 """
 
 
-def main(run, with_mpm=True):
-    """Parses the harness's command line (--module, --filter, --work, --preload and, with_mpm,
-    --mpm) and returns run(args, work), work being a directory Apache's user can reach."""
+def main(run, with_mpm=True, extra_arguments=()):
+    """Parses the harness's command line (--module, --filter, --work, --preload, with_mpm
+    --mpm, and the options named in extra_arguments) and returns run(args, work), work being a
+    directory Apache's user can reach."""
     parser = argparse.ArgumentParser()
+    for option in extra_arguments:
+        parser.add_argument(option, required=True)
     parser.add_argument("--module", required=True, help="mod_isapi_filter.so")
     parser.add_argument("--filter", required=True, help="the filter library")
     parser.add_argument("--work", required=True, help="directory for this run's files")

@@ -3,7 +3,7 @@
 filter (test_filter.c), driven with curl.
 
 Usage: host_e2e.py --module mod_isapi_filter.so --filter test_filter.so --mpm event|prefork
-                   --work DIR [--preload LIBASAN]
+                   --high-priority-filter test_filter_high.so --work DIR [--preload LIBASAN]
 """
 
 import sys
@@ -228,6 +228,37 @@ class HostTests:
             expect_equal(expected, outcome, f"concurrent request for {who}")
 
 
+def server_and_site_filters_in_priority_order(args, work):
+    """A filter named for the whole server runs on every site, once even when the site names it
+    again, after a filter of higher priority; a filter that handles the notification ends the
+    chain."""
+    run_user = conf.unprivileged_user()
+    root = conf.state_directory(os.path.join(work, "chain"), run_user)
+    passwords = os.path.join(root, "passwords")
+    conf.write_password_file(passwords, ACCOUNTS)
+    medium = os.path.abspath(args.filter)
+    site = conf.Site(free_port(), write_site(root), REALM,
+                     [os.path.abspath(args.high_priority_filter), medium],
+                     [conf.Location("/private", require_user=True)])
+    bare = conf.Site(free_port(), os.path.join(root, "htdocs"), REALM, [],
+                     [conf.Location("/private", require_user=True)])
+    server = conf.Server(root, os.path.abspath(args.module), passwords, [site, bare],
+                         mpm=args.mpm, run_user=run_user, isapi_filters=[medium])
+    conf.write(server)
+
+    def get(port, user, password):
+        return e2e.fetch(f"http://127.0.0.1:{port}/private/", basic(user, password))
+
+    with ApacheProcess(server, preload=args.preload):
+        r = get(site.port, "alice", "alicepw")
+        expect_equal((200, ["high", "medium"]), (r.status, r.all("X-Test-Filter-Order")), "both")
+        r = get(site.port, "map", "bob=bobpw")  # handled by the first filter
+        expect_equal((200, ["high"]), (r.status, r.all("X-Test-Filter-Order")), "chain ends")
+        r = get(bare.port, "alice", "alicepw")
+        expect_equal((200, ["medium"]), (r.status, r.all("X-Test-Filter-Order")), "server level")
+    expect_equal([], e2e.faults_in_log(server.error_log), "faults")
+
+
 def startup_failures(args, work):
     """A filter that cannot be loaded, or refuses to start, stops Apache's start."""
     cases = [("missing-library", os.path.join(work, "no-such-filter.so"), {}, "cannot load"),
@@ -259,9 +290,11 @@ def run(args, work):
         "deny_response", "requested_responses", "untrusted_response_texts",
         "statuses_by_last_error", "malformed_and_overlong_credentials", "faulty_filter_buffers",
         "server_variables", "concurrent_requests_keep_their_own_credentials"), checks)
+    checks.run("server_and_site_filters_in_priority_order",
+               server_and_site_filters_in_priority_order, args, work)
     checks.run("startup_failures", startup_failures, args, work)
     return checks.summary()
 
 
 if __name__ == "__main__":
-    sys.exit(e2e.main(run))
+    sys.exit(e2e.main(run, extra_arguments=["--high-priority-filter"]))

@@ -20,6 +20,10 @@
 //                 "X-Probe-*" response headers, NEXT_NOTIFICATION
 //   anything else NEXT_NOTIFICATION, credentials untouched
 //
+// Every call also adds "X-Test-Filter-Order: <name>", so tests can see which filters ran in
+// which order: the name and the priority are chosen at build time (default: "medium" at
+// SF_NOTIFY_ORDER_MEDIUM).
+//
 // GetFilterVersion fails when the environment variable TEST_FILTER_REFUSE_START is set.
 #include <stdio.h>
 #include <stdlib.h>
@@ -29,11 +33,16 @@
 
 #define EXPORT __attribute__((visibility("default")))
 
+#ifndef TEST_FILTER_NAME
+#define TEST_FILTER_NAME "medium"
+#define TEST_FILTER_ORDER SF_NOTIFY_ORDER_MEDIUM
+#endif
+
 EXPORT BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) {
   if (getenv("TEST_FILTER_REFUSE_START") != NULL) return FALSE;
   version->dwFilterVersion = 0x00040000;
-  snprintf(version->lpszFilterDesc, SF_MAX_FILTER_DESC_LEN, "%s", "test filter");
-  version->dwFlags = SF_NOTIFY_ORDER_MEDIUM | SF_NOTIFY_AUTHENTICATION | SF_NOTIFY_NONSECURE_PORT |
+  snprintf(version->lpszFilterDesc, SF_MAX_FILTER_DESC_LEN, "test filter %s", TEST_FILTER_NAME);
+  version->dwFlags = TEST_FILTER_ORDER | SF_NOTIFY_AUTHENTICATION | SF_NOTIFY_NONSECURE_PORT |
                      SF_NOTIFY_SECURE_PORT;
   return TRUE;
 }
@@ -137,6 +146,7 @@ static int startsWith(const char* text, const char* prefix) {
 static DWORD authenticate(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* authent) {
   const char* user = authent->pszUser;
   addHeader(pfc, "X-Test-Filter-Saw", user[0] != '\0' ? user : "(anonymous)");
+  addHeader(pfc, "X-Test-Filter-Order", TEST_FILTER_NAME);
 
   if (user[0] == '\0') {
     char path[512];
