@@ -47,6 +47,8 @@ class Server:
     mpm: str = "event"        # "event" (one process, many threads) or "prefork"
     run_user: str | None = None  # User/Group when started as root
     isapi_filters: list[str] = dataclasses.field(default_factory=list)  # for every site
+    # Variables of Apache's environment handed on to CGI programs (filters see all of it).
+    pass_env: list[str] = dataclasses.field(default_factory=list)
 
     @property
     def config_path(self):
@@ -193,6 +195,7 @@ def _global_section(server):
         lines += ["StartServers 2", "MinSpareServers 1", "MaxSpareServers 4",
                   "MaxRequestWorkers 8"]
     lines += [f"IsapiFilter {_quote(path)}" for path in server.isapi_filters]
+    lines += [f"PassEnv {name}" for name in server.pass_env]
     lines += ["TypesConfig /etc/mime.types",
               "<Directory />", "    AllowOverride None", "    Require all denied", "</Directory>"]
     lines += [f"Listen {LOOPBACK}:{site.port}" for site in server.sites]

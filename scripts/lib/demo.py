@@ -72,7 +72,8 @@ def prepare(build, root, run_user, site_port, admin_port):
         conf.Location("/cgi-bin/", require_user=True, script_dir=os.path.join(root, "admin-cgi"))])
     server = conf.Server(os.path.join(root, "apache"),
                          os.path.join(build, "host", "apache", "mod_isapi_filter.so"),
-                         passwords, [site, admin], mpm="event", run_user=run_user)
+                         passwords, [site, admin], mpm="event", run_user=run_user,
+                         pass_env=["GATEKEEPER_REGISTRY"])
     conf.write(server)
     # The filter and the CGI programs run as Apache's user: they write the event log, backups
     # and the database.

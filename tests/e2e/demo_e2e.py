@@ -25,8 +25,17 @@ from apache_process import free_port
 DEMO = os.path.join(e2e.HERE, "..", "..", "scripts", "lib", "demo.py")
 
 
+# Stands in for the site manager program: shows what a CGI program of the demo is told.
+FAKE_STEWARD = """#!/bin/sh
+printf 'Content-Type: text/plain\\r\\n\\r\\n'
+echo "GATEKEEPER_REGISTRY=${GATEKEEPER_REGISTRY-(unset)}"
+echo "AUTH_USER=${AUTH_USER-(unset)}"
+"""
+
+
 def fake_build(work, module, filter_library):
-    """A build directory holding the module and, in the filter's place, the test filter."""
+    """A build directory holding the module, the test filter in the filter's place and a
+    stand-in for one CGI program."""
     build = os.path.join(work, "build")
     for link, target in ((os.path.join(build, "host", "apache", "mod_isapi_filter.so"), module),
                          (os.path.join(build, "filter", "sentry.so"), filter_library)):
@@ -34,6 +43,7 @@ def fake_build(work, module, filter_library):
         if os.path.lexists(link):
             os.remove(link)
         os.symlink(os.path.abspath(target), link)
+    e2e.write_file(os.path.join(build, "site", "steward"), FAKE_STEWARD, 0o755)
     return build
 
 
@@ -102,6 +112,11 @@ def run(args, work):
             r = e2e.fetch(admin, basic("administrator", "adminpass"))
             expect_equal(200, r.status, "administrator")
             expect_equal(["administrator"], r.all("X-Test-Filter-Saw"), "filter on every site")
+            r = e2e.fetch(site + "cgi-bin/steward", basic("webuser", "webpass"))
+            expect_equal(200, r.status, "a CGI program the build has")
+            expect_equal(os.path.join(root, "registry"), r.cgi()["GATEKEEPER_REGISTRY"],
+                         "CGI programs find the settings key")
+            expect("steward" in welcome, "installed programs in the welcome")
         checks.run("demo_serves_both_sites", sites_answer)
     finally:
         demo.send_signal(signal.SIGINT)  # what Ctrl-C does
