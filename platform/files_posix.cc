@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "platform/clock_internal.h"
 #include "platform/files.h"
 #include "platform/files_internal.h"
 
@@ -18,10 +19,6 @@ const char kLineEnd[] = "\n";
 }  // namespace internal
 
 namespace {
-
-// Seconds from 1601-01-01 to 1970-01-01, and file-time ticks per second.
-constexpr std::int64_t kEpochDifferenceSeconds = 11644473600;
-constexpr std::int64_t kTicksPerSecond = 10000000;
 
 // Writes all bytes, resuming after interruptions and short writes.
 bool writeAll(int fd, const char* data, std::size_t size) {
@@ -69,8 +66,7 @@ void syncDirectory(const std::string& directory) {
 bool lastWriteTime(const std::string& path, std::int64_t* out) {
   struct stat st;
   if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
-  *out = (static_cast<std::int64_t>(st.st_mtim.tv_sec) + kEpochDifferenceSeconds) * kTicksPerSecond +
-         st.st_mtim.tv_nsec / 100;
+  *out = internal::fileTimeFromUnixSeconds(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 100;
   return true;
 }
 

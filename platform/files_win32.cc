@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "platform/clock_internal.h"
 #include "platform/files.h"
 #include "platform/files_internal.h"
 
@@ -16,11 +17,6 @@ const char kLineEnd[] = "\r\n";
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-std::int64_t toTicks(const FILETIME& time) {
-  return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
-                                   time.dwLowDateTime);
-}
 
 bool fileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -49,7 +45,7 @@ bool lastWriteTime(const std::string& path, std::int64_t* out) {
   FILETIME written;
   const bool ok = GetFileTime(file, nullptr, nullptr, &written) != 0;
   CloseHandle(file);
-  if (ok) *out = toTicks(written);
+  if (ok) *out = internal::fileTimeFromHalves(written.dwHighDateTime, written.dwLowDateTime);
   return ok;
 }
 
