@@ -20,8 +20,9 @@ std::string wholeLine(std::string_view line) {
 
 }  // namespace internal
 
-bool replaceFile(const std::string& path, std::string_view contents) {
-  AtomicFileWriter writer(path);
+bool replaceFile(const std::string& path, std::string_view contents,
+                 NewFileAccess newFileAccess) {
+  AtomicFileWriter writer(path, newFileAccess);
   writer.write(contents);
   return writer.commit();
 }

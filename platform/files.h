@@ -20,15 +20,23 @@ extern const char kPathSeparator;
 // with read sharing, so a writer holding it does not make the call fail.
 bool lastWriteTime(const std::string& path, std::int64_t* out);
 
+// Who may read a file that a replacement creates (an existing file keeps its permissions).
+enum class NewFileAccess {
+  kOwnerOnly,      // POSIX mode 0600: the account database holds clear-text passwords
+  kEveryoneReads,  // POSIX mode 0644: settings that every program of the system reads
+};
+
 // Writes a new version of a file without ever truncating the old one. The data goes to a
 // temporary file in the target's directory; commit() flushes it to disk and renames it over
-// the target, keeping the target's permissions (POSIX: a new file gets owner read/write only,
-// mode 0600; Windows: a new file gets the directory's inherited security). A target that is a
-// symbolic link keeps the link: the file it points to is replaced. A writer destroyed without a
-// successful commit removes its temporary file and leaves the target exactly as it was.
+// the target, keeping the target's permissions (POSIX: a new file gets the mode that
+// newFileAccess names; Windows: a new file gets the directory's inherited security). A target
+// that is a symbolic link keeps the link: the file it points to is replaced. A writer destroyed
+// without a successful commit removes its temporary file and leaves the target exactly as it
+// was.
 class AtomicFileWriter {
  public:
-  explicit AtomicFileWriter(const std::string& path);
+  explicit AtomicFileWriter(const std::string& path,
+                            NewFileAccess newFileAccess = NewFileAccess::kOwnerOnly);
   ~AtomicFileWriter();
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -48,7 +56,8 @@ class AtomicFileWriter {
 };
 
 // Replaces the whole content of a file atomically (an AtomicFileWriter in one call).
-bool replaceFile(const std::string& path, std::string_view contents);
+bool replaceFile(const std::string& path, std::string_view contents,
+                 NewFileAccess newFileAccess = NewFileAccess::kOwnerOnly);
 
 // Appends one complete line to a file opened for appending (created when missing), in a single
 // write, so lines from concurrent writers never interleave. The line is given with or without

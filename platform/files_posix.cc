@@ -73,15 +73,18 @@ bool lastWriteTime(const std::string& path, std::int64_t* out) {
 struct AtomicFileWriter::State {
   std::string target;
   std::string temporary;
+  mode_t newFileMode = 0600;
   int fd = -1;
   bool failed = false;
 };
 
-AtomicFileWriter::AtomicFileWriter(const std::string& path) : state_(new State) {
+AtomicFileWriter::AtomicFileWriter(const std::string& path, NewFileAccess newFileAccess)
+    : state_(new State) {
+  if (newFileAccess == NewFileAccess::kEveryoneReads) state_->newFileMode = 0644;
   if (path.empty()) return;
   state_->target = replacementTarget(path);
   std::string pattern = state_->target + ".XXXXXX";
-  // mkstemp creates the file with mode 0600, which is what a new database must have.
+  // mkstemp creates the file with mode 0600; commit() widens it where asked.
   const int fd = ::mkstemp(pattern.data());
   if (fd < 0) return;
   ::fcntl(fd, F_SETFD, FD_CLOEXEC);
@@ -118,6 +121,8 @@ bool AtomicFileWriter::commit() {
       }
     }
     ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
+  } else if (ok && state_->newFileMode != 0600) {
+    ok = ::fchmod(fd, state_->newFileMode) == 0;
   }
   ok = ok && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;

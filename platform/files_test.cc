@@ -139,6 +139,12 @@ TEST(AtomicFileWriterTest, NewFileIsPrivateAndReplacedFileKeepsItsMode) {
   const std::string fresh = dir.file("fresh.cfg");
   ASSERT_TRUE(replaceFile(fresh, "x\n"));
   EXPECT_EQ(modeOf(fresh), 0600u);
+  const std::string setting = dir.file("setting");
+  ASSERT_TRUE(replaceFile(setting, "x", NewFileAccess::kEveryoneReads));
+  EXPECT_EQ(modeOf(setting), 0644u);
+  // An existing file keeps its mode whatever a new one would get.
+  ASSERT_TRUE(replaceFile(fresh, "y\n", NewFileAccess::kEveryoneReads));
+  EXPECT_EQ(modeOf(fresh), 0600u);
 
   const std::string shared = dir.file("shared.cfg");
   writeWholeFile(shared, "old\n");

@@ -56,7 +56,9 @@ struct AtomicFileWriter::State {
   bool failed = false;
 };
 
-AtomicFileWriter::AtomicFileWriter(const std::string& path) : state_(new State) {
+// New files take the directory's inherited security whatever access is asked for.
+AtomicFileWriter::AtomicFileWriter(const std::string& path, NewFileAccess)
+    : state_(new State) {
   if (path.empty()) return;
   static std::atomic<unsigned> counter{0};
   state_->target = path;

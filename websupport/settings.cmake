@@ -1,0 +1,11 @@
+# The settings key: the Windows registry, or its directory emulation elsewhere.
+gatekeeper_platform_source(settings_key_impl ${CMAKE_CURRENT_LIST_DIR}/settings_key)
+target_sources(websupport PRIVATE ${settings_key_impl})
+
+gatekeeper_test(websupport_settings_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings_key_test.cc
+  LIBS websupport)
+# The tests below HKEY_LOCAL_MACHINE share the registry with other tests of the settings key.
+if(GATEKEEPER_TESTS)
+  set_tests_properties(websupport_settings_test PROPERTIES RESOURCE_LOCK settings_key)
+endif()
