@@ -1,0 +1,33 @@
+// The pages of overseer, selected by the query field Action: one table, one small handler per
+// page, in the manner of a command table.
+#ifndef GATEKEEPER_ADMIN_ACTION_TABLE_H_
+#define GATEKEEPER_ADMIN_ACTION_TABLE_H_
+
+#include <span>
+
+#include "configstore/config_file.h"
+#include "websupport/form_fields.h"
+
+namespace gatekeeper {
+
+// A page handler writes the page's content into the content cell of the frame. It gets the
+// loaded account database (which it saves itself after a change), the form collection and the
+// query collection. Returns 1 by convention; the frame ignores the result.
+using PageHandler = int (*)(ConfigFile& database, const FormFields& form,
+                            const FormFields& query);
+
+struct ActionEntry {
+  const char* name;  // at most 31 characters, compared ignoring case
+  PageHandler handler;
+};
+
+// The pages in the order they are searched; the first whose name equals Action wins.
+std::span<const ActionEntry> actionTable();
+
+// Writes the content of the page named by the query field Action (read from the query alone,
+// never from the body). An action that names no page writes nothing.
+void dispatchAction(ConfigFile& database, const FormFields& form, const FormFields& query);
+
+}  // namespace gatekeeper
+
+#endif  // GATEKEEPER_ADMIN_ACTION_TABLE_H_

@@ -1,0 +1,103 @@
+#include "admin/location_page.h"
+
+#include <optional>
+#include <string>
+
+#include "admin/login_diagnostics.h"
+#include "admin/new_database.h"
+#include "websupport/action_link.h"
+#include "websupport/html_escape.h"
+#include "websupport/response_writer.h"
+#include "websupport/settings_key.h"
+
+namespace gatekeeper {
+namespace {
+
+void writeTextInput(const char* name, const std::string& value) {
+  writeText("<INPUT TYPE=\"text\" NAME=\"");
+  writeText(name);
+  writeText("\" SIZE=\"40\" VALUE=\"");
+  writeEscaped(value);
+  writeText("\">");
+}
+
+void writeRegistryError() {
+  writeLine("<FONT COLOR=\"#FF0000\"><B>Error writting to the registry! Make sure that OVERSEER.EXE runs in the context of the user");
+  writeLine("with administrative rights!</B></FONT><BR>");
+  writeLoginDiagnostics();
+}
+
+void reportNewDatabase(const std::string& path) {
+  switch (createDatabaseIfMissing(path)) {
+    case NewDatabase::kCreated:
+      writeLine("<BR>A new empty configuration file was created.<BR>");
+      break;
+    case NewDatabase::kFailed:
+      writeLine("<BR>Error: there is no configuration file at this path and a new one could not be created!<BR>");
+      break;
+    case NewDatabase::kExisting:
+      break;
+  }
+}
+
+void writeSaved(const std::string& path) {
+  writeLine("Path to the configuration saved to the registry. ");
+  writeLine("If the path is not correct you will be asked to enter it again.");
+  reportNewDatabase(path);
+  writeText("<A HREF=\"");
+  writeScriptUrl();
+  writeLine("\">Click here to continue ...</A><BR><BR><BR>");
+  writeLine("<I>Filter will not be updated until restarted. You will need to restart the WEB server");
+  writeLine("before the new configuration file take effect (type <B>net stop w3svc</B> and then <B>net start w3svc</B> on the Command prompt). You can do this action later - administration tool does not need the filter working for its operation.</I>");
+}
+
+}  // namespace
+
+int writeLocationPage(ConfigFile&, const FormFields&, const FormFields&) {
+  std::string path;
+  std::string backup;
+  {
+    SettingsKey key;
+    if (key.openForReading()) {
+      path = key.readString(kConfigurationFileValue).value_or("");
+      backup = key.readString(kBackupDirectoryValue).value_or("");
+    }
+  }
+  writeLine("This is main administration tool for Kestrel ISAPI authentication filter text version.<BR>");
+  writeLine("This version of Gatekeeper uses text file for its configuration and account database.");
+  writeLine("Location of the configuration file was specified in the Windows NT registry:<BR>");
+  writeLine("\\HKEY_LOCAL_MACHINE\\Software\\Kestrel\\Gatekeeper (Text)<BR>");
+  writeLine("string value: Configuration File<BR>");
+  writeLine("Look in the product documentation for more information.");
+  writeLine("You can configure these parameters here:");
+  writeText("<FORM METHOD=\"POST\" ACTION=\"");
+  actionLink("Config");
+  writeLine("\">");
+  writeText("\t<P>Configuration file: ");
+  writeTextInput("Config", path);
+  writeLine("</P>");
+  writeText("\t<P>Backup directory (must exist): ");
+  writeTextInput("Backup", backup);
+  writeLine("</P>");
+  writeLine("\t<P><INPUT TYPE=\"submit\" VALUE=\"Submit\" NAME=\"B1\"></P>");
+  writeLine("</FORM>");
+  return 1;
+}
+
+void saveLocation(const FormFields& form) {
+  const std::string& path = form.field("Config").text();
+  SettingsKey key;
+  // Both values must be stored: a backup directory that silently kept its old value would
+  // contradict the page that confirms the change.
+  const bool stored = key.openForWriting() &&
+                      key.writeString(kConfigurationFileValue, path) &&
+                      key.writeString(kBackupDirectoryValue, form.field("Backup").text());
+  key.close();
+  if (!stored) {
+    writeRegistryError();
+    return;
+  }
+  writeSaved(path);
+}
+
+}  // namespace gatekeeper

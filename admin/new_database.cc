@@ -1,0 +1,34 @@
+#include "admin/new_database.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "configstore/config_file.h"
+#include "websupport/database_lock.h"
+
+namespace gatekeeper {
+namespace {
+
+// Only a path that is known not to exist counts as missing: one that cannot be examined (no
+// access to its directory) may hold a database and is never replaced.
+bool mayExist(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  return status.type() != std::filesystem::file_type::not_found;
+}
+
+}  // namespace
+
+NewDatabase createDatabaseIfMissing(const std::string& path) {
+  if (path.empty()) return NewDatabase::kExisting;
+  const DatabaseLock lock(path);
+  if (mayExist(path)) return NewDatabase::kExisting;
+  ConfigFile database(path.c_str(), 1);
+  ConfigSection* main = database.getOrCreateSection("MAIN");
+  const bool built = main != nullptr && main->getOrCreateSection("SERVERS") != nullptr &&
+                     database.getOrCreateSection("ACCOUNTS") != nullptr &&
+                     database.getOrCreateSection("NTACCOUNTS") != nullptr;
+  return built && database.save() ? NewDatabase::kCreated : NewDatabase::kFailed;
+}
+
+}  // namespace gatekeeper

@@ -1,0 +1,25 @@
+#include "admin/setup_error_page.h"
+
+#include <string>
+
+#include "websupport/action_link.h"
+#include "websupport/response_writer.h"
+
+namespace gatekeeper {
+
+int writeSetupErrorPage(int code) {
+  writeLine("<HTML><BODY>");
+  writeLine("Error: " + std::to_string(code) + "<BR>");
+  writeLine("Please specify at least configuration file (You can enter other parameters later):");
+  writeText("<FORM METHOD=\"POST\" ACTION=\"");
+  actionLink("Config");
+  writeLine("\">");
+  writeLine("\t<P>Configuration file (required !): <INPUT TYPE=\"text\" NAME=\"Config\" SIZE=\"40\"></P>");
+  writeLine("\t<P>Backup directory (must exist if specified): <INPUT TYPE=\"text\" NAME=\"Backup\" SIZE=\"40\"></P>");
+  writeLine("\t<P><INPUT TYPE=\"submit\" VALUE=\"Submit\" NAME=\"B1\"></P>");
+  writeLine("</FORM>");
+  writeLine("</BODY></HTML>");
+  return code;
+}
+
+}  // namespace gatekeeper
