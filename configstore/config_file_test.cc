@@ -55,6 +55,9 @@ TEST_F(ConfigFileTest, MissingFileLoadsNothingAndSavesEmpty) {
   ConfigFile none(nullptr, 0);
   EXPECT_EQ(none.load(), 0);
   EXPECT_EQ(none.save(), 0);
+  // A directory is no file to load.
+  ConfigFile directory(dir_.string().c_str(), 1);
+  EXPECT_EQ(directory.load(), 0);
   ConfigSection plain(path("plain.cfg").c_str());
   EXPECT_EQ(plain.save(), 0);
   EXPECT_EQ(plain.load(), 0);

@@ -89,6 +89,11 @@ int ConfigValue::resizeBinary(uint32_t length) {
   return item != nullptr && !isFrozen() ? item->resizeBinary(length) : 0;
 }
 
+ValueItem* ConfigValue::firstOrNew(ItemType type) {
+  ValueItem* item = firstOfType(type);
+  return item != nullptr ? item : appendNew(type, nullptr);
+}
+
 ValueItem* ConfigValue::appendNew(ItemType type, const char* itemName) {
   if (isFrozen()) return nullptr;
   auto* item = new (std::nothrow) ValueItem(type, itemName);
@@ -101,32 +106,27 @@ ValueItem* ConfigValue::appendNew(ItemType type, const char* itemName) {
 }
 
 int ConfigValue::setInt(int32_t value) {
-  ValueItem* item = firstOfType(kItemInt);
-  if (item == nullptr) item = appendNew(kItemInt, nullptr);
+  ValueItem* item = firstOrNew(kItemInt);
   return item != nullptr ? item->setFromInt(value) : 0;
 }
 
 int ConfigValue::setFloat(float value) {
-  ValueItem* item = firstOfType(kItemFloat);
-  if (item == nullptr) item = appendNew(kItemFloat, nullptr);
+  ValueItem* item = firstOrNew(kItemFloat);
   return item != nullptr ? item->setFromFloat(value) : 0;
 }
 
 int ConfigValue::setDouble(double value) {
-  ValueItem* item = firstOfType(kItemDouble);
-  if (item == nullptr) item = appendNew(kItemDouble, nullptr);
+  ValueItem* item = firstOrNew(kItemDouble);
   return item != nullptr ? item->setFromDouble(value) : 0;
 }
 
 int ConfigValue::setString(const char* value) {
-  ValueItem* item = firstOfType(kItemString);
-  if (item == nullptr) item = appendNew(kItemString, nullptr);
+  ValueItem* item = firstOrNew(kItemString);
   return item != nullptr ? item->setString(value) : 0;
 }
 
 int ConfigValue::setInt64(int64_t value) {
-  ValueItem* item = firstOfType(kItemInt64);
-  if (item == nullptr) item = appendNew(kItemInt64, nullptr);
+  ValueItem* item = firstOrNew(kItemInt64);
   return item != nullptr ? item->setFromInt64(value) : 0;
 }
 

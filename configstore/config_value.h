@@ -64,6 +64,7 @@ class ConfigValue : public ConfigNode {
  private:
   friend ConfigValue* nullValue();
   ValueItem* firstOfType(ItemType type) const;
+  ValueItem* firstOrNew(ItemType type);
   ValueItem* appendNew(ItemType type, const char* itemName);
 };
 

@@ -36,6 +36,12 @@ const char* readDigits(const char* p, int base, uint64_t* out) {
   return p;
 }
 
+// An optional sign.
+const char* readSign(const char* p, bool* negative) {
+  *negative = *p == '-';
+  return *p == '+' || *p == '-' ? p + 1 : p;
+}
+
 size_t nonFinite(double value, bool upperCase, char* out) {
   const char* text = std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf");
   size_t length = std::strlen(text);
@@ -86,9 +92,8 @@ size_t formatGeneral(double value, bool upperCase, char* out) {
 }
 
 bool scanDecimal(const char* text, int64_t* value) {
-  const char* p = skipBlanks(text);
   bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  const char* p = readSign(skipBlanks(text), &negative);
   uint64_t magnitude = 0;
   if (readDigits(p, 10, &magnitude) == p) return false;
   *value = static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
@@ -96,9 +101,8 @@ bool scanDecimal(const char* text, int64_t* value) {
 }
 
 bool scanInteger(const char* text, int64_t* value) {
-  const char* p = skipBlanks(text);
   bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  const char* p = readSign(skipBlanks(text), &negative);
   uint64_t magnitude = 0;
   if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && digitValue(p[2]) < 16) {
     readDigits(p + 2, 16, &magnitude);
@@ -112,9 +116,8 @@ bool scanInteger(const char* text, int64_t* value) {
 }
 
 bool scanHex(const char* text, uint32_t* value) {
-  const char* p = skipBlanks(text);
   bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  const char* p = readSign(skipBlanks(text), &negative);
   if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && digitValue(p[2]) < 16) p += 2;
   uint64_t magnitude = 0;
   if (readDigits(p, 16, &magnitude) == p) return false;
@@ -123,9 +126,8 @@ bool scanHex(const char* text, uint32_t* value) {
 }
 
 bool scanFloating(const char* text, double* value) {
-  const char* p = skipBlanks(text);
   bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  const char* p = readSign(skipBlanks(text), &negative);
   // from_chars takes no sign of its own here and never consults the locale.
   if (*p == '+' || *p == '-') return false;
   double parsed = 0.0;
