@@ -83,8 +83,8 @@ class ObjectList : public NamedObject {
   void setSlot(int32_t slot, NamedObject* child);
   bool refusesChanges() const { return isFrozen(); }
 
+  int32_t firstHole_ = 0;  // the lowest empty slot (1-based), 0 when there is none
   std::vector<NamedObject*> slots_;
-  int32_t firstHole_ = 0;  // 1-based hint: no empty slot lies below it; 0: none known
   std::unique_ptr<NameIndex> index_;
 };
 

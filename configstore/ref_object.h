@@ -72,10 +72,11 @@ class NamedObject : public RefObject {
  private:
   friend class ObjectList;
 
+  // The flags come last so that derived classes can use the padding after them.
   std::string name_;
+  ObjectList* parent_ = nullptr;
   bool hasName_ = false;
   bool frozen_ = false;
-  ObjectList* parent_ = nullptr;
 };
 
 }  // namespace gatekeeper

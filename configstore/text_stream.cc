@@ -62,8 +62,16 @@ int32_t typeOfWord(const char* word) {
                 {"string", kItemString},
                 {"double", kItemDouble},
                 {"int64", kItemInt64}};
+  // Type words are ASCII: they compare folding A-Z only, the same on every platform.
+  auto equalWords = [](const char* a, const char* b) {
+    for (;; ++a, ++b) {
+      const char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a + 32) : *a;
+      if (x != *b) return false;
+      if (x == '\0') return true;
+    }
+  };
   for (const auto& entry : kWords) {
-    if (platform::namesEqual(word, entry.word)) return entry.type;
+    if (equalWords(word, entry.word)) return entry.type;
   }
   return 0;
 }
