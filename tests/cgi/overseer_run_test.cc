@@ -1,0 +1,129 @@
+// overseer run as a real CGI process: the request body arrives on standard input, the page
+// leaves on standard output byte for byte, and the exit code is the setup error code.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "admin/server_variables_for_test.h"
+#include "admin/settings_for_test.h"
+#include "configstore/config_file.h"
+#include "platform/scratch_directory.h"
+#include "websupport/database_lock.h"
+
+namespace gatekeeper {
+namespace {
+
+struct ProgramRun {
+  int exitCode = -1;
+  std::string output;
+};
+
+std::string quoted(const std::string& text) { return std::string(1, '"') + text + '"'; }
+
+class OverseerRunTest : public ::testing::Test {
+ protected:
+  // Runs the program once with body on standard input and CONTENT_LENGTH as given (unset
+  // when null); the other variables are the ones the test has set.
+  ProgramRun run(const std::string& query, const std::string& body = "",
+          const char* contentLength = nullptr) {
+    server_.set("QUERY_STRING", query.c_str());
+    server_.set("CONTENT_LENGTH", contentLength);
+    return runPrepared(body);
+  }
+
+  // Starts the program with the environment as it stands; safe to call from another thread
+  // once the variables are set.
+  ProgramRun runPrepared(const std::string& body) {
+    const int number = runs_++;
+    const std::string input = settings_.file("in" + std::to_string(number));
+    const std::string output = settings_.file("out" + std::to_string(number));
+    platform::writeWholeFile(input, body);
+    std::string command = quoted(OVERSEER_PROGRAM) + " < " + quoted(input) + " > " + quoted(output);
+#ifdef _WIN32
+    // cmd.exe drops the outermost pair of quotes of a command line holding several.
+    command.insert(0, 1, '"');
+    command.push_back('"');
+    const int exitCode = std::system(command.c_str());
+#else
+    const int status = std::system(command.c_str());
+    const int exitCode = (status >> 8) & 0xFF;  // the wait status holds the code above 8 bits
+#endif
+    return ProgramRun{exitCode, platform::readWholeFile(output)};
+  }
+
+  ServerVariablesForTest server_;
+  SettingsForTest settings_;
+  std::atomic<int> runs_{0};
+};
+
+TEST_F(OverseerRunTest, FreshStateIsSetUpFromTheSetupErrorPage) {
+  const std::string database = settings_.file("accounts.cfg");
+  ASSERT_TRUE(SettingsForTest::store("Configuration File", settings_.file("missing.cfg")));
+  ProgramRun before = run("");
+  EXPECT_EQ(before.exitCode, 3);
+  EXPECT_NE(before.output.find("Error: 3<BR>"), std::string::npos);
+
+  // The form of the setup error page, posted as a browser posts it.
+  const std::string body = "Config=" + database + "&Backup=&B1=Submit";
+  ProgramRun config = run("Action=Config", body, std::to_string(body.size()).c_str());
+  EXPECT_EQ(config.exitCode, 0);
+  EXPECT_NE(config.output.find("A new empty configuration file was created."), std::string::npos);
+  EXPECT_EQ(SettingsForTest::read("Configuration File"), database);
+
+  ProgramRun after = run("");
+  EXPECT_EQ(after.exitCode, 0);
+  EXPECT_NE(after.output.find("Kestrel Gatekeeper version 1.51 - Administration CGI utility"),
+            std::string::npos);
+}
+
+TEST_F(OverseerRunTest, BodyShorterThanContentLengthIsReadAsSent) {
+  const std::string database = settings_.file("short.cfg");
+  ProgramRun config = run("Action=Config", "Config=" + database, "100000");
+  EXPECT_EQ(config.exitCode, 0);
+  EXPECT_EQ(SettingsForTest::read("Configuration File"), database);
+}
+
+// Line ends stay single line feeds (no text-mode translation on Windows).
+TEST_F(OverseerRunTest, ReauthenticationWritesOnlyTheStatus) {
+  server_.set("AUTH_USER", "admin");
+  EXPECT_EQ(run("Action=Reauthenticate&Olduser=Admin").output, "Status: 401\n\n");
+  ProgramRun confirmed = run("Action=Reauthenticate&Olduser=someone");
+  EXPECT_EQ(confirmed.output.rfind("Cache-control: private\nExpires: Fri, 01 Jan 1999 02:01:01 "
+                                   "GMT\nContent-Type: text/html\n\nYou are reauthenticated",
+                                   0),
+            0u);
+}
+
+// A run waits for the database lock before it loads the database.
+TEST_F(OverseerRunTest, RunsOnOneDatabaseOneAfterTheOther) {
+  const std::string database = settings_.file("accounts.cfg");
+  {
+    ConfigFile empty(database.c_str(), 1);
+    empty.getOrCreateSection("MAIN");
+    ASSERT_EQ(empty.save(), 1);
+  }
+  ASSERT_TRUE(SettingsForTest::store("Configuration File", database));
+  server_.set("QUERY_STRING", "");
+  server_.set("CONTENT_LENGTH", nullptr);
+
+  auto held = std::make_unique<DatabaseLock>(database);
+  ASSERT_TRUE(held->isHeld());
+  std::atomic<bool> finished{false};
+  ProgramRun waiting;
+  std::thread other([&] {
+    waiting = runPrepared("");
+    finished = true;
+  });
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  EXPECT_FALSE(finished);
+  held.reset();
+  other.join();
+  EXPECT_EQ(waiting.exitCode, 0);
+  EXPECT_NE(waiting.output.find("</HTML>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace gatekeeper
