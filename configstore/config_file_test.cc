@@ -168,6 +168,23 @@ TEST_F(ConfigFileTest, ReaderAcceptsLfAndCrLfAlike) {
 }
 
 #ifndef _WIN32
+TEST_F(ConfigFileTest, ReadOnlyDirectoryRefusesTheSave) {
+  put(path("db.cfg"), "(int)a=1\r\n");
+  ConfigFile db(path("db.cfg").c_str(), 1);
+  ASSERT_EQ(db.load(), 1);
+  db.setInt("b", 2);
+  fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+  const bool writable = static_cast<bool>(std::ofstream(path("probe")));
+  if (writable) {
+    fs::permissions(dir_, fs::perms::owner_all);
+    GTEST_SKIP() << "this process writes into read-only directories (superuser)";
+  }
+  EXPECT_EQ(db.save(), 0);
+  fs::permissions(dir_, fs::perms::owner_all);
+  EXPECT_EQ(contents(path("db.cfg")), "(int)a=1\r\n");
+  EXPECT_EQ(filesInDir(), 1u);
+}
+
 TEST_F(ConfigFileTest, NewFilesAreOwnerOnlyAndExistingPermissionsAreKept) {
   ConfigFile db(path("db.cfg").c_str(), 1);
   db.setString("Password", "secret");

@@ -217,7 +217,11 @@ int TextStream::openSectionWithTextTag(const char* name, const char* tag) {
   if (tag == nullptr) return openSection(name);
   // The reader takes the text between the first "(" and the next ")"; an empty tag reads as
   // none.
-  if (*tag == '\0' || std::strpbrk(tag, ")\r\n") != nullptr || !fitsField(tag)) return fail();
+  // The rest of the line after the name (": (tag)") is one field of the reader.
+  if (*tag == '\0' || std::strpbrk(tag, ")\r\n") != nullptr ||
+      std::strlen(tag) + 4 > kFieldLimit) {
+    return fail();
+  }
   return openSectionLine(name, std::string(" (") + tag + ")");
 }
 

@@ -266,6 +266,12 @@ TEST(TextStreamTest, UnwritableNamesAndTextsFailTheWrite) {
   EXPECT_TRUE(fails([](ConfigSection* r) { r->add(new ConfigSection(nullptr)); }));
   EXPECT_TRUE(fails([](ConfigSection* r) { r->getOrCreateSection("s")->setTextTag("a)b"); }));
   EXPECT_TRUE(fails([](ConfigSection* r) { r->setBinary("k:x", "a", 1); }));
+  EXPECT_TRUE(fails([](ConfigSection* r) {
+    r->getOrCreateSection("s")->setTextTag(std::string(1020, 't').c_str());
+  }));
+  EXPECT_FALSE(fails([](ConfigSection* r) {
+    r->getOrCreateSection("s")->setTextTag(std::string(1019, 't').c_str());
+  }));
   EXPECT_TRUE(fails([](ConfigSection* r) { r->setString("a", std::string(1024, 'x').c_str()); }));
   EXPECT_TRUE(fails([](ConfigSection* r) { r->add(new ConfigValue(nullptr)), r->valueByIndex(1)->setBinary("a", 1); }));
   EXPECT_FALSE(fails([](ConfigSection* r) { r->setString("a", std::string(1023, 'x').c_str()); }));
