@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "accountdb/database_names.h"
 #include "configstore/config_file.h"
 #include "websupport/database_lock.h"
 
@@ -24,10 +25,10 @@ NewDatabase createDatabaseIfMissing(const std::string& path) {
   const DatabaseLock lock(path);
   if (mayExist(path)) return NewDatabase::kExisting;
   ConfigFile database(path.c_str(), 1);
-  ConfigSection* main = database.getOrCreateSection("MAIN");
-  const bool built = main != nullptr && main->getOrCreateSection("SERVERS") != nullptr &&
-                     database.getOrCreateSection("ACCOUNTS") != nullptr &&
-                     database.getOrCreateSection("NTACCOUNTS") != nullptr;
+  ConfigSection* main = database.getOrCreateSection(accountdb::kMain);
+  const bool built = main != nullptr && main->getOrCreateSection(accountdb::kServers) != nullptr &&
+                     database.getOrCreateSection(accountdb::kAccounts) != nullptr &&
+                     database.getOrCreateSection(accountdb::kNtAccounts) != nullptr;
   return built && database.save() ? NewDatabase::kCreated : NewDatabase::kFailed;
 }
 
