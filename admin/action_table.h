@@ -11,8 +11,11 @@
 namespace gatekeeper {
 
 // A page handler writes the page's content into the content cell of the frame. It gets the
-// loaded account database (which it saves itself after a change), the form collection and the
-// query collection. Returns 1 by convention; the frame ignores the result.
+// loaded account database, the form collection and the query collection, and returns 1 by
+// convention (the frame ignores the result). A handler that stores a change creates a missing
+// MAIN, MAIN/SERVERS, ACCOUNTS or NTACCOUNTS section it writes into (getOrCreateSection), so
+// no change is dropped, saves the database itself and reports the save through checkSaved
+// (websupport/save_report.h). The run holds the database lock throughout.
 using PageHandler = int (*)(ConfigFile& database, const FormFields& form,
                             const FormFields& query);
 
