@@ -1,0 +1,199 @@
+#include "filter/authenticate_request.h"
+
+#include <cstring>
+#include <string>
+
+#include "accountdb/binding_key.h"
+#include "accountdb/database_names.h"
+#include "accountdb/event_ids.h"
+#include "accountdb/expiry_date.h"
+#include "accountdb/value_readers.h"
+#include "configstore/config_section.h"
+#include "filter/event_log.h"
+#include "filter/server_variable.h"
+
+namespace gatekeeper {
+namespace {
+
+using namespace accountdb;
+
+// The event text of a mapping refused because the account's name or password does not fit the
+// server's credential buffers. It is logged under the id of "NT account not found": the account
+// cannot be used.
+constexpr char kAccountTooLongDescription[] =
+    "MapTo Account name or password too long for the server";
+
+// One decision: the request, its credentials and what it has found so far.
+class Decision {
+ public:
+  Decision(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
+           const ConfigSection& database)
+      : pfc_(pfc), credentials_(credentials), database_(database) {
+    sentName_ = boundedText(credentials->pszUser, credentials->cbUserBuff);
+    sentPassword_ = boundedText(credentials->pszPassword, credentials->cbPasswordBuff);
+  }
+
+  DWORD run(int64_t nowUtc);
+
+ private:
+  // The text in a server buffer, never reading past its size.
+  static std::string boundedText(const char* buffer, DWORD size) {
+    if (buffer == nullptr || size == 0) return std::string();
+    return std::string(buffer, strnlen(buffer, size));
+  }
+
+  void log(EventId id, const char* parameter1, const char* parameter2) {
+    logEvent(pfc_, &database_, id, eventDescription(id), parameter1, parameter2);
+  }
+  // Logs the event for the user and the authority: the sent name and the stored authority name.
+  void logUser(EventId id) { log(id, sentName_.c_str(), authority_->name()); }
+
+  DWORD refuse(DWORD lastError) {
+    SetLastError(lastError);
+    return SF_STATUS_REQ_ERROR;
+  }
+  DWORD deny(DWORD lastError = 0) {
+    if (pfc_->ServerSupportFunction != nullptr) {
+      pfc_->ServerSupportFunction(pfc_, SF_REQ_SEND_RESPONSE_HEADER,
+                                  const_cast<char*>(kDenyStatus), 0, 0);
+    }
+    if (lastError != 0) SetLastError(lastError);
+    return SF_STATUS_REQ_ERROR;
+  }
+
+  DWORD checkExpiry(int64_t nowUtc);
+  DWORD mapToAccount();
+
+  HTTP_FILTER_CONTEXT* pfc_;
+  HTTP_FILTER_AUTHENT* credentials_;
+  const ConfigSection& database_;
+  std::string sentName_;
+  std::string sentPassword_;
+  const ConfigSection* authority_ = nullptr;
+  const ConfigSection* user_ = nullptr;
+};
+
+DWORD Decision::run(int64_t nowUtc) {
+  const ConfigSection* main = database_.sectionByName(kMain);
+  if (readFlag(*main, kDisable)) {
+    log(kEventFilterDisabled, "", "");
+    return SF_STATUS_REQ_HANDLED_NOTIFICATION;
+  }
+  if (sentName_.empty()) {
+    log(kEventAnonymousRequest, "", "");
+    return SF_STATUS_REQ_HANDLED_NOTIFICATION;
+  }
+
+  std::string host;
+  if (!readServerVariable(pfc_, "SERVER_NAME", kHostBufferSize, &host)) {
+    log(kEventServerNameMissing, "", "");
+    return refuse(ERROR_FILE_NOT_FOUND);
+  }
+  std::string port;
+  const bool portRead = readServerVariable(pfc_, "SERVER_PORT", kPortBufferSize, &port);
+  const std::string key = bindingKey(host, portRead ? port.c_str() : nullptr);
+
+  const ConfigValue* binding = main->sectionByName(kServers)->valueByName(key.c_str());
+  if (binding->isPlaceholder()) {
+    log(kEventSiteNotHandled, key.c_str(), "");
+    return SF_STATUS_REQ_NEXT_NOTIFICATION;
+  }
+  const char* authorityName = binding->getString();
+  authority_ = database_.sectionByName(kAccounts)->sectionByName(authorityName);
+  if (authority_->isPlaceholder()) {
+    log(kEventAuthorityNotFound, key.c_str(), authorityName);
+    return refuse(ERROR_FILE_NOT_FOUND);
+  }
+
+  user_ = authority_->sectionByName(sentName_.c_str());
+  if (user_->isPlaceholder()) {
+    logUser(kEventUserNotFound);
+    return deny(ERROR_ACCESS_DENIED);
+  }
+  if (readFlag(*user_, kDisabled)) {
+    logUser(kEventAccountDisabled);
+    return deny(ERROR_ACCESS_DENIED);
+  }
+  if (readFlag(*user_, kDoNotMap)) {
+    logUser(kEventNotMapped);
+    return SF_STATUS_REQ_HANDLED_NOTIFICATION;
+  }
+  if (sentPassword_ != readText(*user_, kPassword)) {
+    logUser(kEventInvalidPassword);
+    return deny();
+  }
+  if (!readFlag(*user_, kNoExpiration)) {
+    const DWORD expired = checkExpiry(nowUtc);
+    if (expired != 0) return expired;
+  }
+  return mapToAccount();
+}
+
+// Steps on the user's expiry date; 0 when the user may go on to the mapping.
+DWORD Decision::checkExpiry(int64_t nowUtc) {
+  const char* text = readText(*user_, kExpireDate);
+  if (*text == '\0') {
+    if (readFlag(*authority_, kExpirationRequired)) {
+      logUser(kEventExpirationDateMissing);
+      return deny();
+    }
+    return 0;
+  }
+  ExpiryDate date;
+  if (!parseExpiryDate(text, &date)) {
+    // This event names the user as stored, not as sent.
+    log(kEventDateFormatError, user_->name(), authority_->name());
+    return refuse(ERROR_BAD_CONFIGURATION);
+  }
+  if (date.year > kLastExpiryYear) {
+    logUser(kEventDateAfter2037);
+    return deny();
+  }
+  if (isExpiredAt(date, nowUtc)) {
+    logUser(kEventAccountExpired);
+    return deny();
+  }
+  return 0;
+}
+
+// Hands the server the mapped account's name and password, or refuses.
+DWORD Decision::mapToAccount() {
+  const ConfigValue* mapTo = user_->valueByName(kMapTo);
+  if (mapTo->isPlaceholder()) {
+    logUser(kEventMapToMissing);
+    return deny();
+  }
+  const char* accountName = mapTo->getString();
+  const ConfigSection* account = database_.sectionByName(kNtAccounts)->sectionByName(accountName);
+  if (account->isPlaceholder()) {
+    log(kEventNtAccountNotFound, accountName, "");
+    return deny();
+  }
+
+  // The account's name as stored and its password must fit the server's buffers whole: a
+  // truncated name or password would log the request on as somebody else or fail obscurely.
+  const char* storedName = account->name() != nullptr ? account->name() : "";
+  const char* password = readText(*account, kPassword);
+  const std::size_t nameBytes = std::strlen(storedName) + 1;
+  const std::size_t passwordBytes = std::strlen(password) + 1;
+  if (credentials_->pszUser == nullptr || credentials_->pszPassword == nullptr ||
+      nameBytes > credentials_->cbUserBuff || passwordBytes > credentials_->cbPasswordBuff) {
+    logEvent(pfc_, &database_, kEventNtAccountNotFound, kAccountTooLongDescription, accountName,
+             "");
+    return deny();
+  }
+
+  logUser(kEventAuthenticated);
+  std::memcpy(credentials_->pszUser, storedName, nameBytes);
+  std::memcpy(credentials_->pszPassword, password, passwordBytes);
+  return SF_STATUS_REQ_HANDLED_NOTIFICATION;
+}
+
+}  // namespace
+
+DWORD authenticateRequest(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
+                          const ConfigSection& database, int64_t nowUtc) {
+  return Decision(pfc, credentials, database).run(nowUtc);
+}
+
+}  // namespace gatekeeper

@@ -1,0 +1,29 @@
+// The authentication decision: what happens to one request's Basic credentials.
+#ifndef GATEKEEPER_FILTER_AUTHENTICATE_REQUEST_H_
+#define GATEKEEPER_FILTER_AUTHENTICATE_REQUEST_H_
+
+#include <cstdint>
+
+#include "platform/isapi.h"
+
+namespace gatekeeper {
+
+class ConfigSection;
+
+// The status text of the deny response.
+inline constexpr char kDenyStatus[] = "401 Access Denied";
+
+// Decides one request against the loaded account database and returns the notification
+// status: SF_STATUS_REQ_NEXT_NOTIFICATION (site not handled: credentials untouched),
+// SF_STATUS_REQ_HANDLED_NOTIFICATION (credentials left as sent, or replaced by the mapped
+// account's), or SF_STATUS_REQ_ERROR (refused; the thread's last error says why where set, and
+// bad credentials also get the deny response). Writes exactly one event (unless suppressed)
+// before any response is requested. Only reads the database; nowUtc is the current instant in
+// 100 ns ticks since 1601 (the expiry check's clock). The caller keeps the database alive and
+// unchanged for the duration of the call.
+DWORD authenticateRequest(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
+                          const ConfigSection& database, int64_t nowUtc);
+
+}  // namespace gatekeeper
+
+#endif  // GATEKEEPER_FILTER_AUTHENTICATE_REQUEST_H_
