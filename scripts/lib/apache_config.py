@@ -11,6 +11,7 @@ import os
 import pwd
 import grp
 import shutil
+import socket
 import stat
 import subprocess
 import tempfile
@@ -196,6 +197,8 @@ def _global_section(server):
                   "MaxRequestWorkers 8"]
     lines += [f"IsapiFilter {_quote(path)}" for path in server.isapi_filters]
     lines += [f"PassEnv {name}" for name in server.pass_env]
+    # Windows hands every program the machine's name; the administration program shows it.
+    lines.append(f"SetEnv COMPUTERNAME {_quote(socket.gethostname())}")
     lines += ["TypesConfig /etc/mime.types",
               "<Directory />", "    AllowOverride None", "    Require all denied", "</Directory>"]
     lines += [f"Listen {LOOPBACK}:{site.port}" for site in server.sites]
@@ -223,10 +226,11 @@ def _location_section(site, location, password_file):
         lines.append("        Require all granted")
     if location.script_dir is not None and location.require_user:
         # Apache adds no challenge to a CGI program's own "Status: 401"; browsers need one to
-        # ask for other credentials.
+        # ask for other credentials. A 401 that already carries a challenge (Apache's own, the
+        # filter's refusal, or one the program wrote) keeps it alone.
         challenge = f'Basic realm=\\"{site.realm}\\"'
         lines.append(f'        Header always set WWW-Authenticate "{challenge}" '
-                     f'"expr=%{{REQUEST_STATUS}} == 401"')
+                     f'"expr=%{{REQUEST_STATUS}} == 401 && -z resp(\'WWW-Authenticate\')"')
     lines.append("    </Location>")
     return lines
 
