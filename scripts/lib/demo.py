@@ -1,7 +1,7 @@
-"""The local demo of scripts/demo: the sample state, Apache in the foreground on loopback with
-the protected site and the administration site, until Ctrl-C.
+"""The local demo of scripts/demo: the sample state (or a fresh one), Apache in the foreground
+on loopback with the protected site and the administration site, until Ctrl-C.
 
-Usage: demo.py --build BUILD_DIR --state STATE_DIR [--site-port 8080] [--admin-port 8081]
+Usage: demo.py --build BUILD_DIR --state STATE_DIR [--site-port 8080] [--admin-port 8081] [--fresh]
 """
 
 import argparse
@@ -16,6 +16,9 @@ import gatekeeper_state as state
 from apache_process import ApacheProcess, StartError
 
 REALM = "Kestrel Gatekeeper"
+# Where a build puts the host module and the filter.
+HOST_MODULE = "host/apache/mod_isapi_filter.so"
+FILTER = "filter/sentry.so"
 # CGI programs and where a build puts them: which site offers them.
 SITE_PROGRAMS = {"steward": "site/steward", "rekey": "password/rekey"}
 ADMIN_PROGRAMS = {"overseer": "admin/overseer"}
@@ -47,14 +50,24 @@ def page(title, programs):
             f"<p>You are logged on.</p><ul>{links}</ul></body></html>\n")
 
 
-def prepare(build, root, run_user, site_port, admin_port):
-    """Writes the state directory and the Apache configuration; returns (server, programs)."""
+def database_path(root):
+    return os.path.join(root, "accounts.cfg")
+
+
+def backup_directory(root):
+    return os.path.join(root, "backups")
+
+
+def prepare(build, root, run_user, site_port, admin_port, fresh=False, mpm="event"):
+    """Writes the state directory and the Apache configuration; returns (server, programs).
+    A fresh state has an empty registry: no settings key, no account database."""
     registry = os.path.join(root, "registry")
-    database = os.path.join(root, "accounts.cfg")
-    backups = os.path.join(root, "backups")
-    os.makedirs(backups)
-    state.write_settings(registry, database, backups)
-    state.write_sample_database(database, os.path.join(root, "events.log"), site_port)
+    os.makedirs(backup_directory(root))
+    os.makedirs(registry)
+    if not fresh:
+        state.write_settings(registry, database_path(root), backup_directory(root))
+        state.write_sample_database(database_path(root), os.path.join(root, "events.log"),
+                                    site_port)
 
     site_programs = install_programs(build, SITE_PROGRAMS, os.path.join(root, "site-cgi"))
     admin_programs = install_programs(build, ADMIN_PROGRAMS, os.path.join(root, "admin-cgi"))
@@ -63,35 +76,49 @@ def prepare(build, root, run_user, site_port, admin_port):
     passwords = os.path.join(root, "passwords")
     conf.write_password_file(passwords, state.SAMPLE_NT_ACCOUNTS)
 
-    sentry = os.path.join(build, "filter", "sentry.so")
+    sentry = os.path.join(build, FILTER)
     site = conf.Site(site_port, os.path.join(root, "site"), REALM, [sentry], [
         conf.Location("/", require_user=True),
         conf.Location("/cgi-bin/", require_user=True, script_dir=os.path.join(root, "site-cgi"))])
     admin = conf.Site(admin_port, os.path.join(root, "admin"), REALM + " administration", [sentry], [
         conf.Location("/", require_user=True),
         conf.Location("/cgi-bin/", require_user=True, script_dir=os.path.join(root, "admin-cgi"))])
-    server = conf.Server(os.path.join(root, "apache"),
-                         os.path.join(build, "host", "apache", "mod_isapi_filter.so"),
-                         passwords, [site, admin], mpm="event", run_user=run_user,
+    server = conf.Server(os.path.join(root, "apache"), os.path.join(build, HOST_MODULE),
+                         passwords, [site, admin], mpm=mpm, run_user=run_user,
                          pass_env=["GATEKEEPER_REGISTRY"])
     conf.write(server)
-    # The filter and the CGI programs run as Apache's user: they write the event log, backups
-    # and the database.
+    # The filter and the CGI programs run as Apache's user: they write the event log, backups,
+    # the settings key, the database and the lock and temporary files beside it.
     conf.give_to_run_user(root, run_user)
     return server, site_programs + admin_programs
 
 
-def print_welcome(root, programs, site_port, admin_port):
-    users = ", ".join(f"{name}/{fields['Password']}" + (" (disabled)" if fields.get("disabled") else "")
-                      for name, fields in state.SAMPLE_USERS.items())
+def print_welcome(root, programs, site_port, admin_port, fresh):
+    administrator = f"administrator/{state.SAMPLE_NT_ACCOUNTS['administrator']}"
+    admin_url = f"http://127.0.0.1:{admin_port}/"
+    if "overseer" in programs:
+        admin_url += "cgi-bin/overseer"
+    if fresh:
+        site = f"""  Protected site:  http://127.0.0.1:{site_port}/   (also http://localhost:{site_port}/)
+      the filter has no account database yet: Apache's own accounts log on, e.g. webuser/webpass
+  Administration:  {admin_url}   (Apache's own accounts: {administrator})
+      Fresh state: the page says "Error: 1" and asks for the configuration file. Enter
+          Configuration file:  {database_path(root)}
+          Backup directory:    {backup_directory(root)}
+      and press Submit: the settings key is written and an empty account database is
+      created there. The filter reads the settings when Apache starts."""
+    else:
+        users = ", ".join(f"{name}/{fields['Password']}" + (" (disabled)" if fields.get("disabled") else "")
+                          for name, fields in state.SAMPLE_USERS.items())
+        site = f"""  Protected site:  http://127.0.0.1:{site_port}/   (also http://localhost:{site_port}/)
+      site users of the authority {state.SAMPLE_AUTHORITY}: {users}
+      e.g.  curl -u john:secret http://127.0.0.1:{site_port}/
+  Administration:  {admin_url}   (Apache's own accounts: {administrator})
+  Event log:       {os.path.join(root, 'events.log')}"""
     print(f"""
 Kestrel Gatekeeper demo (state in {root})
 
-  Protected site:  http://127.0.0.1:{site_port}/   (also http://localhost:{site_port}/)
-      site users of the authority {state.SAMPLE_AUTHORITY}: {users}
-      e.g.  curl -u john:secret http://127.0.0.1:{site_port}/
-  Administration:  http://127.0.0.1:{admin_port}/   (Apache's own accounts: administrator/adminpass)
-  Event log:       {os.path.join(root, 'events.log')}
+{site}
   CGI programs:    {', '.join(programs) if programs else 'none built yet'}
 
 Ctrl-C stops the demo.
@@ -104,10 +131,13 @@ def main():
     parser.add_argument("--state", required=True)
     parser.add_argument("--site-port", type=int, default=8080)
     parser.add_argument("--admin-port", type=int, default=8081)
+    parser.add_argument("--fresh", action="store_true",
+                        help="start without settings and account database, to set them up "
+                             "from the administration page")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
 
-    sentry = os.path.join(build, "filter", "sentry.so")
+    sentry = os.path.join(build, FILTER)
     if not os.path.isfile(sentry):
         print(f"scripts/demo: the filter {sentry} has not been built yet; the demo needs it "
               "to protect the site.", file=sys.stderr)
@@ -119,12 +149,12 @@ def main():
 
 
 def serve(build, root, run_user, args):
-    server, programs = prepare(build, root, run_user, args.site_port, args.admin_port)
+    server, programs = prepare(build, root, run_user, args.site_port, args.admin_port, args.fresh)
     env = dict(os.environ, GATEKEEPER_REGISTRY=os.path.join(root, "registry"))
     apache = ApacheProcess(server, env=env)
     try:
         apache.start()
-        print_welcome(root, programs, args.site_port, args.admin_port)
+        print_welcome(root, programs, args.site_port, args.admin_port, args.fresh)
         code = apache.wait_exit(None)
         print(f"Apache stopped (exit {code}):\n{apache.log_tail(10)}", file=sys.stderr)
         return 1

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end test of the demo's set-up (scripts/lib/demo.py): it writes the settings key, the
-sample database and both sites, brings Apache up on the given ports, and Ctrl-C stops it all.
+sample database and both sites (with --fresh: an empty registry and no database), brings Apache
+up on the given ports, and Ctrl-C stops it all.
 The test filter stands in for the real filter, so the site's own accounts decide here.
 
 Usage: demo_e2e.py --module mod_isapi_filter.so --filter test_filter.so --work DIR
@@ -19,6 +20,7 @@ import time
 import e2e_support as e2e
 from e2e_support import basic, expect, expect_equal
 
+import demo
 import gatekeeper_state as state
 from apache_process import free_port
 
@@ -36,15 +38,9 @@ echo "AUTH_USER=${AUTH_USER-(unset)}"
 def fake_build(work, module, filter_library):
     """A build directory holding the module, the test filter in the filter's place and a
     stand-in for one CGI program."""
-    build = os.path.join(work, "build")
-    for link, target in ((os.path.join(build, "host", "apache", "mod_isapi_filter.so"), module),
-                         (os.path.join(build, "filter", "sentry.so"), filter_library)):
-        os.makedirs(os.path.dirname(link), exist_ok=True)
-        if os.path.lexists(link):
-            os.remove(link)
-        os.symlink(os.path.abspath(target), link)
-    e2e.write_file(os.path.join(build, "site", "steward"), FAKE_STEWARD, 0o755)
-    return build
+    steward = os.path.join(work, "fake-steward")
+    e2e.write_file(steward, FAKE_STEWARD, 0o755)
+    return e2e.demo_build(work, module, filter_library, {demo.SITE_PROGRAMS["steward"]: steward})
 
 
 def read_until(process, marker, timeout):
@@ -75,6 +71,53 @@ def check_state(root, site_port):
         expect(line in database, f"{line} missing from the sample database")
 
 
+def check_fresh_state(root, welcome):
+    expect_equal([], os.listdir(os.path.join(root, "registry")), "an empty registry")
+    expect(not os.path.exists(os.path.join(root, "accounts.cfg")), "no database")
+    expect(os.path.isdir(os.path.join(root, "backups")), "backup directory")
+    for line in (f"Configuration file:  {os.path.join(root, 'accounts.cfg')}",
+                 f"Backup directory:    {os.path.join(root, 'backups')}"):
+        expect(line in welcome, f"the welcome does not say what to type: {line}")
+
+
+def run_demo(args, checks, build, state_directory, options, while_running):
+    """Runs the demo with options on free ports, runs while_running(welcome, root, site,
+    admin) while it serves, then stops it as Ctrl-C does and checks that it is gone."""
+    site_port, admin_port = free_port(), free_port()
+    env = dict(os.environ)
+    if args.preload:
+        env["LD_PRELOAD"] = args.preload
+    process = subprocess.Popen(
+        [sys.executable, DEMO, "--build", build, "--state", state_directory,
+         "--site-port", str(site_port), "--admin-port", str(admin_port), *options],
+        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
+    try:
+        welcome = read_until(process, "Ctrl-C stops the demo.", 30)
+        root = welcome.split("(state in ", 1)[1].split(")", 1)[0]
+        while_running(welcome, root, f"http://127.0.0.1:{site_port}/",
+                      f"http://127.0.0.1:{admin_port}/")
+    finally:
+        process.send_signal(signal.SIGINT)  # what Ctrl-C does
+        try:
+            code = process.wait(20)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            code = None
+        process.stdout.close()
+        process.stderr.close()
+
+    def stopped():
+        expect_equal(0, code, "demo exit code after Ctrl-C")
+        for port in (site_port, admin_port):
+            try:
+                e2e.fetch(f"http://127.0.0.1:{port}/")
+            except subprocess.CalledProcessError:
+                continue
+            raise AssertionError(f"port {port} still answers")
+    checks.run("ctrl_c_stops_everything" + ("" if not options else " " + " ".join(options)),
+               stopped)
+
+
 def run(args, work):
     checks = e2e.Checks()
 
@@ -85,21 +128,10 @@ def run(args, work):
         expect(missing.returncode != 0, "exit code"),
         expect("has not been built yet" in missing.stderr, missing.stderr)))
 
-    site_port, admin_port = free_port(), free_port()
-    env = dict(os.environ)
-    if args.preload:
-        env["LD_PRELOAD"] = args.preload
-    demo = subprocess.Popen(
-        [sys.executable, DEMO, "--build", fake_build(work, args.module, args.filter),
-         "--state", os.path.join(work, "state"), "--site-port", str(site_port),
-         "--admin-port", str(admin_port)],
-        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
-    try:
-        welcome = read_until(demo, "Ctrl-C stops the demo.", 30)
-        root = welcome.split("(state in ", 1)[1].split(")", 1)[0]
-        site = f"http://127.0.0.1:{site_port}/"
-        admin = f"http://127.0.0.1:{admin_port}/"
+    build = fake_build(work, args.module, args.filter)
 
+    def sample_state(welcome, root, site, admin):
+        site_port = int(site.rstrip("/").rsplit(":", 1)[1])
         checks.run("demo_writes_the_settings_and_the_sample_database", check_state, root, site_port)
 
         def sites_answer():
@@ -118,25 +150,12 @@ def run(args, work):
                          "CGI programs find the settings key")
             expect("steward" in welcome, "installed programs in the welcome")
         checks.run("demo_serves_both_sites", sites_answer)
-    finally:
-        demo.send_signal(signal.SIGINT)  # what Ctrl-C does
-        try:
-            code = demo.wait(20)
-        except subprocess.TimeoutExpired:
-            demo.kill()
-            code = None
-        demo.stdout.close()
-        demo.stderr.close()
+    run_demo(args, checks, build, os.path.join(work, "state"), [], sample_state)
 
-    def stopped():
-        expect_equal(0, code, "demo exit code after Ctrl-C")
-        for port in (site_port, admin_port):
-            try:
-                e2e.fetch(f"http://127.0.0.1:{port}/")
-            except subprocess.CalledProcessError:
-                continue
-            raise AssertionError(f"port {port} still answers")
-    checks.run("ctrl_c_stops_everything", stopped)
+    def fresh_state(welcome, root, site, admin):
+        checks.run("fresh_demo_starts_without_settings_and_database", check_fresh_state, root,
+                   welcome)
+    run_demo(args, checks, build, os.path.join(work, "fresh-state"), ["--fresh"], fresh_state)
     return checks.summary()
 
 

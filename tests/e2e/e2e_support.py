@@ -1,9 +1,11 @@
-"""Shared pieces of the end-to-end tests: the command line and work directory, requests through
-curl, named checks with a summary, a CGI program that shows its identity, and the scan of
-Apache's error log for crashes and sanitizer reports."""
+"""Shared pieces of the end-to-end tests: the command line and work directory, a build laid out
+for the demo, requests through curl, the forms and links of a page, named checks with a summary,
+a CGI program that shows its identity, and the scan of Apache's error log for crashes and
+sanitizer reports."""
 
 import argparse
 import base64
+import html.parser
 import os
 import re
 import subprocess
@@ -14,6 +16,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "scripts", "lib"))
 
 import apache_config as conf  # noqa: E402  (found through the path above)
+import demo  # noqa: E402
 from apache_process import StartError  # noqa: E402
 
 # A CGI program printing what it was told about the client's identity, one NAME=value a line.
@@ -50,6 +53,20 @@ def write_file(path, text, mode=0o644):
     with open(path, "w", encoding="utf-8") as f:
         f.write(text)
     os.chmod(path, mode)
+
+
+def demo_build(work, module, filter_library, programs=None):
+    """A build directory as scripts/lib/demo.py reads it: links to the host module, to
+    filter_library in the filter's place, and to programs (path in the build -> file)."""
+    build = os.path.join(work, "build")
+    files = {demo.HOST_MODULE: module, demo.FILTER: filter_library, **(programs or {})}
+    for relative, target in files.items():
+        link = os.path.join(build, relative)
+        os.makedirs(os.path.dirname(link), exist_ok=True)
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(os.path.abspath(target), link)
+    return build
 
 
 def basic(user, password):
@@ -89,8 +106,9 @@ class Response:
         return f"<{self.status_line} {self.headers} {self.text[:200]!r}>"
 
 
-def fetch(url, authorization=None, headers=(), http10=False):
-    """GETs url with curl; authorization is the Authorization header's value or None."""
+def fetch(url, authorization=None, headers=(), http10=False, data=None):
+    """GETs url with curl, or POSTs data (a form body, bytes or text) to it; authorization is
+    the Authorization header's value or None."""
     command = ["curl", "-sS", "-i", "--max-time", "15", "--noproxy", "*"]
     if http10:
         command.append("--http1.0")
@@ -98,9 +116,54 @@ def fetch(url, authorization=None, headers=(), http10=False):
         command += ["-H", f"Authorization: {authorization}"]
     for header in headers:
         command += ["-H", header]
+    if data is not None:
+        # The body comes from standard input; no "100 Continue" round trip.
+        command += ["--data-binary", "@-", "-H", "Expect:"]
+        if isinstance(data, str):
+            data = data.encode("latin-1")
     command.append(url)
-    out = subprocess.run(command, capture_output=True, check=True, timeout=30).stdout
+    out = subprocess.run(command, input=data, capture_output=True, check=True, timeout=30).stdout
     return Response(out)
+
+
+class Page(html.parser.HTMLParser):
+    """The forms and links of an HTML page, attribute values and link texts unescaped as a
+    browser reads them. forms: [{"action", "method", "inputs": {name: value}}]; links: [(href,
+    text)]."""
+
+    def __init__(self, text):
+        super().__init__(convert_charrefs=True)
+        self.forms = []
+        self.links = []
+        self._link = None
+        self.feed(text)
+        self.close()
+
+    def handle_starttag(self, tag, attrs):
+        attrs = {name: value or "" for name, value in attrs}
+        if tag == "form":
+            self.forms.append({"action": attrs.get("action", ""),
+                               "method": attrs.get("method", "").upper(), "inputs": {}})
+        elif tag == "input" and self.forms and "name" in attrs:
+            self.forms[-1]["inputs"][attrs["name"]] = attrs.get("value", "")
+        elif tag == "a" and "href" in attrs:
+            self._link = [attrs["href"], ""]
+
+    def handle_data(self, data):
+        if self._link is not None:
+            self._link[1] += data
+
+    def handle_endtag(self, tag):
+        if tag == "a" and self._link is not None:
+            self.links.append((self._link[0], self._link[1].strip()))
+            self._link = None
+
+    def link(self, text):
+        """The target of the first link showing text."""
+        for href, shown in self.links:
+            if shown == text:
+                return href
+        raise AssertionError(f"no link {text!r} among {self.links}")
 
 
 class Checks:

@@ -1,0 +1,244 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the administration program overseer as the demo serves it (the
+set-up of scripts/lib/demo.py on free loopback ports): on the administration port, which no
+binding covers, behind Apache's own authentication, while the filter sentry protects the site
+port. Once on a fresh state, set up from the browser through the setup error page, and once on
+the sample state.
+
+Usage: overseer_e2e.py --module mod_isapi_filter.so --filter sentry.so --overseer overseer
+                       --mpm event|prefork --work DIR [--preload LIBASAN]
+"""
+
+import sys
+
+sys.dont_write_bytecode = True  # keep the source tree free of caches
+
+import os
+import re
+import socket
+import urllib.parse
+
+import e2e_support as e2e
+from e2e_support import Page, basic, expect, expect_equal
+
+import apache_config as conf
+import demo
+import gatekeeper_state as state
+from apache_process import ApacheProcess, free_port
+
+ADMINISTRATOR = ("administrator", state.SAMPLE_NT_ACCOUNTS["administrator"])
+# One of Apache's own accounts whose name is markup: it reaches overseer as AUTH_USER.
+HOSTILE_ADMINISTRATOR = ('a<b>&"c', "hostilepw")
+BANNER = "Kestrel Gatekeeper version 1.51 - Administration CGI utility"
+ADMIN_REALM = f'Basic realm="{demo.REALM} administration"'
+SITE_REALM = f'Basic realm="{demo.REALM}"'
+
+# An administration program that writes its own challenge with its "Status: 401".
+OWN_CHALLENGE = """#!/bin/sh
+printf 'Status: 401\\r\\nWWW-Authenticate: Basic realm="own"\\r\\n\\r\\n'
+"""
+
+
+class Deployment:
+    """The demo's state directory and Apache configuration on free ports, with two test
+    programs beside the demo's: the identity script on the site, a challenging script on the
+    administration port."""
+
+    def __init__(self, args, work, name, fresh):
+        run_user = conf.unprivileged_user()
+        self.root = conf.state_directory(os.path.join(work, name), run_user)
+        build = e2e.demo_build(os.path.join(work, name + "-build"), args.module, args.filter,
+                               {demo.ADMIN_PROGRAMS["overseer"]: args.overseer})
+        self.site_port, self.admin_port = free_port(), free_port()
+        self.server, programs = demo.prepare(build, self.root, run_user, self.site_port,
+                                             self.admin_port, fresh=fresh, mpm=args.mpm)
+        expect_equal(["overseer"], programs, "programs installed")
+        e2e.write_file(os.path.join(self.root, "site-cgi", "whoami"), e2e.WHOAMI, 0o755)
+        e2e.write_file(os.path.join(self.root, "admin-cgi", "challenge"), OWN_CHALLENGE, 0o755)
+        conf.write_password_file(self.server.password_file,
+                                 {**state.SAMPLE_NT_ACCOUNTS, HOSTILE_ADMINISTRATOR[0]: HOSTILE_ADMINISTRATOR[1]})
+        self.registry = os.path.join(self.root, "registry")
+        self.database = demo.database_path(self.root)
+        self.backups = demo.backup_directory(self.root)
+        self.overseer = f"http://127.0.0.1:{self.admin_port}/cgi-bin/overseer"
+        self.site = f"http://127.0.0.1:{self.site_port}"
+        self.apache = ApacheProcess(self.server, env=dict(os.environ, GATEKEEPER_REGISTRY=self.registry),
+                                    preload=args.preload)
+
+    def setting(self, name):
+        """The bytes of a value of the settings key, or None."""
+        try:
+            with open(os.path.join(self.registry, *state.SETTINGS_KEY, name), "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return None
+
+    def admin(self, url, account=ADMINISTRATOR, data=None):
+        """A request to the administration port as account (None: anonymous)."""
+        if url.startswith("/"):
+            url = f"http://127.0.0.1:{self.admin_port}{url}"
+        return e2e.fetch(url, basic(*account) if account else None, data=data)
+
+    def submit(self, page, values, account=ADMINISTRATOR):
+        """Sends the page's only form as a browser does, with values typed into its fields."""
+        expect_equal(1, len(page.forms), "forms on the page")
+        form = page.forms[0]
+        expect_equal("POST", form["method"], "form method")
+        expect(set(values) <= set(form["inputs"]), f"fields {sorted(values)} not in {form['inputs']}")
+        return self.admin(form["action"], account,
+                          urllib.parse.urlencode(dict(form["inputs"], **values), encoding="latin-1"))
+
+
+def expect_html(response, what):
+    expect_equal(200, response.status, what)
+    expect((response.header("Content-Type") or "").startswith("text/html"), f"{what}: content type")
+    expect_equal("private", response.header("Cache-control"), f"{what}: cache control")
+
+
+def login_box(text):
+    """The login information rows of the frame: label -> value."""
+    return dict(re.findall(r"<TR><TD>([^<]*)</TD><TD><I>(.*?)</I></TD></TR>", text))
+
+
+class OverseerTests:
+    def __init__(self, deployment):
+        self.d = deployment
+
+    def overseer(self, account=ADMINISTRATOR):
+        """The page of the empty action (the setup error page or the frame)."""
+        return self.d.admin(self.d.overseer, account)
+
+
+class FreshStateTests(OverseerTests):
+    """No settings key and no database: the administrator sets the system up from the browser."""
+
+    def setup_error_page_on_a_fresh_state(self):
+        r = self.overseer()
+        expect_html(r, "fresh state")
+        expect("Error: 1<BR>" in r.text, r.text)
+        expect(BANNER not in r.text, "no frame around the setup error page")
+        form = Page(r.text).forms
+        expect_equal(1, len(form), "one form")
+        expect_equal("/cgi-bin/overseer?Action=Config", form[0]["action"], "form target")
+        expect_equal({"Config": "", "Backup": "", "B1": "Submit"}, form[0]["inputs"], "fields")
+
+    def config_form_creates_the_settings_and_the_database(self):
+        r = self.d.submit(Page(self.overseer().text),
+                          {"Config": self.d.database, "Backup": self.d.backups})
+        expect_html(r, "Config action")
+        expect("Path to the configuration saved to the registry." in r.text, r.text)
+        expect("A new empty configuration file was created." in r.text, r.text)
+        expect_equal(self.d.database.encode() + b"\0", self.d.setting("Configuration File"),
+                     "Configuration File")
+        expect_equal(self.d.backups.encode() + b"\0", self.d.setting("Backup directory"),
+                     "Backup directory")
+        with open(self.d.database, encoding="latin-1") as f:
+            database = f.read()
+        for section in ("MAIN", "SERVERS", "ACCOUNTS", "NTACCOUNTS"):
+            expect(f"{{ {section}:" in database, f"section {section} in\n{database}")
+
+    def frame_after_the_setup(self):
+        r = self.overseer()
+        expect_html(r, "after the setup")
+        expect(BANNER in r.text, "banner")
+        page = Page(r.text)
+        expect_equal("/cgi-bin/overseer?Action=MainScreen", page.link("General options"), "menu")
+        expect_equal("/cgi-bin/overseer?Action=NoLog", page.link("Logging options"), "menu")
+        expect_equal(self.d.database, page.forms[0]["inputs"]["Config"], "location page")
+        expect_equal(self.d.backups, page.forms[0]["inputs"]["Backup"], "location page")
+        # The run locked the database: Apache's user may write beside it.
+        expect(os.path.exists(self.d.database + ".lock"), "lock file beside the database")
+
+    def hostile_path_reaches_the_page_escaped(self):
+        hostile = os.path.join(self.d.root, 'q"<b>&amp;.cfg')
+        page = Page(self.overseer().text)
+        r = self.d.submit(page, {"Config": hostile, "Backup": self.d.backups})
+        expect("A new empty configuration file was created." in r.text, r.text)
+        r = self.overseer()
+        expect_html(r, "location page on a hostile path")
+        expect('VALUE="' + hostile.replace("&", "&amp;").replace('"', "&quot;")
+               .replace("<", "&lt;").replace(">", "&gt;") + '"' in r.text, r.text)
+        expect('"<b>' not in r.text, "markup of the path reached the page")
+        expect_equal(hostile, Page(r.text).forms[0]["inputs"]["Config"], "the browser reads the path")
+
+
+class SampleStateTests(OverseerTests):
+    """The demo's sample state: the frame, reauthentication, challenges and the site meanwhile."""
+
+    def frame_shows_the_logged_on_administrator(self):
+        r = self.overseer()
+        expect_html(r, "frame")
+        expect(BANNER in r.text, "banner")
+        expect_equal({"User": "administrator", "NT Account used": "administrator",
+                      "Computer name": socket.gethostname(), "Authentication type": "Basic"},
+                     login_box(r.text), "login box: the administration port is not bound")
+
+    def reauthenticate_asks_the_browser_again(self):
+        page = Page(self.overseer().text)
+        link = page.link("Authenticate as another user")
+        expect_equal("/cgi-bin/overseer?Action=Reauthenticate&Olduser=administrator", link, "link")
+        r = self.d.admin(link)
+        expect_equal(401, r.status, "same user: the browser must ask")
+        expect_equal([ADMIN_REALM], r.all("WWW-Authenticate"), "one challenge")
+        r = self.d.admin("/cgi-bin/overseer?Action=Reauthenticate&Olduser=someone")
+        expect_equal(200, r.status, "another user than before")
+        expect("You are reauthenticated successfully as administrator." in r.text, r.text)
+        expect_equal([], r.all("WWW-Authenticate"), "no challenge on success")
+
+    def every_401_carries_one_challenge(self):
+        r = self.overseer(account=None)
+        expect_equal((401, [ADMIN_REALM]), (r.status, r.all("WWW-Authenticate")), "anonymous")
+        r = self.overseer(account=("administrator", "wrong"))
+        expect_equal((401, [ADMIN_REALM]), (r.status, r.all("WWW-Authenticate")), "wrong password")
+        r = self.d.admin("/cgi-bin/challenge")
+        expect_equal((401, ['Basic realm="own"']), (r.status, r.all("WWW-Authenticate")),
+                     "a program's own challenge")
+        r = e2e.fetch(self.d.site + "/cgi-bin/whoami", basic("john", "wrong"))
+        expect_equal((401, "Access Denied"), (r.status, r.reason), "refused by the filter")
+        expect_equal([SITE_REALM], r.all("WWW-Authenticate"), "the filter's refusal")
+
+    def filter_protects_the_site_meanwhile(self):
+        r = e2e.fetch(self.d.site + "/cgi-bin/whoami", basic("john", "secret"))
+        expect_equal(200, r.status, "site user")
+        expect_equal(("john", "webuser"), (r.cgi()["AUTH_USER"], r.cgi()["LOGON_USER"]), "mapped")
+        expect_equal(401, e2e.fetch(self.d.site + "/", basic(*ADMINISTRATOR)).status,
+                     "the administrator is no user of the site")
+
+    def hostile_user_name_is_escaped_and_url_encoded(self):
+        r = self.overseer(HOSTILE_ADMINISTRATOR)
+        expect_html(r, "frame for a hostile name")
+        expect_equal("a&lt;b&gt;&amp;&quot;c", login_box(r.text).get("User"), "escaped in the box")
+        expect("<b>" not in r.text, "markup of the name reached the page")
+        link = Page(r.text).link("Authenticate as another user")
+        expect(link.endswith("&Olduser=a%3Cb%3E%26%22c"), link)
+        r = self.d.admin(link, HOSTILE_ADMINISTRATOR)
+        expect_equal(401, r.status, "the link names the logged-on user")
+
+    def config_keeps_an_existing_database(self):
+        with open(self.d.database, "rb") as f:
+            before = f.read()
+        r = self.d.submit(Page(self.overseer().text),
+                          {"Config": self.d.database, "Backup": self.d.backups})
+        expect("Path to the configuration saved to the registry." in r.text, r.text)
+        expect("A new empty configuration file was created." not in r.text, "database replaced")
+        with open(self.d.database, "rb") as f:
+            expect_equal(before, f.read(), "the sample database")
+
+
+def run(args, work):
+    checks = e2e.Checks()
+    fresh = Deployment(args, work, "fresh", fresh=True)
+    e2e.run_suite(fresh.apache, FreshStateTests(fresh), (
+        "setup_error_page_on_a_fresh_state", "config_form_creates_the_settings_and_the_database",
+        "frame_after_the_setup", "hostile_path_reaches_the_page_escaped"), checks)
+    sample = Deployment(args, work, "sample", fresh=False)
+    e2e.run_suite(sample.apache, SampleStateTests(sample), (
+        "frame_shows_the_logged_on_administrator", "reauthenticate_asks_the_browser_again",
+        "every_401_carries_one_challenge", "filter_protects_the_site_meanwhile",
+        "hostile_user_name_is_escaped_and_url_encoded", "config_keeps_an_existing_database"),
+        checks)
+    return checks.summary()
+
+
+if __name__ == "__main__":
+    sys.exit(e2e.main(run, extra_arguments=["--overseer"]))
