@@ -101,9 +101,12 @@ TEST(EventSuppressionTest, OnlyAPositiveIntItemSuppresses) {
   events->addIntItem("13", -1);
   events->addStringItem("14", "1");
   events->addIntItem("7", 3);
+  events->addStringItem("15", "x");  // a later int item of the same name still counts
+  events->addIntItem("15", 1);
 
   EXPECT_TRUE(isEventSuppressed(database, kEventAuthenticated));
   EXPECT_TRUE(isEventSuppressed(database, kEventNotMapped));
+  EXPECT_TRUE(isEventSuppressed(database, kEventDateAfter2037));
   EXPECT_FALSE(isEventSuppressed(database, kEventSiteNotHandled));
   EXPECT_FALSE(isEventSuppressed(database, kEventAuthorityNotFound));
   EXPECT_FALSE(isEventSuppressed(database, kEventAccountDisabled));

@@ -25,15 +25,19 @@ bool readSetting(const char* valueName, std::string* value) {
 }  // namespace
 
 AuthFilter::AuthFilter() {
-  database_ = loadFromSettings(&databasePath_);
+  database_ = loadFromSettings(&databasePath_, &fileStamp_);
   loaded_ = database_ != nullptr;
-  fileStamp_ = readFileTime(databasePath_);
 }
 
 AuthFilter::~AuthFilter() = default;
 
-std::unique_ptr<ConfigFile> AuthFilter::loadFromSettings(std::string* path) {
-  if (!readSetting(kConfigurationFileValue, path)) return nullptr;
+std::unique_ptr<ConfigFile> AuthFilter::loadFromSettings(std::string* path, int64_t* stamp) {
+  const bool named = readSetting(kConfigurationFileValue, path);
+  // The stamp is taken before the file is read: a save that lands while it loads then differs
+  // from the stamp and is picked up by the next request, instead of being taken for the
+  // content already loaded.
+  platform::lastWriteTime(*path, stamp);
+  if (!named) return nullptr;
   auto database = std::make_unique<ConfigFile>(path->c_str(), 0);
   if (!database->load()) return nullptr;
   return database;
@@ -74,8 +78,8 @@ bool AuthFilter::reloadIfChanged() {
   saveBackup();
   database_.reset();
   std::string newPath = databasePath_;
-  database_ = loadFromSettings(&newPath);
-  const int64_t stamp = readFileTime(newPath);
+  int64_t stamp = time;
+  database_ = loadFromSettings(&newPath, &stamp);
 
   {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -48,8 +48,10 @@ class AuthFilter {
   int readerCount() const;
 
  private:
-  // Loads the database named by the settings key; returns the new database or nullptr.
-  std::unique_ptr<ConfigFile> loadFromSettings(std::string* path);
+  // Loads the database named by the settings key; returns the new database or nullptr. *path
+  // becomes the path read (unchanged when the value is missing) and *stamp that file's
+  // last-write time (unchanged when it cannot be read).
+  std::unique_ptr<ConfigFile> loadFromSettings(std::string* path, int64_t* stamp);
   // Saves the database held so far under a backup name built from the UTC time, if the
   // settings key names a backup directory. Failures are silent.
   void saveBackup();

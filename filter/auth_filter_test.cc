@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "filter/backup_name.h"
 #include "filter/test_server.h"
 #include "filter/test_settings.h"
 #include "platform/files.h"
@@ -106,14 +107,16 @@ TEST_F(AuthFilterTest, DecidesOnTheLoadedDatabase) {
 TEST_F(AuthFilterTest, ChangedFileIsUsedByTheRequestThatNoticesIt) {
   AuthFilter filter;
   writeDatabase(2);
+  const std::string before = backupFileName("", platform::utcNow()).substr(1);
   const TestOutcome outcome = send(filter);
+  const std::string after = backupFileName("", platform::utcNow()).substr(1);
   EXPECT_EQ(outcome.user, "acct2");
 
-  // One backup, holding the state in force before the change, named by the UTC time.
+  // One backup, holding the state in force before the change, named by the UTC time (the
+  // test runs in a zone far from UTC, so local time would give another name).
   const std::vector<std::string> names = backups();
   ASSERT_EQ(names.size(), 1u);
-  EXPECT_EQ(names[0].rfind("Portcullis-", 0), 0u);
-  EXPECT_EQ(names[0].size(), std::string("Portcullis-2001. 3. 7- 9. 5. 3.cfg").size());
+  EXPECT_TRUE(names[0] == before || names[0] == after) << names[0] << " " << before;
   const std::string backup = platform::readWholeFile(scratch_.file("backups/" + names[0]));
   EXPECT_NE(backup.find("acct1"), std::string::npos);
   EXPECT_EQ(backup.find("acct2"), std::string::npos);

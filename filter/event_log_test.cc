@@ -5,11 +5,33 @@
 #include <regex>
 
 #include "configstore/config_file.h"
+#include "filter/backup_name.h"
+#include "platform/files.h"
 #include "filter/test_server.h"
 #include "platform/scratch_directory.h"
 
 namespace gatekeeper {
 namespace {
+
+TEST(BackupNameTest, BlankPaddedUtcFieldsAfterTheSeparator) {
+  platform::CalendarTime utc;
+  utc.year = 2001;
+  utc.month = 3;
+  utc.day = 7;
+  utc.hour = 9;
+  utc.minute = 5;
+  utc.second = 3;
+  EXPECT_EQ(backupFileName("backups", utc),
+            std::string("backups") + platform::kPathSeparator + "Portcullis-2001. 3. 7- 9. 5. 3.cfg");
+  utc.month = 12;
+  utc.day = 31;
+  utc.hour = 23;
+  utc.minute = 59;
+  utc.second = 58;
+  // An empty directory puts the backup at the root of the current drive.
+  EXPECT_EQ(backupFileName("", utc),
+            std::string(1, platform::kPathSeparator) + "Portcullis-2001.12.31-23.59.58.cfg");
+}
 
 TEST(EventLogTest, LineShape) {
   EXPECT_EQ(formatEventLine(0, "3:45 PM,  3/ 7/2001", "OK Authenticated (UserName UserDB)", "john",
@@ -77,13 +99,23 @@ TEST_F(LogEventTest, SuppressedEventWritesNothing) {
 }
 
 TEST_F(LogEventTest, NoLogPathOrNoDatabaseWritesNothing) {
-  logPath_ = "";
   load("");
   logThrough(TestRequest(), 10);
+  ASSERT_TRUE(std::filesystem::exists(logPath_));  // the set-up does log
+  std::filesystem::remove(logPath_);
   database_.reset();
   logThrough(TestRequest(), 10);
-  EXPECT_TRUE(std::filesystem::is_empty(scratch_.path()) ||
-              !std::filesystem::exists(scratch_.file("events.log")));
+  EXPECT_FALSE(std::filesystem::exists(logPath_));
+
+  // An empty path opens nothing, not even a file named by the empty text.
+  logPath_.clear();
+  load("");
+  logThrough(TestRequest(), 10);
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(scratch_.path())) {
+    ++files;
+  }
+  EXPECT_EQ(files, 1u);  // db.cfg only
 }
 
 }  // namespace

@@ -33,23 +33,30 @@ extern "C" {
 #define SENTRY_EXPORT __attribute__((visibility("default")))
 #endif
 
-SENTRY_EXPORT BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) {
+// No exception may leave an entry point into the web server: an allocation failure while the
+// filter is built answers FALSE, one during a decision lets the request pass to the server's
+// own authentication.
+SENTRY_EXPORT BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) try {
   if (version == nullptr || theFilter() == nullptr) return FALSE;
   version->dwFilterVersion = kFilterVersion;
   std::strncpy(version->lpszFilterDesc, kFilterDescription, SF_MAX_FILTER_DESC_LEN - 1);
   version->lpszFilterDesc[SF_MAX_FILTER_DESC_LEN - 1] = '\0';
   version->dwFlags = kFilterFlags;
   return TRUE;
+} catch (...) {
+  return FALSE;
 }
 
 SENTRY_EXPORT DWORD WINAPI HttpFilterProc(HTTP_FILTER_CONTEXT* pfc, DWORD notificationType,
-                                          VOID* notification) {
+                                          VOID* notification) try {
   gatekeeper::AuthFilter* authFilter = theFilter();
   if (authFilter == nullptr || notificationType != SF_NOTIFY_AUTHENTICATION || pfc == nullptr ||
       notification == nullptr) {
     return SF_STATUS_REQ_NEXT_NOTIFICATION;
   }
   return authFilter->handleAuthentication(pfc, static_cast<HTTP_FILTER_AUTHENT*>(notification));
+} catch (...) {
+  return SF_STATUS_REQ_NEXT_NOTIFICATION;
 }
 
 }  // extern "C"
