@@ -107,19 +107,8 @@ TextStream::TextStream(const char* path, int32_t mode) : ConfigStream(path) {
     }
     return;
   }
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return;
-  char chunk[1 << 16];
-  size_t got = 0;
-  bool ok = true;
-  while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) input_.append(chunk, got);
-  if (std::ferror(file)) ok = false;
-  std::fclose(file);
-  if (ok) {
-    mode_ = kOpenFlag;
-  } else {
-    std::string().swap(input_);
-  }
+  // Read whole and at once, sharing the file so that a concurrent save can still replace it.
+  if (platform::readFileContents(path, &input_)) mode_ = kOpenFlag;
 }
 
 std::unique_ptr<TextStream> TextStream::forReading(std::string text) {

@@ -31,21 +31,22 @@ AuthFilter::AuthFilter() {
 
 AuthFilter::~AuthFilter() = default;
 
-std::unique_ptr<ConfigFile> AuthFilter::loadFromSettings(std::string* path, int64_t* stamp) {
+std::unique_ptr<ConfigFile> AuthFilter::loadFromSettings(std::string* path,
+                                                         platform::FileVersion* stamp) {
   const bool named = readSetting(kConfigurationFileValue, path);
   // The stamp is taken before the file is read: a save that lands while it loads then differs
   // from the stamp and is picked up by the next request, instead of being taken for the
   // content already loaded.
-  platform::lastWriteTime(*path, stamp);
+  platform::fileVersion(*path, stamp);
   if (!named) return nullptr;
   auto database = std::make_unique<ConfigFile>(path->c_str(), 0);
   if (!database->load()) return nullptr;
   return database;
 }
 
-int64_t AuthFilter::readFileTime(const std::string& path) const {
-  int64_t time = 0;
-  if (platform::lastWriteTime(path, &time)) return time;
+platform::FileVersion AuthFilter::readFileVersion(const std::string& path) const {
+  platform::FileVersion version;
+  if (platform::fileVersion(path, &version)) return version;
   std::lock_guard<std::mutex> lock(mutex_);
   return fileStamp_;
 }
@@ -65,11 +66,11 @@ bool AuthFilter::reloadIfChanged() {
     if (reloading_) return false;
     path = databasePath_;
   }
-  const int64_t time = readFileTime(path);
+  const platform::FileVersion version = readFileVersion(path);
   {
     std::unique_lock<std::mutex> lock(mutex_);
     // Another thread may have claimed or finished a reload since the look above.
-    if (reloading_ || time == fileStamp_ || path != databasePath_) return false;
+    if (reloading_ || version == fileStamp_ || path != databasePath_) return false;
     reloading_ = true;
     changed_.wait(lock, [this] { return readerCount_ == 0; });
   }
@@ -78,7 +79,7 @@ bool AuthFilter::reloadIfChanged() {
   saveBackup();
   database_.reset();
   std::string newPath = databasePath_;
-  int64_t stamp = time;
+  platform::FileVersion stamp = version;
   database_ = loadFromSettings(&newPath, &stamp);
 
   {

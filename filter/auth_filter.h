@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/isapi.h"
 
 namespace gatekeeper {
@@ -34,8 +35,8 @@ class AuthFilter {
   // The authentication notification of one request: reload if the file changed, then decide.
   DWORD handleAuthentication(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials);
 
-  // Reloads the database when the file's last-write time differs from the stamp of the last
-  // load and no reload is in progress: waits for running decisions to end, saves the state
+  // Reloads the database when the file's version (last-write time, and which file object it
+  // is) differs from the stamp of the last load and no reload is in progress: waits for running decisions to end, saves the state
   // held so far as a backup, then loads the file named by the settings key afresh. true when
   // this call reloaded.
   bool reloadIfChanged();
@@ -50,13 +51,13 @@ class AuthFilter {
  private:
   // Loads the database named by the settings key; returns the new database or nullptr. *path
   // becomes the path read (unchanged when the value is missing) and *stamp that file's
-  // last-write time (unchanged when it cannot be read).
-  std::unique_ptr<ConfigFile> loadFromSettings(std::string* path, int64_t* stamp);
+  // version (unchanged when it cannot be read).
+  std::unique_ptr<ConfigFile> loadFromSettings(std::string* path, platform::FileVersion* stamp);
   // Saves the database held so far under a backup name built from the UTC time, if the
   // settings key names a backup directory. Failures are silent.
   void saveBackup();
-  // The file's last-write time, or the stored stamp when it cannot be read.
-  int64_t readFileTime(const std::string& path) const;
+  // The file's version, or the stored stamp when it cannot be read.
+  platform::FileVersion readFileVersion(const std::string& path) const;
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;
@@ -64,7 +65,7 @@ class AuthFilter {
   bool reloading_ = false;
   int readerCount_ = 0;
   bool loaded_ = false;
-  int64_t fileStamp_ = 0;
+  platform::FileVersion fileStamp_;
   std::string databasePath_;
   // Replaced only while reloading_ is set and readerCount_ is 0; read by admitted decisions.
   std::unique_ptr<ConfigFile> database_;

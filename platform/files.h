@@ -26,6 +26,26 @@ enum class NewFileAccess {
   kEveryoneReads,  // POSIX mode 0644: settings that every program of the system reads
 };
 
+// What tells one version of a file from another: its last-write time, the identity of the file
+// object (inode and device, or the Windows file index and volume) and its size. Every save
+// replaces the file object, so two saves within one tick of the file system's clock still
+// differ.
+struct FileVersion {
+  std::int64_t lastWriteTime = 0;
+  std::uint64_t identity = 0;
+  std::uint64_t size = 0;
+  bool operator==(const FileVersion&) const = default;
+};
+
+// The version of a file; false (and *out unchanged) when it cannot be examined. Opens nothing
+// that would stop another process from writing, replacing or deleting the file.
+bool fileVersion(const std::string& path, FileVersion* out);
+
+// The whole content of a regular file, read without keeping anyone else from replacing or
+// deleting it meanwhile (on Windows the file is shared for reading, writing and deletion).
+// false for a missing file, a directory, or a read error; *out is then empty.
+bool readFileContents(const std::string& path, std::string* out);
+
 // Writes a new version of a file without ever truncating the old one. The data goes to a
 // temporary file in the target's directory; commit() flushes it to disk and renames it over
 // the target, keeping the target's permissions (POSIX: a new file gets the mode that

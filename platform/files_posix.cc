@@ -70,6 +70,39 @@ bool lastWriteTime(const std::string& path, std::int64_t* out) {
   return true;
 }
 
+bool fileVersion(const std::string& path, FileVersion* out) {
+  struct stat st;
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+  out->lastWriteTime = internal::fileTimeFromUnixSeconds(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 100;
+  out->identity = static_cast<std::uint64_t>(st.st_ino) ^ (static_cast<std::uint64_t>(st.st_dev) << 48);
+  out->size = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
+bool readFileContents(const std::string& path, std::string* out) {
+  out->clear();
+  if (path.empty()) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (ok && st.st_size > 0) out->reserve(static_cast<std::size_t>(st.st_size));
+  char chunk[1 << 16];
+  while (ok) {
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    out->append(chunk, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  if (!ok) std::string().swap(*out);
+  return ok;
+}
+
 struct AtomicFileWriter::State {
   std::string target;
   std::string temporary;

@@ -65,6 +65,43 @@ TEST(LastWriteTimeTest, FollowsTheWallClockAndEveryRewrite) {
   EXPECT_GT(second, first);
 }
 
+// Replacements made back to back, with no clock tick between them, are still new versions.
+TEST(FileVersionTest, EveryReplacementIsANewVersion) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("db.cfg");
+  FileVersion unchanged;
+  unchanged.size = 7;
+  EXPECT_FALSE(fileVersion(dir.file("absent.cfg"), &unchanged));
+  EXPECT_EQ(unchanged.size, 7u);
+
+  ASSERT_TRUE(replaceFile(path, "one\n"));
+  FileVersion previous;
+  ASSERT_TRUE(fileVersion(path, &previous));
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(replaceFile(path, "one\n"));  // same size, same content
+    FileVersion next;
+    ASSERT_TRUE(fileVersion(path, &next));
+    EXPECT_FALSE(next == previous) << "replacement " << i;
+    previous = next;
+  }
+  FileVersion again;
+  ASSERT_TRUE(fileVersion(path, &again));
+  EXPECT_TRUE(again == previous);
+}
+
+TEST(ReadFileContentsTest, ReadsRegularFilesWhole) {
+  ScratchDirectory dir;
+  std::string contents = "stale";
+  EXPECT_FALSE(readFileContents(dir.file("absent"), &contents));
+  EXPECT_TRUE(contents.empty());
+  EXPECT_FALSE(readFileContents(dir.path().string(), &contents));  // a directory
+  std::string big(200000, 'x');
+  big[123456] = '\0';
+  writeWholeFile(dir.file("big"), big);
+  ASSERT_TRUE(readFileContents(dir.file("big"), &contents));
+  EXPECT_EQ(contents, big);
+}
+
 TEST(AtomicFileWriterTest, TargetKeepsOldContentUntilCommit) {
   ScratchDirectory dir;
   const std::string path = dir.file("db.cfg");

@@ -49,6 +49,46 @@ bool lastWriteTime(const std::string& path, std::int64_t* out) {
   return ok;
 }
 
+bool fileVersion(const std::string& path, FileVersion* out) {
+  if (path.empty()) return false;
+  HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool ok = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  if (!ok) return false;
+  out->lastWriteTime = internal::fileTimeFromHalves(info.ftLastWriteTime.dwHighDateTime,
+                                                    info.ftLastWriteTime.dwLowDateTime);
+  out->identity = ((static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) |
+                   info.nFileIndexLow) ^
+                  (static_cast<std::uint64_t>(info.dwVolumeSerialNumber) << 40);
+  out->size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  return true;
+}
+
+bool readFileContents(const std::string& path, std::string* out) {
+  out->clear();
+  if (path.empty()) return false;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = true;
+  char chunk[1 << 16];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    out->append(chunk, got);
+  }
+  CloseHandle(file);
+  if (!ok) std::string().swap(*out);
+  return ok;
+}
+
 struct AtomicFileWriter::State {
   std::string target;
   std::string temporary;
