@@ -206,6 +206,23 @@ TEST_F(HandleRequestTest, ConfigStoresBothValuesAndCreatesTheMissingDatabase) {
   EXPECT_EQ(code_, 0);
 }
 
+TEST_F(HandleRequestTest, ConfigStoresNothingWithoutAFormOrWithARelativePath) {
+  ASSERT_TRUE(SettingsForTest::store("Configuration File", settings_.file("kept.cfg")));
+  ASSERT_TRUE(SettingsForTest::store("Backup directory", "kept"));
+  FormFields noForm;
+  EXPECT_NE(run(action("Config"), noForm).find("Error: no configuration file path was sent"),
+            std::string::npos);
+  EXPECT_NE(run(action("Config"), configForm("accounts.cfg", "")).find("full path"),
+            std::string::npos);
+  EXPECT_EQ(SettingsForTest::read("Configuration File"), settings_.file("kept.cfg"));
+  EXPECT_EQ(SettingsForTest::read("Backup directory"), "kept");
+  EXPECT_FALSE(std::filesystem::exists("accounts.cfg"));
+
+  // An empty path is still stored: the next request asks for it again.
+  run(action("Config"), configForm("", ""));
+  EXPECT_EQ(SettingsForTest::read("Configuration File"), "");
+}
+
 TEST_F(HandleRequestTest, ConfigNeverReplacesAnExistingFile) {
   const std::string database = settings_.file("accounts.cfg");
   platform::writeWholeFile(database, "not a database\n");

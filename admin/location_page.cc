@@ -1,5 +1,6 @@
 #include "admin/location_page.h"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -85,7 +86,20 @@ int writeLocationPage(ConfigFile&, const FormFields&, const FormFields&) {
 }
 
 void saveLocation(const FormFields& form) {
+  // Only a sent form changes the settings: a bare link to the action (a crawler, a page of
+  // another site) would otherwise erase both values and break every program at once.
+  if (!form.has("Config")) {
+    writeLine("Error: no configuration file path was sent - nothing was stored !");
+    return;
+  }
   const std::string& path = form.field("Config").text();
+  // Every program resolves a relative path against its own working directory, so the filter
+  // and the CGI programs would each use another file. An empty path is stored as it is.
+  if (!path.empty() && !std::filesystem::path(path).is_absolute()) {
+    writeLine("Error: the configuration file must be given with its full path - nothing was "
+              "stored !");
+    return;
+  }
   SettingsKey key;
   // Both values must be stored: a backup directory that silently kept its old value would
   // contradict the page that confirms the change.

@@ -59,6 +59,8 @@ class FormFields {
   // The first field whose name equals name ignoring case; the shared empty field when there
   // is none or name is empty. Fields without a name are never found.
   const FormField& field(std::string_view name) const;
+  // Whether a field of that name (ignoring case) arrived at all, even with an empty value.
+  bool has(std::string_view name) const { return positionOf(name) != 0; }
 
   // Adds a value to the field of that name (ignoring case), creating the field at the end of
   // the list when there is none yet.
