@@ -146,11 +146,18 @@ bool AtomicFileWriter::commit() {
   if (state_->file == INVALID_HANDLE_VALUE) return false;
   HANDLE file = state_->file;
   state_->file = INVALID_HANDLE_VALUE;
-  bool ok = !state_->failed && FlushFileBuffers(file) != 0;
-  ok = (CloseHandle(file) != 0) && ok;
-  ok = ok && moveIntoPlace(state_->temporary, state_->target);
-  if (!ok) DeleteFileA(state_->temporary.c_str());
-  return ok;
+  bool written = !state_->failed && FlushFileBuffers(file) != 0;
+  written = (CloseHandle(file) != 0) && written;
+  if (!written) {
+    DeleteFileA(state_->temporary.c_str());
+    return false;
+  }
+  const bool existed = fileExists(state_->target);
+  if (moveIntoPlace(state_->temporary, state_->target)) return true;
+  // ReplaceFile can fail after it has removed the target; the temporary file is then the only
+  // copy of the data and stays where it is.
+  if (!existed || fileExists(state_->target)) DeleteFileA(state_->temporary.c_str());
+  return false;
 }
 
 namespace internal {

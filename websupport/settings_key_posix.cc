@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "platform/environment.h"
@@ -86,6 +87,9 @@ bool SettingsKey::openForWriting(RegistryRoot root, const char* path) {
   close();
   const std::vector<std::string> chain = keyDirectories(root, path);
   if (chain.empty()) return false;
+  // The registry root itself is created too, as the predefined keys always exist on Windows.
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(chain.front()).parent_path(), ignored);
   for (const std::string& directory : chain) {
     if (::mkdir(directory.c_str(), 0755) != 0 && errno != EEXIST) return false;
   }

@@ -186,6 +186,20 @@ TEST_F(SettingsKeyTest, TextWithAZeroByteIsRefused) {
   EXPECT_EQ(key.readString(kConfigurationFileValue), "db.cfg");
 }
 
+#ifndef _WIN32
+// A fresh installation: not even the registry root exists yet.
+TEST_F(SettingsKeyTest, WritingCreatesAMissingRegistryRoot) {
+  const std::string root = scratch_.file("fresh/registry");
+  platform::setEnvironmentVariable("GATEKEEPER_REGISTRY", root.c_str());
+  SettingsKey key;
+  ASSERT_TRUE(key.openForWriting(RegistryRoot::kLocalMachine, path_.c_str()));
+  ASSERT_TRUE(key.writeString(kConfigurationFileValue, "/srv/db.cfg"));
+  SettingsKey reader;
+  ASSERT_TRUE(reader.openForReading(RegistryRoot::kLocalMachine, path_.c_str()));
+  EXPECT_EQ(reader.readString(kConfigurationFileValue), "/srv/db.cfg");
+}
+#endif
+
 TEST_F(SettingsKeyTest, LocalMachineRootIsItsOwnTree) {
   SettingsKey key;
   if (!key.openForWriting(RegistryRoot::kLocalMachine, path_.c_str())) {
