@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "admin/server_variables_for_test.h"
-#include "admin/settings_for_test.h"
+#include "websupport/test_settings.h"
 #include "configstore/config_file.h"
 #include "platform/scratch_directory.h"
 #include "websupport/database_lock.h"
@@ -52,7 +52,7 @@ class HandleRequestTest : public ::testing::Test {
     database.getOrCreateSection("ACCOUNTS");
     database.getOrCreateSection("NTACCOUNTS");
     EXPECT_EQ(database.save(), 1);
-    EXPECT_TRUE(SettingsForTest::store("Configuration File", path));
+    EXPECT_TRUE(TestSettings::store("Configuration File", path));
     return path;
   }
   // What the frame's content cell holds.
@@ -65,7 +65,7 @@ class HandleRequestTest : public ::testing::Test {
   }
 
   ServerVariablesForTest server_;
-  SettingsForTest settings_;
+  TestSettings settings_;
   int code_ = -1;
 };
 
@@ -81,28 +81,27 @@ std::string setupErrorPage(int code) {
          "</BODY></HTML>\n";
 }
 
-#ifndef _WIN32
 TEST_F(HandleRequestTest, MissingKeyOrPathGivesTheSetupErrorPage) {
+  TestSettings::removeKey();
   EXPECT_EQ(run(action("MainScreen")), setupErrorPage(1));
   EXPECT_EQ(code_, 1);
-  ASSERT_TRUE(SettingsForTest::store("Backup directory", ""));
+  ASSERT_TRUE(TestSettings::store("Backup directory", ""));
   EXPECT_EQ(run(FormFields()), setupErrorPage(2));
   EXPECT_EQ(code_, 2);
 }
-#endif
 
 TEST_F(HandleRequestTest, UnloadableDatabaseGivesTheSetupErrorPage) {
-  ASSERT_TRUE(SettingsForTest::store("Configuration File", settings_.file("missing.cfg")));
+  ASSERT_TRUE(TestSettings::store("Configuration File", settings_.file("missing.cfg")));
   EXPECT_EQ(run(FormFields()), setupErrorPage(3));
   EXPECT_EQ(code_, 3);
-  ASSERT_TRUE(SettingsForTest::store("Configuration File", ""));
+  ASSERT_TRUE(TestSettings::store("Configuration File", ""));
   EXPECT_EQ(run(FormFields()), setupErrorPage(3));
   EXPECT_FALSE(std::filesystem::exists(".lock"));  // no lock file for an empty path
 }
 
 TEST_F(HandleRequestTest, FrameWithMenuLoginBoxAndLocationPage) {
   makeDatabase();
-  ASSERT_TRUE(SettingsForTest::store("Backup directory", "C:\\backup \"<new>\" & old"));
+  ASSERT_TRUE(TestSettings::store("Backup directory", "C:\\backup \"<new>\" & old"));
   server_.set("AUTH_USER", "admin");
   const std::string page = run(FormFields());
   EXPECT_EQ(code_, 0);
@@ -162,7 +161,7 @@ TEST_F(HandleRequestTest, ActionComesFromTheQueryAlone) {
   body.insert("Config", settings_.file("elsewhere.cfg"));
   const std::string page = run(FormFields(), body);
   EXPECT_EQ(contentCell(page).rfind("This is main administration tool", 0), 0u);
-  EXPECT_EQ(SettingsForTest::read("Configuration File"), settings_.file("accounts.cfg"));
+  EXPECT_EQ(TestSettings::read("Configuration File"), settings_.file("accounts.cfg"));
 
   // An action that names no page leaves the content cell empty.
   EXPECT_EQ(contentCell(run(action("NoSuchPage"))), "");
@@ -188,8 +187,8 @@ TEST_F(HandleRequestTest, ReauthenticateAndConfigIgnoreLetterCaseAndNeedNoDataba
 TEST_F(HandleRequestTest, ConfigStoresBothValuesAndCreatesTheMissingDatabase) {
   const std::string database = settings_.file("accounts.cfg");
   const std::string page = run(action("Config"), configForm(database, ""));
-  EXPECT_EQ(SettingsForTest::read("Configuration File"), database);
-  EXPECT_EQ(SettingsForTest::read("Backup directory"), "");  // an empty field is stored empty
+  EXPECT_EQ(TestSettings::read("Configuration File"), database);
+  EXPECT_EQ(TestSettings::read("Backup directory"), "");  // an empty field is stored empty
   EXPECT_NE(page.find("A new empty configuration file was created."), std::string::npos);
   EXPECT_NE(page.find("<A HREF=\"/cgi/overseer\">Click here to continue ...</A><BR><BR><BR>"),
             std::string::npos);
@@ -207,20 +206,20 @@ TEST_F(HandleRequestTest, ConfigStoresBothValuesAndCreatesTheMissingDatabase) {
 }
 
 TEST_F(HandleRequestTest, ConfigStoresNothingWithoutAFormOrWithARelativePath) {
-  ASSERT_TRUE(SettingsForTest::store("Configuration File", settings_.file("kept.cfg")));
-  ASSERT_TRUE(SettingsForTest::store("Backup directory", "kept"));
+  ASSERT_TRUE(TestSettings::store("Configuration File", settings_.file("kept.cfg")));
+  ASSERT_TRUE(TestSettings::store("Backup directory", "kept"));
   FormFields noForm;
   EXPECT_NE(run(action("Config"), noForm).find("Error: no configuration file path was sent"),
             std::string::npos);
   EXPECT_NE(run(action("Config"), configForm("accounts.cfg", "")).find("full path"),
             std::string::npos);
-  EXPECT_EQ(SettingsForTest::read("Configuration File"), settings_.file("kept.cfg"));
-  EXPECT_EQ(SettingsForTest::read("Backup directory"), "kept");
+  EXPECT_EQ(TestSettings::read("Configuration File"), settings_.file("kept.cfg"));
+  EXPECT_EQ(TestSettings::read("Backup directory"), "kept");
   EXPECT_FALSE(std::filesystem::exists("accounts.cfg"));
 
   // An empty path is still stored: the next request asks for it again.
   run(action("Config"), configForm("", ""));
-  EXPECT_EQ(SettingsForTest::read("Configuration File"), "");
+  EXPECT_EQ(TestSettings::read("Configuration File"), "");
 }
 
 TEST_F(HandleRequestTest, ConfigNeverReplacesAnExistingFile) {
@@ -229,7 +228,7 @@ TEST_F(HandleRequestTest, ConfigNeverReplacesAnExistingFile) {
   const std::string page = run(action("Config"), configForm(database, settings_.file("")));
   EXPECT_EQ(page.find("A new empty configuration file"), std::string::npos);
   EXPECT_EQ(platform::readWholeFile(database), "not a database\n");
-  EXPECT_EQ(SettingsForTest::read("Backup directory"), settings_.file(""));
+  EXPECT_EQ(TestSettings::read("Backup directory"), settings_.file(""));
 }
 
 TEST_F(HandleRequestTest, ConfigReportsADatabaseThatCannotBeCreated) {
@@ -240,7 +239,7 @@ TEST_F(HandleRequestTest, ConfigReportsADatabaseThatCannotBeCreated) {
                       "not be created!"),
             std::string::npos);
   EXPECT_EQ(page.find("A new empty configuration file was created."), std::string::npos);
-  EXPECT_EQ(SettingsForTest::read("Configuration File"), database);
+  EXPECT_EQ(TestSettings::read("Configuration File"), database);
 }
 
 #ifndef _WIN32
@@ -261,7 +260,7 @@ TEST_F(HandleRequestTest, ConfigReportsAKeyThatCannotBeOpenedForWriting) {
 
 TEST_F(HandleRequestTest, ConfigReportsAFailedSecondWrite) {
   // A directory where the "Backup directory" value belongs makes its write fail.
-  ASSERT_TRUE(SettingsForTest::store("Configuration File", "old"));
+  ASSERT_TRUE(TestSettings::store("Configuration File", "old"));
   std::filesystem::create_directory(settings_.registryRoot() +
                                     "/HKEY_LOCAL_MACHINE/Software/Kestrel/Gatekeeper (Text)/"
                                     "Backup directory");

@@ -10,7 +10,7 @@
 
 #include "filter/backup_name.h"
 #include "filter/test_server.h"
-#include "filter/test_settings.h"
+#include "websupport/test_settings.h"
 #include "platform/files.h"
 #include "platform/scratch_directory.h"
 
@@ -34,8 +34,8 @@ class AuthFilterTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(scratch_.file("backups"));
     writeDatabase(1);
-    settings_.set("Configuration File", databasePath_);
-    settings_.set("Backup directory", scratch_.file("backups"));
+    ASSERT_TRUE(settings_.store("Configuration File", databasePath_));
+    ASSERT_TRUE(settings_.store("Backup directory", scratch_.file("backups")));
   }
 
   // Saves a version the way the CGI programs do (a new file replaces the old one), with no
@@ -65,7 +65,7 @@ class AuthFilterTest : public ::testing::Test {
   }
 
   platform::ScratchDirectory scratch_;
-  TestSettings settings_{scratch_};
+  TestSettings settings_;
   std::string databasePath_ = scratch_.file("db.cfg");
   std::string logPath_ = scratch_.file("events.log");
 };
@@ -73,7 +73,7 @@ class AuthFilterTest : public ::testing::Test {
 TEST_F(AuthFilterTest, InertWithoutSettingsOrFile) {
   for (bool removeFile : {false, true}) {
     if (removeFile) {
-      settings_.set("Configuration File", scratch_.file("missing.cfg"));
+      ASSERT_TRUE(settings_.store("Configuration File", scratch_.file("missing.cfg")));
     } else {
       settings_.clear();
     }
@@ -137,7 +137,7 @@ TEST_F(AuthFilterTest, ReloadWithoutBackupDirectoryStillReloads) {
 
 TEST_F(AuthFilterTest, ReloadOfAMissingFileLeavesTheFilterInert) {
   AuthFilter filter;
-  settings_.set("Configuration File", scratch_.file("elsewhere.cfg"));
+  ASSERT_TRUE(settings_.store("Configuration File", scratch_.file("elsewhere.cfg")));
   writeDatabase(2);  // the change is noticed on the file loaded last
   const TestOutcome outcome = send(filter);
   EXPECT_EQ(outcome.status, static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
@@ -153,7 +153,7 @@ TEST_F(AuthFilterTest, ReloadFollowsANewDatabasePath) {
   AuthFilter filter;
   const std::string other = scratch_.file("other.cfg");
   platform::writeWholeFile(other, databaseVersion(7, logPath_));
-  settings_.set("Configuration File", other);
+  ASSERT_TRUE(settings_.store("Configuration File", other));
   writeDatabase(2);
   EXPECT_EQ(send(filter).user, "acct7");
 }

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "filter/test_server.h"
-#include "filter/test_settings.h"
+#include "websupport/test_settings.h"
 #include "platform/scratch_directory.h"
 #include "platform/shared_library.h"
 
@@ -21,7 +21,7 @@ class SentryLibraryTest : public ::testing::Test {
             "{ ACCOUNTS:\n{ Staff:\n{ john:\n(string)Password=secret\n(string)MapTo=web\n"
             "} john;\n} Staff;\n} ACCOUNTS;\n{ NTACCOUNTS:\n{ web:\n(string)Password=pw\n"
             "} web;\n} NTACCOUNTS;\n");
-    settings_.set("Configuration File", scratch_.file("db.cfg"));
+    ASSERT_TRUE(settings_.store("Configuration File", scratch_.file("db.cfg")));
   }
 
   // Loads the library, asks for its version as a server does at start-up, and sends one
@@ -41,7 +41,7 @@ class SentryLibraryTest : public ::testing::Test {
   }
 
   platform::ScratchDirectory scratch_;
-  TestSettings settings_{scratch_};
+  TestSettings settings_;
 };
 
 TEST_F(SentryLibraryTest, AnnouncesItselfAndMapsAUser) {

@@ -9,3 +9,9 @@ gatekeeper_test(websupport_settings_test
 if(GATEKEEPER_TESTS)
   set_tests_properties(websupport_settings_test PROPERTIES RESOURCE_LOCK settings_key)
 endif()
+
+# The settings key as the tests of every program set it up.
+if(GATEKEEPER_TESTS)
+  add_library(websupport_test_support STATIC ${CMAKE_CURRENT_LIST_DIR}/test_settings.cc)
+  target_link_libraries(websupport_test_support PUBLIC websupport platform)
+endif()

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "admin/server_variables_for_test.h"
-#include "admin/settings_for_test.h"
+#include "websupport/test_settings.h"
 #include "configstore/config_file.h"
 #include "platform/scratch_directory.h"
 #include "websupport/database_lock.h"
@@ -55,13 +55,13 @@ class OverseerRunTest : public ::testing::Test {
   }
 
   ServerVariablesForTest server_;
-  SettingsForTest settings_;
+  TestSettings settings_;
   std::atomic<int> runs_{0};
 };
 
 TEST_F(OverseerRunTest, FreshStateIsSetUpFromTheSetupErrorPage) {
   const std::string database = settings_.file("accounts.cfg");
-  ASSERT_TRUE(SettingsForTest::store("Configuration File", settings_.file("missing.cfg")));
+  ASSERT_TRUE(TestSettings::store("Configuration File", settings_.file("missing.cfg")));
   ProgramRun before = run("");
   EXPECT_EQ(before.exitCode, 3);
   EXPECT_NE(before.output.find("Error: 3<BR>"), std::string::npos);
@@ -71,7 +71,7 @@ TEST_F(OverseerRunTest, FreshStateIsSetUpFromTheSetupErrorPage) {
   ProgramRun config = run("Action=Config", body, std::to_string(body.size()).c_str());
   EXPECT_EQ(config.exitCode, 0);
   EXPECT_NE(config.output.find("A new empty configuration file was created."), std::string::npos);
-  EXPECT_EQ(SettingsForTest::read("Configuration File"), database);
+  EXPECT_EQ(TestSettings::read("Configuration File"), database);
 
   ProgramRun after = run("");
   EXPECT_EQ(after.exitCode, 0);
@@ -83,7 +83,7 @@ TEST_F(OverseerRunTest, BodyShorterThanContentLengthIsReadAsSent) {
   const std::string database = settings_.file("short.cfg");
   ProgramRun config = run("Action=Config", "Config=" + database, "100000");
   EXPECT_EQ(config.exitCode, 0);
-  EXPECT_EQ(SettingsForTest::read("Configuration File"), database);
+  EXPECT_EQ(TestSettings::read("Configuration File"), database);
 }
 
 // Line ends stay single line feeds (no text-mode translation on Windows).
@@ -105,7 +105,7 @@ TEST_F(OverseerRunTest, RunsOnOneDatabaseOneAfterTheOther) {
     empty.getOrCreateSection("MAIN");
     ASSERT_EQ(empty.save(), 1);
   }
-  ASSERT_TRUE(SettingsForTest::store("Configuration File", database));
+  ASSERT_TRUE(TestSettings::store("Configuration File", database));
   server_.set("QUERY_STRING", "");
   server_.set("CONTENT_LENGTH", nullptr);
 
