@@ -8,6 +8,7 @@
 
 #include "configstore/config_file.h"
 #include "filter/test_server.h"
+#include "platform/clock.h"
 #include "platform/scratch_directory.h"
 
 namespace gatekeeper {
@@ -153,7 +154,7 @@ class AuthenticateRequestTest : public ::testing::Test {
     return sendAuthentication(
         [this](HTTP_FILTER_CONTEXT* pfc, DWORD, void* data) {
           return authenticateRequest(pfc, static_cast<HTTP_FILTER_AUTHENT*>(data), *database_,
-                                     kNow);
+                                     now_);
         },
         request);
   }
@@ -177,6 +178,7 @@ class AuthenticateRequestTest : public ::testing::Test {
   platform::ScratchDirectory scratch_;
   std::string logPath_ = scratch_.file("events.log");
   std::unique_ptr<ConfigFile> database_;
+  int64_t now_ = kNow;
 };
 
 struct Row {
@@ -367,6 +369,31 @@ TEST_F(AuthenticateRequestTest, SuppressedEventsWriteNothing) {
   EXPECT_EQ(fieldsOf(lines[0])[0], "4");
   EXPECT_EQ(fieldsOf(lines[1])[0], "3");
   EXPECT_EQ(fieldsOf(lines[2])[0], "12");
+}
+
+// An account that expires on 15 March 2001 is accepted up to 00:00:00 local time that day and
+// refused from the next second on, whatever the zone.
+TEST_F(AuthenticateRequestTest, ExpiryDayEndsAtLocalMidnight) {
+  loadDatabase(
+      "{ ACCOUNTS:\n{ Staff:\n{ dated:\n(string)Password=p\n(string)expiredate=03/15/2001 trailing"
+      "\n(string)MapTo=webuser\n} dated;\n} Staff;\n} ACCOUNTS;\n");
+  const int64_t midnight = platform::localMidnight(2001, 3, 15);
+  ASSERT_NE(midnight, platform::kNotADate);
+  const struct {
+    int64_t now;
+    DWORD status;
+  } moments[] = {
+      {midnight - platform::kTicksPerSecond, kHandled},
+      {midnight, kHandled},
+      {midnight + platform::kTicksPerSecond / 2, kHandled},  // still 00:00:00
+      {midnight + platform::kTicksPerSecond, kError},
+  };
+  for (const auto& moment : moments) {
+    std::remove(logPath_.c_str());
+    now_ = moment.now;
+    EXPECT_EQ(send("dated", "p").status, moment.status) << (moment.now - midnight);
+    EXPECT_EQ(onlyEvent()[0], moment.status == kHandled ? "0" : "6");
+  }
 }
 
 TEST_F(AuthenticateRequestTest, AccountThatDoesNotFitTheBuffersIsRefusedWhole) {
