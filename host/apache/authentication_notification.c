@@ -3,7 +3,6 @@
 #include <string.h>
 
 #include "apr_strings.h"
-#include "http_core.h"
 #include "http_log.h"
 #include "http_ssl.h"
 
@@ -12,6 +11,7 @@
 #include "filter_library.h"
 #include "filter_response.h"
 #include "refusal.h"
+#include "replaced_credentials.h"
 
 APLOG_USE_MODULE(isapi_filter);
 
@@ -74,47 +74,31 @@ static CallOutcome callFilter(request_rec* r, const LoadedFilter* filter, int se
   }
 }
 
-static int cgiPassAuthIsOn(request_rec* r) {
-  core_dir_config* core = ap_get_core_module_config(r->per_dir_config);
-  return core != NULL && core->cgi_pass_auth == AP_CGI_PASS_AUTH_ON;
-}
-
-// Puts the credentials a filter left in the buffers in place of those the client sent, so
-// that Apache's own authentication checks them. Returns DECLINED or a refusal status.
+// Records that the filters replaced the client's credentials by those they left in now; the
+// client's header leaves the request and Apache's authentication gets the new credentials
+// (replaced_credentials.h). Returns DECLINED or a refusal status.
 static int replaceCredentials(request_rec* r, const CredentialBuffers* sent,
                               const CredentialBuffers* now) {
   if (now->user[0] == '\0' && now->password[0] == '\0') {
-    apr_table_unset(r->headers_in, "Authorization");
-  } else {
-    size_t size = encodedBasicCredentialsSize(strlen(now->user), strlen(now->password));
-    char* header = apr_palloc(r->pool, size);
-    if (encodeBasicCredentials(now->user, now->password, header, size) == 0) {
-      ap_log_rerror(APLOG_MARK, APLOG_ERR, 0, r,
-                    "ISAPI filter gave a user name that Basic credentials cannot carry (a colon)");
-      return refuseRequest(r, HTTP_INTERNAL_SERVER_ERROR, NULL, NULL);
-    }
-    apr_table_setn(r->headers_in, "Authorization", header);
+    keepReplacedCredentials(r, sent->user, now->user, NULL);
+    return DECLINED;
   }
-  if (cgiPassAuthIsOn(r)) {
+  size_t size = encodedBasicCredentialsSize(strlen(now->user), strlen(now->password));
+  char* header = apr_palloc(r->pool, size);
+  if (encodeBasicCredentials(now->user, now->password, header, size) == 0) {
     ap_log_rerror(APLOG_MARK, APLOG_ERR, 0, r,
-                  "refusing a request whose credentials an ISAPI filter replaced: CGIPassAuth "
-                  "is on here and would hand them to scripts");
+                  "ISAPI filter gave a user name that Basic credentials cannot carry (a colon)");
+    apr_table_unset(r->headers_in, "Authorization");
     return refuseRequest(r, HTTP_INTERNAL_SERVER_ERROR, NULL, NULL);
   }
-  ReplacedCredentials* replaced = apr_pcalloc(r->pool, sizeof(*replaced));
-  replaced->sentUser = apr_pstrdup(r->pool, sent->user);
-  replaced->logonUser = apr_pstrdup(r->pool, now->user);
-  ap_set_module_config(r->request_config, &isapi_filter_module, replaced);
+  keepReplacedCredentials(r, sent->user, now->user, header);
   return DECLINED;
 }
 
-int notifyAuthentication(request_rec* r) {
-  // Subrequests and internal redirects belong to a request that was notified already.
-  if (r->main != NULL || r->prev != NULL) return DECLINED;
-  IsapiServerConfig* config = ap_get_module_config(r->server->module_config, &isapi_filter_module);
-  if (config->filters == NULL || config->filters->nelts == 0) return DECLINED;
-
-  CredentialBuffers* credentials = apr_pcalloc(r->pool, sizeof(*credentials));
+// Decodes the client's credentials, calls the filters and takes over what they left. Both
+// buffers are the caller's, to be erased afterwards.
+static int notifyFilters(request_rec* r, const IsapiServerConfig* config, CredentialBuffers* sent,
+                         CredentialBuffers* credentials) {
   switch (decodeBasicCredentials(apr_table_get(r->headers_in, "Authorization"),
                                  credentials->user, sizeof(credentials->user),
                                  credentials->password, sizeof(credentials->password))) {
@@ -130,7 +114,7 @@ int notifyAuthentication(request_rec* r) {
     case kCredentialsDecoded:
       break;
   }
-  CredentialBuffers* sent = apr_pmemdup(r->pool, credentials, sizeof(*credentials));
+  memcpy(sent, credentials, sizeof(*sent));
 
   int securePort = ap_ssl_conn_is_ssl(r->connection);
   LoadedFilter** filters = (LoadedFilter**)config->filters->elts;
@@ -147,4 +131,20 @@ int notifyAuthentication(request_rec* r) {
     return replaceCredentials(r, sent, credentials);
   }
   return DECLINED;
+}
+
+int notifyAuthentication(request_rec* r) {
+  // Subrequests and internal redirects belong to a request that was notified already.
+  if (r->main != NULL || r->prev != NULL) return DECLINED;
+  IsapiServerConfig* config = ap_get_module_config(r->server->module_config, &isapi_filter_module);
+  if (config->filters == NULL || config->filters->nelts == 0) return DECLINED;
+
+  CredentialBuffers sent;
+  CredentialBuffers credentials;
+  memset(&credentials, 0, sizeof(credentials));
+  memset(&sent, 0, sizeof(sent));
+  int status = notifyFilters(r, config, &sent, &credentials);
+  eraseSecret(&sent, sizeof(sent));
+  eraseSecret(&credentials, sizeof(credentials));
+  return status;
 }

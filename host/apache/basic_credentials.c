@@ -151,3 +151,8 @@ size_t encodeBasicCredentials(const char* user, const char* password, char* out,
   out[written] = '\0';
   return written;
 }
+
+void eraseSecret(void* bytes, size_t size) {
+  volatile unsigned char* at = (volatile unsigned char*)bytes;
+  while (size-- > 0) *at++ = 0;
+}

@@ -39,6 +39,10 @@ size_t encodeBasicCredentials(const char* user, const char* password, char* out,
 // The buffer size encodeBasicCredentials needs for texts of these lengths, terminator included.
 size_t encodedBasicCredentialsSize(size_t userLength, size_t passwordLength);
 
+// Overwrites size bytes at bytes with zeros, in a way the compiler does not leave out even when
+// the memory is not read again: for passwords and their encodings once they are no longer needed.
+void eraseSecret(void* bytes, size_t size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -168,4 +168,13 @@ TEST(BasicCredentials, NamesTheSchemeOfAnyHeader) {
   EXPECT_EQ(0u, length);
 }
 
+TEST(BasicCredentials, EraseSecretZeroesExactlyTheGivenBytes) {
+  char buffer[8];
+  std::memcpy(buffer, "secret!", 8);
+  eraseSecret(buffer + 1, 5);
+  EXPECT_EQ(std::string("s\0\0\0\0\0!", 7), std::string(buffer, 7));
+  eraseSecret(buffer, 0);
+  EXPECT_EQ('s', buffer[0]);
+}
+
 }  // namespace

@@ -31,6 +31,10 @@ typedef struct {
 typedef struct {
   const char* sentUser;   // the user name as the client sent it
   const char* logonUser;  // the user name the filter put in its place
+  // The Authorization header carrying the new credentials, NULL when the filter emptied them.
+  // It stays out of the request's headers except while Apache authenticates one of its
+  // requests (see replaced_credentials.h); zeroed when the request ends.
+  const char* authorization;
 } ReplacedCredentials;
 
 #endif  // GATEKEEPER_HOST_APACHE_ISAPI_FILTER_MODULE_H_

@@ -13,12 +13,14 @@
 #include "apr_strings.h"
 #include "http_config.h"
 #include "http_log.h"
+#include "http_protocol.h"
 #include "http_request.h"
 
 #include "authentication_notification.h"
 #include "cgi_identity.h"
 #include "filter_library.h"
 #include "isapi_filter_module.h"
+#include "replaced_credentials.h"
 
 static void* createServerConfig(apr_pool_t* pool, server_rec* s) {
   (void)s;
@@ -94,6 +96,16 @@ static void registerHooks(apr_pool_t* pool) {
   ap_hook_post_config(loadFilters, NULL, NULL, APR_HOOK_MIDDLE);
   // Before every other header parser, and so before any access check or authentication.
   ap_hook_header_parser(notifyAuthentication, NULL, NULL, APR_HOOK_REALLY_FIRST);
+  // Replaced credentials are in a request's headers from the start of its authentication
+  // (for every request that authenticates: the client's, an internal redirect, a subrequest)
+  // until its fixups, which run before any handler; where authentication or authorization
+  // failed, until the error response or the internal redirect to the error document.
+  ap_hook_check_authn(presentReplacedCredentials, NULL, NULL, APR_HOOK_REALLY_FIRST,
+                      AP_AUTH_INTERNAL_PER_CONF);
+  ap_hook_fixups(withdrawReplacedCredentials, NULL, NULL, APR_HOOK_REALLY_FIRST);
+  ap_hook_post_read_request(withdrawReplacedCredentials, NULL, NULL, APR_HOOK_REALLY_FIRST);
+  ap_hook_insert_error_filter(withdrawReplacedCredentialsBeforeError, NULL, NULL,
+                              APR_HOOK_REALLY_FIRST);
   ap_hook_fixups(setCgiIdentity, NULL, NULL, APR_HOOK_MIDDLE);
 }
 

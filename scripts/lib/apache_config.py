@@ -26,6 +26,9 @@ class Location:
     require_user: bool = False        # Apache's own Basic authentication (Require valid-user)
     script_dir: str | None = None     # CGI programs: ScriptAlias of path to this directory
     pass_auth_to_scripts: bool = False  # CGIPassAuth (kept off unless a test needs it on)
+    error_documents: dict[int, str] = dataclasses.field(default_factory=dict)  # status -> URL
+    directory_index: str | None = None  # DirectoryIndex for directories below path
+    directives: list[str] = dataclasses.field(default_factory=list)  # any further ones
 
 
 @dataclasses.dataclass
@@ -169,6 +172,7 @@ def _global_section(server):
         ("alias_module", "mod_alias.so"),
         ("dir_module", "mod_dir.so"),
         ("env_module", "mod_env.so"),
+        ("setenvif_module", "mod_setenvif.so"),
         cgi_module,
     ]
     lines = [f"ServerRoot {_quote(server.root)}",
@@ -224,6 +228,11 @@ def _location_section(site, location, password_file):
                   "        Require valid-user"]
     else:
         lines.append("        Require all granted")
+    lines += [f"        ErrorDocument {status} {url}"
+              for status, url in sorted(location.error_documents.items())]
+    if location.directory_index is not None:
+        lines.append(f"        DirectoryIndex {location.directory_index}")
+    lines += ["        " + directive for directive in location.directives]
     if location.script_dir is not None and location.require_user:
         # Apache adds no challenge to a CGI program's own "Status: 401"; browsers need one to
         # ask for other credentials. A 401 that already carries a challenge (Apache's own, the

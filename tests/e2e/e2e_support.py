@@ -27,6 +27,7 @@ echo "LOGON_USER=${LOGON_USER-(unset)}"
 echo "REMOTE_USER=${REMOTE_USER-(unset)}"
 echo "AUTH_TYPE=${AUTH_TYPE-(unset)}"
 echo "HTTP_AUTHORIZATION=${HTTP_AUTHORIZATION-(unset)}"
+echo "REDIRECT_STATUS=${REDIRECT_STATUS-(unset)}"
 """
 
 

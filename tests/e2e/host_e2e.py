@@ -26,8 +26,10 @@ REALM = "Kestrel test"
 def write_site(root):
     """Document root and CGI directories shared by both sites."""
     docs = os.path.join(root, "htdocs")
-    for area in ("public", "private", "supply"):
+    for area in ("public", "private", "supply", "echoing"):
         e2e.write_file(os.path.join(docs, area, "index.html"), f"<p>{area} page</p>\n")
+    for area in ("index-cgi", "index-leaky"):  # directories whose index is a CGI program
+        e2e.write_file(os.path.join(docs, area, "readme.txt"), "no index page here\n")
     for directory in ("cgi-bin", "cgi-leaky"):
         e2e.write_file(os.path.join(root, directory, "whoami"), e2e.WHOAMI, 0o755)
     return docs
@@ -38,13 +40,33 @@ def build_server(args, root):
     root = conf.state_directory(root, run_user)  # inside the work directory: reachable
     docs = write_site(root)
     cgi = os.path.join(root, "cgi-bin")
+    leaky = os.path.join(root, "cgi-leaky")
     common = [conf.Location("/private", require_user=True),
               conf.Location("/supply", require_user=True),
-              conf.Location("/cgi-bin/", require_user=True, script_dir=cgi),
+              conf.Location("/cgi-bin/", require_user=True, script_dir=cgi,
+                            error_documents={404: "/cgi-bin/whoami"}),
               conf.Location("/open-cgi/", script_dir=cgi)]
     filtered = conf.Site(free_port(), docs, REALM, [os.path.abspath(args.filter)], common + [
-        conf.Location("/leaky-cgi/", require_user=True, script_dir=os.path.join(root, "cgi-leaky"),
-                      pass_auth_to_scripts=True)])
+        conf.Location("/leaky-cgi/", require_user=True, script_dir=leaky,
+                      pass_auth_to_scripts=True),
+        # Locations whose error documents, directory index or response headers are where the
+        # credentials of one request could reach another request or the response.
+        conf.Location("/open-leaky-cgi/", script_dir=leaky, pass_auth_to_scripts=True,
+                      directives=['SetEnvIf Authorization "(.+)" SEEN_AUTHORIZATION=$1',
+                                  'Header always set X-Seen-Authorization '
+                                  '"%{SEEN_AUTHORIZATION}e" env=SEEN_AUTHORIZATION']),
+        conf.Location("/refused-cgi/", require_user=True, script_dir=leaky,
+                      pass_auth_to_scripts=True,
+                      error_documents={500: "/open-leaky-cgi/whoami"}),
+        conf.Location("/lost/", require_user=True, error_documents={404: "/leaky-cgi/whoami"}),
+        conf.Location("/lost-open/", require_user=True,
+                      error_documents={401: "/open-leaky-cgi/whoami",
+                                       404: "/open-leaky-cgi/whoami"}),
+        conf.Location("/lost-cgi/", require_user=True, error_documents={404: "/cgi-bin/whoami"}),
+        conf.Location("/index-cgi/", directory_index="/cgi-bin/whoami"),
+        conf.Location("/index-leaky/", directory_index="/leaky-cgi/whoami"),
+        conf.Location("/echoing/", require_user=True,
+                      directives=["Header always echo ^Authorization$"])])
     plain = conf.Site(free_port(), docs, REALM, [], list(common))
     passwords = os.path.join(root, "passwords")
     conf.write_password_file(passwords, ACCOUNTS)
@@ -118,6 +140,56 @@ class HostTests:
         r = self.get("/leaky-cgi/whoami", "alice", "alicepw")
         expect_equal(200, r.status, "the client's own credentials are the administrator's choice")
 
+    def replaced_credentials_stay_with_authentication(self):
+        """The server account's credentials reach no error document, directory index or
+        response; requests that must authenticate again still run as the mapped account."""
+        mapped = basic("webuser", "webpass").split()[1]
+
+        def hidden(r, what):
+            expect("webpass" not in r.text and mapped not in r.text, f"{what}: {r.text!r}")
+            expect_equal("(unset)", r.cgi().get("HTTP_AUTHORIZATION", "(unset)"), what)
+
+        r = self.get("/lost/nothing", "map", "webuser=webpass")
+        hidden(r, "404 document where CGIPassAuth is on")
+        r = self.get("/lost-open/nothing", "map", "webuser=webpass")
+        expect_equal("404", r.cgi().get("REDIRECT_STATUS"), "404 document ran")
+        hidden(r, "404 document without authentication where CGIPassAuth is on")
+        r = self.get("/refused-cgi/whoami", "map", "webuser=webpass")
+        expect_equal("500", r.cgi().get("REDIRECT_STATUS"), "500 document ran")
+        hidden(r, "500 document after the refusal where CGIPassAuth is on")
+        r = self.get("/leaky-cgi/whoami", "map", "webuser=webpass")
+        hidden(r, "refused where CGIPassAuth is on")
+
+        # After a failed authentication, the error document's request sees nothing from its
+        # first phase on (SetEnvIf reads the headers before any fixups).
+        r = self.get("/open-leaky-cgi/whoami", "alice", "alicepw")
+        expect_equal(basic("alice", "alicepw"), r.header("X-Seen-Authorization"), "own header")
+        r = self.get("/lost-open/nothing", "map", "webuser=not-the-password")
+        expect_equal("401", r.cgi().get("REDIRECT_STATUS"), "401 document ran")
+        expect(basic("webuser", "not-the-password").split()[1] not in r.text, "failed credentials")
+        expect_equal("(unset)", r.cgi().get("HTTP_AUTHORIZATION"), "401 document")
+        expect_equal(None, r.header("X-Seen-Authorization"), "401 document's early phases")
+
+        for path, what in (("/cgi-bin/nothing", "404 document in the same location"),
+                           ("/lost-cgi/nothing", "404 document that authenticates again"),
+                           ("/index-cgi/", "directory index that authenticates")):
+            r = self.get(path, "map", "webuser=webpass")
+            cgi = r.cgi()
+            expect_equal(("map", "webuser"), (cgi.get("AUTH_USER"), cgi.get("LOGON_USER")), what)
+            hidden(r, what)
+        r = self.get("/lost-cgi/nothing", "map", "webuser=wrong")
+        expect_equal(401, r.status, "the 404 document authenticates with the mapped account")
+        r = self.get("/index-leaky/", "map", "webuser=webpass")
+        expect(r.status != 200, f"directory index where CGIPassAuth is on: {r.status}")
+        hidden(r, "directory index where CGIPassAuth is on")
+
+        r = self.get("/echoing/", "alice", "alicepw")
+        expect_equal(basic("alice", "alicepw"), r.header("Authorization"), "own credentials echoed")
+        for password in ("webpass", "wrong"):
+            r = self.get("/echoing/", "map", f"webuser={password}")
+            expect_equal((200 if password == "webpass" else 401, None),
+                         (r.status, r.header("Authorization")), f"echo of mapped {password}")
+
     # --- refusals ------------------------------------------------------------------------
 
     def deny_response(self):
@@ -187,7 +259,8 @@ class HostTests:
 
     def server_variables(self):
         port = self.named.rsplit(":", 1)[1]
-        r = self.get("/public/index.html?q=1", "vars", "x", base=self.named)
+        r = self.get("/public/index.html?q=1", "vars", "x", base=self.named,
+                     headers=["X-Longer-Name: some value", "X-Empty;"])
         expect_equal(200, r.status, "vars")
         expected = {"SERVER_NAME": "localhost", "SERVER_PORT": port, "server_port": port,
                     "SCRIPT_NAME": "/public/index.html", "AUTH_TYPE": "Basic",
@@ -195,6 +268,12 @@ class HostTests:
                     "HTTP_HOST": f"localhost:{port}", "REQUEST_METHOD": "GET"}
         for name, value in expected.items():
             expect_equal(value, r.header("X-Var-" + name), name)
+        all_http = r.header("X-Var-ALL_HTTP").split("|")
+        expect_equal("", all_http.pop(), "ALL_HTTP ends with a line end")
+        for line in (f"HTTP_HOST:localhost:{port}", "HTTP_AUTHORIZATION:" + basic("vars", "x"),
+                     "HTTP_X_LONGER_NAME:some value", "HTTP_X_EMPTY:"):
+            expect(line in all_http, f"{line!r} in ALL_HTTP {all_http}")
+        expect(all(line.startswith("HTTP_") and ":" in line for line in all_http), "ALL_HTTP lines")
         needed = str(len("localhost") + 1)
         expect_equal(f"FALSE 122 {needed} untouched", r.header("X-Probe-Size-Query"), "size query")
         expect_equal(f"FALSE 122 {needed} untouched", r.header("X-Probe-One-Short"), "one short")
@@ -287,6 +366,7 @@ def run(args, work):
     e2e.run_suite(ApacheProcess(server, preload=args.preload), HostTests(server), (
         "every_request_notified_once", "untouched_credentials_go_to_apache",
         "replaced_credentials_are_checked_by_apache", "passing_credentials_to_scripts_is_refused",
+        "replaced_credentials_stay_with_authentication",
         "deny_response", "requested_responses", "untrusted_response_texts",
         "statuses_by_last_error", "malformed_and_overlong_credentials", "faulty_filter_buffers",
         "server_variables", "concurrent_requests_keep_their_own_credentials"), checks)

@@ -84,13 +84,17 @@ static void respondFromPassword(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* a
   pfc->ServerSupportFunction(pfc, SF_REQ_SEND_RESPONSE_HEADER, argument, (ULONG_PTR)headers, 0);
 }
 
-// Reads a variable into a generous buffer and reports it as "X-Var-<name>".
+// Reads a variable into a generous buffer and reports it as "X-Var-<name>", line ends shown
+// as '|'.
 static void reportVariable(HTTP_FILTER_CONTEXT* pfc, const char* name) {
   char value[512];
   DWORD size = sizeof(value);
   char header[64];
   snprintf(header, sizeof(header), "X-Var-%s", name);
   if (pfc->GetServerVariable(pfc, (LPSTR)name, value, &size)) {
+    for (char* c = value; *c != '\0'; ++c) {
+      if (*c == '\n') *c = '|';
+    }
     addHeader(pfc, header, value);
   } else {
     snprintf(value, sizeof(value), "(FALSE %u)", (unsigned)GetLastError());
@@ -116,7 +120,8 @@ static void probe(HTTP_FILTER_CONTEXT* pfc, const char* header, const char* name
 static DWORD reportVariables(HTTP_FILTER_CONTEXT* pfc) {
   static const char* const kNames[] = {"SERVER_NAME", "SERVER_PORT", "SCRIPT_NAME",
                                        "AUTH_TYPE",   "REMOTE_ADDR", "QUERY_STRING",
-                                       "HTTP_HOST",   "server_port", "REQUEST_METHOD"};
+                                       "HTTP_HOST",   "server_port", "REQUEST_METHOD",
+                                       "ALL_HTTP"};
   for (size_t i = 0; i < sizeof(kNames) / sizeof(kNames[0]); ++i) reportVariable(pfc, kNames[i]);
 
   DWORD needed = 0;
