@@ -20,6 +20,13 @@ std::string wholeLine(std::string_view line) {
 
 }  // namespace internal
 
+bool lastWriteTime(const std::string& path, std::int64_t* out) {
+  FileVersion version;
+  if (!fileVersion(path, &version)) return false;
+  *out = version.lastWriteTime;
+  return true;
+}
+
 bool replaceFile(const std::string& path, std::string_view contents,
                  NewFileAccess newFileAccess) {
   AtomicFileWriter writer(path, newFileAccess);

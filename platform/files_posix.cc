@@ -63,18 +63,13 @@ void syncDirectory(const std::string& directory) {
 
 }  // namespace
 
-bool lastWriteTime(const std::string& path, std::int64_t* out) {
-  struct stat st;
-  if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
-  *out = internal::fileTimeFromUnixSeconds(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 100;
-  return true;
-}
-
 bool fileVersion(const std::string& path, FileVersion* out) {
   struct stat st;
   if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
-  out->lastWriteTime = internal::fileTimeFromUnixSeconds(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 100;
-  out->identity = static_cast<std::uint64_t>(st.st_ino) ^ (static_cast<std::uint64_t>(st.st_dev) << 48);
+  out->lastWriteTime =
+      internal::fileTimeFromUnixSeconds(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 100;
+  out->identity =
+      static_cast<std::uint64_t>(st.st_ino) ^ (static_cast<std::uint64_t>(st.st_dev) << 48);
   out->size = static_cast<std::uint64_t>(st.st_size);
   return true;
 }

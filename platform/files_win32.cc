@@ -37,18 +37,6 @@ bool moveIntoPlace(const std::string& temporary, const std::string& target) {
 
 }  // namespace
 
-bool lastWriteTime(const std::string& path, std::int64_t* out) {
-  if (path.empty()) return false;
-  HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  FILETIME written;
-  const bool ok = GetFileTime(file, nullptr, nullptr, &written) != 0;
-  CloseHandle(file);
-  if (ok) *out = internal::fileTimeFromHalves(written.dwHighDateTime, written.dwLowDateTime);
-  return ok;
-}
-
 bool fileVersion(const std::string& path, FileVersion* out) {
   if (path.empty()) return false;
   HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,

@@ -7,9 +7,10 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <system_error>
+
+#include "platform/files.h"
 
 namespace gatekeeper::platform {
 
@@ -41,8 +42,9 @@ class ScratchDirectory {
 
 // The whole content of a file read in binary mode; empty when it cannot be read.
 inline std::string readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string contents;
+  readFileContents(path, &contents);
+  return contents;
 }
 
 inline void writeWholeFile(const std::string& path, const std::string& contents) {
