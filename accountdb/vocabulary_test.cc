@@ -1,13 +1,15 @@
-// Value readers, binding keys, event ids and event suppression.
+// Value readers, binding keys, storable names, event ids and event suppression.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <set>
+#include <string>
 
 #include "accountdb/binding_key.h"
 #include "accountdb/database_names.h"
 #include "accountdb/event_ids.h"
 #include "accountdb/event_suppression.h"
+#include "accountdb/storable_text.h"
 #include "accountdb/value_readers.h"
 #include "configstore/config_section.h"
 
@@ -112,6 +114,21 @@ TEST(EventSuppressionTest, OnlyAPositiveIntItemSuppresses) {
   EXPECT_FALSE(isEventSuppressed(database, kEventAccountDisabled));
   EXPECT_FALSE(isEventSuppressed(database, kEventFilterDisabled));  // no item
   EXPECT_FALSE(isEventSuppressed(ConfigSection(), kEventAuthenticated));  // no DONTLOG
+}
+
+TEST(StorableTextTest, NamesAndTextsThatReadBackUnchanged) {
+  for (const char* name : {"", "john", "Jörg Müller", "a b", "x|8080", "192.168.0.1", "a/b\\c"}) {
+    EXPECT_TRUE(isStorableName(name)) << name;
+  }
+  for (const char* name : {"a:b", "a;b", "a=b", "a[b", "a]b", "a\rb", "a\nb", " lead", "\tlead"}) {
+    EXPECT_FALSE(isStorableName(name)) << name;
+  }
+  EXPECT_TRUE(isStorableName(std::string(1023, 'n')));
+  EXPECT_FALSE(isStorableName(std::string(1024, 'n')));
+
+  for (const char* text : {"", "p:a;s=s[]", " leading blank", "\t"}) EXPECT_TRUE(isStorableText(text));
+  for (const char* text : {"a\nb", "a\rb", "\n"}) EXPECT_FALSE(isStorableText(text));
+  EXPECT_FALSE(isStorableText(std::string(1024, 'p')));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "admin/location_page.h"
-#include "platform/names.h"
+#include "websupport/action_dispatch.h"
 
 namespace gatekeeper {
 namespace {
@@ -12,7 +12,7 @@ namespace {
 // is the configuration-file location page; "Reauthenticate" and "Config" are answered before
 // the frame is written (admin/handle_request.cc).
 constexpr ActionEntry kActions[] = {
-    {"", writeLocationPage},
+    {"", writeLocationPage, false},
 };
 
 }  // namespace
@@ -20,13 +20,7 @@ constexpr ActionEntry kActions[] = {
 std::span<const ActionEntry> actionTable() { return kActions; }
 
 void dispatchAction(ConfigFile& database, const FormFields& form, const FormFields& query) {
-  const std::string& action = query.field("Action").text();
-  for (const ActionEntry& entry : actionTable()) {
-    if (platform::namesEqual(entry.name, action.c_str())) {
-      entry.handler(database, form, query);
-      return;
-    }
-  }
+  runAction(actionTable(), query.field("Action").text(), database, form, query);
 }
 
 }  // namespace gatekeeper

@@ -22,13 +22,15 @@ using PageHandler = int (*)(ConfigFile& database, const FormFields& form,
 struct ActionEntry {
   const char* name;  // at most 31 characters, compared ignoring case
   PageHandler handler;
+  bool storing;  // the page changes the database: it runs only past the cross-site check
 };
 
 // The pages in the order they are searched; the first whose name equals Action wins.
 std::span<const ActionEntry> actionTable();
 
 // Writes the content of the page named by the query field Action (read from the query alone,
-// never from the body). An action that names no page writes nothing.
+// never from the body). An action that names no page writes nothing; a storing page sent from
+// another site writes only the refusal line (websupport/action_dispatch.h).
 void dispatchAction(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 }  // namespace gatekeeper

@@ -10,6 +10,7 @@
 #include "admin/setup_error_page.h"
 #include "configstore/config_file.h"
 #include "platform/names.h"
+#include "websupport/cross_site_check.h"
 #include "websupport/database_lock.h"
 #include "websupport/settings_key.h"
 
@@ -44,7 +45,7 @@ int handleRequest(const FormFields& form, const FormFields& query, const FormFie
   }
   writeHeaderBlock();
   if (platform::namesEqual(action.c_str(), "Config")) {
-    saveLocation(form);
+    if (admitStoringRequest()) saveLocation(form);
     return 0;
   }
   return writeFramedPage(form, query);

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "admin/server_variables_for_test.h"
+#include "websupport/server_variables_for_test.h"
 #include "websupport/test_settings.h"
 #include "configstore/config_file.h"
 #include "platform/scratch_directory.h"
@@ -220,6 +220,22 @@ TEST_F(HandleRequestTest, ConfigStoresNothingWithoutAFormOrWithARelativePath) {
   // An empty path is still stored: the next request asks for it again.
   run(action("Config"), configForm("", ""));
   EXPECT_EQ(TestSettings::read("Configuration File"), "");
+}
+
+TEST_F(HandleRequestTest, ConfigSentFromAnotherSiteStoresNothing) {
+  ASSERT_TRUE(TestSettings::store("Configuration File", settings_.file("kept.cfg")));
+  ASSERT_TRUE(TestSettings::store("Backup directory", "kept"));
+  server_.set("HTTP_HOST", "127.0.0.1:8081");
+  server_.set("HTTP_ORIGIN", "http://evil.example");
+  EXPECT_EQ(run(action("Config"), configForm(settings_.file("other.cfg"), "/var/www/html")),
+            std::string(kHeaderBlock) + "Request refused - it was sent from another site !\n");
+  EXPECT_EQ(TestSettings::read("Configuration File"), settings_.file("kept.cfg"));
+  EXPECT_EQ(TestSettings::read("Backup directory"), "kept");
+
+  // The program's own form is served.
+  server_.set("HTTP_ORIGIN", "http://127.0.0.1:8081");
+  run(action("Config"), configForm(settings_.file("other.cfg"), "/var/www/html"));
+  EXPECT_EQ(TestSettings::read("Backup directory"), "/var/www/html");
 }
 
 TEST_F(HandleRequestTest, ConfigNeverReplacesAnExistingFile) {

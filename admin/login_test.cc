@@ -5,7 +5,7 @@
 #include "admin/login_box.h"
 #include "admin/login_diagnostics.h"
 #include "admin/reauthenticate.h"
-#include "admin/server_variables_for_test.h"
+#include "websupport/server_variables_for_test.h"
 #include "websupport/response_writer.h"
 
 namespace gatekeeper {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "admin/server_variables_for_test.h"
+#include "websupport/server_variables_for_test.h"
 #include "websupport/test_settings.h"
 #include "configstore/config_file.h"
 #include "platform/scratch_directory.h"

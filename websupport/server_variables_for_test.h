@@ -1,7 +1,7 @@
 // Test helper: sets the CGI server variables of a test and removes them again afterwards, so
 // every page test starts from a request that carries only what the test gives it.
-#ifndef GATEKEEPER_ADMIN_SERVER_VARIABLES_FOR_TEST_H_
-#define GATEKEEPER_ADMIN_SERVER_VARIABLES_FOR_TEST_H_
+#ifndef GATEKEEPER_WEBSUPPORT_SERVER_VARIABLES_FOR_TEST_H_
+#define GATEKEEPER_WEBSUPPORT_SERVER_VARIABLES_FOR_TEST_H_
 
 #include <string>
 #include <vector>
@@ -12,12 +12,14 @@ namespace gatekeeper {
 
 class ServerVariablesForTest {
  public:
-  // Starts with SCRIPT_NAME "/cgi/overseer" and none of the login variables.
-  ServerVariablesForTest() {
-    for (const char* name : {"AUTH_USER", "LOGON_USER", "COMPUTERNAME", "AUTH_TYPE"}) {
+  // Starts with SCRIPT_NAME scriptName and none of the login, site or browser variables.
+  explicit ServerVariablesForTest(const char* scriptName = "/cgi/overseer") {
+    for (const char* name :
+         {"AUTH_USER", "LOGON_USER", "COMPUTERNAME", "AUTH_TYPE", "SERVER_NAME", "SERVER_PORT",
+          "HTTPS", "HTTP_HOST", "HTTP_ORIGIN", "HTTP_REFERER", "HTTP_SEC_FETCH_SITE"}) {
       set(name, nullptr);
     }
-    set("SCRIPT_NAME", "/cgi/overseer");
+    set("SCRIPT_NAME", scriptName);
   }
   ~ServerVariablesForTest() {
     for (const std::string& name : names_) platform::setEnvironmentVariable(name, nullptr);
@@ -37,4 +39,4 @@ class ServerVariablesForTest {
 
 }  // namespace gatekeeper
 
-#endif  // GATEKEEPER_ADMIN_SERVER_VARIABLES_FOR_TEST_H_
+#endif  // GATEKEEPER_WEBSUPPORT_SERVER_VARIABLES_FOR_TEST_H_
