@@ -12,6 +12,7 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 
 import concurrent.futures
 import os
+import socket
 
 import e2e_support as e2e
 from e2e_support import basic, expect, expect_equal
@@ -21,6 +22,8 @@ from apache_process import ApacheProcess, free_port
 
 ACCOUNTS = {"webuser": "webpass", "alice": "alicepw", "bob": "bobpw"}
 REALM = "Kestrel test"
+# Seconds a client may take over a request's headers here: short, to see it cut off.
+HEADER_TIMEOUT = 2
 
 
 def write_site(root):
@@ -72,7 +75,7 @@ def build_server(args, root):
     passwords = os.path.join(root, "passwords")
     conf.write_password_file(passwords, ACCOUNTS)
     server = conf.Server(root, os.path.abspath(args.module), passwords, [filtered, plain],
-                         mpm=args.mpm, run_user=run_user)
+                         mpm=args.mpm, run_user=run_user, header_timeout=HEADER_TIMEOUT)
     conf.write(server)
     return server
 
@@ -318,6 +321,20 @@ class HostTests:
             r = self.get("/public/", "webuser", "webpass", **options)
             expect_equal((403, []), (r.status, r.all("X-Test-Filter-Saw")), f"unknown host {options}")
 
+    def slow_headers_are_cut_off(self):
+        """A client that never finishes its headers loses the connection long before Apache's
+        own Timeout (30 s) would free the thread it holds."""
+        port = int(self.filtered.rsplit(":", 1)[1])
+        with socket.create_connection(("127.0.0.1", port), timeout=20) as connection:
+            connection.sendall(b"GET /public/ HTTP/1.1\r\nHost: localhost\r\nX-Slow: ")
+            answer = b""
+            try:
+                while chunk := connection.recv(4096):
+                    answer += chunk
+            except socket.timeout:
+                raise AssertionError("the connection was still open after 20 s") from None
+        expect(answer == b"" or answer.startswith(b"HTTP/1.1 408"), f"answer {answer[:80]!r}")
+
     def concurrent_requests_keep_their_own_credentials(self):
         targets = ["webuser", "alice", "bob"]
 
@@ -399,7 +416,8 @@ def run(args, work):
         "deny_response", "requested_responses", "untrusted_response_texts",
         "statuses_by_last_error", "malformed_and_overlong_credentials", "faulty_filter_buffers",
         "later_modules_see_the_clients_credentials", "server_variables",
-        "server_name_is_the_sites_own", "concurrent_requests_keep_their_own_credentials"), checks)
+        "server_name_is_the_sites_own", "slow_headers_are_cut_off",
+        "concurrent_requests_keep_their_own_credentials"), checks)
     checks.run("server_and_site_filters_in_priority_order",
                server_and_site_filters_in_priority_order, args, work)
     checks.run("startup_failures", startup_failures, args, work)
