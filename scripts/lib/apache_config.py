@@ -253,6 +253,16 @@ def _global_section(server):
     return lines
 
 
+def _require_word(name):
+    """name as one quoted word of a Require line. Apache reads the line as an expression
+    string before it splits it into words: a name with a backslash, or with both kinds of
+    quote, cannot be written there."""
+    for quote in ('"', "'"):
+        if quote not in name and "\\" not in name:
+            return quote + name + quote
+    raise ValueError(f"Require cannot name the account {name!r}")
+
+
 def _location_section(site, location, password_file):
     lines = []
     if location.script_dir is not None:
@@ -265,8 +275,8 @@ def _location_section(site, location, password_file):
                   "    </Directory>"]
     lines.append(f"    <Location {_quote(location.path)}>")
     if location.require_user:
-        require = ("user " + " ".join(location.allowed_users) if location.allowed_users
-                   else "valid-user")
+        require = ("user " + " ".join(_require_word(user) for user in location.allowed_users)
+                   if location.allowed_users else "valid-user")
         lines += ["        AuthType Basic",
                   f"        AuthName {_quote(site.realm)}",
                   "        AuthBasicProvider file",

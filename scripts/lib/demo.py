@@ -60,9 +60,11 @@ def backup_directory(root):
     return os.path.join(root, "backups")
 
 
-def prepare(build, root, run_user, site_port, admin_port, fresh=False, mpm="event"):
+def prepare(build, root, run_user, site_port, admin_port, fresh=False, mpm="event",
+            administrators=(ADMINISTRATOR,)):
     """Writes the state directory and the Apache configuration; returns (server, programs).
-    A fresh state has an empty registry: no settings key, no account database."""
+    A fresh state has an empty registry: no settings key, no account database. Of Apache's own
+    accounts, only administrators may open the administration site."""
     registry = os.path.join(root, "registry")
     os.makedirs(backup_directory(root))
     os.makedirs(registry)
@@ -82,11 +84,10 @@ def prepare(build, root, run_user, site_port, admin_port, fresh=False, mpm="even
     site = conf.Site(site_port, os.path.join(root, "site"), REALM, [sentry], [
         conf.Location("/", require_user=True),
         conf.Location("/cgi-bin/", require_user=True, script_dir=os.path.join(root, "site-cgi"))])
-    # The administration site is the administrator's alone, not every server account's.
-    administrator = [ADMINISTRATOR]
+    # The administration site is the administrators', not every server account's.
     admin = conf.Site(admin_port, os.path.join(root, "admin"), REALM + " administration", [sentry], [
-        conf.Location("/", require_user=True, allowed_users=administrator),
-        conf.Location("/cgi-bin/", require_user=True, allowed_users=administrator,
+        conf.Location("/", require_user=True, allowed_users=list(administrators)),
+        conf.Location("/cgi-bin/", require_user=True, allowed_users=list(administrators),
                       script_dir=os.path.join(root, "admin-cgi"))])
     server = conf.Server(os.path.join(root, "apache"), os.path.join(build, HOST_MODULE),
                          passwords, [site, admin], mpm=mpm, run_user=run_user,
