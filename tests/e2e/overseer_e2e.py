@@ -51,7 +51,9 @@ class Deployment:
                                {demo.ADMIN_PROGRAMS["overseer"]: args.overseer})
         self.site_port, self.admin_port = free_port(), free_port()
         self.server, programs = demo.prepare(build, self.root, run_user, self.site_port,
-                                             self.admin_port, fresh=fresh, mpm=args.mpm)
+                                             self.admin_port, fresh=fresh, mpm=args.mpm,
+                                             administrators=[ADMINISTRATOR[0],
+                                                             HOSTILE_ADMINISTRATOR[0]])
         expect_equal(["overseer"], programs, "programs installed")
         e2e.write_file(os.path.join(self.root, "site-cgi", "whoami"), e2e.WHOAMI, 0o755)
         e2e.write_file(os.path.join(self.root, "admin-cgi", "challenge"), OWN_CHALLENGE, 0o755)
