@@ -129,7 +129,7 @@ TEST_F(NtAccountsTest, DeleteRemovesOnlyAnAccount) {
   }
 }
 
-TEST_F(NtAccountsTest, DeletedSlotIsReusedWithinARunAndTheEndTakesAddsLater) {
+TEST_F(NtAccountsTest, DeletedSlotIsReusedWithinARunAndLaterAddsGoLast) {
   writeDatabase("{ NTACCOUNTS:\n    { a:\n    } a;\n    { b:\n    } b;\n    { c:\n    } c;\n"
                 "} NTACCOUNTS;\n");
   {
@@ -138,13 +138,13 @@ TEST_F(NtAccountsTest, DeletedSlotIsReusedWithinARunAndTheEndTakesAddsLater) {
     runOn(database, "NTAccDelDo", {{"NTAccount", "a"}});
     runOn(database, "NTAccAddDo", {{"User", "d"}});
     EXPECT_TRUE(contains(runOn(database, "NTAccDel"),
-                         "<OPTION VALUE=\"d\">d</OPTION>\n<OPTION VALUE=\"b\">b</OPTION>\n"
+                         "SIZE=\"1\">\n<OPTION VALUE=\"d\">d</OPTION>\n<OPTION VALUE=\"b\">b</OPTION>\n"
                          "<OPTION VALUE=\"c\">c</OPTION>\n"));
   }
   // Saved, the file has no empty slots: a delete and an add in later runs list it last.
   run("NTAccDelDo", {{"NTAccount", "b"}});
   run("NTAccAddDo", {{"User", "e"}});
-  EXPECT_TRUE(contains(run("NTAccPass"), "<OPTION VALUE=\"d\">d</OPTION>\n<OPTION VALUE=\"c\">c"
+  EXPECT_TRUE(contains(run("NTAccPass"), "SIZE=\"1\">\n<OPTION VALUE=\"d\">d</OPTION>\n<OPTION VALUE=\"c\">c"
                                          "</OPTION>\n<OPTION VALUE=\"e\">e</OPTION>\n"));
 }
 

@@ -61,7 +61,7 @@ class AdminPageTest : public ::testing::Test {
     return page.text();
   }
 
-  // Marks the next requests as sent from a page of another site.
+  // Marks the next requests as sent from a page of another site (another port of the host).
   void sendFromAnotherSite() {
     server_.set("HTTP_HOST", "127.0.0.1:8081");
     server_.set("HTTP_ORIGIN", "http://127.0.0.1:9999");

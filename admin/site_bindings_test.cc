@@ -133,7 +133,7 @@ TEST_F(SiteBindingsTest, DeleteRemovesOnlyABinding) {
   }
 }
 
-TEST_F(SiteBindingsTest, DeletedSlotIsReusedWithinARunAndTheEndTakesAddsLater) {
+TEST_F(SiteBindingsTest, DeletedSlotIsReusedWithinARunAndLaterAddsGoLast) {
   writeDatabase(withBindings("        (string)a=Staff\n        (string)b=Staff\n"));
   const Fields addC = {{"Host", "c"}, {"Port", "80"}, {"Authority", "Staff"}};
   {
