@@ -45,7 +45,7 @@ class Site:
 class Server:
     """Everything one Apache instance serves."""
     root: str                 # ServerRoot: configuration, logs, pid file, runtime files
-    module_path: str          # mod_isapi_filter.so
+    module_path: str | None   # mod_isapi_filter.so (None: loaded by one of the includes)
     password_file: str        # htpasswd file: the server's own accounts
     sites: list[Site]
     mpm: str = "event"        # "event" (one process, many threads) or "prefork"
@@ -53,6 +53,8 @@ class Server:
     isapi_filters: list[str] = dataclasses.field(default_factory=list)  # for every site
     # Variables of Apache's environment handed on to CGI programs (filters see all of it).
     pass_env: list[str] = dataclasses.field(default_factory=list)
+    # Further configuration files, included after the modules are loaded.
+    includes: list[str] = dataclasses.field(default_factory=list)
 
     @property
     def config_path(self):
@@ -187,7 +189,9 @@ def _global_section(server):
              "Timeout 30",
              "KeepAlive On"]
     lines += [f"LoadModule {name} {_quote(os.path.join(modules, file))}" for name, file in loads]
-    lines.append(f"LoadModule isapi_filter_module {_quote(server.module_path)}")
+    if server.module_path is not None:
+        lines.append(f"LoadModule isapi_filter_module {_quote(server.module_path)}")
+    lines += [f"Include {_quote(path)}" for path in server.includes]
     if server.run_user is not None:
         group = grp.getgrgid(pwd.getpwnam(server.run_user).pw_gid).gr_name
         lines += [f"User {server.run_user}", f"Group {group}"]
