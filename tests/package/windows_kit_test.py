@@ -79,7 +79,8 @@ def main():
     lines = reg.decode("ascii").splitlines()
     check(lines[0] == "REGEDIT4", f".reg header {lines[0]!r}")
     check("[HKEY_LOCAL_MACHINE\\Software\\Kestrel\\Gatekeeper (Text)]" in lines, "settings key")
-    values = dict(re.findall(r'^"([^"]+)"="(.*)"$', reg.decode("ascii"), re.M))
+    values = dict(re.fullmatch(r'"([^"]+)"="(.*)"', line).groups() for line in lines
+                  if line.startswith('"'))
     check(sorted(values) == ["Backup directory", "Configuration File"], f"values {values}")
     check(all(re.fullmatch(r"[A-Z]:(\\\\[^\\\"]+)+", path) for path in values.values()),
           f"paths in .reg syntax: {values}")
