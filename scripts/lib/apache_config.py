@@ -54,7 +54,7 @@ class Site:
 class Server:
     """Everything one Apache instance serves."""
     root: str                 # ServerRoot: configuration, logs, pid file, runtime files
-    module_path: str          # mod_isapi_filter.so
+    module_path: str | None   # mod_isapi_filter.so (None: loaded by one of the includes)
     password_file: str        # htpasswd file: the server's own accounts
     sites: list[Site]
     mpm: str = "event"        # "event" (one process, many threads) or "prefork"
@@ -67,6 +67,8 @@ class Server:
     header_timeout: int = 20
     # A disk cache (mod_cache after authentication) that locations enable with "CacheEnable disk".
     disk_cache: bool = False
+    # Further configuration files, included after the modules are loaded.
+    includes: list[str] = dataclasses.field(default_factory=list)
 
     @property
     def filtered(self):
@@ -220,7 +222,9 @@ def _global_section(server):
              f"RequestReadTimeout header={server.header_timeout}-{2 * server.header_timeout},"
              "MinRate=500 body=20,MinRate=500"]
     lines += [f"LoadModule {name} {_quote(os.path.join(modules, file))}" for name, file in loads]
-    lines.append(f"LoadModule isapi_filter_module {_quote(server.module_path)}")
+    if server.module_path is not None:
+        lines.append(f"LoadModule isapi_filter_module {_quote(server.module_path)}")
+    lines += [f"Include {_quote(path)}" for path in server.includes]
     if server.run_user is not None:
         group = grp.getgrgid(pwd.getpwnam(server.run_user).pw_gid).gr_name
         lines += [f"User {server.run_user}", f"Group {group}"]
