@@ -3,6 +3,9 @@
 #include <string>
 
 #include "admin/location_page.h"
+#include "admin/log_viewer.h"
+#include "admin/logging_options.h"
+#include "admin/user_management.h"
 #include "websupport/action_dispatch.h"
 
 namespace gatekeeper {
@@ -13,6 +16,18 @@ namespace {
 // the frame is written (admin/handle_request.cc).
 constexpr ActionEntry kActions[] = {
     {"", writeLocationPage, false},
+    {"SelectAuthority", writeAuthorityChooser, false},
+    {"AddUser", writeAddUser, false},
+    {"AddUserDo", storeNewUser, true},
+    {"DelUser", writeDeleteUser, false},
+    {"DelUserDo", storeUserDeletion, true},
+    {"ChangeUser", writeChangeUser, false},
+    {"ChangeUserDo", storeChangedUser, true},
+    {"EditUser", writeEditUser, false},
+    {"ListAuthority", writeAuthorityUsers, false},
+    {"ViewLog", writeLogViewer, false},
+    {"NoLog", writeLoggingOptions, false},
+    {"NoLogDo", storeLoggingOptions, true},
 };
 
 }  // namespace
