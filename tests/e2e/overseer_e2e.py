@@ -249,6 +249,37 @@ class SampleStateTests(OverseerTests):
         r = self.d.admin(link, HOSTILE_ADMINISTRATOR)
         expect_equal(401, r.status, "the link names the logged-on user")
 
+    def administrator_adds_a_user_and_sees_its_logon(self):
+        r = self.d.admin("/cgi-bin/overseer?Action=SelectAuthority&PostAction=AddUser")
+        expect_html(r, "authority chooser")
+        chooser = Page(r.text).forms
+        expect_equal(1, len(chooser), "one form: the chooser")
+        expect_equal("/cgi-bin/overseer?Action=AddUser", chooser[0]["action"], "chooser target")
+        expect(f'<OPTION VALUE="{state.SAMPLE_AUTHORITY}">' in r.text, r.text)
+        r = self.d.admin(chooser[0]["action"],
+                         data=urllib.parse.urlencode({"Authority": state.SAMPLE_AUTHORITY}))
+        add = Page(r.text).forms
+        expect_equal(1, len(add), "one form: the add form")
+        expect_equal("/cgi-bin/overseer?Action=AddUserDo", add[0]["action"], "add form target")
+        expect_equal(state.SAMPLE_AUTHORITY, add[0]["inputs"].get("Authority"), "authority travels")
+        r = self.d.admin(add[0]["action"], data=urllib.parse.urlencode({
+            "Authority": state.SAMPLE_AUTHORITY, "User": "carol", "Pass": "carolpw",
+            "MapTo": "ON", "NTAcc": "webuser", "Expire": "", "B1": "Submit"}))
+        expect(f"User <b>carol</b> added to authority <B>{state.SAMPLE_AUTHORITY}</B>" in r.text,
+               r.text)
+
+        r = e2e.fetch(self.d.site + "/cgi-bin/whoami", basic("carol", "carolpw"))
+        expect_equal(200, r.status, "the new user logs on")
+        expect_equal(("carol", "webuser"), (r.cgi()["AUTH_USER"], r.cgi()["LOGON_USER"]), "mapped")
+
+        r = self.d.admin("/cgi-bin/overseer?Action=ViewLog",
+                         data=urllib.parse.urlencode({"type": "0", "record": "0"}))
+        expect_html(r, "log viewer")
+        rows = re.findall(r'<TR>((?:<TD NOWRAP BGCOLOR="#E0E0E0">[^<]*</TD>){8})</TR>', r.text)
+        cells = [re.findall(r">([^<]*)</TD>", row) for row in rows]
+        expect(any(c[0] == "0" and c[4] == " carol" and c[5] == f" {state.SAMPLE_AUTHORITY}"
+                   for c in cells), f"the logon of carol among {cells}")
+
     def config_keeps_an_existing_database(self):
         with open(self.d.database, "rb") as f:
             before = f.read()
@@ -371,7 +402,8 @@ def run(args, work):
     e2e.run_suite(sample.apache, SampleStateTests(sample), (
         "frame_shows_the_logged_on_administrator", "reauthenticate_asks_the_browser_again",
         "every_401_carries_one_challenge", "filter_protects_the_site_meanwhile",
-        "hostile_user_name_is_escaped_and_url_encoded", "config_keeps_an_existing_database"),
+        "hostile_user_name_is_escaped_and_url_encoded", "administrator_adds_a_user_and_sees_its_logon",
+        "config_keeps_an_existing_database"),
         checks)
     pages = Deployment(args, work, "pages", fresh=False)
     e2e.run_suite(pages.apache, AdministrationPagesTests(pages), (
