@@ -82,7 +82,8 @@ std::string dumpValue(const ConfigValue& value) {
   std::string text;
   for (int32_t i = 1; i <= value.count(); ++i) {
     const auto* item = static_cast<const ValueItem*>(value.getByIndex(i));
-    text += (i > 1 ? " " : "") + (item != nullptr ? itemText(item) : "_");
+    if (i > 1) text += " ";
+    text += item != nullptr ? itemText(item) : std::string("_");
   }
   return text;
 }
