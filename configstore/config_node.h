@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "configstore/named_handles.h"
 #include "configstore/object_list.h"
 
 namespace gatekeeper {
@@ -31,6 +32,12 @@ class ConfigNode : public ObjectList {
   // Placeholders are skipped by iteration and by the writer.
   bool isPlaceholder() const { return (flags_ & kPlaceholderFlag) != 0; }
   void markPlaceholder() { flags_ |= kPlaceholderFlag; }
+
+  // Adds kConfigNodeInterface.
+  CommonHandle* getInterface(uint32_t id) override {
+    if (id == kConfigNodeInterface) return newConfigNodeHandle(this);
+    return ObjectList::getInterface(id);
+  }
 
  protected:
   ConfigNode(int32_t flags, const char* name) : ObjectList(name), flags_(flags) {}

@@ -5,6 +5,8 @@
 
 #include "configstore/config_stream.h"
 #include "configstore/item_conversion.h"
+#include "configstore/pre_save_request.h"
+#include "configstore/section_handle.h"
 #include "configstore/text_stream.h"
 #include "platform/names.h"
 
@@ -16,9 +18,6 @@ namespace {
 // neither loading nor writing nor destroying the tree recurses without bound.
 constexpr size_t kMaxLoadDepth = 1000;
 
-// The extension interface asked for before a section is written.
-constexpr uint32_t kPreSaveInterface = 515;
-
 ConfigValue* asValue(NamedObject* child) {
   auto* node = static_cast<ConfigNode*>(child);
   return node != nullptr && node->isValueNode() ? static_cast<ConfigValue*>(node) : nullptr;
@@ -27,37 +26,6 @@ ConfigValue* asValue(NamedObject* child) {
 ConfigSection* asSection(NamedObject* child) {
   auto* node = static_cast<ConfigNode*>(child);
   return node != nullptr && node->isSection() ? static_cast<ConfigSection*>(node) : nullptr;
-}
-
-int writeItem(ConfigStream* stream, const char* name, const ValueItem* item) {
-  const char* itemName = item->name();
-  switch (item->type()) {
-    case kItemInt: return stream->writeInt(name, item->getInt(), itemName);
-    case kItemFloat: return stream->writeFloat(name, item->getFloat(), itemName);
-    case kItemString: return stream->writeString(name, item->getString(), itemName);
-    case kItemDouble: return stream->writeDouble(name, item->getDouble(), itemName);
-    case kItemInt64: return stream->writeInt64(name, item->getInt64(), itemName);
-    case kItemBinary:
-      if (!stream->openBlock(name, itemName)) return 0;
-      if (item->binaryLength() != 0 &&
-          !stream->writeBytes(item->binaryData(), item->binaryLength())) {
-        return 0;
-      }
-      return stream->closeBlock();
-    default: return 1;  // untyped items have no text form
-  }
-}
-
-int writeValueNode(ConfigStream* stream, const ConfigValue* value) {
-  const char* name = value->hasName() ? value->name() : "";
-  stream->beginValue(name);
-  for (int32_t i = 1; i <= value->count(); ++i) {
-    const auto* item = static_cast<const ValueItem*>(value->getByIndex(i));
-    if (item == nullptr || item->isUntyped()) continue;
-    if (!writeItem(stream, name, item)) return 0;
-  }
-  stream->endValue();
-  return 1;
 }
 
 // The section's opening line by its tag.
@@ -186,7 +154,7 @@ int ConfigSection::writeContents(ConfigStream* stream) {
   for (int32_t i = 1; i <= count(); ++i) {
     const ConfigValue* value = asValue(getByIndex(i));
     if (value == nullptr || value->isPlaceholder()) continue;
-    if (!writeValueNode(stream, value)) return 0;
+    if (!value->writeTo(stream)) return 0;
   }
   for (int32_t i = 1; i <= count(); ++i) {
     ConfigSection* section = asSection(getByIndex(i));
@@ -227,12 +195,19 @@ ConfigSection* ConfigSection::clone() const {
   return copy;
 }
 
-RefObject* ConfigSection::getInterface(uint32_t id) {
+CommonHandle* ConfigSection::getInterface(uint32_t id) {
+  switch (id) {
+    case kPlainInterface:
+    case kNamedObjectInterface:
+    case kObjectListInterface:
+    case kConfigNodeInterface: return ConfigNode::getInterface(id);
+    default: break;
+  }
   if (extension_ != nullptr) {
-    RefObject* answer = extension_->getInterface(id);
+    CommonHandle* answer = extension_->getInterface(id);
     if (answer != nullptr) return answer;
   }
-  return ConfigNode::getInterface(id);
+  return id == kConfigSectionInterface ? newConfigSectionHandle(this) : nullptr;
 }
 
 ConfigValue* ConfigSection::valueByName(const char* name) const {
@@ -442,10 +417,11 @@ void ConfigSection::attachExtension(RefObject* extension) {
 
 void ConfigSection::preSave() {
   if (extension_ == nullptr) return;
-  RefObject* request = extension_->getInterface(kPreSaveInterface);
-  // The interface handles that carry the request to prepare are not built yet; the handle
-  // that was handed out is given back.
-  if (request != nullptr) request->release();
+  // An object that answers the pre-save identifier answers it with a PreSaveRequest.
+  auto* request = static_cast<PreSaveRequest*>(extension_->getInterface(kPreSaveInterface));
+  if (request == nullptr) return;
+  request->prepare(this);  // the answer is not used
+  request->release();
 }
 
 }  // namespace gatekeeper

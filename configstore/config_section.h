@@ -54,8 +54,9 @@ class ConfigSection : public ConfigNode {
   virtual int writeWhole(ConfigStream* stream);
 
   ConfigSection* clone() const override;
-  // Asks the attached extension object, if any, for interfaces this section does not answer.
-  RefObject* getInterface(uint32_t id) override;
+  // Answers the identifiers of its bases itself; any other identifier goes first to the
+  // attached extension object, and kConfigSectionInterface is answered when that gives none.
+  CommonHandle* getInterface(uint32_t id) override;
 
   // Children by name or index, typed: the child if it exists and has that kind, else the
   // placeholder. Never nullptr.

@@ -212,7 +212,7 @@ TEST(ConfigSectionTest, CloneAndFilteredCopyAreDeepAndIndependent) {
 class CountingExtension : public RefObject {
  public:
   int32_t interfaceRequests = 0;
-  RefObject* getInterface(uint32_t) override {
+  CommonHandle* getInterface(uint32_t) override {
     ++interfaceRequests;
     return nullptr;
   }
@@ -229,7 +229,7 @@ TEST(ConfigSectionTest, TagsAndTheAttachedExtension) {
     EXPECT_EQ(extension.refCount(), 1);
     ConfigSection* copy = s.clone();
     EXPECT_EQ(extension.refCount(), 2);
-    EXPECT_EQ(copy->getInterface(258), nullptr);
+    EXPECT_EQ(copy->getInterface(999), nullptr);
     EXPECT_EQ(extension.interfaceRequests, 1);
     copy->destroy();
     EXPECT_EQ(extension.refCount(), 1);

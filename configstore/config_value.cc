@@ -2,7 +2,33 @@
 
 #include <new>
 
+#include "configstore/config_stream.h"
+#include "configstore/value_handle.h"
+
 namespace gatekeeper {
+
+namespace {
+
+int writeItem(ConfigStream* stream, const char* name, const ValueItem* item) {
+  const char* itemName = item->name();
+  switch (item->type()) {
+    case kItemInt: return stream->writeInt(name, item->getInt(), itemName);
+    case kItemFloat: return stream->writeFloat(name, item->getFloat(), itemName);
+    case kItemString: return stream->writeString(name, item->getString(), itemName);
+    case kItemDouble: return stream->writeDouble(name, item->getDouble(), itemName);
+    case kItemInt64: return stream->writeInt64(name, item->getInt64(), itemName);
+    case kItemBinary:
+      if (!stream->openBlock(name, itemName)) return 0;
+      if (item->binaryLength() != 0 &&
+          !stream->writeBytes(item->binaryData(), item->binaryLength())) {
+        return 0;
+      }
+      return stream->closeBlock();
+    default: return 1;  // untyped items have no text form
+  }
+}
+
+}  // namespace
 
 ConfigValue* nullValue() {
   static ConfigValue* const value = [] {
@@ -15,6 +41,24 @@ ConfigValue* nullValue() {
 }
 
 ConfigValue::ConfigValue(const char* name) : ConfigNode(kValueNodeFlag, name) {}
+
+CommonHandle* ConfigValue::getInterface(uint32_t id) {
+  if (id == kConfigValueInterface) return newConfigValueHandle(this);
+  return ConfigNode::getInterface(id);
+}
+
+int ConfigValue::writeTo(ConfigStream* stream) const {
+  if (stream == nullptr || !stream->isOpen()) return 0;
+  const char* valueName = hasName() ? name() : "";
+  stream->beginValue(valueName);
+  for (int32_t i = 1; i <= count(); ++i) {
+    const auto* item = static_cast<const ValueItem*>(getByIndex(i));
+    if (item == nullptr || item->isUntyped()) continue;
+    if (!writeItem(stream, valueName, item)) return 0;
+  }
+  stream->endValue();
+  return 1;
+}
 
 ConfigValue* ConfigValue::clone() const {
   auto* copy = new (std::nothrow) ConfigValue(name());

@@ -9,6 +9,7 @@
 
 namespace gatekeeper {
 
+class ConfigStream;
 class ConfigValue;
 // The shared placeholder value node (no name, no items) that failed lookups return. Its getters
 // give 0, "" or nullptr; every change to it is refused.
@@ -21,6 +22,12 @@ class ConfigValue : public ConfigNode {
   explicit ConfigValue(const char* name = nullptr);
 
   ConfigValue* clone() const override;
+  // Adds kConfigValueInterface.
+  CommonHandle* getInterface(uint32_t id) override;
+
+  // Writes the typed items as value lines (binary items as blocks), in slot order; untyped
+  // items are skipped. 1, or 0 when the stream is not open or refuses a line.
+  int writeTo(ConfigStream* stream) const;
 
   // The item, or nullItem().
   ValueItem* itemByIndex(int32_t index) const;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "configstore/name_comparator.h"
+#include "configstore/named_handles.h"
 #include "platform/names.h"
 
 namespace gatekeeper {
@@ -35,6 +36,11 @@ ObjectList::~ObjectList() {
       child->destroy();
     }
   }
+}
+
+CommonHandle* ObjectList::getInterface(uint32_t id) {
+  if (id == kObjectListInterface) return newObjectListHandle(this);
+  return NamedObject::getInterface(id);
 }
 
 void ObjectList::sort(NameComparator* comparator, int descending) {

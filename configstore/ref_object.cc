@@ -1,5 +1,7 @@
 #include "configstore/ref_object.h"
 
+#include "configstore/common_handle.h"
+#include "configstore/named_handles.h"
 #include "configstore/object_list.h"
 #include "platform/names.h"
 
@@ -13,7 +15,13 @@ int32_t RefObject::release() {
   return count;
 }
 
-RefObject* RefObject::getInterface(uint32_t) { return nullptr; }
+RefObject::~RefObject() {
+  if (refCount_ > 0) detachHandles(this);
+}
+
+CommonHandle* RefObject::getInterface(uint32_t id) {
+  return id == kPlainInterface ? newPlainHandle(this) : nullptr;
+}
 
 NamedObject::NamedObject(const char* name) {
   if (name != nullptr && *name != '\0') {
@@ -23,6 +31,11 @@ NamedObject::NamedObject(const char* name) {
 }
 
 NamedObject::~NamedObject() = default;
+
+CommonHandle* NamedObject::getInterface(uint32_t id) {
+  if (id == kNamedObjectInterface) return newNamedObjectHandle(this);
+  return RefObject::getInterface(id);
+}
 
 void NamedObject::destroy() { delete this; }
 

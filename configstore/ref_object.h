@@ -7,6 +7,7 @@
 
 namespace gatekeeper {
 
+class CommonHandle;
 class ObjectList;
 
 // An object with a reference count. The count governs only the interface handles handed out
@@ -17,16 +18,18 @@ class RefObject {
   RefObject() = default;
   RefObject(const RefObject&) = delete;
   RefObject& operator=(const RefObject&) = delete;
-  virtual ~RefObject() = default;
+  // Handles still referring to the object lose their target.
+  virtual ~RefObject();
 
   // Increments the count; returns the count before the increment.
   virtual int32_t addRef();
   // Decrements the count; frees the object only when it is heap-owned and the count reaches 0.
   // Returns the new count.
   virtual int32_t release();
-  // The interface handle for a numeric identifier (already counted), or nullptr. No handles
-  // are handed out yet: every object answers nullptr.
-  virtual RefObject* getInterface(uint32_t id);
+  // A new interface handle (count 1) for a numeric identifier (InterfaceId in
+  // common_handle.h), or nullptr. An object answers the identifiers of its own class and of its
+  // bases; every object answers kPlainInterface.
+  virtual CommonHandle* getInterface(uint32_t id);
 
   int32_t refCount() const { return refCount_; }
   bool heapOwned() const { return heapOwned_ != 0; }
@@ -52,6 +55,8 @@ class NamedObject : public RefObject {
   virtual void destroy();
   // A new independent deep copy, owned by the caller (nullptr on allocation failure).
   virtual NamedObject* clone() const;
+  // Adds kNamedObjectInterface.
+  CommonHandle* getInterface(uint32_t id) override;
 
   // The name, or nullptr when the object has none.
   const char* name() const { return hasName_ ? name_.c_str() : nullptr; }

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "configstore/item_conversion.h"
+#include "configstore/item_handle.h"
 
 namespace gatekeeper {
 
@@ -18,6 +19,11 @@ ValueItem* nullItem() {
 
 ValueItem::ValueItem(ItemType type, const char* name) : NamedObject(name), type_(type) {
   data_.i64 = 0;
+}
+
+CommonHandle* ValueItem::getInterface(uint32_t id) {
+  if (id == kValueItemInterface) return newValueItemHandle(this);
+  return NamedObject::getInterface(id);
 }
 
 ValueItem* ValueItem::clone() const {
