@@ -100,13 +100,18 @@ class AuthFilterTest : public ::testing::Test {
   std::string logPath_ = scratch_.file("events.log");
 };
 
-TEST_F(AuthFilterTest, InertWithoutSettingsOrFile) {
-  for (bool removeFile : {false, true}) {
-    if (removeFile) {
-      ASSERT_TRUE(settings_.store("Configuration File", scratch_.file("missing.cfg")));
-    } else {
-      settings_.clear();
-    }
+TEST_F(AuthFilterTest, InertWithoutAUsableDatabase) {
+  const std::string whole = databaseVersion(1, logPath_);
+  const std::function<void()> cases[] = {
+      [&] { settings_.clear(); },
+      [&] { ASSERT_TRUE(settings_.store("Configuration File", scratch_.file("missing.cfg"))); },
+      [&] { platform::writeWholeFile(databasePath_, ""); },
+      [&] { platform::writeWholeFile(databasePath_, whole.substr(0, whole.rfind("} Staff;"))); },
+  };
+  for (const std::function<void()>& spoil : cases) {
+    ASSERT_TRUE(settings_.store("Configuration File", databasePath_));
+    writeDatabase(1);
+    spoil();
     AuthFilter filter(clock_.clock());
     EXPECT_FALSE(filter.loaded());
     const TestOutcome outcome = send(filter);
@@ -271,15 +276,14 @@ TEST_F(AuthFilterTest, SaveDuringAReloadIsPickedUpAfterIt) {
     const char* name;
     std::function<void()> duringReload;
     std::function<void()> afterReload;
-    std::vector<std::string> reloaderUsers;  // what the reloading request may decide on
   };
   const Case cases[] = {
-      {"atomic save", [&] { writeDatabase(3); }, [] {}, {"acct2", "acct3"}},
+      {"atomic save", [&] { writeDatabase(3); }, [] {}},
       {"save leaving a gap",
        [&] {
          std::filesystem::rename(databasePath_, databasePath_ + ".old");
        },
-       [&] { writeDatabase(3); }, {"acct1", "acct2"}},
+       [&] { writeDatabase(3); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -294,8 +298,12 @@ TEST_F(AuthFilterTest, SaveDuringAReloadIsPickedUpAfterIt) {
     c.duringReload();
     filter.leaveReader();
     reloader.join();
-    EXPECT_NE(std::find(c.reloaderUsers.begin(), c.reloaderUsers.end(), reloaderUser),
-              c.reloaderUsers.end())
+    // The reload read version 2 or 3, or found no file and kept version 1 in force (even an
+    // atomic save leaves such a moment where the platform's replacement is not atomic, as
+    // under Wine); it never passes the request through.
+    const std::vector<std::string> wholeVersions = {"acct1", "acct2", "acct3"};
+    EXPECT_NE(std::find(wholeVersions.begin(), wholeVersions.end(), reloaderUser),
+              wholeVersions.end())
         << reloaderUser;
     c.afterReload();
     clock_.advanceMilliseconds(1000);
