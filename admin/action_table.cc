@@ -2,7 +2,11 @@
 
 #include <string>
 
+#include "admin/authorities.h"
+#include "admin/general_options.h"
 #include "admin/location_page.h"
+#include "admin/nt_accounts.h"
+#include "admin/site_bindings.h"
 #include "websupport/action_dispatch.h"
 
 namespace gatekeeper {
@@ -13,6 +17,24 @@ namespace {
 // the frame is written (admin/handle_request.cc).
 constexpr ActionEntry kActions[] = {
     {"", writeLocationPage, false},
+    {"MainScreen", writeGeneralOptions, false},
+    {"MainScreenDo", storeGeneralOptions, true},
+    {"NTAccAdd", writeAddNtAccountForm, false},
+    {"NTAccAddDo", addNtAccount, true},
+    {"NTAccDel", writeDeleteNtAccountForm, false},
+    {"NTAccDelDo", deleteNtAccount, true},
+    {"NTAccPass", writeNtAccountPasswordForm, false},
+    {"NTAccPassDo", changeNtAccountPassword, true},
+    {"AuthAdd", writeAddAuthorityForm, false},
+    {"AuthAddDo", addAuthority, true},
+    {"AuthDel", writeDeleteAuthorityForm, false},
+    {"AuthDelDo", deleteAuthority, true},
+    {"AuthRen", writeEditAuthorityForms, false},
+    {"AuthRenDo", changeAuthority, true},
+    {"BindAdd", writeAddBindingForm, false},
+    {"BindAddDo", addBinding, true},
+    {"BindDel", writeDeleteBindingForm, false},
+    {"BindDelDo", deleteBinding, true},
 };
 
 }  // namespace
