@@ -31,6 +31,9 @@ class ConfigFile : public ConfigSection {
   const char* path() const { return name(); }
   // Renames the root to another path and saves there; the tree keeps the new name. 1 or 0.
   int saveAs(const char* path);
+  // As load(), but 0 also when the file ends inside an open section, as a file does that is
+  // caught while another program rewrites it in place; the tree then holds what was read.
+  int loadComplete();
 };
 
 }  // namespace gatekeeper

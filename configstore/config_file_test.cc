@@ -105,6 +105,38 @@ TEST_F(ConfigFileTest, LoadMergesIntoWhatTheTreeHolds) {
   EXPECT_EQ(db.count(), 2);
 }
 
+// A file caught half-written ends inside an open section; only a cut between whole top-level
+// sections (or in the root's own values) cannot be told from a whole file.
+TEST_F(ConfigFileTest, LoadCompleteRefusesAFileThatEndsInsideASection) {
+  const std::string whole =
+      "(int)a=1\n{ MAIN:\n    { SERVERS:\n        (string)intranet=Staff\n    } SERVERS;\n"
+      "} MAIN;\n{ ACCOUNTS:\n} ACCOUNTS;\n";
+  struct Case {
+    std::string text;
+    int result;
+  };
+  const Case cases[] = {
+      {whole, 1},
+      {"", 1},
+      {whole.substr(0, whole.find("{ ACCOUNTS")), 1},
+      {whole.substr(0, whole.find("    } SERVERS")), 0},
+      {whole.substr(0, whole.find("} MAIN;")), 0},
+      {whole.substr(0, whole.find("} ACCOUNTS;") + 5), 0},  // cut inside the closing line
+      {whole.substr(0, whole.size() - 1), 1},                // only the last line end missing
+  };
+  for (const Case& c : cases) {
+    put(path("db.cfg"), c.text);
+    ConfigFile db(path("db.cfg").c_str(), 0);
+    EXPECT_EQ(db.loadComplete(), c.result) << c.text;
+    // What was read is in the tree either way, as load() would leave it.
+    ConfigFile plain(path("db.cfg").c_str(), 0);
+    ASSERT_EQ(plain.load(), 1);
+    EXPECT_EQ(db.count(), plain.count()) << c.text;
+  }
+  ConfigFile missing(path("missing.cfg").c_str(), 0);
+  EXPECT_EQ(missing.loadComplete(), 0);
+}
+
 TEST_F(ConfigFileTest, SaveAsLeavesTheFirstFileUntouched) {
   put(path("live.cfg"), "(int)a=1\r\n");
   ConfigFile db(path("live.cfg").c_str(), 0);

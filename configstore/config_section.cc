@@ -56,8 +56,15 @@ ConfigSection::ConfigSection(const char* name, int32_t fileBacked, int32_t userV
 
 ConfigSection::~ConfigSection() { dropTag(); }
 
-// Loads iteratively: open sections are kept on an explicit stack.
 int ConfigSection::readContents(ConfigStream* stream, int32_t limit) {
+  bool endedInsideSection = false;
+  return readContentsReportingEnd(stream, limit, &endedInsideSection);
+}
+
+// Loads iteratively: open sections are kept on an explicit stack.
+int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
+                                            bool* endedInsideSection) {
+  *endedInsideSection = false;
   if (stream == nullptr || !stream->isOpen()) return 0;
   std::vector<ConfigSection*> open{this};
   int32_t sectionsRead = 0;
@@ -138,6 +145,7 @@ int ConfigSection::readContents(ConfigStream* stream, int32_t limit) {
       default: break;
     }
   }
+  *endedInsideSection = open.size() > 1;
   return 1;
 }
 

@@ -127,6 +127,8 @@ class ConfigSection : public ConfigNode {
 
  protected:
   ConfigSection(const char* name, int32_t fileBacked, int32_t userValue);
+  // readContents, also telling whether the input ended while a section was still open.
+  int readContentsReportingEnd(ConfigStream* stream, int32_t limit, bool* endedInsideSection);
 
  private:
   friend ConfigSection* nullSection();

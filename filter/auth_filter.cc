@@ -1,6 +1,7 @@
 #include "filter/auth_filter.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "configstore/config_file.h"
 #include "filter/authenticate_request.h"
@@ -11,6 +12,9 @@
 
 namespace gatekeeper {
 namespace {
+
+// How long a failed load waits before it is tried again when the file has not changed.
+constexpr platform::FileTime kRetryInterval = platform::kTicksPerSecond;
 
 // Reads one string value of the settings key; false when the key or the value is missing.
 bool readSetting(const char* valueName, std::string* value) {
@@ -24,24 +28,32 @@ bool readSetting(const char* valueName, std::string* value) {
 
 }  // namespace
 
-AuthFilter::AuthFilter() {
-  database_ = loadFromSettings(&databasePath_, &fileStamp_);
+AuthFilter::AuthFilter() : AuthFilter(platform::currentFileTime) {}
+
+AuthFilter::AuthFilter(Clock clock) : clock_(std::move(clock)) {
+  Candidate first = loadFromSettings();
+  databasePath_ = first.path;
+  fileStamp_ = first.version;
+  database_ = std::move(first.database);
   loaded_ = database_ != nullptr;
+  if (!loaded_) scheduleRetry();
 }
 
 AuthFilter::~AuthFilter() = default;
 
-std::unique_ptr<ConfigFile> AuthFilter::loadFromSettings(std::string* path,
-                                                         platform::FileVersion* stamp) {
-  const bool named = readSetting(kConfigurationFileValue, path);
-  // The stamp is taken before the file is read: a save that lands while it loads then differs
-  // from the stamp and is picked up by the next request, instead of being taken for the
-  // content already loaded.
-  platform::fileVersion(*path, stamp);
-  if (!named) return nullptr;
-  auto database = std::make_unique<ConfigFile>(path->c_str(), 0);
-  if (!database->load()) return nullptr;
-  return database;
+AuthFilter::Candidate AuthFilter::loadFromSettings() {
+  Candidate candidate;
+  if (!readSetting(kConfigurationFileValue, &candidate.path)) return candidate;
+  // The version is taken before the file is read: a save that lands while it loads then
+  // differs from it and is picked up by the next request, instead of being taken for the
+  // content already loaded. A file that cannot be examined leaves an empty version, which
+  // differs from every real one.
+  platform::fileVersion(candidate.path, &candidate.version);
+  auto database = std::make_unique<ConfigFile>(candidate.path.c_str(), 0);
+  // A file that holds nothing or ends inside an open section is being rewritten in place (or
+  // was cut short): putting it in force would drop bindings or a user's disabled flag.
+  if (database->loadComplete() && database->count() > 0) candidate.database = std::move(database);
+  return candidate;
 }
 
 platform::FileVersion AuthFilter::readFileVersion(const std::string& path) const {
@@ -51,12 +63,19 @@ platform::FileVersion AuthFilter::readFileVersion(const std::string& path) const
   return fileStamp_;
 }
 
-void AuthFilter::saveBackup() {
+bool AuthFilter::retryDue() const { return retryPending_ && clock_() >= retryAt_; }
+
+void AuthFilter::scheduleRetry() {
+  retryPending_ = true;
+  retryAt_ = clock_() + kRetryInterval;
+}
+
+void AuthFilter::saveBackup(ConfigFile& database) {
   std::string directory;
-  if (database_ == nullptr || !readSetting(kBackupDirectoryValue, &directory)) return;
+  if (!readSetting(kBackupDirectoryValue, &directory)) return;
   const std::string backupPath = backupFileName(directory, platform::utcNow());
   // The backup holds the state in force until now; the object is discarded afterwards.
-  database_->saveAs(backupPath.c_str());
+  database.saveAs(backupPath.c_str());
 }
 
 bool AuthFilter::reloadIfChanged() {
@@ -68,29 +87,45 @@ bool AuthFilter::reloadIfChanged() {
   }
   const platform::FileVersion version = readFileVersion(path);
   {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     // Another thread may have claimed or finished a reload since the look above.
-    if (reloading_ || version == fileStamp_ || path != databasePath_) return false;
+    if (reloading_ || path != databasePath_) return false;
+    if (version == fileStamp_ && !retryDue()) return false;
     reloading_ = true;
-    changed_.wait(lock, [this] { return readerCount_ == 0; });
   }
 
-  // No decision runs now and none is admitted until reloading_ is cleared.
-  saveBackup();
-  database_.reset();
-  std::string newPath = databasePath_;
-  platform::FileVersion stamp = version;
-  database_ = loadFromSettings(&newPath, &stamp);
+  // New decisions wait from here on; those already admitted finish on the content in force,
+  // which the read below does not touch.
+  Candidate candidate = loadFromSettings();
+  std::unique_ptr<ConfigFile> replaced;
+  const bool usable = candidate.database != nullptr;
+  if (usable) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [this] { return readerCount_ == 0; });
+    }
+    // No decision runs now and none is admitted until reloading_ is cleared.
+    if (database_ != nullptr) saveBackup(*database_);
+    replaced = std::move(database_);
+    database_ = std::move(candidate.database);
+  }
 
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    databasePath_ = newPath;
-    loaded_ = database_ != nullptr;
-    fileStamp_ = stamp;
+    if (usable) {
+      databasePath_ = candidate.path;
+      fileStamp_ = candidate.version;
+      loaded_ = true;
+      retryPending_ = false;
+    } else {
+      // The content in force stays; this version is not tried again before the retry is due.
+      fileStamp_ = version;
+      scheduleRetry();
+    }
     reloading_ = false;
   }
   changed_.notify_all();
-  return true;
+  return usable;
 }
 
 void AuthFilter::enterReader() {
@@ -111,6 +146,11 @@ bool AuthFilter::loaded() const {
   return loaded_;
 }
 
+bool AuthFilter::reloading() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return reloading_;
+}
+
 int AuthFilter::readerCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return readerCount_;
@@ -120,7 +160,8 @@ DWORD AuthFilter::handleAuthentication(HTTP_FILTER_CONTEXT* pfc,
                                        HTTP_FILTER_AUTHENT* credentials) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!loaded_ && !reloading_) return SF_STATUS_REQ_NEXT_NOTIFICATION;
+    // Without a database a request passes through, unless a new attempt to load is due.
+    if (!loaded_ && !reloading_ && !retryDue()) return SF_STATUS_REQ_NEXT_NOTIFICATION;
   }
   enterReader();
   // Admitted: the database cannot change until leaveReader.
