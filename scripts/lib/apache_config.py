@@ -29,6 +29,7 @@ class Location:
     error_documents: dict[int, str] = dataclasses.field(default_factory=dict)  # status -> URL
     directory_index: str | None = None  # DirectoryIndex for directories below path
     directives: list[str] = dataclasses.field(default_factory=list)  # any further ones
+    users: list[str] | None = None    # with require_user: only these accounts (Require user)
 
 
 @dataclasses.dataclass
@@ -225,7 +226,8 @@ def _location_section(site, location, password_file):
                   f"        AuthName {_quote(site.realm)}",
                   "        AuthBasicProvider file",
                   f"        AuthUserFile {_quote(password_file)}",
-                  "        Require valid-user"]
+                  "        Require " + ("user " + " ".join(_quote(u) for u in location.users)
+                                        if location.users else "valid-user")]
     else:
         lines.append("        Require all granted")
     lines += [f"        ErrorDocument {status} {url}"
