@@ -1,5 +1,4 @@
 # Helpers shared by the directory CMakeLists files.
-# Read /work/main/DEVELOPERS.md first: the rules that bind every change in this tree.
 
 # GoogleTest: Debian's prebuilt libraries on Linux; built from the googletest sources
 # (/usr/src/googletest) when cross-compiling for Windows.
