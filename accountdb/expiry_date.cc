@@ -39,6 +39,14 @@ bool parseExpiryDate(const char* text, ExpiryDate* date) {
          *text++ == '/' && readNumber(&text, &date->year);
 }
 
+ExpiryDateWarning judgeExpiryDate(const char* text) {
+  if (text == nullptr || *text == '\0') return ExpiryDateWarning::kNone;
+  ExpiryDate date;
+  if (!parseExpiryDate(text, &date)) return ExpiryDateWarning::kUnreadable;
+  return isAfterLastExpiryYear(date) ? ExpiryDateWarning::kAfterLastYear
+                                     : ExpiryDateWarning::kNone;
+}
+
 platform::FileTime localExpiryMoment(const ExpiryDate& date) {
   return platform::localMidnight(date.year, date.month, date.day);
 }

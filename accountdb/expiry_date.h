@@ -38,6 +38,17 @@ bool parseExpiryDate(const char* text, ExpiryDate* date);
 // Whether the year lies after kLastExpiryYear.
 inline bool isAfterLastExpiryYear(const ExpiryDate& date) { return date.year > kLastExpiryYear; }
 
+// What the pages that store a user warn about once the expiry date is saved.
+enum class ExpiryDateWarning {
+  kNone,            // empty, or three numbers with a year up to kLastExpiryYear
+  kUnreadable,      // does not read as three numbers (parseExpiryDate fails)
+  kAfterLastYear,   // reads, but its year lies after kLastExpiryYear
+};
+
+// Judges a stored expiredate text for those warnings. The filter refuses such a date (events
+// 5 and 15); storing it is still allowed.
+ExpiryDateWarning judgeExpiryDate(const char* text);
+
 // The filter's moment of expiry: 00:00:00 local time at the start of the date, months and days
 // rolled over (13/1/2000 is 1 January 2001), daylight saving as on that date.
 platform::FileTime localExpiryMoment(const ExpiryDate& date);

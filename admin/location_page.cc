@@ -4,23 +4,15 @@
 #include <optional>
 #include <string>
 
+#include "admin/form_markup.h"
 #include "admin/login_diagnostics.h"
 #include "admin/new_database.h"
 #include "websupport/action_link.h"
-#include "websupport/html_escape.h"
 #include "websupport/response_writer.h"
 #include "websupport/settings_key.h"
 
 namespace gatekeeper {
 namespace {
-
-void writeTextInput(const char* name, const std::string& value) {
-  writeText("<INPUT TYPE=\"text\" NAME=\"");
-  writeText(name);
-  writeText("\" SIZE=\"40\" VALUE=\"");
-  writeEscaped(value);
-  writeText("\">");
-}
 
 void writeRegistryError() {
   writeLine("<FONT COLOR=\"#FF0000\"><B>Error writting to the registry! Make sure that OVERSEER.EXE runs in the context of the user");
@@ -71,17 +63,17 @@ int writeLocationPage(ConfigFile&, const FormFields&, const FormFields&) {
   writeLine("string value: Configuration File<BR>");
   writeLine("Look in the product documentation for more information.");
   writeLine("You can configure these parameters here:");
-  writeText("<FORM METHOD=\"POST\" ACTION=\"");
-  actionLink("Config");
-  writeLine("\">");
+  writeFormStart("Config");
   writeText("\t<P>Configuration file: ");
-  writeTextInput("Config", path);
+  writeTextInput("Config", 40, path);
   writeLine("</P>");
   writeText("\t<P>Backup directory (must exist): ");
-  writeTextInput("Backup", backup);
+  writeTextInput("Backup", 40, backup);
   writeLine("</P>");
-  writeLine("\t<P><INPUT TYPE=\"submit\" VALUE=\"Submit\" NAME=\"B1\"></P>");
-  writeLine("</FORM>");
+  writeText("\t<P>");
+  writeSubmitButton("Submit");
+  writeLine("</P>");
+  writeFormEnd();
   return 1;
 }
 

@@ -74,8 +74,8 @@ static CallOutcome callFilter(request_rec* r, const LoadedFilter* filter, int se
   }
 }
 
-// Records that the filters replaced the client's credentials by those they left in now; the
-// client's header leaves the request and Apache's authentication gets the new credentials
+// Records that the filters replaced the client's credentials by those they left in now: Apache's
+// authentication gets the new credentials, every other phase the client's header
 // (replaced_credentials.h). Returns DECLINED or a refusal status.
 static int replaceCredentials(request_rec* r, const CredentialBuffers* sent,
                               const CredentialBuffers* now) {

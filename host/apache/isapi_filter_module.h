@@ -35,6 +35,11 @@ typedef struct {
   // It stays out of the request's headers except while Apache authenticates one of its
   // requests (see replaced_credentials.h); zeroed when the request ends.
   const char* authorization;
+  // The Authorization header the client sent, NULL when it sent none. It is back in the
+  // request's headers whenever the replaced one is out, so that every module after
+  // authentication (caches, logs, rewriting) sees the request as it would without the filter;
+  // zeroed when the request ends.
+  const char* clientAuthorization;
 } ReplacedCredentials;
 
 #endif  // GATEKEEPER_HOST_APACHE_ISAPI_FILTER_MODULE_H_

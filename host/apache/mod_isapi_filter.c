@@ -99,7 +99,8 @@ static void registerHooks(apr_pool_t* pool) {
   // Replaced credentials are in a request's headers from the start of its authentication
   // (for every request that authenticates: the client's, an internal redirect, a subrequest)
   // until its fixups, which run before any handler; where authentication or authorization
-  // failed, until the error response or the internal redirect to the error document.
+  // failed, until the error response or the internal redirect to the error document. Then
+  // the client's own header is back.
   ap_hook_check_authn(presentReplacedCredentials, NULL, NULL, APR_HOOK_REALLY_FIRST,
                       AP_AUTH_INTERNAL_PER_CONF);
   ap_hook_fixups(withdrawReplacedCredentials, NULL, NULL, APR_HOOK_REALLY_FIRST);

@@ -26,16 +26,20 @@ static apr_status_t eraseText(void* text) {
   return APR_SUCCESS;
 }
 
+// text in r's pool, zeroed when r ends.
+static char* keepSecret(request_rec* r, char* text) {
+  apr_pool_cleanup_register(r->pool, text, eraseText, apr_pool_cleanup_null);
+  return text;
+}
+
 void keepReplacedCredentials(request_rec* r, const char* sentUser, const char* logonUser,
                              char* authorization) {
-  apr_table_unset(r->headers_in, "Authorization");
   ReplacedCredentials* replaced = apr_pcalloc(r->pool, sizeof(*replaced));
+  const char* sent = apr_table_get(r->headers_in, "Authorization");
+  if (sent != NULL) replaced->clientAuthorization = keepSecret(r, apr_pstrdup(r->pool, sent));
   replaced->sentUser = apr_pstrdup(r->pool, sentUser);
   replaced->logonUser = apr_pstrdup(r->pool, logonUser);
-  if (authorization != NULL) {
-    apr_pool_cleanup_register(r->pool, authorization, eraseText, apr_pool_cleanup_null);
-    replaced->authorization = authorization;
-  }
+  if (authorization != NULL) replaced->authorization = keepSecret(r, authorization);
   ap_set_module_config(r->request_config, &isapi_filter_module, replaced);
 }
 
@@ -46,20 +50,31 @@ static int cgiPassAuthIsOn(request_rec* r) {
 
 int presentReplacedCredentials(request_rec* r) {
   const ReplacedCredentials* replaced = replacedCredentialsOf(r);
-  if (replaced == NULL || replaced->authorization == NULL) return DECLINED;
-  if (cgiPassAuthIsOn(r)) {
+  if (replaced == NULL) return DECLINED;
+  if (replaced->authorization != NULL && cgiPassAuthIsOn(r)) {
     ap_log_rerror(APLOG_MARK, APLOG_ERR, 0, r,
                   "refusing a request whose credentials an ISAPI filter replaced: CGIPassAuth "
                   "is on here and would hand them to scripts");
     return refuseRequest(r, HTTP_INTERNAL_SERVER_ERROR, NULL, NULL);
   }
   if (r->main != NULL) r->headers_in = apr_table_copy(r->pool, r->headers_in);
-  apr_table_setn(r->headers_in, "Authorization", replaced->authorization);
+  // Emptied credentials: the request authenticates as anonymous, not with the client's.
+  if (replaced->authorization != NULL) {
+    apr_table_setn(r->headers_in, "Authorization", replaced->authorization);
+  } else {
+    apr_table_unset(r->headers_in, "Authorization");
+  }
   return DECLINED;
 }
 
 int withdrawReplacedCredentials(request_rec* r) {
-  if (replacedCredentialsOf(r) != NULL) apr_table_unset(r->headers_in, "Authorization");
+  const ReplacedCredentials* replaced = replacedCredentialsOf(r);
+  if (replaced == NULL) return DECLINED;
+  if (replaced->clientAuthorization != NULL) {
+    apr_table_setn(r->headers_in, "Authorization", replaced->clientAuthorization);
+  } else {
+    apr_table_unset(r->headers_in, "Authorization");
+  }
   return DECLINED;
 }
 

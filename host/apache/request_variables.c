@@ -10,9 +10,10 @@
 
 #include "basic_credentials.h"
 
-static const char* serverName(request_rec* r) {
-  return r->hostname != NULL ? r->hostname : r->connection->local_ip;
-}
+// The name Apache gives CGI programs: the virtual host's own under UseCanonicalName On, the
+// client's Host header under Off. Filters bind sites by it, so a configuration that must not
+// let the client choose the site's name says On.
+static const char* serverName(request_rec* r) { return ap_get_server_name(r); }
 
 static const char* serverPort(request_rec* r) {
   return apr_itoa(r->pool, r->connection->local_addr->port);

@@ -17,6 +17,13 @@ import subprocess
 import tempfile
 
 LOOPBACK = "127.0.0.1"
+# Threads of the one event-MPM process.
+THREADS = 128
+# Names of the account database ("*.cfg"), of its lock and temporary files ("*.cfg.lock",
+# "*.cfg.XXXXXX") and of its backups ("Portcullis-*.cfg"): an ap_expr regular expression.
+ACCOUNT_FILES = r"\.cfg(\.[^/]*)?$"
+# The name of the virtual host that answers requests for host names no site carries.
+UNKNOWN_HOST = "unknown-host.invalid"
 
 
 @dataclasses.dataclass
@@ -24,12 +31,12 @@ class Location:
     """A URL path of a site."""
     path: str                         # URL prefix, e.g. "/private" or "/cgi-bin/"
     require_user: bool = False        # Apache's own Basic authentication (Require valid-user)
+    allowed_users: list[str] = dataclasses.field(default_factory=list)  # with require_user: only these
     script_dir: str | None = None     # CGI programs: ScriptAlias of path to this directory
     pass_auth_to_scripts: bool = False  # CGIPassAuth (kept off unless a test needs it on)
     error_documents: dict[int, str] = dataclasses.field(default_factory=dict)  # status -> URL
     directory_index: str | None = None  # DirectoryIndex for directories below path
     directives: list[str] = dataclasses.field(default_factory=list)  # any further ones
-    users: list[str] | None = None    # with require_user: only these accounts (Require user)
 
 
 @dataclasses.dataclass
@@ -40,13 +47,14 @@ class Site:
     realm: str
     isapi_filters: list[str] = dataclasses.field(default_factory=list)
     locations: list[Location] = dataclasses.field(default_factory=list)
+    directives: list[str] = dataclasses.field(default_factory=list)  # any further ones
 
 
 @dataclasses.dataclass
 class Server:
     """Everything one Apache instance serves."""
     root: str                 # ServerRoot: configuration, logs, pid file, runtime files
-    module_path: str          # mod_isapi_filter.so
+    module_path: str | None   # mod_isapi_filter.so (None: loaded by one of the includes)
     password_file: str        # htpasswd file: the server's own accounts
     sites: list[Site]
     mpm: str = "event"        # "event" (one process, many threads) or "prefork"
@@ -54,6 +62,18 @@ class Server:
     isapi_filters: list[str] = dataclasses.field(default_factory=list)  # for every site
     # Variables of Apache's environment handed on to CGI programs (filters see all of it).
     pass_env: list[str] = dataclasses.field(default_factory=list)
+    # Seconds a client may take to send a request's headers (mod_reqtimeout; up to twice as
+    # long while they keep arriving), so that slow clients cannot hold every thread.
+    header_timeout: int = 20
+    # A disk cache (mod_cache after authentication) that locations enable with "CacheEnable disk".
+    disk_cache: bool = False
+    # Further configuration files, included after the modules are loaded.
+    includes: list[str] = dataclasses.field(default_factory=list)
+
+    @property
+    def filtered(self):
+        """Whether every site is filtered: filters named for the whole server."""
+        return bool(self.isapi_filters)
 
     @property
     def config_path(self):
@@ -66,6 +86,15 @@ class Server:
     @property
     def error_log(self):
         return os.path.join(self.root, "error.log")
+
+    @property
+    def cache_root(self):
+        return os.path.join(self.root, "cache")
+
+    @property
+    def unknown_host_root(self):
+        """The empty document root of the virtual host answering unknown host names."""
+        return os.path.join(self.root, "unknown-host")
 
 
 def module_directory():
@@ -174,8 +203,11 @@ def _global_section(server):
         ("dir_module", "mod_dir.so"),
         ("env_module", "mod_env.so"),
         ("setenvif_module", "mod_setenvif.so"),
+        ("reqtimeout_module", "mod_reqtimeout.so"),
         cgi_module,
     ]
+    if server.disk_cache:
+        loads += [("cache_module", "mod_cache.so"), ("cache_disk_module", "mod_cache_disk.so")]
     lines = [f"ServerRoot {_quote(server.root)}",
              f"PidFile {_quote(server.pid_file)}",
              f"DefaultRuntimeDir {_quote(os.path.join(server.root, 'run'))}",
@@ -186,28 +218,53 @@ def _global_section(server):
              f"ServerName {LOOPBACK}",
              "ServerTokens Prod",
              "Timeout 30",
-             "KeepAlive On"]
+             "KeepAlive On",
+             f"RequestReadTimeout header={server.header_timeout}-{2 * server.header_timeout},"
+             "MinRate=500 body=20,MinRate=500"]
     lines += [f"LoadModule {name} {_quote(os.path.join(modules, file))}" for name, file in loads]
-    lines.append(f"LoadModule isapi_filter_module {_quote(server.module_path)}")
+    if server.module_path is not None:
+        lines.append(f"LoadModule isapi_filter_module {_quote(server.module_path)}")
+    lines += [f"Include {_quote(path)}" for path in server.includes]
     if server.run_user is not None:
         group = grp.getgrgid(pwd.getpwnam(server.run_user).pw_gid).gr_name
         lines += [f"User {server.run_user}", f"Group {group}"]
     if server.mpm == "event":
-        # One process, like IIS's worker process: every request sees the same filter state.
-        lines += ["StartServers 1", "ServerLimit 1", "ThreadsPerChild 16", "MaxRequestWorkers 16",
-                  "MinSpareThreads 1", "MaxSpareThreads 16",
+        # One process, like IIS's worker process: every request sees the same filter state. Its
+        # threads are all the connections it serves at once, slow ones included.
+        lines += ["StartServers 1", "ServerLimit 1", f"ThreadLimit {THREADS}",
+                  f"ThreadsPerChild {THREADS}", f"MaxRequestWorkers {THREADS}",
+                  "MinSpareThreads 1", f"MaxSpareThreads {THREADS}",
                   f"ScriptSock {_quote(os.path.join(server.root, 'run', 'cgid.sock'))}"]
     else:
         lines += ["StartServers 2", "MinSpareServers 1", "MaxSpareServers 4",
-                  "MaxRequestWorkers 8"]
+                  "MaxRequestWorkers 32"]
     lines += [f"IsapiFilter {_quote(path)}" for path in server.isapi_filters]
     lines += [f"PassEnv {name}" for name in server.pass_env]
     # Windows hands every program the machine's name; the administration program shows it.
     lines.append(f"SetEnv COMPUTERNAME {_quote(socket.gethostname())}")
     lines += ["TypesConfig /etc/mime.types",
               "<Directory />", "    AllowOverride None", "    Require all denied", "</Directory>"]
+    # The account database, its lock and temporary files and its backups hold every password:
+    # no URL serves them, wherever they lie (a backup directory pointed into a web root). An
+    # <If> section applies after every <Location>, so no site's own Require overrides it.
+    lines += [f'<If "%{{REQUEST_FILENAME}} =~ m#{ACCOUNT_FILES}#i">', "    Require all denied",
+              "</If>"]
+    if server.disk_cache:
+        # The cache answers after authentication and authorization, as any other handler.
+        lines += [f"CacheRoot {_quote(server.cache_root)}", "CacheQuickHandler Off",
+                  "CacheHeader On"]
     lines += [f"Listen {LOOPBACK}:{site.port}" for site in server.sites]
     return lines
+
+
+def _require_word(name):
+    """name as one quoted word of a Require line. Apache reads the line as an expression
+    string before it splits it into words: a name with a backslash, or with both kinds of
+    quote, cannot be written there."""
+    for quote in ('"', "'"):
+        if quote not in name and "\\" not in name:
+            return quote + name + quote
+    raise ValueError(f"Require cannot name the account {name!r}")
 
 
 def _location_section(site, location, password_file):
@@ -222,12 +279,13 @@ def _location_section(site, location, password_file):
                   "    </Directory>"]
     lines.append(f"    <Location {_quote(location.path)}>")
     if location.require_user:
+        require = ("user " + " ".join(_require_word(user) for user in location.allowed_users)
+                   if location.allowed_users else "valid-user")
         lines += ["        AuthType Basic",
                   f"        AuthName {_quote(site.realm)}",
                   "        AuthBasicProvider file",
                   f"        AuthUserFile {_quote(password_file)}",
-                  "        Require " + ("user " + " ".join(_quote(u) for u in location.users)
-                                        if location.users else "valid-user")]
+                  f"        Require {require}"]
     else:
         lines.append("        Require all granted")
     lines += [f"        ErrorDocument {status} {url}"
@@ -246,19 +304,39 @@ def _location_section(site, location, password_file):
     return lines
 
 
-def _site_section(site, password_file):
+def _unknown_host_section(server, site):
+    """The first virtual host of a site's address, so the one that answers every host name
+    that the site does not carry (and requests without one): it serves nothing. Otherwise a
+    forged Host header would reach the site under a name that no binding covers, and a server
+    account would log on to a bound site directly."""
+    return [f"<VirtualHost {LOOPBACK}:{site.port}>",
+            f"    ServerName {UNKNOWN_HOST}",
+            f"    DocumentRoot {_quote(server.unknown_host_root)}",
+            "    <Location />",
+            "        Require all denied",
+            "    </Location>",
+            "</VirtualHost>"]
+
+
+def _site_section(server, site):
+    # The port in ServerName: under UseCanonicalName On, CGI programs are told it as
+    # SERVER_PORT (else 80), and they build the site's binding key from it as the filter does.
     lines = [f"<VirtualHost {LOOPBACK}:{site.port}>",
-             "    ServerName localhost",
-             f"    ServerAlias {LOOPBACK}",
-             f"    DocumentRoot {_quote(site.document_root)}",
-             f"    <Directory {_quote(site.document_root)}>",
-             "        Options None",
-             "        DirectoryIndex index.html",
-             "        Require all granted",
-             "    </Directory>"]
+             f"    ServerName localhost:{site.port}",
+             f"    ServerAlias {LOOPBACK}"]
+    if site.isapi_filters or server.filtered:
+        # Filters get the site's own name as SERVER_NAME, never the client's Host header.
+        lines.append("    UseCanonicalName On")
+    lines += [f"    DocumentRoot {_quote(site.document_root)}",
+              f"    <Directory {_quote(site.document_root)}>",
+              "        Options None",
+              "        DirectoryIndex index.html",
+              "        Require all granted",
+              "    </Directory>"]
     lines += [f"    IsapiFilter {_quote(path)}" for path in site.isapi_filters]
+    lines += ["    " + directive for directive in site.directives]
     for location in site.locations:
-        lines += _location_section(site, location, password_file)
+        lines += _location_section(site, location, server.password_file)
     lines.append("</VirtualHost>")
     return lines
 
@@ -267,13 +345,17 @@ def render(server):
     """The text of the configuration file."""
     lines = _global_section(server)
     for site in server.sites:
-        lines += [""] + _site_section(site, server.password_file)
+        lines += [""] + _unknown_host_section(server, site) + _site_section(server, site)
     return "\n".join(lines) + "\n"
 
 
 def write(server):
     """Writes the configuration and the directories it names; returns its path."""
     os.makedirs(os.path.join(server.root, "run"), exist_ok=True)
+    os.makedirs(server.unknown_host_root, exist_ok=True)
+    if server.disk_cache:
+        os.makedirs(server.cache_root, exist_ok=True)
+        give_to_run_user(server.cache_root, server.run_user)
     with open(server.config_path, "w", encoding="utf-8") as out:
         out.write(render(server))
     return server.config_path

@@ -22,6 +22,8 @@ FILTER = "filter/sentry.so"
 # CGI programs and where a build puts them: which site offers them.
 SITE_PROGRAMS = {"steward": "site/steward", "rekey": "password/rekey"}
 ADMIN_PROGRAMS = {"overseer": "admin/overseer"}
+# The server account that may open the administration site.
+ADMINISTRATOR = "administrator"
 
 
 def write_file(path, text, mode=0o644):
@@ -54,7 +56,7 @@ def site_program_locations():
     """steward only for the site's manager, whom the web server authenticates itself; rekey
     open to everyone, as it checks the site user's password itself."""
     return [conf.Location("/cgi-bin/steward", require_user=True,
-                          users=[state.SAMPLE_SITE_MANAGER[0]]),
+                          allowed_users=[state.SAMPLE_SITE_MANAGER[0]]),
             conf.Location("/cgi-bin/rekey")]
 
 
@@ -66,9 +68,11 @@ def backup_directory(root):
     return os.path.join(root, "backups")
 
 
-def prepare(build, root, run_user, site_port, admin_port, fresh=False, mpm="event"):
+def prepare(build, root, run_user, site_port, admin_port, fresh=False, mpm="event",
+            administrators=(ADMINISTRATOR,)):
     """Writes the state directory and the Apache configuration; returns (server, programs).
-    A fresh state has an empty registry: no settings key, no account database."""
+    A fresh state has an empty registry: no settings key, no account database. Of Apache's own
+    accounts, only administrators may open the administration site."""
     registry = os.path.join(root, "registry")
     os.makedirs(backup_directory(root))
     os.makedirs(registry)
@@ -90,9 +94,11 @@ def prepare(build, root, run_user, site_port, admin_port, fresh=False, mpm="even
         conf.Location("/", require_user=True),
         conf.Location("/cgi-bin/", require_user=True, script_dir=os.path.join(root, "site-cgi")),
         *site_program_locations()])
+    # The administration site is the administrators', not every server account's.
     admin = conf.Site(admin_port, os.path.join(root, "admin"), REALM + " administration", [sentry], [
-        conf.Location("/", require_user=True),
-        conf.Location("/cgi-bin/", require_user=True, script_dir=os.path.join(root, "admin-cgi"))])
+        conf.Location("/", require_user=True, allowed_users=list(administrators)),
+        conf.Location("/cgi-bin/", require_user=True, allowed_users=list(administrators),
+                      script_dir=os.path.join(root, "admin-cgi"))])
     server = conf.Server(os.path.join(root, "apache"), os.path.join(build, HOST_MODULE),
                          passwords, [site, admin], mpm=mpm, run_user=run_user,
                          pass_env=["GATEKEEPER_REGISTRY"])
@@ -104,14 +110,14 @@ def prepare(build, root, run_user, site_port, admin_port, fresh=False, mpm="even
 
 
 def print_welcome(root, programs, site_port, admin_port, fresh):
-    administrator = f"administrator/{state.SAMPLE_NT_ACCOUNTS['administrator']}"
+    administrator = f"{ADMINISTRATOR}/{state.SAMPLE_NT_ACCOUNTS[ADMINISTRATOR]}"
     admin_url = f"http://127.0.0.1:{admin_port}/"
     if "overseer" in programs:
         admin_url += "cgi-bin/overseer"
     if fresh:
         site = f"""  Protected site:  http://127.0.0.1:{site_port}/   (also http://localhost:{site_port}/)
       the filter has no account database yet: Apache's own accounts log on, e.g. webuser/webpass
-  Administration:  {admin_url}   (Apache's own accounts: {administrator})
+  Administration:  {admin_url}   (only Apache's account {administrator})
       Fresh state: the page says "Error: 1" and asks for the configuration file. Enter
           Configuration file:  {database_path(root)}
           Backup directory:    {backup_directory(root)}
@@ -125,7 +131,7 @@ def print_welcome(root, programs, site_port, admin_port, fresh):
       e.g.  curl -u john:secret http://127.0.0.1:{site_port}/
       site users change their password at /cgi-bin/rekey; the site's manager
       {'/'.join(state.SAMPLE_SITE_MANAGER)} (unmapped, one of Apache's own accounts) runs /cgi-bin/steward
-  Administration:  {admin_url}   (Apache's own accounts: {administrator})
+  Administration:  {admin_url}   (only Apache's account {administrator})
   Event log:       {os.path.join(root, 'events.log')}"""
     print(f"""
 Kestrel Gatekeeper demo (state in {root})

@@ -14,6 +14,7 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 
 import os
 import signal
+import socket
 import subprocess
 import time
 
@@ -37,10 +38,34 @@ echo "AUTH_USER=${AUTH_USER-(unset)}"
 
 def fake_build(work, module, filter_library):
     """A build directory holding the module, the test filter in the filter's place and a
-    stand-in for one CGI program."""
+    stand-in for a CGI program of each site."""
     steward = os.path.join(work, "fake-steward")
     e2e.write_file(steward, FAKE_STEWARD, 0o755)
-    return e2e.demo_build(work, module, filter_library, {demo.SITE_PROGRAMS["steward"]: steward})
+    return e2e.demo_build(work, module, filter_library, {demo.SITE_PROGRAMS["steward"]: steward,
+                                                         demo.ADMIN_PROGRAMS["overseer"]: steward})
+
+
+# More connections than the demo's Apache once had threads (16).
+SLOW_CONNECTIONS = 40
+
+
+def hold_slow_connections(port, count):
+    """count connections that have sent part of a request's headers and no more."""
+    held = []
+    try:
+        for _ in range(count):
+            connection = socket.create_connection(("127.0.0.1", port), timeout=10)
+            held.append(connection)
+            connection.sendall(b"GET / HTTP/1.1\r\nHost: localhost\r\n")
+    except OSError:
+        release(held)
+        raise
+    return held
+
+
+def release(connections):
+    for connection in connections:
+        connection.close()
 
 
 def read_until(process, marker, timeout):
@@ -152,6 +177,37 @@ def run(args, work):
                          "CGI programs find the settings key")
             expect("steward" in welcome, "installed programs in the welcome")
         checks.run("demo_serves_both_sites", sites_answer)
+
+        def unknown_host_names_are_refused():
+            for options in ({"headers": ["Host: evil.example"]},
+                            {"request_target": "http://evil.example/"}):
+                for url in (site, admin):
+                    r = e2e.fetch(url, basic("webuser", "webpass"), **options)
+                    expect_equal(403, r.status, f"{url} with {options}")
+                    expect_equal([], r.all("X-Test-Filter-Saw"), "no filter for no site")
+            r = e2e.fetch(site, basic("webuser", "webpass"), headers=["Host: localhost"])
+            expect_equal(200, r.status, "the site's own name")
+        checks.run("demo_refuses_unknown_host_names", unknown_host_names_are_refused)
+
+        def administration_is_the_administrators():
+            for path in ("", "cgi-bin/overseer"):
+                r = e2e.fetch(admin + path, basic("webuser", "webpass"))
+                expect_equal(401, r.status, f"a server account on /{path}")
+                r = e2e.fetch(admin + path, basic("administrator", "adminpass"))
+                expect_equal(200, r.status, f"the administrator on /{path}")
+        checks.run("demo_administration_is_the_administrators_alone",
+                   administration_is_the_administrators)
+
+        def slow_connections_leave_room():
+            site_port = int(site.rstrip("/").rsplit(":", 1)[1])
+            held = hold_slow_connections(site_port, SLOW_CONNECTIONS)
+            try:
+                for url, account in ((site, ("webuser", "webpass")),
+                                     (admin, ("administrator", "adminpass"))):
+                    expect_equal(200, e2e.fetch(url, basic(*account)).status, url)
+            finally:
+                release(held)
+        checks.run("demo_answers_beside_slow_connections", slow_connections_leave_room)
     run_demo(args, checks, build, os.path.join(work, "state"), [], sample_state)
 
     def fresh_state(welcome, root, site, admin):

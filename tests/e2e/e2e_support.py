@@ -107,12 +107,15 @@ class Response:
         return f"<{self.status_line} {self.headers} {self.text[:200]!r}>"
 
 
-def fetch(url, authorization=None, headers=(), http10=False, data=None):
+def fetch(url, authorization=None, headers=(), http10=False, data=None, request_target=None):
     """GETs url with curl, or POSTs data (a form body, bytes or text) to it; authorization is
-    the Authorization header's value or None."""
+    the Authorization header's value or None; request_target replaces the path in the request
+    line (e.g. an absolute URI)."""
     command = ["curl", "-sS", "-i", "--max-time", "15", "--noproxy", "*"]
     if http10:
         command.append("--http1.0")
+    if request_target is not None:
+        command += ["--request-target", request_target]
     if authorization is not None:
         command += ["-H", f"Authorization: {authorization}"]
     for header in headers:

@@ -12,6 +12,7 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 
 import concurrent.futures
 import os
+import socket
 
 import e2e_support as e2e
 from e2e_support import basic, expect, expect_equal
@@ -21,6 +22,8 @@ from apache_process import ApacheProcess, free_port
 
 ACCOUNTS = {"webuser": "webpass", "alice": "alicepw", "bob": "bobpw"}
 REALM = "Kestrel test"
+# Seconds a client may take over a request's headers here: short, to see it cut off.
+HEADER_TIMEOUT = 2
 
 
 def write_site(root):
@@ -66,12 +69,13 @@ def build_server(args, root):
         conf.Location("/index-cgi/", directory_index="/cgi-bin/whoami"),
         conf.Location("/index-leaky/", directory_index="/leaky-cgi/whoami"),
         conf.Location("/echoing/", require_user=True,
-                      directives=["Header always echo ^Authorization$"])])
+                      directives=["Header always echo ^Authorization$"]),
+        conf.Location("/client-named/", directives=["UseCanonicalName Off"])])
     plain = conf.Site(free_port(), docs, REALM, [], list(common))
     passwords = os.path.join(root, "passwords")
     conf.write_password_file(passwords, ACCOUNTS)
     server = conf.Server(root, os.path.abspath(args.module), passwords, [filtered, plain],
-                         mpm=args.mpm, run_user=run_user)
+                         mpm=args.mpm, run_user=run_user, header_timeout=HEADER_TIMEOUT)
     conf.write(server)
     return server
 
@@ -144,31 +148,35 @@ class HostTests:
         """The server account's credentials reach no error document, directory index or
         response; requests that must authenticate again still run as the mapped account."""
         mapped = basic("webuser", "webpass").split()[1]
+        sent = basic("map", "webuser=webpass")
 
-        def hidden(r, what):
+        def hidden(r, what, own="(unset)"):
+            """Nothing of the server account's credentials; where CGIPassAuth is on, the
+            client's own header (own), as without the filter."""
             expect("webpass" not in r.text and mapped not in r.text, f"{what}: {r.text!r}")
-            expect_equal("(unset)", r.cgi().get("HTTP_AUTHORIZATION", "(unset)"), what)
+            expect_equal(own, r.cgi().get("HTTP_AUTHORIZATION", "(unset)"), what)
 
         r = self.get("/lost/nothing", "map", "webuser=webpass")
         hidden(r, "404 document where CGIPassAuth is on")
         r = self.get("/lost-open/nothing", "map", "webuser=webpass")
         expect_equal("404", r.cgi().get("REDIRECT_STATUS"), "404 document ran")
-        hidden(r, "404 document without authentication where CGIPassAuth is on")
+        hidden(r, "404 document without authentication where CGIPassAuth is on", sent)
         r = self.get("/refused-cgi/whoami", "map", "webuser=webpass")
         expect_equal("500", r.cgi().get("REDIRECT_STATUS"), "500 document ran")
-        hidden(r, "500 document after the refusal where CGIPassAuth is on")
+        hidden(r, "500 document after the refusal where CGIPassAuth is on", sent)
         r = self.get("/leaky-cgi/whoami", "map", "webuser=webpass")
         hidden(r, "refused where CGIPassAuth is on")
 
-        # After a failed authentication, the error document's request sees nothing from its
-        # first phase on (SetEnvIf reads the headers before any fixups).
+        # After a failed authentication, the error document's request sees the client's own
+        # header from its first phase on (SetEnvIf reads the headers before any fixups).
         r = self.get("/open-leaky-cgi/whoami", "alice", "alicepw")
         expect_equal(basic("alice", "alicepw"), r.header("X-Seen-Authorization"), "own header")
+        failed = basic("map", "webuser=not-the-password")
         r = self.get("/lost-open/nothing", "map", "webuser=not-the-password")
         expect_equal("401", r.cgi().get("REDIRECT_STATUS"), "401 document ran")
         expect(basic("webuser", "not-the-password").split()[1] not in r.text, "failed credentials")
-        expect_equal("(unset)", r.cgi().get("HTTP_AUTHORIZATION"), "401 document")
-        expect_equal(None, r.header("X-Seen-Authorization"), "401 document's early phases")
+        expect_equal(failed, r.cgi().get("HTTP_AUTHORIZATION"), "401 document")
+        expect_equal(failed, r.header("X-Seen-Authorization"), "401 document's early phases")
 
         for path, what in (("/cgi-bin/nothing", "404 document in the same location"),
                            ("/lost-cgi/nothing", "404 document that authenticates again"),
@@ -187,8 +195,16 @@ class HostTests:
         expect_equal(basic("alice", "alicepw"), r.header("Authorization"), "own credentials echoed")
         for password in ("webpass", "wrong"):
             r = self.get("/echoing/", "map", f"webuser={password}")
-            expect_equal((200 if password == "webpass" else 401, None),
+            expect_equal((200 if password == "webpass" else 401, basic("map", f"webuser={password}")),
                          (r.status, r.header("Authorization")), f"echo of mapped {password}")
+
+    def later_modules_see_the_clients_credentials(self):
+        """After the filter the request carries the header the client sent, never the server
+        account's, also where nothing authenticates it."""
+        sent = basic("map", "webuser=webpass")
+        r = self.get("/open-leaky-cgi/whoami", "map", "webuser=webpass")
+        expect_equal((200, sent, sent), (r.status, r.cgi().get("HTTP_AUTHORIZATION"),
+                                         r.header("X-Seen-Authorization")), "handler and headers")
 
     # --- refusals ------------------------------------------------------------------------
 
@@ -286,8 +302,38 @@ class HostTests:
         expect_equal("FALSE", r.header("X-Probe-Bad-Headers"), "AddResponseHeaders with CR")
         expect_equal((None, None), (r.header("X-Split"), r.header("X-Injected")), "bad headers")
 
-        r = self.get("/public/", "vars", "x", http10=True, headers=["Host:"])
-        expect_equal("127.0.0.1", r.header("X-Var-SERVER_NAME"), "no Host header: local address")
+    def server_name_is_the_sites_own(self):
+        """SERVER_NAME is the name Apache gives CGI programs: the site's own under
+        UseCanonicalName On, whatever the client named; the Host header where a location says
+        Off. SERVER_PORT is the port the request arrived on. Host names that no site carries
+        reach no site."""
+        port = self.filtered.rsplit(":", 1)[1]
+        for base, host in ((self.filtered, None), (self.named, "LOCALHOST"),
+                           (self.filtered, f"127.0.0.1:{int(port) + 1}")):
+            r = self.get("/public/", "vars", "x", base=base,
+                         headers=[f"Host: {host}"] if host else [])
+            expect_equal(("localhost", port),
+                         (r.header("X-Var-SERVER_NAME"), r.header("X-Var-SERVER_PORT")),
+                         f"Host {host or base}")
+        r = self.get("/client-named/", "vars", "x")
+        expect_equal("127.0.0.1", r.header("X-Var-SERVER_NAME"), "UseCanonicalName Off")
+        for options in ({"headers": ["Host: evil.example"]}, {"headers": ["Host:"], "http10": True}):
+            r = self.get("/public/", "webuser", "webpass", **options)
+            expect_equal((403, []), (r.status, r.all("X-Test-Filter-Saw")), f"unknown host {options}")
+
+    def slow_headers_are_cut_off(self):
+        """A client that never finishes its headers loses the connection long before Apache's
+        own Timeout (30 s) would free the thread it holds."""
+        port = int(self.filtered.rsplit(":", 1)[1])
+        with socket.create_connection(("127.0.0.1", port), timeout=20) as connection:
+            connection.sendall(b"GET /public/ HTTP/1.1\r\nHost: localhost\r\nX-Slow: ")
+            answer = b""
+            try:
+                while chunk := connection.recv(4096):
+                    answer += chunk
+            except socket.timeout:
+                raise AssertionError("the connection was still open after 20 s") from None
+        expect(answer == b"" or answer.startswith(b"HTTP/1.1 408"), f"answer {answer[:80]!r}")
 
     def concurrent_requests_keep_their_own_credentials(self):
         targets = ["webuser", "alice", "bob"]
@@ -369,7 +415,9 @@ def run(args, work):
         "replaced_credentials_stay_with_authentication",
         "deny_response", "requested_responses", "untrusted_response_texts",
         "statuses_by_last_error", "malformed_and_overlong_credentials", "faulty_filter_buffers",
-        "server_variables", "concurrent_requests_keep_their_own_credentials"), checks)
+        "later_modules_see_the_clients_credentials", "server_variables",
+        "server_name_is_the_sites_own", "slow_headers_are_cut_off",
+        "concurrent_requests_keep_their_own_credentials"), checks)
     checks.run("server_and_site_filters_in_priority_order",
                server_and_site_filters_in_priority_order, args, work)
     checks.run("startup_failures", startup_failures, args, work)

@@ -13,6 +13,7 @@ import sys
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
 
+import html
 import os
 import re
 import socket
@@ -51,7 +52,9 @@ class Deployment:
                                {demo.ADMIN_PROGRAMS["overseer"]: args.overseer})
         self.site_port, self.admin_port = free_port(), free_port()
         self.server, programs = demo.prepare(build, self.root, run_user, self.site_port,
-                                             self.admin_port, fresh=fresh, mpm=args.mpm)
+                                             self.admin_port, fresh=fresh, mpm=args.mpm,
+                                             administrators=[ADMINISTRATOR[0],
+                                                             HOSTILE_ADMINISTRATOR[0]])
         expect_equal(["overseer"], programs, "programs installed")
         e2e.write_file(os.path.join(self.root, "site-cgi", "whoami"), e2e.WHOAMI, 0o755)
         e2e.write_file(os.path.join(self.root, "admin-cgi", "challenge"), OWN_CHALLENGE, 0o755)
@@ -73,20 +76,52 @@ class Deployment:
         except FileNotFoundError:
             return None
 
-    def admin(self, url, account=ADMINISTRATOR, data=None):
+    def admin(self, url, account=ADMINISTRATOR, data=None, headers=()):
         """A request to the administration port as account (None: anonymous)."""
         if url.startswith("/"):
             url = f"http://127.0.0.1:{self.admin_port}{url}"
-        return e2e.fetch(url, basic(*account) if account else None, data=data)
+        return e2e.fetch(url, basic(*account) if account else None, data=data, headers=headers)
 
-    def submit(self, page, values, account=ADMINISTRATOR):
-        """Sends the page's only form as a browser does, with values typed into its fields."""
-        expect_equal(1, len(page.forms), "forms on the page")
-        form = page.forms[0]
+    def submit(self, page, values, account=ADMINISTRATOR, form=None, unticked=(), headers=()):
+        """Sends the page's only form (or the given one) as a browser does, with values typed
+        into its fields or chosen from its select lists; checkboxes named in unticked are left
+        out, as a browser leaves out a box that is not ticked."""
+        if form is None:
+            expect_equal(1, len(page.forms), "forms on the page")
+            form = page.forms[0]
         expect_equal("POST", form["method"], "form method")
-        expect(set(values) <= set(form["inputs"]), f"fields {sorted(values)} not in {form['inputs']}")
+        inputs = {name: value for name, value in form["inputs"].items() if name not in unticked}
+        for name, value in values.items():
+            if name not in inputs:
+                options = select_options(getattr(page, "text", ""), name)
+                expect(value in options, f"{name}={value!r}: no field, not among {options}")
         return self.admin(form["action"], account,
-                          urllib.parse.urlencode(dict(form["inputs"], **values), encoding="latin-1"))
+                          urllib.parse.urlencode(dict(inputs, **values), encoding="latin-1"),
+                          headers)
+
+    def database_bytes(self):
+        with open(self.database, "rb") as f:
+            return f.read()
+
+    def database_text(self):
+        """The database with the line ends of memory (the file is written in text mode)."""
+        return self.database_bytes().decode("latin-1").replace("\r\n", "\n")
+
+
+class AdminPage(Page):
+    """A page of overseer: its forms and links, and its text for the select lists."""
+
+    def __init__(self, text):
+        self.text = text
+        super().__init__(text)
+
+
+def select_options(text, name):
+    """The option values of the select list name on a page, in order, as a browser reads them."""
+    found = re.search(r'<SELECT NAME="%s"[^>]*>(.*?)</SELECT>' % re.escape(name), text, re.S)
+    if not found:
+        return []
+    return [html.unescape(value) for value in re.findall(r'<OPTION[^>]* VALUE="([^"]*)"', found.group(1))]
 
 
 def expect_html(response, what):
@@ -214,6 +249,37 @@ class SampleStateTests(OverseerTests):
         r = self.d.admin(link, HOSTILE_ADMINISTRATOR)
         expect_equal(401, r.status, "the link names the logged-on user")
 
+    def administrator_adds_a_user_and_sees_its_logon(self):
+        r = self.d.admin("/cgi-bin/overseer?Action=SelectAuthority&PostAction=AddUser")
+        expect_html(r, "authority chooser")
+        chooser = Page(r.text).forms
+        expect_equal(1, len(chooser), "one form: the chooser")
+        expect_equal("/cgi-bin/overseer?Action=AddUser", chooser[0]["action"], "chooser target")
+        expect(f'<OPTION VALUE="{state.SAMPLE_AUTHORITY}">' in r.text, r.text)
+        r = self.d.admin(chooser[0]["action"],
+                         data=urllib.parse.urlencode({"Authority": state.SAMPLE_AUTHORITY}))
+        add = Page(r.text).forms
+        expect_equal(1, len(add), "one form: the add form")
+        expect_equal("/cgi-bin/overseer?Action=AddUserDo", add[0]["action"], "add form target")
+        expect_equal(state.SAMPLE_AUTHORITY, add[0]["inputs"].get("Authority"), "authority travels")
+        r = self.d.admin(add[0]["action"], data=urllib.parse.urlencode({
+            "Authority": state.SAMPLE_AUTHORITY, "User": "carol", "Pass": "carolpw",
+            "MapTo": "ON", "NTAcc": "webuser", "Expire": "", "B1": "Submit"}))
+        expect(f"User <b>carol</b> added to authority <B>{state.SAMPLE_AUTHORITY}</B>" in r.text,
+               r.text)
+
+        r = e2e.fetch(self.d.site + "/cgi-bin/whoami", basic("carol", "carolpw"))
+        expect_equal(200, r.status, "the new user logs on")
+        expect_equal(("carol", "webuser"), (r.cgi()["AUTH_USER"], r.cgi()["LOGON_USER"]), "mapped")
+
+        r = self.d.admin("/cgi-bin/overseer?Action=ViewLog",
+                         data=urllib.parse.urlencode({"type": "0", "record": "0"}))
+        expect_html(r, "log viewer")
+        rows = re.findall(r'<TR>((?:<TD NOWRAP BGCOLOR="#E0E0E0">[^<]*</TD>){8})</TR>', r.text)
+        cells = [re.findall(r">([^<]*)</TD>", row) for row in rows]
+        expect(any(c[0] == "0" and c[4] == " carol" and c[5] == f" {state.SAMPLE_AUTHORITY}"
+                   for c in cells), f"the logon of carol among {cells}")
+
     def config_keeps_an_existing_database(self):
         with open(self.d.database, "rb") as f:
             before = f.read()
@@ -223,6 +289,107 @@ class SampleStateTests(OverseerTests):
         expect("A new empty configuration file was created." not in r.text, "database replaced")
         with open(self.d.database, "rb") as f:
             expect_equal(before, f.read(), "the sample database")
+
+
+class AdministrationPagesTests(OverseerTests):
+    """General options, NT accounts, authorities and site bindings on the sample state: each
+    page reached through the menu, each form sent as a browser sends it."""
+
+    def page(self, menu_entry):
+        """The page behind a menu entry of the frame."""
+        r = self.d.admin(Page(self.overseer().text).link(menu_entry))
+        expect_html(r, menu_entry)
+        return AdminPage(r.text)
+
+    def general_options_are_stored(self):
+        page = self.page("General options")
+        log = page.forms[0]["inputs"]["LogFile"]
+        expect_equal(os.path.join(self.d.root, "events.log"), log, "log path shown")
+        expect('<INPUT TYPE="checkbox" NAME="Disable" VALUE="ON">' in page.text, "not ticked")
+        r = self.d.submit(page, {"LogFile": log + ".new"})
+        expect_html(r, "MainScreenDo")
+        expect('NAME="Disable" VALUE="ON" CHECKED>' in r.text, r.text)
+        expect_equal(log + ".new", AdminPage(r.text).forms[0]["inputs"]["LogFile"], "shown again")
+        database = self.d.database_text()
+        expect("    (int)Disable=1\n" in database and f"    (string)log={log}.new\n" in database,
+               database)
+        # Unticked and the old path again: the filter maps the site's users as before.
+        self.d.submit(AdminPage(r.text), {"LogFile": log}, unticked=("Disable",))
+        database = self.d.database_text()
+        expect("    (int)Disable=0\n" in database and f"    (string)log={log}\n" in database,
+               database)
+        r = e2e.fetch(self.d.site + "/cgi-bin/whoami", basic("john", "secret"))
+        expect_equal((200, "webuser"), (r.status, r.cgi().get("LOGON_USER")), "mapped again")
+
+    def nt_accounts_are_added_changed_and_deleted(self):
+        r = self.d.submit(self.page("Add NT account"),
+                          {"User": "operator", "Pass": "op pass", "Pass2": "op pass"})
+        expect("NT Account <b>operator</b> added successfuly." in r.text, r.text)
+        expect("    { operator:\n        (string)Password=op pass\n" in self.d.database_text(),
+               self.d.database_text())
+        page = self.page("Change NT account password")
+        expect_equal(["webuser", "administrator", "operator"], select_options(page.text, "User"),
+                     "accounts in slot order")
+        r = self.d.submit(page, {"User": "operator", "Pass": "new", "Pass2": "new"})
+        expect("Password of NT Account <b>operator</b> changed successfuly." in r.text, r.text)
+        expect("    { operator:\n        (string)Password=new\n" in self.d.database_text(),
+               self.d.database_text())
+        r = self.d.submit(self.page("Delete NT account"), {"NTAccount": "operator"})
+        expect("Account deleted." in r.text, r.text)
+        expect("operator" not in self.d.database_text(), self.d.database_text())
+
+    def authorities_are_added_renamed_and_deleted(self):
+        # The box is ticked as it is sent: the value 1.
+        r = self.d.submit(self.page("Add new authority"), {"Authority": "Partners"})
+        expect("Authority <b>Partners</b> created." in r.text, r.text)
+        expect("    { Partners:\n        (int)ExpirationRequired=1\n" in self.d.database_text(),
+               self.d.database_text())
+        page = self.page("Edit authority")
+        row = [form for form in page.forms if form["inputs"].get("Authority") == "Partners"]
+        expect_equal(1, len(row), "one form for the authority")
+        r = self.d.submit(page, {"NewName": "Associates"}, form=row[0],
+                          unticked=("ExpirationRequired",))
+        expect("Authority <b>Partners</b> changed successfuly !" in r.text, r.text)
+        expect("    { Associates:\n        (int)ExpirationRequired=0\n" in self.d.database_text(),
+               self.d.database_text())
+        page = self.page("Delete authority")
+        expect_equal(["Staff", "Associates"], select_options(page.text, "Authority"), "authorities")
+        r = self.d.submit(page, {"Authority": "Associates"})
+        expect("Authority <b>Associates</b> deleted." in r.text, r.text)
+        expect("Associates" not in self.d.database_text(), self.d.database_text())
+
+    def bindings_are_added_and_deleted(self):
+        page = self.page("Add new binding to site")
+        expect_equal("80", page.forms[0]["inputs"]["Port"], "port preset")
+        r = self.d.submit(page, {"Host": "intranet", "Port": "8088", "Authority": "Staff"})
+        expect("Users connecting to <b>intranet:8088</b> will be authenticated in authority: "
+               "<b>Staff</b> ." in r.text, r.text)
+        expect("        (string)intranet|8088=Staff\n" in self.d.database_text(),
+               self.d.database_text())
+        page = self.page("Delete binding to site")
+        expect("intranet|8088" in select_options(page.text, "Host"), page.text)
+        r = self.d.submit(page, {"Host": "intranet|8088"})
+        expect("Binding for <B>intranet|8088</B> deleted." in r.text, r.text)
+        expect("intranet" not in self.d.database_text(), self.d.database_text())
+
+    def forms_sent_from_another_site_change_nothing(self):
+        # A page on the site's port is another origin than the administration port.
+        another = [f"Origin: http://127.0.0.1:{self.d.site_port}"]
+        database, setting = self.d.database_bytes(), self.d.setting("Configuration File")
+        r = self.d.submit(self.page("Delete authority"), {"Authority": "Staff"}, headers=another)
+        expect_html(r, "AuthDelDo from another site")
+        expect("Request refused - it was sent from another site !" in r.text, r.text)
+        expect("deleted" not in r.text, r.text)
+        r = self.d.submit(Page(self.overseer().text),
+                          {"Config": os.path.join(self.d.root, "elsewhere.cfg"), "Backup": ""},
+                          headers=another)
+        expect_equal("Request refused - it was sent from another site !\n", r.text, "Config")
+        expect_equal(database, self.d.database_bytes(), "database after the refusals")
+        expect_equal(setting, self.d.setting("Configuration File"), "settings after the refusals")
+        # The program's own origin is served.
+        own = [f"Origin: http://127.0.0.1:{self.d.admin_port}"]
+        r = self.d.submit(self.page("Add new authority"), {"Authority": "Own"}, headers=own)
+        expect("Authority <b>Own</b> created." in r.text, r.text)
 
 
 def run(args, work):
@@ -235,8 +402,14 @@ def run(args, work):
     e2e.run_suite(sample.apache, SampleStateTests(sample), (
         "frame_shows_the_logged_on_administrator", "reauthenticate_asks_the_browser_again",
         "every_401_carries_one_challenge", "filter_protects_the_site_meanwhile",
-        "hostile_user_name_is_escaped_and_url_encoded", "config_keeps_an_existing_database"),
+        "hostile_user_name_is_escaped_and_url_encoded", "administrator_adds_a_user_and_sees_its_logon",
+        "config_keeps_an_existing_database"),
         checks)
+    pages = Deployment(args, work, "pages", fresh=False)
+    e2e.run_suite(pages.apache, AdministrationPagesTests(pages), (
+        "general_options_are_stored", "nt_accounts_are_added_changed_and_deleted",
+        "authorities_are_added_renamed_and_deleted", "bindings_are_added_and_deleted",
+        "forms_sent_from_another_site_change_nothing"), checks)
     return checks.summary()
 
 

@@ -26,10 +26,21 @@ REALM = "Kestrel test"
 SERVER_ACCOUNTS = {"webuser": "webpass", "alice": "alicepw"}
 STAFF = {
     "john": {"Password": "secret", "MapTo": "webuser"},
+    "mary": {"Password": "lamb", "MapTo": "webuser"},
     "guest": {"Password": "guest", "MapTo": "webuser", "disabled": 1},
     "old": {"Password": "old", "MapTo": "webuser", "expiredate": "1/1/2000"},
     "alice": {"Password": "ignored", "DoNotMap": 1},
 }
+# A page that caches may keep for five minutes, showing whose it is.
+CACHEABLE_PAGE = """#!/bin/sh
+printf 'Content-Type: text/plain\\r\\nCache-Control: max-age=300\\r\\n\\r\\n'
+echo "AUTH_USER=${AUTH_USER-(unset)}"
+"""
+# Files beside the account database, or of its backups, as they would lie in a web root.
+ACCOUNT_FILES = ("accounts.cfg", "accounts.cfg.lock", "accounts.cfg.Xy12Zw",
+                 "backups/Portcullis-2026.01.02-03.04.05.cfg")
+
+
 class Deployment:
     """The state directory, the database and the Apache configuration of one run."""
 
@@ -48,16 +59,25 @@ class Deployment:
         docs = os.path.join(self.root, "htdocs")
         cgi = os.path.join(self.root, "cgi-bin")
         e2e.write_file(os.path.join(docs, "index.html"), "<p>site</p>\n")
+        for name in ACCOUNT_FILES:
+            e2e.write_file(os.path.join(docs, name), "(string)Password=secret\n")
         e2e.write_file(os.path.join(cgi, "whoami"), e2e.WHOAMI, 0o755)
+        cached = os.path.join(self.root, "cached-cgi")
+        e2e.write_file(os.path.join(cached, "page"), CACHEABLE_PAGE, 0o755)
         passwords = os.path.join(self.root, "passwords")
         conf.write_password_file(passwords, SERVER_ACCOUNTS)
         filters = [os.path.abspath(args.filter)]
         locations = [conf.Location("/", require_user=True),
-                     conf.Location("/cgi-bin/", require_user=True, script_dir=cgi)]
+                     conf.Location("/cgi-bin/", require_user=True, script_dir=cgi),
+                     conf.Location("/cached/", require_user=True, script_dir=cached,
+                                   directives=["CacheEnable disk"]),
+                     conf.Location("/cached-open/", script_dir=cached,
+                                   directives=["CacheEnable disk"])]
         sites = [conf.Site(port, docs, REALM, filters, list(locations))
                  for port in (self.site_port, self.plain_port, self.missing_port)]
         self.server = conf.Server(os.path.join(self.root, "apache"), os.path.abspath(args.module),
-                                  passwords, sites, mpm=args.mpm, run_user=self.run_user)
+                                  passwords, sites, mpm=args.mpm, run_user=self.run_user,
+                                  disk_cache=True)
         conf.write(self.server)
         conf.give_to_run_user(self.root, self.run_user)
 
@@ -84,8 +104,8 @@ class SentryTests:
         self.mpm = mpm
         self.site = f"http://127.0.0.1:{deployment.site_port}"
 
-    def get(self, url, user=None, password=None):
-        return e2e.fetch(url, basic(user, password) if user is not None else None)
+    def get(self, url, user=None, password=None, **options):
+        return e2e.fetch(url, basic(user, password) if user is not None else None, **options)
 
     def mapped_user_runs_as_the_server_account(self):
         for host in ("127.0.0.1", "localhost"):
@@ -125,6 +145,41 @@ class SentryTests:
         self.get(f"http://127.0.0.1:{self.d.plain_port}/", "webuser", "webpass")
         expect_equal([0, 4, 10, 12], self.d.event_ids()[before:], "event ids")
 
+    def unknown_host_names_reach_no_site(self):
+        """A Host header (or an absolute request URI) naming a host that no binding covers
+        neither skips the site's users nor lets a server account log on to a bound site."""
+        for options in ({"headers": ["Host: evil.example"]},
+                        {"request_target": "http://evil.example/"},
+                        {"headers": ["Host: evil.example:1"]},
+                        {"headers": ["Host:"], "http10": True}):
+            for user, password in (("webuser", "webpass"), ("john", "secret")):
+                r = self.get(self.site + "/", user, password, **options)
+                expect_equal(403, r.status, f"{user} with {options}")
+        for host in ("LOCALHOST", "localhost.", f"127.0.0.1:{self.d.plain_port}"):
+            r = self.get(self.site + "/cgi-bin/whoami", "john", "secret", headers=[f"Host: {host}"])
+            expect_equal((200, "webuser"), (r.status, r.cgi().get("LOGON_USER")), f"Host {host}")
+            r = self.get(self.site + "/", "webuser", "webpass", headers=[f"Host: {host}"])
+            expect_equal(401, r.status, f"server account on the bound site as {host}")
+
+    def cached_pages_stay_with_their_user(self):
+        """A page cached after authentication is never served to another mapped user."""
+        plain = f"http://127.0.0.1:{self.d.plain_port}/cached-open/page"
+        self.get(plain)
+        r = self.get(plain)
+        expect((r.header("X-Cache") or "").startswith("HIT"), f"the cache is in use: {r}")
+        page = self.site + "/cached/page"
+        for user, password in (("john", "secret"), ("mary", "lamb"), ("john", "secret")):
+            r = self.get(page, user, password)
+            expect_equal((200, user), (r.status, r.cgi().get("AUTH_USER")), f"{user}'s page")
+
+    def account_files_are_never_served(self):
+        for name in ACCOUNT_FILES:
+            for path in (name, name + "/more", name.replace(".", "%2e")):
+                r = self.get(f"{self.site}/{path}", "john", "secret")
+                expect_equal(403, r.status, path)
+                expect("Password" not in r.text, path)
+        expect_equal(200, self.get(self.site + "/", "john", "secret").status, "other files")
+
     def changed_database_is_reloaded_with_a_backup(self):
         staff = dict(STAFF, john={"Password": "newsecret", "MapTo": "webuser"})
         self.d.write_database(staff)
@@ -150,6 +205,8 @@ def run(args, work):
                       "mapped_user_runs_as_the_server_account", "refused_users_get_a_challenge",
                       "unmapped_user_is_checked_by_apache", "unbound_port_passes_through",
                       "missing_authority_is_not_found", "one_event_line_per_decision",
+                      "unknown_host_names_reach_no_site", "cached_pages_stay_with_their_user",
+                      "account_files_are_never_served",
                       "changed_database_is_reloaded_with_a_backup"), checks)
     return checks.summary()
 

@@ -1,0 +1,171 @@
+#include "admin/authorities.h"
+
+#include <string>
+
+#include "accountdb/database_names.h"
+#include "accountdb/value_readers.h"
+#include "accountpages/form_checks.h"
+#include "accountpages/option_lists.h"
+#include "admin/form_markup.h"
+#include "admin/result_line.h"
+#include "admin/store_section.h"
+#include "websupport/response_writer.h"
+#include "websupport/save_report.h"
+
+namespace gatekeeper {
+namespace {
+
+const ConfigSection& authorities(const ConfigFile& database) {
+  return *database.sectionByName(accountdb::kAccounts);
+}
+
+// The expiration policy as the add and edit pages explain it, in italics.
+void writePolicyExplanation(const char* checkboxName) {
+  writeText("<I>If ");
+  writeText(checkboxName);
+  writeLine(" is not checked users with empty expiration date will ne allowed to log on.<BR>");
+  writeLine("If check bos is checked expiration date is required for all users in the authority "
+            "except:<BR>");
+  writeLine(" - Users not mapped to NT account <BR>");
+  writeLine(" - Users with &quot;Account does not expire&quot; checked</I>");
+}
+
+void writeAuthorityResult(const std::string& name, const char* suffix) {
+  writeText("Authority ");
+  writeBoldName(name);
+  writeLine(suffix);
+}
+
+void writeEditRow(const ConfigSection& authority) {
+  const char* name = authority.name() != nullptr ? authority.name() : "";
+  writeFormStart("AuthRenDo");
+  writeText("<TR><TD>");
+  writeHiddenInput("Authority", name);
+  writeTextInput("NewName", 30, name);
+  writeText("</TD><TD>");
+  writeCheckbox(accountdb::kExpirationRequired, "1",
+                accountdb::readFlag(authority, accountdb::kExpirationRequired));
+  writeText("Expiration required</TD><TD>");
+  writeSubmitButton("Change");
+  writeLine("</TD></TR>");
+  writeFormEnd();
+}
+
+}  // namespace
+
+int writeAddAuthorityForm(ConfigFile&, const FormFields&, const FormFields&) {
+  writeLine("<p><b>Add new Authority</b></p>");
+  writeFormStart("AuthAddDo");
+  writeText("<P>Authority name: ");
+  writeTextInput("Authority", 20);
+  writeText(" ");
+  writeSubmitButton("Submit");
+  writeLine("</P>");
+  writeText("<P>");
+  writeCheckbox(accountdb::kExpirationRequired, "1", false);
+  writeLine(" Require expiration date.<BR>");
+  writePolicyExplanation("this check box");
+  writeLine("</P>");
+  writeFormEnd();
+  return 1;
+}
+
+int addAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
+  const std::string& name = form.field("Authority").text();
+  if (name.empty()) {
+    writeLine("Authority name can not be empty !");
+    return 1;
+  }
+  if (!checkStorableName("Authority name", name)) return 1;
+  if (!authorities(database).sectionByName(name.c_str())->isPlaceholder()) {
+    writeAuthorityResult(name, " already exist !");
+    return 1;
+  }
+  ConfigSection* accounts = sectionToStoreIn(database, accountdb::kAccounts);
+  if (accounts == nullptr) return 1;
+  ConfigSection* authority = accounts->getOrCreateSection(name.c_str());
+  if (authority == nullptr) {
+    writeLine("Internal error - can not add section for new authority !");
+    return 1;
+  }
+  authority->setInt(accountdb::kExpirationRequired,
+                    form.field(accountdb::kExpirationRequired).number());
+  if (checkSaved(database.save() != 0)) writeAuthorityResult(name, " created.");
+  return 1;
+}
+
+int writeDeleteAuthorityForm(ConfigFile& database, const FormFields&, const FormFields&) {
+  writeLine("<p><b>Delete Authority</b></p>");
+  writeLine("<I>Warning ! Bindings to this authority will not work - you can create new "
+            "authority with the same name at later time to restore user resolution.</I>");
+  writeFormStart("AuthDelDo");
+  writeLine("<P>Authority to delete:<BR>");
+  writeSelectStart("Authority", 12);
+  writeSectionOptions(authorities(database));
+  writeSelectEnd();
+  writeLine("</P>");
+  writeSubmitButton("Submit");
+  writeLine("");
+  writeFormEnd();
+  return 1;
+}
+
+int deleteAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
+  const std::string& name = form.field("Authority").text();
+  ConfigSection& accounts = *database.sectionByName(accountdb::kAccounts);
+  // Only an authority is deleted: a value node of that name is no authority.
+  if (!accounts.sectionByName(name.c_str())->isPlaceholder()) accounts.deleteByName(name.c_str());
+  if (checkSaved(database.save() != 0)) writeAuthorityResult(name, " deleted. ");
+  return 1;
+}
+
+int writeEditAuthorityForms(ConfigFile& database, const FormFields&, const FormFields&) {
+  writeLine("<p><b>Rename (Edit) Authority</b></p>");
+  writeLine("<I>Warning ! Renaming authority may cause some bindings to not work.</I><BR>");
+  writePolicyExplanation("&quot;Expiration required&quot; check box");
+  writeLine("<TABLE WIDTH=\"100%\">");
+  writeLine("<TR><TD WIDTH=\"33%\" CLASS=\"outset\">Name: </TD>"
+            "<TD WIDTH=\"33%\" CLASS=\"outset\">Expiration policy</TD>"
+            "<TD WIDTH=\"34%\" CLASS=\"outset\"></TD></TR>");
+  const ConfigSection& accounts = authorities(database);
+  for (int32_t slot = 1; slot <= accounts.count(); ++slot) {
+    const ConfigSection* authority = accounts.sectionByIndex(slot);
+    if (!authority->isPlaceholder()) writeEditRow(*authority);
+  }
+  writeLine("</TABLE>");
+  return 1;
+}
+
+int changeAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
+  const std::string& name = form.field("Authority").text();
+  const std::string& newName = form.field("NewName").text();
+  ConfigSection* accounts = database.sectionByName(accountdb::kAccounts);
+  ConfigSection* authority = accounts->sectionByName(name.c_str());
+  if (authority->isPlaceholder()) {
+    writeAuthorityResult(name, " not found !");
+    return 1;
+  }
+  if (newName.empty()) {
+    writeAuthorityResult(name, " not changed - name can not be empty !");
+    return 1;
+  }
+  if (!checkStorableName("Authority name", newName)) return 1;
+  // Another child of that name would hide one of the two from every lookup; the authority's
+  // own name in other letter case is no conflict.
+  const NamedObject* holder = accounts->getByName(newName.c_str());
+  if (holder != nullptr && holder != authority) {
+    writeAuthorityResult(newName, " already exist !");
+    return 1;
+  }
+  // A user of that name would take the place of the policy value.
+  if (!authority->setInt(accountdb::kExpirationRequired,
+                         form.field(accountdb::kExpirationRequired).number())) {
+    writeLine("Internal error - can not store the expiration policy !");
+    return 1;
+  }
+  authority->rename(newName.c_str());
+  if (checkSaved(database.save() != 0)) writeAuthorityResult(name, " changed successfuly !");
+  return 1;
+}
+
+}  // namespace gatekeeper

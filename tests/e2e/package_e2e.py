@@ -1,0 +1,291 @@
+#!/usr/bin/env python3
+"""End-to-end test of the Debian package: scripts/package builds it from this build tree,
+lintian finds no error, and the package extracted into a scratch root works there. Its
+postinst sets the data up against that root (DPKG_ROOT), Apache on loopback includes the
+shipped module and configuration snippets (their absolute paths moved into the root), and the
+commented example sites of the configuration, uncommented, serve a mapped user through the
+filter; the administration program answers its administrator only. Purge, and only purge,
+removes the data. Nothing is installed into the machine's own Apache.
+
+Usage: package_e2e.py --source DIR --build-dir DIR --work DIR [--preload LIBASAN] [--mpm M]
+"""
+
+import sys
+
+sys.dont_write_bytecode = True  # keep the source tree free of caches
+
+import argparse
+import grp
+import os
+import pwd
+import re
+import subprocess
+
+import e2e_support as e2e
+from e2e_support import basic, expect, expect_equal
+
+import apache_config as conf
+import gatekeeper_state as state
+from apache_process import ApacheProcess, free_port
+
+DATA = "/var/lib/kestrel-gatekeeper"
+LOGS = "/var/log/kestrel-gatekeeper"
+KEY = os.path.join(DATA, "registry", *state.SETTINGS_KEY)
+LOAD = "/etc/apache2/mods-available/isapi_filter.load"
+CONF = "/etc/apache2/conf-available/kestrel-gatekeeper.conf"
+LOGROTATE = "/etc/logrotate.d/kestrel-gatekeeper"
+PASSWORDS = "/etc/apache2/server-accounts.htpasswd"
+PROGRAMS = "/usr/lib/kestrel-gatekeeper/cgi-bin"
+# CGI programs and where a build puts them: the package carries those the build has.
+BUILT_PROGRAMS = {"overseer": "admin/overseer", "steward": "site/steward", "rekey": "password/rekey"}
+BANNER = "Kestrel Gatekeeper version 1.51 - Administration CGI utility"
+SITE = "www.example.com"
+ACCOUNTS = {"webuser": "webpass", "administrator": "adminpass"}
+
+
+def run(command, **kwargs):
+    return subprocess.run(command, check=True, capture_output=True, text=True, **kwargs).stdout
+
+
+def relocate(text, root):
+    """text with the absolute paths of the installed system moved below root."""
+    return re.sub(r"(?<![\w./-])/(usr|var|etc)/", lambda m: f"{root}/{m.group(1)}/", text)
+
+
+def example_sites(conf_text):
+    """The commented <VirtualHost> examples of the shipped configuration, uncommented, in order."""
+    sites, current = [], None
+    for line in conf_text.splitlines():
+        if line.startswith("#<VirtualHost"):
+            current = []
+        if current is not None and line.startswith("#"):
+            current.append(line[1:])
+        if line.startswith("#</VirtualHost>"):
+            sites.append("\n".join(current))
+            current = None
+    return sites
+
+
+class Package:
+    """The package built from the build tree, extracted into a scratch root."""
+
+    def __init__(self, args, work):
+        self.source, self.build, self.work = args.source, args.build_dir, work
+        self.run_user = conf.unprivileged_user() or pwd.getpwuid(os.getuid()).pw_name
+        self.run_group = grp.getgrgid(pwd.getpwnam(self.run_user).pw_gid).gr_name
+        out = run([os.path.join(self.source, "scripts", "package"), "--only", "deb",
+                   "--build-dir", self.build, "--output", os.path.join(work, "out")],
+                  cwd=self.source)
+        self.deb = out.strip().splitlines()[-1]
+        self.root = os.path.join(work, "root")
+        run(["dpkg-deb", "-x", self.deb, self.root])
+        self.control = os.path.join(work, "control")
+        run(["dpkg-deb", "-e", self.deb, self.control])
+        # Apache's user, as the root's Apache names it.
+        e2e.write_file(self.path("/etc/apache2/envvars"),
+                       f"export APACHE_RUN_USER={self.run_user}\nexport APACHE_RUN_GROUP={self.run_group}\n")
+
+    def path(self, installed):
+        """Where an installed path lies in the scratch root."""
+        return self.root + installed
+
+    def maintainer_script(self, name, *arguments):
+        run(["sh", os.path.join(self.control, name), *arguments],
+            env=dict(os.environ, DPKG_ROOT=self.root))
+
+    def setting(self, name):
+        with open(os.path.join(self.path(KEY), name), "rb") as f:
+            return f.read()
+
+    def read(self, installed):
+        with open(self.path(installed), encoding="utf-8") as f:
+            return f.read()
+
+
+class PackageTests:
+    def __init__(self, package, args):
+        self.p = package
+        self.args = args
+        self.apache = None
+
+    # --- the package file ---------------------------------------------------------------
+
+    def lintian_reports_no_error(self):
+        result = subprocess.run(["lintian", "--fail-on", "error", self.p.deb], capture_output=True,
+                                text=True)
+        errors = [line for line in result.stdout.splitlines() if line.startswith("E:")]
+        expect_equal([], errors, "lintian errors")
+        expect_equal(0, result.returncode, f"lintian: {result.stdout}{result.stderr}")
+
+    def files_are_where_apache_and_debian_expect_them(self):
+        expected = ["/usr/lib/apache2/modules/mod_isapi_filter.so",
+                    "/usr/lib/kestrel-gatekeeper/sentry.so", LOAD, CONF, LOGROTATE,
+                    "/usr/share/doc/kestrel-gatekeeper/copyright"]
+        expected += [f"{PROGRAMS}/{name}" for name, built in BUILT_PROGRAMS.items()
+                     if os.path.isfile(os.path.join(self.p.build, built))]
+        missing = [path for path in expected if not os.path.isfile(self.p.path(path))]
+        expect_equal([], missing, "files missing from the package")
+        shipped = sorted(os.listdir(self.p.path(PROGRAMS)))
+        expect_equal(sorted(p.rsplit("/", 1)[1] for p in expected if p.startswith(PROGRAMS)),
+                     shipped, "CGI programs")
+        for name in shipped:
+            expect(os.access(self.p.path(f"{PROGRAMS}/{name}"), os.X_OK), f"{name} not executable")
+        expect("LoadModule isapi_filter_module /usr/lib/apache2/modules/mod_isapi_filter.so"
+               in self.p.read(LOAD), "the .load file loads the shipped module")
+        with open(os.path.join(self.p.control, "conffiles"), encoding="utf-8") as f:
+            conffiles = sorted(f.read().split())
+        expect_equal(sorted([LOAD, CONF, LOGROTATE]), conffiles, "conffiles")
+
+    # --- postinst ---------------------------------------------------------------------
+
+    def postinst_creates_the_data_for_apaches_user(self):
+        self.p.maintainer_script("postinst", "configure")
+        for directory in (DATA, f"{DATA}/registry", f"{DATA}/backups", LOGS, KEY):
+            info = os.stat(self.p.path(directory))
+            expect_equal(self.p.run_user, pwd.getpwuid(info.st_uid).pw_name, f"owner of {directory}")
+        expect_equal(f"{DATA}/accounts.cfg\0".encode(), self.p.setting("Configuration File"), "database")
+        expect_equal(f"{DATA}/backups\0".encode(), self.p.setting("Backup directory"), "backups")
+        database = self.p.read(f"{DATA}/accounts.cfg")
+        expect(f"(string)log={LOGS}/events.log" in database, database)
+        expect_equal(self.p.run_user,
+                     pwd.getpwuid(os.stat(self.p.path(f"{DATA}/accounts.cfg")).st_uid).pw_name,
+                     "owner of the database")
+
+    def postinst_keeps_an_existing_key_and_database(self):
+        # Apache runs outside the scratch root: the key names the root's files as it sees them.
+        database = self.p.path(f"{DATA}/accounts.cfg")
+        state.write_settings(self.p.path(f"{DATA}/registry"), database, self.p.path(f"{DATA}/backups"))
+        with open(database, "a", encoding="utf-8") as f:
+            f.write("{ NTACCOUNTS:\n} NTACCOUNTS;\n")
+        before = self.p.read(f"{DATA}/accounts.cfg")
+        self.p.maintainer_script("postinst", "configure", "1.50")
+        expect_equal(f"{database}\0".encode(), self.p.setting("Configuration File"), "key kept")
+        expect_equal(before, self.p.read(f"{DATA}/accounts.cfg"), "database kept")
+        # A key of its own elsewhere: postinst creates no database beside it.
+        os.remove(database)
+        self.p.maintainer_script("postinst", "configure", "1.50")
+        expect(not os.path.exists(database), "a database created although a key exists")
+        with open(database, "w", encoding="utf-8") as f:
+            f.write(before)
+        conf.give_to_run_user(self.p.path(DATA), self.p.run_user if os.geteuid() == 0 else None)
+
+    # --- Apache with the shipped snippets ------------------------------------------------
+
+    def configure_apache(self):
+        """The shipped snippets and the uncommented examples, moved into the scratch root; a
+        port for the examples and a port that no binding covers for the administration
+        program."""
+        root = self.p.root
+        includes = []
+        for installed in (LOAD, CONF):
+            relocated = os.path.join(self.p.work, "apache-conf", os.path.basename(installed))
+            e2e.write_file(relocated, relocate(self.p.read(installed), root))
+            includes.append(relocated)
+        self.site_port, self.admin_port = free_port(), free_port()
+        # In the order shipped: the first is Apache's default for unknown names.
+        sites = [f"Listen {conf.LOOPBACK}:{self.site_port}"]
+        for text in example_sites(self.p.read(CONF)):
+            sites.append(relocate(text, root).replace("*:80", f"{conf.LOOPBACK}:{self.site_port}"))
+        examples = os.path.join(self.p.work, "apache-conf", "example-sites.conf")
+        e2e.write_file(examples, "\n".join(sites) + "\n")
+        includes.append(examples)
+
+        e2e.write_file(self.p.path("/var/www/example/index.html"), "protected page\n")
+        conf.write_password_file(self.p.path(PASSWORDS), ACCOUNTS)
+        admin_root = os.path.join(self.p.work, "admin-site")
+        e2e.write_file(os.path.join(admin_root, "index.html"), "administration\n")
+        server = conf.Server(os.path.join(self.p.work, "apache"), None, self.p.path(PASSWORDS),
+                             [conf.Site(self.admin_port, admin_root, "Administration")],
+                             mpm=self.args.mpm, run_user=conf.unprivileged_user(),
+                             pass_env=["GATEKEEPER_REGISTRY"], includes=includes)
+        conf.write(server)
+        env = dict(os.environ, GATEKEEPER_REGISTRY=self.p.path(f"{DATA}/registry"))
+        self.apache = ApacheProcess(server, env=env, preload=self.args.preload)
+
+    def site(self, path, account=None, host=SITE):
+        return e2e.fetch(f"http://{conf.LOOPBACK}:{self.site_port}{path}",
+                         basic(*account) if account else None, headers=[f"Host: {host}"])
+
+    def overseer(self, account=None):
+        return e2e.fetch(f"http://{conf.LOOPBACK}:{self.admin_port}/gatekeeper/overseer",
+                         basic(*account) if account else None)
+
+    def administration_program_answers_its_administrator_only(self):
+        r = self.overseer(("administrator", ACCOUNTS["administrator"]))
+        expect_equal(200, r.status, r)
+        expect(BANNER in r.text, "the frame on the database postinst created")
+        for account in (None, ("webuser", ACCOUNTS["webuser"])):
+            r = self.overseer(account)
+            expect_equal(401, r.status, f"{account}: {r}")
+            expect_equal('Basic realm="Kestrel Gatekeeper administration"',
+                         r.header("WWW-Authenticate"), "challenge")
+
+    def mapped_user_passes_the_filter(self):
+        database = self.p.path(f"{DATA}/accounts.cfg")
+        events = self.p.path(f"{LOGS}/events.log")
+        state.write_database(database, state.database_text(
+            {"log": events}, {state.binding_key(SITE, self.site_port): state.SAMPLE_AUTHORITY},
+            {state.SAMPLE_AUTHORITY: state.SAMPLE_USERS}, state.SAMPLE_NT_ACCOUNTS))
+        r = self.site("/index.html", ("john", state.SAMPLE_USERS["john"]["Password"]))
+        expect_equal(200, r.status, r)
+        expect_equal("protected page\n", r.text, "page")
+        r = self.site("/index.html", ("john", "wrong"))
+        expect_equal(401, r.status, f"wrong password: {r}")
+        # The filter wrote its log and backed the previous database up where postinst said.
+        with open(events, encoding="latin-1") as f:
+            expect("john" in f.read(), "event log")
+        expect(os.listdir(self.p.path(f"{DATA}/backups")), "no backup at the reload")
+
+    def unknown_host_names_reach_nothing(self):
+        r = self.site("/index.html", ("john", state.SAMPLE_USERS["john"]["Password"]),
+                      host="forged.example.org")
+        expect_equal(403, r.status, r)
+
+    def logrotate_accepts_the_shipped_rules(self):
+        relocated = os.path.join(self.p.work, "logrotate.conf")
+        text = relocate(self.p.read(LOGROTATE), self.p.root)
+        e2e.write_file(relocated, text.replace("su www-data www-data",
+                                               f"su {self.p.run_user} {self.p.run_group}"))
+        result = subprocess.run(["logrotate", "--debug", "--state",
+                                 os.path.join(self.p.work, "logrotate.state"), relocated],
+                                capture_output=True, text=True)
+        expect_equal(0, result.returncode, result.stderr)
+        expect("error" not in result.stderr.lower(), result.stderr)
+
+    # --- removal --------------------------------------------------------------------
+
+    def remove_keeps_the_data_and_purge_removes_it(self):
+        self.p.maintainer_script("postrm", "remove")
+        expect(os.path.isfile(self.p.path(f"{DATA}/accounts.cfg")), "database removed by remove")
+        self.p.maintainer_script("postrm", "purge")
+        expect(not os.path.exists(self.p.path(DATA)), "data left after purge")
+        expect(not os.path.exists(self.p.path(LOGS)), "event log left after purge")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--source", required=True, help="the source tree (scripts/package)")
+    parser.add_argument("--build-dir", required=True, help="the built tree the package takes")
+    parser.add_argument("--work", required=True, help="directory for this run's files")
+    parser.add_argument("--preload", default="", help="sanitizer runtime to preload in Apache")
+    parser.add_argument("--mpm", choices=["event", "prefork"], default="event")
+    args = parser.parse_args()
+    checks = e2e.Checks()
+    with conf.work_directory(args.work, conf.unprivileged_user()) as work:
+        tests = PackageTests(Package(args, work), args)
+        for name in ("lintian_reports_no_error", "files_are_where_apache_and_debian_expect_them",
+                     "postinst_creates_the_data_for_apaches_user",
+                     "postinst_keeps_an_existing_key_and_database",
+                     "logrotate_accepts_the_shipped_rules"):
+            checks.run(name, getattr(tests, name))
+        tests.configure_apache()
+        e2e.run_suite(tests.apache, tests, ["administration_program_answers_its_administrator_only",
+                                            "mapped_user_passes_the_filter",
+                                            "unknown_host_names_reach_nothing"], checks)
+        checks.run("remove_keeps_the_data_and_purge_removes_it",
+                   tests.remove_keeps_the_data_and_purge_removes_it)
+    return checks.summary()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
