@@ -1,9 +1,14 @@
 #include "site/steward_pages.h"
 
+#include <string>
+
+#include "site/site_authority.h"
 #include "site/site_request.h"
 #include "websupport/action_dispatch.h"
 #include "websupport/action_link.h"
+#include "websupport/html_escape.h"
 #include "websupport/response_writer.h"
+#include "websupport/server_variables.h"
 
 namespace gatekeeper::steward {
 namespace {
@@ -31,9 +36,37 @@ void writeMenu() {
   }
 }
 
-void dispatch(ConfigFile& database, ConfigSection& authority, const FormFields& form,
+// The site's authority, resolved afresh from the request; its section's name in the messages.
+UserAuthority siteUserAuthority(ConfigFile& database, const FormFields&) {
+  ConfigSection* section = siteAuthority(database);
+  return {section, section->isPlaceholder() ? std::string() : std::string(section->name())};
+}
+
+void writeSiteHeading(const UserAuthority&) {
+  writeText("Administration of users for <b>");
+  writeEscaped(serverText("SERVER_NAME"));
+  writeLine("</b><BR>");
+}
+
+// No Authority field travels; the delete chooser is a one-line drop-down.
+constexpr UserPagesVariant kSiteUsers = {siteUserAuthority, false, writeSiteHeading, true};
+
+constexpr ActionEntry kActions[] = {
+    {"", writeUserList, false},
+    {"AddUser", writeAddUserForm, false},
+    {"AddUserDo", addUser, true},
+    {"DelUser", writeDeleteUserForm, false},
+    {"DelUserDo", deleteUser, true},
+    {"ChangeUser", writeChangeUserChooser, false},
+    {"EditUser", writeEditUserForm, false},
+    {"ChangeUserDo", changeUser, true},
+};
+
+// The frame has already found the site's authority; the pages find it again through the
+// variant, as every use resolves it afresh.
+void dispatch(ConfigFile& database, ConfigSection&, const FormFields& form,
               const FormFields& query) {
-  runAction(actionTable(), query.field("Action").text(), database, authority, form, query);
+  runAction(actionTable(), query.field("Action").text(), kSiteUsers, database, form);
 }
 
 constexpr SiteFrameStyle kFrame = {
@@ -44,8 +77,7 @@ constexpr SiteFrameStyle kFrame = {
 
 }  // namespace
 
-// The user pages (list, add, delete, change) join this table from the shared user pages.
-std::span<const ActionEntry> actionTable() { return {}; }
+std::span<const ActionEntry> actionTable() { return kActions; }
 
 int handleRequest(const FormFields& form, const FormFields& query, const FormFields&) {
   return handleSiteRequest(kFrame, dispatch, form, query);

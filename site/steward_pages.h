@@ -5,14 +5,15 @@
 
 #include <span>
 
+#include "accountpages/user_pages.h"
 #include "configstore/config_file.h"
 #include "websupport/form_fields.h"
 
 namespace gatekeeper::steward {
 
-// A page on the site authority (resolved from the request, never a placeholder).
-using PageHandler = void (*)(ConfigFile& database, ConfigSection& authority,
-                             const FormFields& form, const FormFields& query);
+// A user page, run on the site's authority as the variant finds it.
+using PageHandler = int (*)(const UserPagesVariant& variant, ConfigFile& database,
+                            const FormFields& form);
 
 struct ActionEntry {
   const char* name;  // compared ignoring case
@@ -20,7 +21,8 @@ struct ActionEntry {
   bool storing;  // the page changes the database: it runs only past the cross-site check
 };
 
-// The user pages in the order they are searched; the first whose name equals Action wins.
+// The user pages in the order they are searched; the first whose name equals Action wins. The
+// empty action is the user list.
 std::span<const ActionEntry> actionTable();
 
 // The page entry: the frame with its menu and, on a site with an authority, the page named by
