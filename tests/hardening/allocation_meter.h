@@ -17,11 +17,6 @@ class AllocationMeter {
   AllocationMeter() : start_(inUse().load()) { peak().store(start_); }
   // The most bytes in use at any moment since construction, above those in use then.
   std::size_t peakAbove() const { return peak().load() - start_; }
-  // The bytes in use now, above those in use at construction (negative: fewer).
-  std::ptrdiff_t inUseAbove() const {
-    return static_cast<std::ptrdiff_t>(inUse().load()) - static_cast<std::ptrdiff_t>(start_);
-  }
-
   static void added(std::size_t size) {
     const std::size_t now = inUse().fetch_add(size) + size;
     std::size_t high = peak().load();
