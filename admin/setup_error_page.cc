@@ -1,6 +1,6 @@
 #include "admin/setup_error_page.h"
 
-#include "admin/form_markup.h"
+#include "websupport/form_markup.h"
 #include "websupport/response_writer.h"
 
 namespace gatekeeper {

@@ -11,6 +11,7 @@
 #include "site/site_request.h"
 #include "websupport/action_dispatch.h"
 #include "websupport/action_link.h"
+#include "websupport/form_markup.h"
 #include "websupport/html_escape.h"
 #include "websupport/response_writer.h"
 #include "websupport/save_report.h"
@@ -31,18 +32,10 @@ struct Entry {
   bool storing;
 };
 
-void writeFormStart(const char* action) {
-  writeText("<form method=\"POST\" action=\"");
-  actionLink(action);
-  writeLine("\">");
-}
-
-void writeHiddenField(const char* name, const std::string& value) {
-  writeText("<input type=\"hidden\" name=\"");
-  writeText(name);
-  writeText("\" value=\"");
-  writeEscaped(value);
-  writeLine("\">");
+void writeSubmitParagraph(const char* label) {
+  writeText("<p>");
+  writeSubmitButton(label);
+  writeLine("</p>");
 }
 
 // The user section named by User, when Pass is its password (compared exactly); otherwise
@@ -60,13 +53,17 @@ ConfigSection* loggedInUser(ConfigSection& authority, const FormFields& form) {
 void writeLoginForm(ConfigFile&, ConfigSection& authority, const FormFields&) {
   writeLine("<h3>Authentication</h3>");
   writeFormStart("edit");
-  writeLine("<p>Username: <input type=\"text\" name=\"User\" size=\"20\"></p>");
-  writeLine("<p>Password: <input type=\"password\" name=\"Pass\" size=\"20\"></p>");
+  writeText("<p>Username: ");
+  writeTextInput("User", 20);
+  writeLine("</p>");
+  writeText("<p>Password: ");
+  writePasswordInput("Pass", 20);
+  writeLine("</p>");
   writeText("<p><I>Enter here your username and password for authority: <b>");
   writeEscaped(authority.name());
   writeLine("</b></I></p>");
-  writeLine("<p><input type=\"submit\" value=\"Authenticate\" name=\"B1\"></p>");
-  writeLine("</form>");
+  writeSubmitParagraph("Authenticate");
+  writeFormEnd();
 }
 
 void writeHeading(const ConfigSection& authority, const FormFields& form) {
@@ -79,13 +76,19 @@ void writeHeading(const ConfigSection& authority, const FormFields& form) {
 
 void writePasswordForm(const FormFields& form) {
   writeFormStart("editdo");
-  writeHiddenField("User", form.field("User").text());
-  writeHiddenField("Pass", form.field("Pass").text());
-  writeLine("<p>New password: <input type=\"password\" name=\"Newpass\" size=\"20\"></p>");
-  writeLine("<p>Retype  new password: <input type=\"password\" name=\"Newpass1\" size=\"20\"></p>");
+  writeHiddenInput("User", form.field("User").text());
+  writeLine("");
+  writeHiddenInput("Pass", form.field("Pass").text());
+  writeLine("");
+  writeText("<p>New password: ");
+  writePasswordInput("Newpass", 20);
+  writeLine("</p>");
+  writeText("<p>Retype  new password: ");
+  writePasswordInput("Newpass1", 20);
+  writeLine("</p>");
   writeLine("<p><I>To change your password type it twice.</I></p>");
-  writeLine("<p><input type=\"submit\" value=\"Change password\" name=\"B1\"></p>");
-  writeLine("</form>");
+  writeSubmitParagraph("Change password");
+  writeFormEnd();
 }
 
 void writeSettingsSummary(const ConfigSection& user) {

@@ -69,12 +69,12 @@ TEST_F(RekeyTest, FrameAndLoginForm) {
   EXPECT_EQ(whole.find("WIDTH=\"250\""), std::string::npos);  // no menu
   EXPECT_EQ(contentCell(whole),
             "<h3>Authentication</h3>\n"
-            "<form method=\"POST\" action=\"/cgi/rekey?Action=edit\">\n"
-            "<p>Username: <input type=\"text\" name=\"User\" size=\"20\"></p>\n"
-            "<p>Password: <input type=\"password\" name=\"Pass\" size=\"20\"></p>\n"
+            "<FORM METHOD=\"POST\" ACTION=\"/cgi/rekey?Action=edit\">\n"
+            "<p>Username: <INPUT TYPE=\"text\" NAME=\"User\" SIZE=\"20\" VALUE=\"\"></p>\n"
+            "<p>Password: <INPUT TYPE=\"password\" NAME=\"Pass\" SIZE=\"20\"></p>\n"
             "<p><I>Enter here your username and password for authority: <b>Staff</b></I></p>\n"
-            "<p><input type=\"submit\" value=\"Authenticate\" name=\"B1\"></p>\n"
-            "</form>\n");
+            "<p><INPUT TYPE=\"submit\" VALUE=\"Authenticate\" NAME=\"B1\"></p>\n"
+            "</FORM>\n");
   EXPECT_EQ(page("EDITDONE"), "");  // an unknown action leaves the cell empty
 }
 
@@ -82,14 +82,14 @@ TEST_F(RekeyTest, StatusPageAfterTheCredentialCheck) {
   save();
   EXPECT_EQ(status("BOB", "Secret"),
             "<p><b>User: <I>BOB</I> / authority: <I>Staff</I></b></p>\n"
-            "<form method=\"POST\" action=\"/cgi/rekey?Action=editdo\">\n"
-            "<input type=\"hidden\" name=\"User\" value=\"BOB\">\n"
-            "<input type=\"hidden\" name=\"Pass\" value=\"Secret\">\n"
-            "<p>New password: <input type=\"password\" name=\"Newpass\" size=\"20\"></p>\n"
-            "<p>Retype  new password: <input type=\"password\" name=\"Newpass1\" size=\"20\"></p>\n"
+            "<FORM METHOD=\"POST\" ACTION=\"/cgi/rekey?Action=editdo\">\n"
+            "<INPUT TYPE=\"hidden\" NAME=\"User\" VALUE=\"BOB\">\n"
+            "<INPUT TYPE=\"hidden\" NAME=\"Pass\" VALUE=\"Secret\">\n"
+            "<p>New password: <INPUT TYPE=\"password\" NAME=\"Newpass\" SIZE=\"20\"></p>\n"
+            "<p>Retype  new password: <INPUT TYPE=\"password\" NAME=\"Newpass1\" SIZE=\"20\"></p>\n"
             "<p><I>To change your password type it twice.</I></p>\n"
-            "<p><input type=\"submit\" value=\"Change password\" name=\"B1\"></p>\n"
-            "</form>\n"
+            "<p><INPUT TYPE=\"submit\" VALUE=\"Change password\" NAME=\"B1\"></p>\n"
+            "</FORM>\n"
             "<p><b>Account status</b></p>\n"
             "Account is active and will expire on 1/1/2040<BR>\n"
             "<p><b>Account settings</b></p>\n"
@@ -210,7 +210,7 @@ TEST_F(RekeyTest, TextsFromTheRequestAreEscaped) {
   bob().setString("Password", "\"><script>");
   save();
   const std::string content = status("bob", "\"><script>");
-  EXPECT_NE(content.find("name=\"Pass\" value=\"&quot;&gt;&lt;script&gt;\""), std::string::npos);
+  EXPECT_NE(content.find("NAME=\"Pass\" VALUE=\"&quot;&gt;&lt;script&gt;\""), std::string::npos);
   EXPECT_NE(status("<i>x", "").find("User: <I>&lt;i&gt;x</I>"), std::string::npos);
 }
 

@@ -45,10 +45,10 @@ TEST_F(RekeyRunTest, UserChangesThePasswordThroughTheForms) {
 
   ProgramRun login = run("");
   EXPECT_EQ(login.exitCode, 0);
-  EXPECT_NE(login.output.find("action=\"/cgi/rekey?Action=edit\""), std::string::npos);
+  EXPECT_NE(login.output.find("ACTION=\"/cgi/rekey?Action=edit\""), std::string::npos);
 
   ProgramRun status = post("Action=edit", "User=bob&Pass=old+pass&B1=Authenticate");
-  EXPECT_NE(status.output.find("<input type=\"hidden\" name=\"Pass\" value=\"old pass\">"),
+  EXPECT_NE(status.output.find("<INPUT TYPE=\"hidden\" NAME=\"Pass\" VALUE=\"old pass\">"),
             std::string::npos);
   EXPECT_NE(status.output.find("Account is active and will not expire.<BR>"), std::string::npos);
 
