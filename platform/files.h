@@ -52,7 +52,9 @@ bool readFileContents(const std::string& path, std::string* out);
 // newFileAccess names; Windows: a new file gets the directory's inherited security). A target
 // that is a symbolic link keeps the link: the file it points to is replaced. A writer destroyed
 // without a successful commit removes its temporary file and leaves the target exactly as it
-// was.
+// was. A temporary file left by a writer whose process was killed before it committed is
+// removed by the next writer of the same target; a live writer's temporary file is never
+// touched.
 class AtomicFileWriter {
  public:
   explicit AtomicFileWriter(const std::string& path,

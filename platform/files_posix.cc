@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -61,6 +62,78 @@ void syncDirectory(const std::string& directory) {
   ::close(fd);
 }
 
+// Temporary files of a replacement are named by the target's name plus this and six
+// characters from mkstemp. While its writer lives, a temporary file is locked (flock): one that
+// can be locked belongs to a writer that died before it committed.
+constexpr char kTemporaryInfix[] = ".~tmp-";
+constexpr std::size_t kTemporaryRandomLength = 6;
+
+std::string fileNameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Whether the open file fd is still the one named path (not replaced or removed meanwhile).
+bool stillNamed(int fd, const std::string& path) {
+  struct stat opened;
+  struct stat named;
+  return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+         opened.st_ino == named.st_ino && opened.st_dev == named.st_dev;
+}
+
+// Removes the temporary files that writers of target left behind when they were killed in the
+// middle of a save. A live writer's file is locked and stays; so does anything not named
+// exactly as a temporary file of this target.
+void removeStaleTemporaries(const std::string& target) {
+  const std::string directory = directoryOf(target);
+  const std::string prefix = fileNameOf(target) + kTemporaryInfix;
+  DIR* dir = ::opendir(directory.c_str());
+  if (dir == nullptr) return;
+  while (const struct dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() != prefix.size() + kTemporaryRandomLength ||
+        name.compare(0, prefix.size(), prefix) != 0) {
+      continue;
+    }
+    const std::string path = directory + "/" + name;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        stillNamed(fd, path)) {
+      ::unlink(path.c_str());
+    }
+    ::close(fd);  // releases the lock
+  }
+  ::closedir(dir);
+}
+
+// Creates and locks a new temporary file for target; -1 when none can be made. A cleaner may
+// have taken the file between its creation and the lock: then it is gone, and a new one is made.
+int createLockedTemporary(const std::string& target, std::string* temporary) {
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    std::string pattern = target + kTemporaryInfix + std::string(kTemporaryRandomLength, 'X');
+    // mkstemp creates the file with mode 0600; commit() widens it where asked.
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return -1;
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    int rc;
+    do {
+      rc = ::flock(fd, LOCK_EX);
+    } while (rc != 0 && errno == EINTR);
+    if (rc == 0 && stillNamed(fd, pattern)) {
+      *temporary = pattern;
+      return fd;
+    }
+    ::close(fd);
+    if (rc != 0) {
+      ::unlink(pattern.c_str());
+      return -1;
+    }
+  }
+  return -1;
+}
+
 }  // namespace
 
 bool fileVersion(const std::string& path, FileVersion* out) {
@@ -111,13 +184,8 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, NewFileAccess newFil
   if (newFileAccess == NewFileAccess::kEveryoneReads) state_->newFileMode = 0644;
   if (path.empty()) return;
   state_->target = replacementTarget(path);
-  std::string pattern = state_->target + ".XXXXXX";
-  // mkstemp creates the file with mode 0600; commit() widens it where asked.
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) return;
-  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-  state_->fd = fd;
-  state_->temporary = pattern;
+  removeStaleTemporaries(state_->target);
+  state_->fd = createLockedTemporary(state_->target, &state_->temporary);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -153,12 +221,12 @@ bool AtomicFileWriter::commit() {
     ok = ::fchmod(fd, state_->newFileMode) == 0;
   }
   ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
+  // Renamed while still open, so that the lock keeps cleaners of stale temporary files away
+  // until the file has its final name; once fsync succeeded, a failing close loses nothing.
   ok = ok && ::rename(state_->temporary.c_str(), state_->target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(state_->temporary.c_str());
-    return false;
-  }
+  if (!ok) ::unlink(state_->temporary.c_str());
+  ::close(fd);
+  if (!ok) return false;
   syncDirectory(directoryOf(state_->target));
   return true;
 }

@@ -139,6 +139,45 @@ TEST(AtomicFileWriterTest, AbandonedWriterLeavesNoTrace) {
   EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
 
+// The name a writer killed in the middle of a save leaves beside path.
+std::string staleTemporaryOf(const std::string& path) {
+#ifdef _WIN32
+  return path + ".~4294967290-0.tmp";  // a process id that no process has
+#else
+  return path + ".~tmp-Ab12Cd";
+#endif
+}
+
+TEST(AtomicFileWriterTest, NextSaveRemovesTemporaryFileOfAKilledWriter) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("db.cfg");
+  writeWholeFile(path, "old\n");
+  writeWholeFile(staleTemporaryOf(path), "half a sav");
+  // Files that merely look alike stay.
+  const std::vector<std::string> unrelated = {path + ".~tmp-backup1", path + ".bak",
+                                              staleTemporaryOf(dir.file("other.cfg"))};
+  for (const std::string& file : unrelated) writeWholeFile(file, "keep\n");
+
+  ASSERT_TRUE(replaceFile(path, "new\n"));
+  EXPECT_EQ(readWholeFile(path), "new\n");
+  EXPECT_FALSE(std::filesystem::exists(staleTemporaryOf(path)));
+  for (const std::string& file : unrelated) EXPECT_EQ(readWholeFile(file), "keep\n") << file;
+  EXPECT_EQ(entriesIn(dir.path()), 1 + unrelated.size());
+}
+
+TEST(AtomicFileWriterTest, LiveWritersTemporaryFileSurvivesOtherSaves) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("db.cfg");
+  AtomicFileWriter slow(path);
+  ASSERT_TRUE(slow.isOpen());
+  ASSERT_TRUE(slow.write("slow writer\n"));
+  ASSERT_TRUE(replaceFile(path, "quick writer\n"));
+  EXPECT_EQ(entriesIn(dir.path()), 2u);  // the target and the slow writer's file
+  EXPECT_TRUE(slow.commit());
+  EXPECT_EQ(readWholeFile(path), "slow writer\n");
+  EXPECT_EQ(entriesIn(dir.path()), 1u);
+}
+
 TEST(AtomicFileWriterTest, UnusablePathsFailWithoutCreatingAnything) {
   ScratchDirectory dir;
   AtomicFileWriter missingDirectory(dir.file("no-such-dir") + kPathSeparator + "db.cfg");

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string>
 
 #include "platform/clock_internal.h"
 #include "platform/files.h"
@@ -33,6 +34,46 @@ bool moveIntoPlace(const std::string& temporary, const std::string& target) {
   }
   return MoveFileExA(temporary.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// Temporary files of a replacement are named by the target's path plus ".~", the writer's
+// process id, "-", a running number and ".tmp".
+std::string temporaryName(const std::string& target, DWORD processId, unsigned number) {
+  return target + ".~" + std::to_string(processId) + "-" + std::to_string(number) + ".tmp";
+}
+
+// Whether a process of that id runs now. A process that cannot be examined counts as running.
+bool processRuns(DWORD processId) {
+  if (processId == GetCurrentProcessId()) return true;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
+  DWORD exitCode = 0;
+  const bool runs = !GetExitCodeProcess(process, &exitCode) || exitCode == STILL_ACTIVE;
+  CloseHandle(process);
+  return runs;
+}
+
+// Removes the temporary files that writers of target left behind when their process ended in
+// the middle of a save. A file whose writer's process still runs stays (an open writer also
+// holds it without sharing, so it could not be deleted anyway).
+void removeStaleTemporaries(const std::string& target) {
+  const std::size_t separator = target.find_last_of("\\/");
+  const std::string directory = separator == std::string::npos ? "" : target.substr(0, separator + 1);
+  const std::string prefix = target.substr(directory.size()) + ".~";
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((target + ".~*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = found.cFileName;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::size_t dash = name.find('-', prefix.size());
+    if (dash == std::string::npos || dash == prefix.size()) continue;
+    const std::string digits = name.substr(prefix.size(), dash - prefix.size());
+    if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 10) continue;
+    const DWORD processId = static_cast<DWORD>(std::stoull(digits));
+    if (!processRuns(processId)) DeleteFileA((directory + name).c_str());
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
 }
 
 }  // namespace
@@ -90,11 +131,12 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, NewFileAccess)
   if (path.empty()) return;
   static std::atomic<unsigned> counter{0};
   state_->target = path;
+  removeStaleTemporaries(path);
   // A name beside the target that no other writer uses: process id and a running number,
   // created only if it does not exist yet.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string candidate = path + ".~" + std::to_string(GetCurrentProcessId()) + "-" +
-                                  std::to_string(counter.fetch_add(1)) + ".tmp";
+    const std::string candidate =
+        temporaryName(path, GetCurrentProcessId(), counter.fetch_add(1));
     HANDLE file = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {

@@ -5,8 +5,10 @@
 #ifndef GATEKEEPER_WEBSUPPORT_FORM_FIELDS_H_
 #define GATEKEEPER_WEBSUPPORT_FORM_FIELDS_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace gatekeeper {
@@ -71,6 +73,11 @@ class FormFields {
   int positionOf(std::string_view name) const;
 
   std::vector<FormField> fields_;
+  // The positions of the named fields by the hash of their names (platform::nameHash), so that
+  // a request with thousands of fields is read in linear time; names without a hash are
+  // listed apart and compared one by one.
+  std::unordered_multimap<std::uint64_t, int> positionsByHash_;
+  std::vector<int> unhashedPositions_;
 };
 
 }  // namespace gatekeeper

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 
 namespace gatekeeper {
 namespace {
@@ -19,6 +20,29 @@ TEST(FormFieldsTest, RepeatedNamesCollectValuesInOneFieldIgnoringCase) {
   EXPECT_EQ(a.text(), "1");
   EXPECT_EQ(a.value(2).text(), "2");
   EXPECT_EQ(fields.at(2).name(), "b");
+}
+
+// Among thousands of fields every name still finds its own field, whatever its letter case
+// (ISO-8859-1 letters included), and a value sent again joins the field that came first.
+TEST(FormFieldsTest, ManyFieldsEachFoundByNameIgnoringCase) {
+  FormFields fields;
+  for (int i = 0; i < 3000; ++i) fields.insert("Field" + std::to_string(i), std::to_string(i));
+  fields.insert("J\xD6RG", "upper");
+  fields.insert("", "nameless");
+  fields.insert("j\xF6rg", "lower");
+  fields.insert("FIELD2999", "again");
+  ASSERT_EQ(fields.count(), 3002);
+  const struct {
+    const char* name;
+    const char* text;
+    int count;
+  } cases[] = {{"field0", "0", 1},       {"FIELD1234", "1234", 1}, {"Field2999", "2999", 2},
+               {"j\xF6rg", "upper", 2}, {"field3000", "", 1},     {"", "", 1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(fields.field(c.name).text(), c.text) << c.name;
+    EXPECT_EQ(fields.field(c.name).count(), c.count) << c.name;
+  }
+  EXPECT_EQ(fields.at(3002).text(), "nameless");
 }
 
 TEST(FormFieldsTest, MissesReadAsTheSharedEmptyObjects) {
