@@ -1,6 +1,7 @@
 #include "filter/auth_filter.h"
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "configstore/config_file.h"
@@ -31,18 +32,23 @@ bool readSetting(const char* valueName, std::string* value) {
 AuthFilter::AuthFilter() : AuthFilter(platform::currentFileTime) {}
 
 AuthFilter::AuthFilter(Clock clock) : clock_(std::move(clock)) {
-  Candidate first = loadFromSettings();
+  Content first = loadFromSettings();
   databasePath_ = first.path;
-  fileStamp_ = first.version;
-  database_ = std::move(first.database);
-  loaded_ = database_ != nullptr;
-  if (!loaded_) scheduleRetry();
+  attemptStamp_ = first.version;
+  if (first.database != nullptr) {
+    content_.publish(std::make_unique<Content>(std::move(first)));
+  } else {
+    scheduleRetry();
+  }
 }
 
-AuthFilter::~AuthFilter() = default;
+AuthFilter::~AuthFilter() {
+  waitForReload();
+  if (reloader_.joinable()) reloader_.join();
+}
 
-AuthFilter::Candidate AuthFilter::loadFromSettings() {
-  Candidate candidate;
+AuthFilter::Content AuthFilter::loadFromSettings() {
+  Content candidate;
   if (!readSetting(kConfigurationFileValue, &candidate.path)) return candidate;
   // The version is taken before the file is read: a save that lands while it loads then
   // differs from it and is picked up by the next request, instead of being taken for the
@@ -56,18 +62,11 @@ AuthFilter::Candidate AuthFilter::loadFromSettings() {
   return candidate;
 }
 
-platform::FileVersion AuthFilter::readFileVersion(const std::string& path) const {
-  platform::FileVersion version;
-  if (platform::fileVersion(path, &version)) return version;
-  std::lock_guard<std::mutex> lock(mutex_);
-  return fileStamp_;
-}
-
-bool AuthFilter::retryDue() const { return retryPending_ && clock_() >= retryAt_; }
+bool AuthFilter::retryDue() const { return retryPending_.load() && clock_() >= retryAt_.load(); }
 
 void AuthFilter::scheduleRetry() {
-  retryPending_ = true;
-  retryAt_ = clock_() + kRetryInterval;
+  retryAt_.store(clock_() + kRetryInterval);
+  retryPending_.store(true);
 }
 
 void AuthFilter::saveBackup(ConfigFile& database) {
@@ -78,6 +77,16 @@ void AuthFilter::saveBackup(ConfigFile& database) {
   database.saveAs(backupPath.c_str());
 }
 
+bool AuthFilter::claimReload(const std::optional<platform::FileVersion>& seen,
+                             platform::FileVersion* claimed) {
+  if (reloading_) return false;
+  // A file that cannot be examined counts as unchanged since the last attempt.
+  *claimed = seen.value_or(attemptStamp_);
+  if (*claimed == attemptStamp_ && !retryDue()) return false;
+  reloading_ = true;
+  return true;
+}
+
 bool AuthFilter::reloadIfChanged() {
   std::string path;
   {
@@ -85,97 +94,98 @@ bool AuthFilter::reloadIfChanged() {
     if (reloading_) return false;
     path = databasePath_;
   }
-  const platform::FileVersion version = readFileVersion(path);
+  platform::FileVersion version;
+  const bool examined = platform::fileVersion(path, &version);
+  platform::FileVersion claimed;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    // Another thread may have claimed or finished a reload since the look above.
-    if (reloading_ || path != databasePath_) return false;
-    if (version == fileStamp_ && !retryDue()) return false;
-    reloading_ = true;
+    if (path != databasePath_ ||
+        !claimReload(examined ? std::optional(version) : std::nullopt, &claimed)) {
+      return false;
+    }
   }
+  return reload(claimed);
+}
 
-  // New decisions wait from here on; those already admitted finish on the content in force,
-  // which the read below does not touch.
-  Candidate candidate = loadFromSettings();
-  std::unique_ptr<ConfigFile> replaced;
+bool AuthFilter::startReload(const std::optional<platform::FileVersion>& seen) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  platform::FileVersion claimed;
+  if (!claimReload(seen, &claimed)) return false;
+  try {
+    // The thread of the previous reload has released its claim: it is ending, if not gone.
+    if (reloader_.joinable()) reloader_.join();
+    // Started under the lock, so that the next claimer sees reloader_ assigned.
+    reloader_ = std::thread([this, claimed] { reload(claimed); });
+  } catch (...) {
+    reloading_ = false;  // no thread: a later request tries again
+    return false;
+  }
+  return true;
+}
+
+bool AuthFilter::reload(const platform::FileVersion& seen) {
+  // Decisions go on meanwhile on the content in force, which the read below does not touch.
+  Content candidate = loadFromSettings();
   const bool usable = candidate.database != nullptr;
   if (usable) {
+    const std::string path = candidate.path;
+    const platform::FileVersion version = candidate.version;
+    // Returns once no decision holds the old content any more.
+    std::unique_ptr<Content> replaced =
+        content_.publish(std::make_unique<Content>(std::move(candidate)));
     {
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [this] { return readerCount_ == 0; });
+      std::lock_guard<std::mutex> lock(mutex_);
+      databasePath_ = path;
+      attemptStamp_ = version;
+      retryPending_.store(false);
     }
-    // No decision runs now and none is admitted until reloading_ is cleared.
-    if (database_ != nullptr) saveBackup(*database_);
-    replaced = std::move(database_);
-    database_ = std::move(candidate.database);
+    if (replaced != nullptr) saveBackup(*replaced->database);
+  } else {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The content in force stays; this version is not tried again before the retry is due.
+    attemptStamp_ = seen;
+    scheduleRetry();
   }
-
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (usable) {
-      databasePath_ = candidate.path;
-      fileStamp_ = candidate.version;
-      loaded_ = true;
-      retryPending_ = false;
-    } else {
-      // The content in force stays; this version is not tried again before the retry is due.
-      fileStamp_ = version;
-      scheduleRetry();
-    }
     reloading_ = false;
   }
-  changed_.notify_all();
+  reloadEnded_.notify_all();
   return usable;
 }
 
-void AuthFilter::enterReader() {
-  reloadIfChanged();
+void AuthFilter::waitForReload() {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return !reloading_; });
-  ++readerCount_;
+  reloadEnded_.wait(lock, [this] { return !reloading_; });
 }
 
-void AuthFilter::leaveReader() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (readerCount_ > 0) --readerCount_;
-  if (readerCount_ == 0) changed_.notify_all();
-}
-
-bool AuthFilter::loaded() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return loaded_;
-}
+bool AuthFilter::loaded() const { return content_.read().get() != nullptr; }
 
 bool AuthFilter::reloading() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return reloading_;
 }
 
-int AuthFilter::readerCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return readerCount_;
-}
+int AuthFilter::readerCount() const { return static_cast<int>(content_.readerCount()); }
 
 DWORD AuthFilter::handleAuthentication(HTTP_FILTER_CONTEXT* pfc,
                                        HTTP_FILTER_AUTHENT* credentials) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    // Without a database a request passes through, unless a new attempt to load is due.
-    if (!loaded_ && !reloading_ && !retryDue()) return SF_STATUS_REQ_NEXT_NOTIFICATION;
-  }
-  enterReader();
-  // Admitted: the database cannot change until leaveReader.
-  if (database_ == nullptr) {
-    leaveReader();
+  const auto held = content_.read();
+  const Content* content = held.get();
+  if (content == nullptr) {
+    // Without a database a request passes through; it may start the load that is due.
+    if (retryPending_.load() && clock_() >= retryAt_.load()) startReload(std::nullopt);
     return SF_STATUS_REQ_NEXT_NOTIFICATION;
   }
-  const DWORD status =
-      authenticateRequest(pfc, credentials, *database_, platform::currentFileTime());
-  // The decision's last error is what the server reads after the call.
-  const DWORD lastError = GetLastError();
-  leaveReader();
-  SetLastError(lastError);
-  return status;
+  // The one look at the database file; a file that cannot be examined counts as unchanged.
+  platform::FileVersion version;
+  if (!platform::fileVersion(content->path, &version)) {
+    if (retryPending_.load()) startReload(std::nullopt);
+  } else if (version != content->version || retryPending_.load()) {
+    startReload(version);
+  }
+  return authenticateRequest(pfc, credentials, *content->database, platform::currentFileTime(),
+                             &eventLog_);
 }
 
 }  // namespace gatekeeper

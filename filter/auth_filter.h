@@ -1,15 +1,19 @@
-// The filter object: the account database in memory, its reload when the file changes, and
-// the admission of decisions around a reload.
+// The filter object: the account database in force, its reload when the file changes, and the
+// event log that every decision writes to.
 #ifndef GATEKEEPER_FILTER_AUTH_FILTER_H_
 #define GATEKEEPER_FILTER_AUTH_FILTER_H_
 
+#include <atomic>
 #include <condition_variable>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
+#include "filter/event_log.h"
+#include "filter/published.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/isapi.h"
@@ -20,84 +24,96 @@ class ConfigFile;
 
 // One instance lives as long as the filter library is loaded and serves every request thread.
 //
-// Admission: decisions run concurrently as readers of the database; a reload is exclusive.
-// Guarantees: at most one reload at a time; no decision runs while the database is replaced; a
-// request arriving during a reload waits for it and then decides on the content in force after
-// it; the request that notices the change reloads before its own decision. Waiting uses a
-// condition variable, not polling.
+// Decisions: each decision takes the content in force (the database, the path it was read
+// from and that file's version) without a lock and without waiting, and decides on it alone,
+// so what it sees is one whole version. Its only look at the disk besides the event log is one
+// examination of the database file's version.
+//
+// Reload: the request that finds the file's version changed starts a reload on a thread of its
+// own and decides, as every other request does meanwhile, on the content in force. The reload
+// reads the file named by the settings key into a new tree beside the one in force and swaps it
+// in; then, once the decisions still on the old content have ended, it saves that content as a
+// backup and frees it. At most one reload runs at a time.
 //
 // A load that cannot be used (the file cannot be opened or read, holds nothing, or ends inside
 // an open section, as a file caught half-written does) never replaces the content in force: the
 // filter keeps deciding on it and tries again when the file's version changes, or once a second
-// otherwise. A filter that has never loaded passes requests through and tries to load at most
-// once a second until a load succeeds.
+// otherwise. A filter that has never loaded passes requests through and starts a load at most
+// once a second until one succeeds.
 class AuthFilter {
  public:
   // The current instant; tests pass their own to control the once-a-second retries.
   using Clock = std::function<platform::FileTime()>;
 
-  // Reads the settings key and loads the account database it names. A missing key, value or
-  // file leaves the filter without a database: requests then pass through untouched.
+  // Reads the settings key and loads the account database it names, on the calling thread. A
+  // missing key, value or file leaves the filter without a database: requests then pass
+  // through untouched.
   AuthFilter();
   explicit AuthFilter(Clock clock);
+  // Waits for a reload in progress.
   ~AuthFilter();
   AuthFilter(const AuthFilter&) = delete;
   AuthFilter& operator=(const AuthFilter&) = delete;
 
-  // The authentication notification of one request: reload if the file changed, then decide.
+  // The authentication notification of one request: start a reload if the file changed, then
+  // decide on the content in force.
   DWORD handleAuthentication(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials);
 
-  // Reloads when no reload is in progress and either the file's version (last-write time,
-  // which file object it is, size) differs from the stamp of the last attempt, or the last
-  // attempt failed at least a second ago. Reads the file named by the settings key into a new
-  // tree while running decisions go on; if it can be used, waits for them to end, saves the
-  // state held so far as a backup and puts the new tree in force. true when this call replaced
-  // the database.
+  // Reloads on the calling thread when no reload is in progress and either the file's version
+  // differs from the one of the last attempt, or the last attempt failed at least a second ago.
+  // true when this call put new content in force.
   bool reloadIfChanged();
-  // Runs reloadIfChanged, waits while a reload is in progress, then admits one decision.
-  void enterReader();
-  // Ends one decision (never below zero).
-  void leaveReader();
+  // Blocks until no reload is in progress (the backup written and the old content freed).
+  void waitForReload();
 
   // Whether a database is in force.
   bool loaded() const;
   // Whether a reload is in progress.
   bool reloading() const;
+  // Decisions in progress.
   int readerCount() const;
 
  private:
-  // The database read afresh from the file that the settings key names.
-  struct Candidate {
+  // A database and where it came from: the content in force, or a candidate for it.
+  struct Content {
     std::unique_ptr<ConfigFile> database;  // nullptr when it cannot be used
     std::string path;                      // the path read; empty when the value is missing
     platform::FileVersion version;         // the file's version just before it was read
   };
-  static Candidate loadFromSettings();
+  static Content loadFromSettings();
   // Saves the database under a backup name built from the UTC time, if the settings key names
   // a backup directory. Failures are silent.
   static void saveBackup(ConfigFile& database);
-  // The file's version, or the stored stamp when it cannot be read.
-  platform::FileVersion readFileVersion(const std::string& path) const;
+
+  // With mutex_ held: claims the reload when one is due for the file version seen (none: the
+  // file could not be examined); *claimed is the version the attempt will be recorded under.
+  bool claimReload(const std::optional<platform::FileVersion>& seen,
+                   platform::FileVersion* claimed);
+  // Claims a reload and runs it on a thread of its own; false when none is due or no thread
+  // could be started (the claim is then given up).
+  bool startReload(const std::optional<platform::FileVersion>& seen);
+  // The claimed reload: load, swap in, back up and free the old content, release the claim.
+  bool reload(const platform::FileVersion& seen);
   // With mutex_ held: whether a failed load is due to be tried again; schedules the next try.
   bool retryDue() const;
   void scheduleRetry();
 
   const Clock clock_;
+  Published<Content> content_;
+  EventLogFile eventLog_;
+  // Set while a failed load waits for its retry; read without the lock on the request path.
+  std::atomic<bool> retryPending_{false};
+  std::atomic<platform::FileTime> retryAt_{0};
+
   mutable std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable reloadEnded_;
   // Guarded by mutex_.
   bool reloading_ = false;
-  int readerCount_ = 0;
-  bool loaded_ = false;
   // The file whose changes start a reload (the one loaded last), and its version when the
   // last attempt to load began.
   std::string databasePath_;
-  platform::FileVersion fileStamp_;
-  // Set when the last attempt to load failed; the next try is due at retryAt_.
-  bool retryPending_ = false;
-  platform::FileTime retryAt_ = 0;
-  // Replaced only while reloading_ is set and readerCount_ is 0; read by admitted decisions.
-  std::unique_ptr<ConfigFile> database_;
+  platform::FileVersion attemptStamp_;
+  std::thread reloader_;
 };
 
 }  // namespace gatekeeper
