@@ -15,6 +15,7 @@
 #include "apr_hash.h"
 #include "apr_strings.h"
 #include "http_config.h"
+#include "http_core.h"
 #include "http_log.h"
 #include "http_protocol.h"
 #include "http_request.h"
