@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -22,7 +23,11 @@
 namespace gatekeeper::bench {
 namespace {
 
-constexpr int kUsers = 1000000;
+// A million users, or GATEKEEPER_BENCH_USERS.
+const int kUsers = [] {
+  const char* users = std::getenv("GATEKEEPER_BENCH_USERS");
+  return users != nullptr && std::atoi(users) > 0 ? std::atoi(users) : 1000000;
+}();
 
 std::filesystem::path workDirectory() {
   static const std::filesystem::path directory = [] {
@@ -33,7 +38,9 @@ std::filesystem::path workDirectory() {
   return directory;
 }
 
-std::string databasePath() { return (workDirectory() / "db.cfg").string(); }
+std::string databasePath() {
+  return (workDirectory() / ("db-" + std::to_string(kUsers) + ".cfg")).string();
+}
 
 // The settings key of a registry of the benchmark's own, naming a 1M-user database whose
 // event log is on.
@@ -98,16 +105,17 @@ void BM_Decision(benchmark::State& state) {
 }
 BENCHMARK(BM_Decision)->Threads(1)->Threads(2)->UseRealTime();
 
-// One save of the database while a thread keeps deciding: how long until the new content is in
-// force (from the save to the end of the reload, backup included) and the longest single
-// decision meanwhile.
+// One save of the database while a thread keeps deciding: how long from the save until the new
+// content decides, and the longest single decision meanwhile (backup and freeing included).
 void BM_ReloadWhileDeciding(benchmark::State& state) {
   AuthFilter& filter = sharedFilter();
   const std::string copy = databasePath() + ".copy";
   for (auto _ : state) {
     state.PauseTiming();
-    std::filesystem::copy_file(databasePath(), copy,
-                               std::filesystem::copy_options::overwrite_existing);
+    // The new version adds a user: one more, or one less than the last version had.
+    static int added = 0;
+    added = added == 1 ? 0 : 1;
+    writeSampleDatabase(copy, kUsers + added, (workDirectory() / "events.log").string());
     std::atomic<bool> stop{false};
     std::atomic<long long> longest{0};
     std::thread decider([&] {
@@ -124,9 +132,14 @@ void BM_ReloadWhileDeciding(benchmark::State& state) {
     const auto saved = std::chrono::steady_clock::now();
     std::filesystem::rename(copy, databasePath());  // a save: a new file replaces the old one
     decide(filter, 1);                              // notices it and starts the reload
-    filter.waitForReload();
+    // In force once the added user is known (or, the other way round, no longer known).
+    const DWORD expected = added == 1 ? SF_STATUS_REQ_HANDLED_NOTIFICATION : SF_STATUS_REQ_ERROR;
+    while (decide(filter, kUsers) != expected) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - saved).count();
+    filter.waitForReload();
     state.PauseTiming();
     stop = true;
     decider.join();

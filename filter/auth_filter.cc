@@ -9,6 +9,7 @@
 #include "filter/backup_name.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "websupport/settings_key.h"
 
 namespace gatekeeper {
@@ -139,7 +140,13 @@ bool AuthFilter::reload(const platform::FileVersion& seen) {
       attemptStamp_ = version;
       retryPending_.store(false);
     }
-    if (replaced != nullptr) saveBackup(*replaced->database);
+    if (replaced != nullptr) {
+      saveBackup(*replaced->database);
+      replaced.reset();
+      // The old tree's memory goes back to the system rather than staying in the pools of
+      // this thread's allocator, so reloads do not add up.
+      platform::releaseFreeMemory();
+    }
   } else {
     std::lock_guard<std::mutex> lock(mutex_);
     // The content in force stays; this version is not tried again before the retry is due.

@@ -33,18 +33,18 @@ static const char* openFilterLibrary(apr_pool_t* pool, const char* path, void** 
 }
 
 const char* checkFilterLibrary(apr_pool_t* pool, const char* path) {
-  void* library;
-  PFN_GETFILTERVERSION getFilterVersion;
-  PFN_HTTPFILTERPROC httpFilterProc;
+  void* library = NULL;
+  PFN_GETFILTERVERSION getFilterVersion = NULL;
+  PFN_HTTPFILTERPROC httpFilterProc = NULL;
   const char* error = openFilterLibrary(pool, path, &library, &getFilterVersion, &httpFilterProc);
   if (error == NULL) dlclose(library);
   return error;
 }
 
 const char* loadFilterLibrary(apr_pool_t* pool, const char* path, LoadedFilter** filter) {
-  void* library;
-  PFN_GETFILTERVERSION getFilterVersion;
-  PFN_HTTPFILTERPROC httpFilterProc;
+  void* library = NULL;
+  PFN_GETFILTERVERSION getFilterVersion = NULL;
+  PFN_HTTPFILTERPROC httpFilterProc = NULL;
   const char* error = openFilterLibrary(pool, path, &library, &getFilterVersion, &httpFilterProc);
   if (error != NULL) return error;
 
