@@ -1,9 +1,10 @@
-#include <windows.h>
+#include <malloc.h>
 
 #include "platform/memory.h"
 
 namespace gatekeeper::platform {
 
-void releaseFreeMemory() { HeapCompact(GetProcessHeap(), 0); }
+// The C runtime's heap gives its free pages back.
+void releaseFreeMemory() { _heapmin(); }
 
 }  // namespace gatekeeper::platform
