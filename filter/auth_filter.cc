@@ -32,7 +32,8 @@ bool readSetting(const char* valueName, std::string* value) {
 
 AuthFilter::AuthFilter() : AuthFilter(platform::currentFileTime) {}
 
-AuthFilter::AuthFilter(Clock clock) : clock_(std::move(clock)) {
+AuthFilter::AuthFilter(Clock clock, std::uint64_t inlineLoadLimit)
+    : clock_(std::move(clock)), inlineLoadLimit_(inlineLoadLimit) {
   Content first = loadFromSettings();
   databasePath_ = first.path;
   attemptStamp_ = first.version;
@@ -108,10 +109,12 @@ bool AuthFilter::reloadIfChanged() {
   return reload(claimed);
 }
 
-bool AuthFilter::startReload(const std::optional<platform::FileVersion>& seen) {
+AuthFilter::Start AuthFilter::startReload(const std::optional<platform::FileVersion>& seen,
+                                          bool mayRunInline) {
   std::lock_guard<std::mutex> lock(mutex_);
   platform::FileVersion claimed;
-  if (!claimReload(seen, &claimed)) return false;
+  if (!claimReload(seen, &claimed)) return Start::kNone;
+  if (mayRunInline && seen && seen->size <= inlineLoadLimit_) return Start::kClaimedForCaller;
   try {
     // The thread of the previous reload has released its claim: it is ending, if not gone.
     if (reloader_.joinable()) reloader_.join();
@@ -119,46 +122,72 @@ bool AuthFilter::startReload(const std::optional<platform::FileVersion>& seen) {
     reloader_ = std::thread([this, claimed] { reload(claimed); });
   } catch (...) {
     reloading_ = false;  // no thread: a later request tries again
-    return false;
+    return Start::kNone;
   }
-  return true;
+  return Start::kOnItsThread;
 }
 
-bool AuthFilter::reload(const platform::FileVersion& seen) {
+bool AuthFilter::reload(const platform::FileVersion& claimed) {
+  bool usable = false;
+  finishReload(loadAndSwap(claimed, &usable));
+  return usable;
+}
+
+std::unique_ptr<AuthFilter::Content> AuthFilter::loadAndSwap(
+    const platform::FileVersion& claimed, bool* usable) {
   // Decisions go on meanwhile on the content in force, which the read below does not touch.
   Content candidate = loadFromSettings();
-  const bool usable = candidate.database != nullptr;
-  if (usable) {
-    const std::string path = candidate.path;
-    const platform::FileVersion version = candidate.version;
-    // Returns once no decision holds the old content any more.
-    std::unique_ptr<Content> replaced =
-        content_.publish(std::make_unique<Content>(std::move(candidate)));
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      databasePath_ = path;
-      attemptStamp_ = version;
-      retryPending_.store(false);
-    }
-    if (replaced != nullptr) {
-      saveBackup(*replaced->database);
-      replaced.reset();
-      // The old tree's memory goes back to the system rather than staying in the pools of
-      // this thread's allocator, so reloads do not add up.
-      platform::releaseFreeMemory();
-    }
-  } else {
+  *usable = candidate.database != nullptr;
+  if (!*usable) {
     std::lock_guard<std::mutex> lock(mutex_);
     // The content in force stays; this version is not tried again before the retry is due.
-    attemptStamp_ = seen;
+    attemptStamp_ = claimed;
     scheduleRetry();
+    return nullptr;
+  }
+  const std::string path = candidate.path;
+  const platform::FileVersion version = candidate.version;
+  // Returns once no decision holds the old content any more.
+  std::unique_ptr<Content> replaced =
+      content_.publish(std::make_unique<Content>(std::move(candidate)));
+  std::lock_guard<std::mutex> lock(mutex_);
+  databasePath_ = path;
+  attemptStamp_ = version;
+  retryPending_.store(false);
+  return replaced;
+}
+
+void AuthFilter::finishReload(std::unique_ptr<Content> replaced) {
+  if (replaced != nullptr) {
+    saveBackup(*replaced->database);
+    replaced.reset();
+    // The old tree's memory goes back to the system rather than staying in the pools of
+    // this thread's allocator, so reloads do not add up.
+    platform::releaseFreeMemory();
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);
     reloading_ = false;
   }
   reloadEnded_.notify_all();
-  return usable;
+}
+
+void AuthFilter::finishReloadInBackground(std::unique_ptr<Content> replaced) {
+  if (replaced != nullptr) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    try {
+      if (reloader_.joinable()) reloader_.join();
+      // The thread owns what was replaced from here on.
+      Content* handedOver = replaced.get();
+      reloader_ = std::thread(
+          [this, handedOver] { finishReload(std::unique_ptr<Content>(handedOver)); });
+      replaced.release();
+      return;
+    } catch (...) {
+      // No thread: the backup is written here.
+    }
+  }
+  finishReload(std::move(replaced));
 }
 
 void AuthFilter::waitForReload() {
@@ -177,22 +206,37 @@ int AuthFilter::readerCount() const { return static_cast<int>(content_.readerCou
 
 DWORD AuthFilter::handleAuthentication(HTTP_FILTER_CONTEXT* pfc,
                                        HTTP_FILTER_AUTHENT* credentials) {
+  platform::FileVersion claimed;
+  {
+    const auto held = content_.read();
+    const Content* content = held.get();
+    if (content == nullptr) {
+      // Without a database a request passes through; it may start the load that is due.
+      if (retryPending_.load() && clock_() >= retryAt_.load()) startReload(std::nullopt, false);
+      return SF_STATUS_REQ_NEXT_NOTIFICATION;
+    }
+    // The one look at the database file; a file that cannot be examined counts as unchanged.
+    platform::FileVersion version;
+    Start start = Start::kNone;
+    if (!platform::fileVersion(content->path, &version)) {
+      if (retryPending_.load()) start = startReload(std::nullopt, false);
+    } else if (version != content->version || retryPending_.load()) {
+      start = startReload(version, true);
+      claimed = version;
+    }
+    if (start != Start::kClaimedForCaller) {
+      return authenticateRequest(pfc, credentials, *content->database,
+                                 platform::currentFileTime(), &eventLog_);
+    }
+  }
+  // A small file: this request reads it and decides on what is in force then. It holds no
+  // content meanwhile, so the swap does not wait for it.
+  bool usable = false;
+  finishReloadInBackground(loadAndSwap(claimed, &usable));
   const auto held = content_.read();
-  const Content* content = held.get();
-  if (content == nullptr) {
-    // Without a database a request passes through; it may start the load that is due.
-    if (retryPending_.load() && clock_() >= retryAt_.load()) startReload(std::nullopt);
-    return SF_STATUS_REQ_NEXT_NOTIFICATION;
-  }
-  // The one look at the database file; a file that cannot be examined counts as unchanged.
-  platform::FileVersion version;
-  if (!platform::fileVersion(content->path, &version)) {
-    if (retryPending_.load()) startReload(std::nullopt);
-  } else if (version != content->version || retryPending_.load()) {
-    startReload(version);
-  }
-  return authenticateRequest(pfc, credentials, *content->database, platform::currentFileTime(),
-                             &eventLog_);
+  if (held.get() == nullptr) return SF_STATUS_REQ_NEXT_NOTIFICATION;
+  return authenticateRequest(pfc, credentials, *held.get()->database,
+                             platform::currentFileTime(), &eventLog_);
 }
 
 }  // namespace gatekeeper

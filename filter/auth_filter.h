@@ -4,6 +4,7 @@
 #define GATEKEEPER_FILTER_AUTH_FILTER_H_
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -29,11 +30,14 @@ class ConfigFile;
 // so what it sees is one whole version. Its only look at the disk besides the event log is one
 // examination of the database file's version.
 //
-// Reload: the request that finds the file's version changed starts a reload on a thread of its
-// own and decides, as every other request does meanwhile, on the content in force. The reload
-// reads the file named by the settings key into a new tree beside the one in force and swaps it
-// in; then, once the decisions still on the old content have ended, it saves that content as a
-// backup and frees it. At most one reload runs at a time.
+// Reload: the reload reads the file named by the settings key into a new tree beside the one in
+// force and swaps it in; then, once the decisions still on the old content have ended, it saves
+// that content as a backup and frees it, on a thread of its own. Other requests never wait for
+// it: they decide on the content in force until the swap. The request that finds the file's
+// version changed reads a small file itself (no larger than the inline limit: it loads in a
+// few milliseconds), so that it already decides on the new content; a larger file is read on
+// the reload's thread while that request, too, decides on the content in force. At most one
+// reload runs at a time.
 //
 // A load that cannot be used (the file cannot be opened or read, holds nothing, or ends inside
 // an open section, as a file caught half-written does) never replaces the content in force: the
@@ -45,11 +49,14 @@ class AuthFilter {
   // The current instant; tests pass their own to control the once-a-second retries.
   using Clock = std::function<platform::FileTime()>;
 
+  // The largest database file that the request noticing its change reads itself.
+  static constexpr std::uint64_t kInlineLoadLimit = 256 * 1024;
+
   // Reads the settings key and loads the account database it names, on the calling thread. A
   // missing key, value or file leaves the filter without a database: requests then pass
   // through untouched.
   AuthFilter();
-  explicit AuthFilter(Clock clock);
+  explicit AuthFilter(Clock clock, std::uint64_t inlineLoadLimit = kInlineLoadLimit);
   // Waits for a reload in progress.
   ~AuthFilter();
   AuthFilter(const AuthFilter&) = delete;
@@ -89,16 +96,27 @@ class AuthFilter {
   // file could not be examined); *claimed is the version the attempt will be recorded under.
   bool claimReload(const std::optional<platform::FileVersion>& seen,
                    platform::FileVersion* claimed);
-  // Claims a reload and runs it on a thread of its own; false when none is due or no thread
-  // could be started (the claim is then given up).
-  bool startReload(const std::optional<platform::FileVersion>& seen);
+  // What startReload did.
+  enum class Start { kNone, kOnItsThread, kClaimedForCaller };
+  // Claims a reload when one is due. When the caller may run it and the file is no larger than
+  // the inline limit, the claim is left to the caller (kClaimedForCaller: it runs loadAndSwap
+  // and then finishReloadInBackground); otherwise the whole reload runs on a thread of its own.
+  Start startReload(const std::optional<platform::FileVersion>& seen, bool mayRunInline);
   // The claimed reload: load, swap in, back up and free the old content, release the claim.
-  bool reload(const platform::FileVersion& seen);
+  bool reload(const platform::FileVersion& claimed);
+  // The first half of a claimed reload: load and put in force. The content it replaced, or
+  // nullptr (nothing was in force, or the load could not be used: *usable tells which).
+  std::unique_ptr<Content> loadAndSwap(const platform::FileVersion& claimed, bool* usable);
+  // The second half: back up and free what was replaced, release the claim.
+  void finishReload(std::unique_ptr<Content> replaced);
+  // Runs finishReload on a thread of its own (on the caller's when no thread can be started).
+  void finishReloadInBackground(std::unique_ptr<Content> replaced);
   // With mutex_ held: whether a failed load is due to be tried again; schedules the next try.
   bool retryDue() const;
   void scheduleRetry();
 
   const Clock clock_;
+  const std::uint64_t inlineLoadLimit_;
   Published<Content> content_;
   EventLogFile eventLog_;
   // Set while a failed load waits for its retry; read without the lock on the request path.

@@ -141,38 +141,46 @@ TEST_F(AuthFilterTest, DecidesOnTheLoadedDatabase) {
   EXPECT_TRUE(backups().empty());
 }
 
-// The request that notices a change decides on the content in force and starts the reload;
-// once it has ended, the new content decides and the old one is in the backup directory.
-TEST_F(AuthFilterTest, ChangedFileIsInForceOnceTheReloadItStartedEnds) {
-  AuthFilter filter(clock_.clock());
-  writeDatabase(2);
-  const std::string before = backupFileName("", platform::utcNow()).substr(1);
-  EXPECT_EQ(send(filter).user, "acct1");
-  filter.waitForReload();
-  const std::string after = backupFileName("", platform::utcNow()).substr(1);
-  EXPECT_EQ(send(filter).user, "acct2");
+// A small file: the request that notices the change reads it and decides on the new content.
+// A file above the inline limit: that request decides on the content in force and the reload
+// runs beside it. Either way the old content ends in the backup directory, written after the
+// swap.
+TEST_F(AuthFilterTest, ChangedFileIsInForceAfterTheReload) {
+  for (const bool small : {true, false}) {
+    SCOPED_TRACE(small ? "small file" : "large file");
+    writeDatabase(1);
+    std::filesystem::remove_all(scratch_.file("backups"));
+    std::filesystem::create_directories(scratch_.file("backups"));
+    AuthFilter filter(clock_.clock(), small ? AuthFilter::kInlineLoadLimit : 0);
+    writeDatabase(2);
+    const std::string before = backupFileName("", platform::utcNow()).substr(1);
+    EXPECT_EQ(send(filter).user, small ? "acct2" : "acct1");
+    filter.waitForReload();
+    const std::string after = backupFileName("", platform::utcNow()).substr(1);
+    EXPECT_EQ(send(filter).user, "acct2");
 
-  // One backup, holding the state in force before the change, named by the UTC time (the
-  // test runs in a zone far from UTC, so local time would give another name).
-  const std::vector<std::string> names = backups();
-  ASSERT_EQ(names.size(), 1u);
-  EXPECT_TRUE(names[0] == before || names[0] == after) << names[0] << " " << before;
-  const std::string backup = platform::readWholeFile(scratch_.file("backups/" + names[0]));
-  EXPECT_NE(backup.find("acct1"), std::string::npos);
-  EXPECT_EQ(backup.find("acct2"), std::string::npos);
+    // One backup, holding the state in force before the change, named by the UTC time (the
+    // test runs in a zone far from UTC, so local time would give another name).
+    const std::vector<std::string> names = backups();
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_TRUE(names[0] == before || names[0] == after) << names[0] << " " << before;
+    const std::string backup = platform::readWholeFile(scratch_.file("backups/" + names[0]));
+    EXPECT_NE(backup.find("acct1"), std::string::npos);
+    EXPECT_EQ(backup.find("acct2"), std::string::npos);
 
-  // No further change, no further reload.
-  sendAndSettle(filter);
-  EXPECT_EQ(backups().size(), 1u);
-  EXPECT_FALSE(filter.reloadIfChanged());
-  EXPECT_FALSE(filter.reloading());
+    // No further change, no further reload.
+    sendAndSettle(filter);
+    EXPECT_EQ(backups().size(), 1u);
+    EXPECT_FALSE(filter.reloadIfChanged());
+    EXPECT_FALSE(filter.reloading());
+  }
 }
 
 // The reload runs beside the decisions: while one decision is held in progress on the old
 // content, the new content is already in force for the others, and the reload ends (backup,
 // old content freed) only after the held decision has.
 TEST_F(AuthFilterTest, ReloadSwapsWhileADecisionIsInProgress) {
-  AuthFilter filter(clock_.clock());
+  AuthFilter filter(clock_.clock(), 0);  // every file is read beside the decisions
   std::mutex gate;
   std::unique_lock<std::mutex> held(gate);
   std::atomic<bool> inside{false};
@@ -299,16 +307,20 @@ TEST_F(AuthFilterTest, UnusableReloadKeepsTheContentInForce) {
        },
        "acct7", true},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [c, small] : {std::pair(&cases[0], true), std::pair(&cases[1], true),
+                                  std::pair(&cases[2], true), std::pair(&cases[3], true),
+                                  std::pair(&cases[0], false), std::pair(&cases[1], false),
+                                  std::pair(&cases[2], false), std::pair(&cases[3], false)}) {
+    SCOPED_TRACE(std::string(c->name) + (small ? ", small file" : ", large file"));
+    std::filesystem::remove(scratch_.file("elsewhere.cfg"));
     writeDatabase(1);
     ASSERT_TRUE(settings_.store("Configuration File", databasePath_));
     std::filesystem::remove_all(scratch_.file("backups"));
     std::filesystem::create_directories(scratch_.file("backups"));
-    AuthFilter filter(clock_.clock());
+    AuthFilter filter(clock_.clock(), small ? AuthFilter::kInlineLoadLimit : 0);
     ASSERT_EQ(send(filter).user, "acct1");
 
-    c.spoil();
+    c->spoil();
     EXPECT_EQ(sendAndSettle(filter).user, "acct1");
     EXPECT_EQ(sendAndSettle(filter, "mary").status, static_cast<DWORD>(SF_STATUS_REQ_ERROR));
     EXPECT_TRUE(filter.loaded());
@@ -316,14 +328,15 @@ TEST_F(AuthFilterTest, UnusableReloadKeepsTheContentInForce) {
     EXPECT_EQ(sendAndSettle(filter).user, "acct1");
     EXPECT_TRUE(backups().empty());
 
-    c.recover();
-    if (c.recoversWithoutAChange) {
+    c->recover();
+    if (c->recoversWithoutAChange) {
       clock_.advanceMilliseconds(999);
       EXPECT_EQ(sendAndSettle(filter).user, "acct1");
       clock_.advanceMilliseconds(1);
     }
-    EXPECT_EQ(sendAndSettle(filter).user, "acct1");  // starts the reload that recovers
-    EXPECT_EQ(send(filter).user, c.recoveredUser);
+    // The request that starts the reload which recovers reads a small file itself.
+    EXPECT_EQ(sendAndSettle(filter).user, small ? c->recoveredUser : "acct1");
+    EXPECT_EQ(send(filter).user, c->recoveredUser);
     EXPECT_EQ(send(filter, "mary").status, static_cast<DWORD>(SF_STATUS_REQ_ERROR));
     const std::vector<std::string> names = backups();
     ASSERT_EQ(names.size(), 1u);
@@ -390,44 +403,48 @@ TEST_F(AuthFilterTest, ReloadFollowsANewDatabasePath) {
 // without any file: every decision sees one whole version (account and password of the same
 // version), none passes through, nothing tears or crashes, and the last save ends in force.
 TEST_F(AuthFilterTest, ConcurrentDecisionsDuringReloads) {
-  settings_.remove("Backup directory");
-  AuthFilter filter(clock_.clock());
-  std::atomic<bool> stop{false};
-  std::atomic<int> decisions{0};
-  std::atomic<int> inconsistent{0};
+  for (const bool small : {true, false}) {
+    SCOPED_TRACE(small ? "small file" : "large file");
+    writeDatabase(1);
+    settings_.remove("Backup directory");
+    AuthFilter filter(clock_.clock(), small ? AuthFilter::kInlineLoadLimit : 0);
+    std::atomic<bool> stop{false};
+    std::atomic<int> decisions{0};
+    std::atomic<int> inconsistent{0};
 
-  std::vector<std::thread> deciders;
-  for (int t = 0; t < 4; ++t) {
-    deciders.emplace_back([&] {
-      while (!stop.load()) {
-        const TestOutcome outcome = send(filter);
-        const bool whole = outcome.status == SF_STATUS_REQ_HANDLED_NOTIFICATION &&
-                           outcome.user.size() > 4 &&
-                           outcome.password == "pw" + outcome.user.substr(4);
-        if (!whole) ++inconsistent;
-        ++decisions;
-      }
-    });
-  }
-  for (int version = 2; version <= 40; ++version) {
-    if (version % 2 == 1) {
-      writeDatabaseLeavingAGap(version);
-    } else {
-      writeDatabase(version);
+    std::vector<std::thread> deciders;
+    for (int t = 0; t < 4; ++t) {
+      deciders.emplace_back([&] {
+        while (!stop.load()) {
+          const TestOutcome outcome = send(filter);
+          const bool whole = outcome.status == SF_STATUS_REQ_HANDLED_NOTIFICATION &&
+                             outcome.user.size() > 4 &&
+                             outcome.password == "pw" + outcome.user.substr(4);
+          if (!whole) ++inconsistent;
+          ++decisions;
+        }
+      });
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  stop = true;
-  for (std::thread& thread : deciders) thread.join();
+    for (int version = 2; version <= 40; ++version) {
+      if (version % 2 == 1) {
+        writeDatabaseLeavingAGap(version);
+      } else {
+        writeDatabase(version);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    stop = true;
+    for (std::thread& thread : deciders) thread.join();
 
-  EXPECT_EQ(inconsistent.load(), 0);
-  EXPECT_GT(decisions.load(), 0);
-  EXPECT_EQ(filter.readerCount(), 0);
-  EXPECT_TRUE(filter.loaded());
-  filter.waitForReload();
-  clock_.advanceMilliseconds(1000);  // whatever try failed last is due again
-  sendAndSettle(filter);
-  EXPECT_EQ(send(filter).user, "acct40");
+    EXPECT_EQ(inconsistent.load(), 0);
+    EXPECT_GT(decisions.load(), 0);
+    EXPECT_EQ(filter.readerCount(), 0);
+    EXPECT_TRUE(filter.loaded());
+    filter.waitForReload();
+    clock_.advanceMilliseconds(1000);  // whatever try failed last is due again
+    sendAndSettle(filter);
+    EXPECT_EQ(send(filter).user, "acct40");
+  }
 }
 
 // Requests arriving together after one change: each decides on one whole version, one reload

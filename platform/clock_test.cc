@@ -233,7 +233,8 @@ TEST(LocalMidnightTest, AgreesWithMktimeInZonesThatChangeAtMidnight) {
 #endif
 
 TEST_F(NewYorkTest, LocalTimeAtAnInstant) {
-  const CalendarTime summer = localTimeAt(utcMidnight(2001, 7, 4) + 3 * kHour + 7 * 60 * kTicksPerSecond);
+  const CalendarTime summer =
+      localTimeAt(utcMidnight(2001, 7, 4) + 3 * kHour + 7 * 60 * kTicksPerSecond);
   EXPECT_EQ(summer.year, 2001);
   EXPECT_EQ(summer.month, 7);
   EXPECT_EQ(summer.day, 3);
