@@ -1,51 +1,157 @@
-// Authentication decisions per second against a database of a million users, from one and
-// from several threads, through the filter object as the web server calls it.
+// Authentication decisions against a database of a million users, through the filter object as
+// the web server calls it (version check of the database file, decision, event log line), from
+// one and from two threads; and a reload of that database while decisions go on.
 #include <benchmark/benchmark.h>
 
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <atomic>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <thread>
 
 #include "bench/sample_database.h"
-#include "configstore/config_file.h"
-#include "filter/authenticate_request.h"
-#include "filter/test_server.h"
+#include "filter/auth_filter.h"
+#include "platform/files.h"
+#include "websupport/settings_key.h"
 
 namespace gatekeeper::bench {
 namespace {
 
-constexpr int kUsers = 1000000;
+// A million users, or GATEKEEPER_BENCH_USERS.
+const int kUsers = [] {
+  const char* users = std::getenv("GATEKEEPER_BENCH_USERS");
+  return users != nullptr && std::atoi(users) > 0 ? std::atoi(users) : 1000000;
+}();
 
-const ConfigFile& sharedDatabase() {
-  static std::unique_ptr<ConfigFile> database = [] {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "gatekeeper-bench-decision.cfg").string();
-    // No event log: the benchmark measures the decision, not the disk.
-    writeSampleDatabase(path, kUsers, "");
-    auto loaded = std::make_unique<ConfigFile>(path.c_str(), 0);
-    loaded->load();
-    return loaded;
+std::filesystem::path workDirectory() {
+  static const std::filesystem::path directory = [] {
+    const auto path = std::filesystem::temp_directory_path() / "gatekeeper-bench-filter";
+    std::filesystem::create_directories(path / "backups");
+    return path;
   }();
-  return *database;
+  return directory;
+}
+
+std::string databasePath() {
+  return (workDirectory() / ("db-" + std::to_string(kUsers) + ".cfg")).string();
+}
+
+// The settings key of a registry of the benchmark's own, naming a 1M-user database whose
+// event log is on.
+AuthFilter& sharedFilter() {
+  static std::unique_ptr<AuthFilter> filter = [] {
+    ::setenv("GATEKEEPER_REGISTRY", (workDirectory() / "registry").string().c_str(), 1);
+    if (!std::filesystem::exists(databasePath())) {
+      writeSampleDatabase(databasePath(), kUsers, (workDirectory() / "events.log").string());
+    }
+    SettingsKey key;
+    key.openForWriting();
+    key.writeString("Configuration File", databasePath());
+    key.writeString("Backup directory", (workDirectory() / "backups").string());
+    return std::make_unique<AuthFilter>();
+  }();
+  return *filter;
+}
+
+// The server's side of one request: fixed server variables and its credential buffers.
+BOOL WINAPI getServerVariable(HTTP_FILTER_CONTEXT*, LPSTR name, LPVOID buffer, LPDWORD size) {
+  const char* value = std::strcmp(name, "SERVER_NAME") == 0   ? "intranet"
+                      : std::strcmp(name, "SERVER_PORT") == 0 ? "80"
+                      : std::strcmp(name, "SCRIPT_NAME") == 0 ? "/private/index.htm"
+                                                              : nullptr;
+  if (value == nullptr) return FALSE;
+  const DWORD needed = static_cast<DWORD>(std::strlen(value) + 1);
+  if (*size < needed) {
+    *size = needed;
+    return FALSE;
+  }
+  std::memcpy(buffer, value, needed);
+  *size = needed;
+  return TRUE;
+}
+
+BOOL WINAPI serverSupportFunction(HTTP_FILTER_CONTEXT*, enum SF_REQ_TYPE, PVOID, ULONG_PTR,
+                                  ULONG_PTR) {
+  return TRUE;
+}
+
+DWORD decide(AuthFilter& filter, int user) {
+  HTTP_FILTER_CONTEXT context{};
+  context.cbSize = sizeof(context);
+  context.GetServerVariable = getServerVariable;
+  context.ServerSupportFunction = serverSupportFunction;
+  char name[SF_MAX_USERNAME];
+  char password[SF_MAX_PASSWORD];
+  std::snprintf(name, sizeof name, "user%d", user);
+  std::snprintf(password, sizeof password, "pw%d", user);
+  HTTP_FILTER_AUTHENT credentials{name, sizeof name, password, sizeof password};
+  return filter.handleAuthentication(&context, &credentials);
 }
 
 void BM_Decision(benchmark::State& state) {
-  const ConfigFile& database = sharedDatabase();
-  const FilterProc decide = [&database](HTTP_FILTER_CONTEXT* pfc, DWORD, void* data) {
-    return authenticateRequest(pfc, static_cast<HTTP_FILTER_AUTHENT*>(data), database,
-                               133000000000000000LL);
-  };
-  TestRequest request;
+  AuthFilter& filter = sharedFilter();
   long long i = state.thread_index() * 104729LL;
   for (auto _ : state) {
     const int user = static_cast<int>((i++ * 7919LL) % kUsers);
-    request.user = userName(user);
-    request.password = "pw" + std::to_string(user);
-    const TestOutcome outcome = sendAuthentication(decide, request);
-    if (outcome.status != SF_STATUS_REQ_HANDLED_NOTIFICATION) state.SkipWithError("refused");
+    if (decide(filter, user) != SF_STATUS_REQ_HANDLED_NOTIFICATION) state.SkipWithError("refused");
   }
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_Decision)->Threads(1)->Threads(2)->UseRealTime();
+
+// One save of the database while a thread keeps deciding: how long from the save until the new
+// content decides, and the longest single decision meanwhile (backup and freeing included).
+void BM_ReloadWhileDeciding(benchmark::State& state) {
+  AuthFilter& filter = sharedFilter();
+  const std::string copy = databasePath() + ".copy";
+  for (auto _ : state) {
+    state.PauseTiming();
+    // The new version adds a user: one more, or one less than the last version had.
+    static int added = 0;
+    added = added == 1 ? 0 : 1;
+    writeSampleDatabase(copy, kUsers + added, (workDirectory() / "events.log").string());
+    std::atomic<bool> stop{false};
+    std::atomic<long long> longest{0};
+    std::thread decider([&] {
+      for (int i = 0; !stop.load(); ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        decide(filter, (i * 7919) % kUsers);
+        const long long took = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now() - start)
+                                   .count();
+        if (took > longest.load()) longest.store(took);
+      }
+    });
+    state.ResumeTiming();
+    const auto saved = std::chrono::steady_clock::now();
+    std::filesystem::rename(copy, databasePath());  // a save: a new file replaces the old one
+    decide(filter, 1);                              // notices it and starts the reload
+    // In force once the added user is known (or, the other way round, no longer known).
+    const DWORD expected = added == 1 ? SF_STATUS_REQ_HANDLED_NOTIFICATION : SF_STATUS_REQ_ERROR;
+    while (decide(filter, kUsers) != expected) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - saved).count();
+    filter.waitForReload();
+    state.PauseTiming();
+    stop = true;
+    decider.join();
+    state.counters["in_force_s"] = seconds;
+    state.counters["longest_wait_ms"] = static_cast<double>(longest.load()) / 1e6;
+    for (const auto& entry : std::filesystem::directory_iterator(workDirectory() / "backups")) {
+      std::filesystem::remove(entry.path());
+    }
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ReloadWhileDeciding)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace gatekeeper::bench

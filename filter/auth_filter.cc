@@ -1,6 +1,7 @@
 #include "filter/auth_filter.h"
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "configstore/config_file.h"
@@ -8,6 +9,7 @@
 #include "filter/backup_name.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "websupport/settings_key.h"
 
 namespace gatekeeper {
@@ -30,19 +32,25 @@ bool readSetting(const char* valueName, std::string* value) {
 
 AuthFilter::AuthFilter() : AuthFilter(platform::currentFileTime) {}
 
-AuthFilter::AuthFilter(Clock clock) : clock_(std::move(clock)) {
-  Candidate first = loadFromSettings();
+AuthFilter::AuthFilter(Clock clock, std::uint64_t inlineLoadLimit)
+    : clock_(std::move(clock)), inlineLoadLimit_(inlineLoadLimit) {
+  Content first = loadFromSettings();
   databasePath_ = first.path;
-  fileStamp_ = first.version;
-  database_ = std::move(first.database);
-  loaded_ = database_ != nullptr;
-  if (!loaded_) scheduleRetry();
+  attemptStamp_ = first.version;
+  if (first.database != nullptr) {
+    content_.publish(std::make_unique<Content>(std::move(first)));
+  } else {
+    scheduleRetry();
+  }
 }
 
-AuthFilter::~AuthFilter() = default;
+AuthFilter::~AuthFilter() {
+  waitForReload();
+  if (reloader_.joinable()) reloader_.join();
+}
 
-AuthFilter::Candidate AuthFilter::loadFromSettings() {
-  Candidate candidate;
+AuthFilter::Content AuthFilter::loadFromSettings() {
+  Content candidate;
   if (!readSetting(kConfigurationFileValue, &candidate.path)) return candidate;
   // The version is taken before the file is read: a save that lands while it loads then
   // differs from it and is picked up by the next request, instead of being taken for the
@@ -56,18 +64,11 @@ AuthFilter::Candidate AuthFilter::loadFromSettings() {
   return candidate;
 }
 
-platform::FileVersion AuthFilter::readFileVersion(const std::string& path) const {
-  platform::FileVersion version;
-  if (platform::fileVersion(path, &version)) return version;
-  std::lock_guard<std::mutex> lock(mutex_);
-  return fileStamp_;
-}
-
-bool AuthFilter::retryDue() const { return retryPending_ && clock_() >= retryAt_; }
+bool AuthFilter::retryDue() const { return retryPending_.load() && clock_() >= retryAt_.load(); }
 
 void AuthFilter::scheduleRetry() {
-  retryPending_ = true;
-  retryAt_ = clock_() + kRetryInterval;
+  retryAt_.store(clock_() + kRetryInterval);
+  retryPending_.store(true);
 }
 
 void AuthFilter::saveBackup(ConfigFile& database) {
@@ -78,6 +79,16 @@ void AuthFilter::saveBackup(ConfigFile& database) {
   database.saveAs(backupPath.c_str());
 }
 
+bool AuthFilter::claimReload(const std::optional<platform::FileVersion>& seen,
+                             platform::FileVersion* claimed) {
+  if (reloading_) return false;
+  // A file that cannot be examined counts as unchanged since the last attempt.
+  *claimed = seen.value_or(attemptStamp_);
+  if (*claimed == attemptStamp_ && !retryDue()) return false;
+  reloading_ = true;
+  return true;
+}
+
 bool AuthFilter::reloadIfChanged() {
   std::string path;
   {
@@ -85,97 +96,147 @@ bool AuthFilter::reloadIfChanged() {
     if (reloading_) return false;
     path = databasePath_;
   }
-  const platform::FileVersion version = readFileVersion(path);
+  platform::FileVersion version;
+  const bool examined = platform::fileVersion(path, &version);
+  platform::FileVersion claimed;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    // Another thread may have claimed or finished a reload since the look above.
-    if (reloading_ || path != databasePath_) return false;
-    if (version == fileStamp_ && !retryDue()) return false;
-    reloading_ = true;
-  }
-
-  // New decisions wait from here on; those already admitted finish on the content in force,
-  // which the read below does not touch.
-  Candidate candidate = loadFromSettings();
-  std::unique_ptr<ConfigFile> replaced;
-  const bool usable = candidate.database != nullptr;
-  if (usable) {
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [this] { return readerCount_ == 0; });
+    if (path != databasePath_ ||
+        !claimReload(examined ? std::optional(version) : std::nullopt, &claimed)) {
+      return false;
     }
-    // No decision runs now and none is admitted until reloading_ is cleared.
-    if (database_ != nullptr) saveBackup(*database_);
-    replaced = std::move(database_);
-    database_ = std::move(candidate.database);
   }
+  return reload(claimed);
+}
 
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (usable) {
-      databasePath_ = candidate.path;
-      fileStamp_ = candidate.version;
-      loaded_ = true;
-      retryPending_ = false;
-    } else {
-      // The content in force stays; this version is not tried again before the retry is due.
-      fileStamp_ = version;
-      scheduleRetry();
-    }
-    reloading_ = false;
+AuthFilter::Start AuthFilter::startReload(const std::optional<platform::FileVersion>& seen,
+                                          bool mayRunInline) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  platform::FileVersion claimed;
+  if (!claimReload(seen, &claimed)) return Start::kNone;
+  if (mayRunInline && seen && seen->size <= inlineLoadLimit_) return Start::kClaimedForCaller;
+  try {
+    // The thread of the previous reload has released its claim: it is ending, if not gone.
+    if (reloader_.joinable()) reloader_.join();
+    // Started under the lock, so that the next claimer sees reloader_ assigned.
+    reloader_ = std::thread([this, claimed] { reload(claimed); });
+  } catch (...) {
+    reloading_ = false;  // no thread: a later request tries again
+    return Start::kNone;
   }
-  changed_.notify_all();
+  return Start::kOnItsThread;
+}
+
+bool AuthFilter::reload(const platform::FileVersion& claimed) {
+  bool usable = false;
+  finishReload(loadAndSwap(claimed, &usable));
   return usable;
 }
 
-void AuthFilter::enterReader() {
-  reloadIfChanged();
+std::unique_ptr<AuthFilter::Content> AuthFilter::loadAndSwap(
+    const platform::FileVersion& claimed, bool* usable) {
+  // Decisions go on meanwhile on the content in force, which the read below does not touch.
+  Content candidate = loadFromSettings();
+  *usable = candidate.database != nullptr;
+  if (!*usable) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The content in force stays; this version is not tried again before the retry is due.
+    attemptStamp_ = claimed;
+    scheduleRetry();
+    return nullptr;
+  }
+  const std::string path = candidate.path;
+  const platform::FileVersion version = candidate.version;
+  // Returns once no decision holds the old content any more.
+  std::unique_ptr<Content> replaced =
+      content_.publish(std::make_unique<Content>(std::move(candidate)));
+  std::lock_guard<std::mutex> lock(mutex_);
+  databasePath_ = path;
+  attemptStamp_ = version;
+  retryPending_.store(false);
+  return replaced;
+}
+
+void AuthFilter::finishReload(std::unique_ptr<Content> replaced) {
+  if (replaced != nullptr) {
+    saveBackup(*replaced->database);
+    replaced.reset();
+    // The old tree's memory goes back to the system rather than staying in the pools of
+    // this thread's allocator, so reloads do not add up.
+    platform::releaseFreeMemory();
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    reloading_ = false;
+  }
+  reloadEnded_.notify_all();
+}
+
+void AuthFilter::finishReloadInBackground(std::unique_ptr<Content> replaced) {
+  if (replaced != nullptr) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    try {
+      if (reloader_.joinable()) reloader_.join();
+      // The thread owns what was replaced from here on.
+      Content* handedOver = replaced.get();
+      reloader_ = std::thread(
+          [this, handedOver] { finishReload(std::unique_ptr<Content>(handedOver)); });
+      replaced.release();
+      return;
+    } catch (...) {
+      // No thread: the backup is written here.
+    }
+  }
+  finishReload(std::move(replaced));
+}
+
+void AuthFilter::waitForReload() {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return !reloading_; });
-  ++readerCount_;
+  reloadEnded_.wait(lock, [this] { return !reloading_; });
 }
 
-void AuthFilter::leaveReader() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (readerCount_ > 0) --readerCount_;
-  if (readerCount_ == 0) changed_.notify_all();
-}
-
-bool AuthFilter::loaded() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return loaded_;
-}
+bool AuthFilter::loaded() const { return content_.read().get() != nullptr; }
 
 bool AuthFilter::reloading() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return reloading_;
 }
 
-int AuthFilter::readerCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return readerCount_;
-}
+int AuthFilter::readerCount() const { return static_cast<int>(content_.readerCount()); }
 
 DWORD AuthFilter::handleAuthentication(HTTP_FILTER_CONTEXT* pfc,
                                        HTTP_FILTER_AUTHENT* credentials) {
+  platform::FileVersion claimed;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    // Without a database a request passes through, unless a new attempt to load is due.
-    if (!loaded_ && !reloading_ && !retryDue()) return SF_STATUS_REQ_NEXT_NOTIFICATION;
+    const auto held = content_.read();
+    const Content* content = held.get();
+    if (content == nullptr) {
+      // Without a database a request passes through; it may start the load that is due.
+      if (retryPending_.load() && clock_() >= retryAt_.load()) startReload(std::nullopt, false);
+      return SF_STATUS_REQ_NEXT_NOTIFICATION;
+    }
+    // The one look at the database file; a file that cannot be examined counts as unchanged.
+    platform::FileVersion version;
+    Start start = Start::kNone;
+    if (!platform::fileVersion(content->path, &version)) {
+      if (retryPending_.load()) start = startReload(std::nullopt, false);
+    } else if (version != content->version || retryPending_.load()) {
+      start = startReload(version, true);
+      claimed = version;
+    }
+    if (start != Start::kClaimedForCaller) {
+      return authenticateRequest(pfc, credentials, *content->database,
+                                 platform::currentFileTime(), &eventLog_);
+    }
   }
-  enterReader();
-  // Admitted: the database cannot change until leaveReader.
-  if (database_ == nullptr) {
-    leaveReader();
-    return SF_STATUS_REQ_NEXT_NOTIFICATION;
-  }
-  const DWORD status =
-      authenticateRequest(pfc, credentials, *database_, platform::currentFileTime());
-  // The decision's last error is what the server reads after the call.
-  const DWORD lastError = GetLastError();
-  leaveReader();
-  SetLastError(lastError);
-  return status;
+  // A small file: this request reads it and decides on what is in force then. It holds no
+  // content meanwhile, so the swap does not wait for it.
+  bool usable = false;
+  finishReloadInBackground(loadAndSwap(claimed, &usable));
+  const auto held = content_.read();
+  if (held.get() == nullptr) return SF_STATUS_REQ_NEXT_NOTIFICATION;
+  return authenticateRequest(pfc, credentials, *held.get()->database,
+                             platform::currentFileTime(), &eventLog_);
 }
 
 }  // namespace gatekeeper

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -76,6 +78,13 @@ class AuthFilterTest : public ::testing::Test {
         request);
   }
 
+  // Sends a request and waits for the reload it may have started to end.
+  TestOutcome sendAndSettle(AuthFilter& filter, const std::string& user = "john") {
+    const TestOutcome outcome = send(filter, user);
+    filter.waitForReload();
+    return outcome;
+  }
+
   // A save that is not atomic, as some tools and platforms make it: the old file is moved away
   // before the new one is put in place, so for a moment there is no file at all.
   void writeDatabaseLeavingAGap(int version) {
@@ -132,32 +141,90 @@ TEST_F(AuthFilterTest, DecidesOnTheLoadedDatabase) {
   EXPECT_TRUE(backups().empty());
 }
 
-TEST_F(AuthFilterTest, ChangedFileIsUsedByTheRequestThatNoticesIt) {
-  AuthFilter filter(clock_.clock());
+// A small file: the request that notices the change reads it and decides on the new content.
+// A file above the inline limit: that request decides on the content in force and the reload
+// runs beside it. Either way the old content ends in the backup directory, written after the
+// swap.
+TEST_F(AuthFilterTest, ChangedFileIsInForceAfterTheReload) {
+  for (const bool small : {true, false}) {
+    SCOPED_TRACE(small ? "small file" : "large file");
+    writeDatabase(1);
+    std::filesystem::remove_all(scratch_.file("backups"));
+    std::filesystem::create_directories(scratch_.file("backups"));
+    AuthFilter filter(clock_.clock(), small ? AuthFilter::kInlineLoadLimit : 0);
+    writeDatabase(2);
+    const std::string before = backupFileName("", platform::utcNow()).substr(1);
+    EXPECT_EQ(send(filter).user, small ? "acct2" : "acct1");
+    filter.waitForReload();
+    const std::string after = backupFileName("", platform::utcNow()).substr(1);
+    EXPECT_EQ(send(filter).user, "acct2");
+
+    // One backup, holding the state in force before the change, named by the UTC time (the
+    // test runs in a zone far from UTC, so local time would give another name).
+    const std::vector<std::string> names = backups();
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_TRUE(names[0] == before || names[0] == after) << names[0] << " " << before;
+    const std::string backup = platform::readWholeFile(scratch_.file("backups/" + names[0]));
+    EXPECT_NE(backup.find("acct1"), std::string::npos);
+    EXPECT_EQ(backup.find("acct2"), std::string::npos);
+
+    // No further change, no further reload.
+    sendAndSettle(filter);
+    EXPECT_EQ(backups().size(), 1u);
+    EXPECT_FALSE(filter.reloadIfChanged());
+    EXPECT_FALSE(filter.reloading());
+  }
+}
+
+// The reload runs beside the decisions: while one decision is held in progress on the old
+// content, the new content is already in force for the others, and the reload ends (backup,
+// old content freed) only after the held decision has.
+TEST_F(AuthFilterTest, ReloadSwapsWhileADecisionIsInProgress) {
+  AuthFilter filter(clock_.clock(), 0);  // every file is read beside the decisions
+  std::mutex gate;
+  std::unique_lock<std::mutex> held(gate);
+  std::atomic<bool> inside{false};
+  TestRequest slow;
+  slow.user = "john";
+  slow.password = "secret";
+  slow.onServerVariable = [&](const char* name) {
+    if (std::string(name) != "SERVER_NAME" || inside.exchange(true)) return;
+    std::lock_guard<std::mutex> wait(gate);
+  };
+  TestOutcome slowOutcome;
+  std::thread holder([&] {
+    slowOutcome = sendAuthentication(
+        [&filter](HTTP_FILTER_CONTEXT* pfc, DWORD, void* data) {
+          return filter.handleAuthentication(pfc, static_cast<HTTP_FILTER_AUTHENT*>(data));
+        },
+        slow);
+  });
+  while (!inside.load()) std::this_thread::yield();
+
   writeDatabase(2);
-  const std::string before = backupFileName("", platform::utcNow()).substr(1);
-  const TestOutcome outcome = send(filter);
-  const std::string after = backupFileName("", platform::utcNow()).substr(1);
-  EXPECT_EQ(outcome.user, "acct2");
+  EXPECT_EQ(send(filter).user, "acct1");  // notices the change, decides on what is in force
+  std::string user;
+  for (int i = 0; i < 100000 && (user = send(filter).user) != "acct2"; ++i) {
+    std::this_thread::yield();
+  }
+  EXPECT_EQ(user, "acct2");  // in force although a decision still holds the old content
+  EXPECT_TRUE(filter.reloading());
+  EXPECT_TRUE(backups().empty());
+  EXPECT_GE(filter.readerCount(), 1);
 
-  // One backup, holding the state in force before the change, named by the UTC time (the
-  // test runs in a zone far from UTC, so local time would give another name).
-  const std::vector<std::string> names = backups();
-  ASSERT_EQ(names.size(), 1u);
-  EXPECT_TRUE(names[0] == before || names[0] == after) << names[0] << " " << before;
-  const std::string backup = platform::readWholeFile(scratch_.file("backups/" + names[0]));
-  EXPECT_NE(backup.find("acct1"), std::string::npos);
-  EXPECT_EQ(backup.find("acct2"), std::string::npos);
-
-  // No further change, no further reload.
-  send(filter);
+  held.unlock();
+  holder.join();
+  filter.waitForReload();
+  EXPECT_EQ(slowOutcome.user, "acct1");  // the held decision saw one whole version
   EXPECT_EQ(backups().size(), 1u);
-  EXPECT_FALSE(filter.reloadIfChanged());
+  EXPECT_EQ(filter.readerCount(), 0);
 }
 
 TEST_F(AuthFilterTest, DeletedFileKeepsTheLastContent) {
   AuthFilter filter(clock_.clock());
   std::filesystem::remove(databasePath_);
+  EXPECT_EQ(sendAndSettle(filter).user, "acct1");
+  EXPECT_FALSE(filter.reloadIfChanged());
   EXPECT_EQ(send(filter).user, "acct1");
   EXPECT_TRUE(backups().empty());
 }
@@ -166,6 +233,7 @@ TEST_F(AuthFilterTest, ReloadWithoutBackupDirectoryStillReloads) {
   settings_.remove("Backup directory");
   AuthFilter filter(clock_.clock());
   writeDatabase(3);
+  sendAndSettle(filter);
   EXPECT_EQ(send(filter).user, "acct3");
   EXPECT_TRUE(backups().empty());
 }
@@ -188,8 +256,10 @@ TEST_F(AuthFilterTest, FilterWithoutADatabaseTriesToLoadOnceASecond) {
     clock_.advanceMilliseconds(999);
     EXPECT_EQ(send(filter).user, "john");
     EXPECT_FALSE(filter.loaded());
-    // The request that finds the try due loads and decides on what it loaded.
+    // The request that finds the try due starts the load and passes through; once loaded, the
+    // database decides.
     clock_.advanceMilliseconds(1);
+    EXPECT_EQ(sendAndSettle(filter).user, "john");
     const TestOutcome outcome = send(filter);
     EXPECT_EQ(outcome.status, static_cast<DWORD>(SF_STATUS_REQ_HANDLED_NOTIFICATION));
     EXPECT_EQ(outcome.user, "acct5");
@@ -237,30 +307,36 @@ TEST_F(AuthFilterTest, UnusableReloadKeepsTheContentInForce) {
        },
        "acct7", true},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [c, small] : {std::pair(&cases[0], true), std::pair(&cases[1], true),
+                                  std::pair(&cases[2], true), std::pair(&cases[3], true),
+                                  std::pair(&cases[0], false), std::pair(&cases[1], false),
+                                  std::pair(&cases[2], false), std::pair(&cases[3], false)}) {
+    SCOPED_TRACE(std::string(c->name) + (small ? ", small file" : ", large file"));
+    std::filesystem::remove(scratch_.file("elsewhere.cfg"));
     writeDatabase(1);
     ASSERT_TRUE(settings_.store("Configuration File", databasePath_));
     std::filesystem::remove_all(scratch_.file("backups"));
     std::filesystem::create_directories(scratch_.file("backups"));
-    AuthFilter filter(clock_.clock());
+    AuthFilter filter(clock_.clock(), small ? AuthFilter::kInlineLoadLimit : 0);
     ASSERT_EQ(send(filter).user, "acct1");
 
-    c.spoil();
-    EXPECT_EQ(send(filter).user, "acct1");
-    EXPECT_EQ(send(filter, "mary").status, static_cast<DWORD>(SF_STATUS_REQ_ERROR));
+    c->spoil();
+    EXPECT_EQ(sendAndSettle(filter).user, "acct1");
+    EXPECT_EQ(sendAndSettle(filter, "mary").status, static_cast<DWORD>(SF_STATUS_REQ_ERROR));
     EXPECT_TRUE(filter.loaded());
     clock_.advanceMilliseconds(1000);  // the retry finds the file no better
-    EXPECT_EQ(send(filter).user, "acct1");
+    EXPECT_EQ(sendAndSettle(filter).user, "acct1");
     EXPECT_TRUE(backups().empty());
 
-    c.recover();
-    if (c.recoversWithoutAChange) {
+    c->recover();
+    if (c->recoversWithoutAChange) {
       clock_.advanceMilliseconds(999);
-      EXPECT_EQ(send(filter).user, "acct1");
+      EXPECT_EQ(sendAndSettle(filter).user, "acct1");
       clock_.advanceMilliseconds(1);
     }
-    EXPECT_EQ(send(filter).user, c.recoveredUser);
+    // The request that starts the reload which recovers reads a small file itself.
+    EXPECT_EQ(sendAndSettle(filter).user, small ? c->recoveredUser : "acct1");
+    EXPECT_EQ(send(filter).user, c->recoveredUser);
     EXPECT_EQ(send(filter, "mary").status, static_cast<DWORD>(SF_STATUS_REQ_ERROR));
     const std::vector<std::string> names = backups();
     ASSERT_EQ(names.size(), 1u);
@@ -289,24 +365,25 @@ TEST_F(AuthFilterTest, SaveDuringAReloadIsPickedUpAfterIt) {
     SCOPED_TRACE(c.name);
     writeDatabase(1);
     AuthFilter filter(clock_.clock());
-    // A decision in progress holds the reload back once it has claimed the change.
-    filter.enterReader();
     writeDatabase(2);
-    std::string reloaderUser;
-    std::thread reloader([&] { reloaderUser = send(filter).user; });
+    // The reload reads version 2 while the save below lands, before, during or after the
+    // read.
+    std::thread reloader([&] { filter.reloadIfChanged(); });
     while (!filter.reloading()) std::this_thread::yield();
     c.duringReload();
-    filter.leaveReader();
     reloader.join();
     // The reload read version 2 or 3, or found no file and kept version 1 in force (even an
     // atomic save leaves such a moment where the platform's replacement is not atomic, as
     // under Wine); it never passes the request through.
+    const std::string reloadedUser = send(filter).user;
+    filter.waitForReload();
     const std::vector<std::string> wholeVersions = {"acct1", "acct2", "acct3"};
-    EXPECT_NE(std::find(wholeVersions.begin(), wholeVersions.end(), reloaderUser),
+    EXPECT_NE(std::find(wholeVersions.begin(), wholeVersions.end(), reloadedUser),
               wholeVersions.end())
-        << reloaderUser;
+        << reloadedUser;
     c.afterReload();
     clock_.advanceMilliseconds(1000);
+    sendAndSettle(filter);
     EXPECT_EQ(send(filter).user, "acct3");
     EXPECT_TRUE(filter.loaded());
   }
@@ -318,6 +395,7 @@ TEST_F(AuthFilterTest, ReloadFollowsANewDatabasePath) {
   platform::writeWholeFile(other, databaseVersion(7, logPath_));
   ASSERT_TRUE(settings_.store("Configuration File", other));
   writeDatabase(2);
+  sendAndSettle(filter);
   EXPECT_EQ(send(filter).user, "acct7");
 }
 
@@ -325,45 +403,52 @@ TEST_F(AuthFilterTest, ReloadFollowsANewDatabasePath) {
 // without any file: every decision sees one whole version (account and password of the same
 // version), none passes through, nothing tears or crashes, and the last save ends in force.
 TEST_F(AuthFilterTest, ConcurrentDecisionsDuringReloads) {
-  settings_.remove("Backup directory");
-  AuthFilter filter(clock_.clock());
-  std::atomic<bool> stop{false};
-  std::atomic<int> decisions{0};
-  std::atomic<int> inconsistent{0};
+  for (const bool small : {true, false}) {
+    SCOPED_TRACE(small ? "small file" : "large file");
+    writeDatabase(1);
+    settings_.remove("Backup directory");
+    AuthFilter filter(clock_.clock(), small ? AuthFilter::kInlineLoadLimit : 0);
+    std::atomic<bool> stop{false};
+    std::atomic<int> decisions{0};
+    std::atomic<int> inconsistent{0};
 
-  std::vector<std::thread> deciders;
-  for (int t = 0; t < 4; ++t) {
-    deciders.emplace_back([&] {
-      while (!stop.load()) {
-        const TestOutcome outcome = send(filter);
-        const bool whole = outcome.status == SF_STATUS_REQ_HANDLED_NOTIFICATION &&
-                           outcome.user.size() > 4 &&
-                           outcome.password == "pw" + outcome.user.substr(4);
-        if (!whole) ++inconsistent;
-        ++decisions;
-      }
-    });
-  }
-  for (int version = 2; version <= 40; ++version) {
-    if (version % 2 == 1) {
-      writeDatabaseLeavingAGap(version);
-    } else {
-      writeDatabase(version);
+    std::vector<std::thread> deciders;
+    for (int t = 0; t < 4; ++t) {
+      deciders.emplace_back([&] {
+        while (!stop.load()) {
+          const TestOutcome outcome = send(filter);
+          const bool whole = outcome.status == SF_STATUS_REQ_HANDLED_NOTIFICATION &&
+                             outcome.user.size() > 4 &&
+                             outcome.password == "pw" + outcome.user.substr(4);
+          if (!whole) ++inconsistent;
+          ++decisions;
+        }
+      });
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  stop = true;
-  for (std::thread& thread : deciders) thread.join();
+    for (int version = 2; version <= 40; ++version) {
+      if (version % 2 == 1) {
+        writeDatabaseLeavingAGap(version);
+      } else {
+        writeDatabase(version);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    stop = true;
+    for (std::thread& thread : deciders) thread.join();
 
-  EXPECT_EQ(inconsistent.load(), 0);
-  EXPECT_GT(decisions.load(), 0);
-  EXPECT_EQ(filter.readerCount(), 0);
-  EXPECT_TRUE(filter.loaded());
-  clock_.advanceMilliseconds(1000);  // whatever try failed last is due again
-  EXPECT_EQ(send(filter).user, "acct40");
+    EXPECT_EQ(inconsistent.load(), 0);
+    EXPECT_GT(decisions.load(), 0);
+    EXPECT_EQ(filter.readerCount(), 0);
+    EXPECT_TRUE(filter.loaded());
+    filter.waitForReload();
+    clock_.advanceMilliseconds(1000);  // whatever try failed last is due again
+    sendAndSettle(filter);
+    EXPECT_EQ(send(filter).user, "acct40");
+  }
 }
 
-// Two requests after one change: one reloads, both decide on the new content, one backup.
+// Requests arriving together after one change: each decides on one whole version, one reload
+// runs, one backup is written.
 TEST_F(AuthFilterTest, SimultaneousRequestsAfterAChangeReloadOnce) {
   AuthFilter filter(clock_.clock());
   writeDatabase(2);
@@ -373,8 +458,44 @@ TEST_F(AuthFilterTest, SimultaneousRequestsAfterAChangeReloadOnce) {
     threads.emplace_back([&, i] { users[i] = send(filter).user; });
   }
   for (std::thread& thread : threads) thread.join();
-  for (const std::string& user : users) EXPECT_EQ(user, "acct2");
+  for (const std::string& user : users) EXPECT_TRUE(user == "acct1" || user == "acct2") << user;
+  filter.waitForReload();
+  EXPECT_EQ(send(filter).user, "acct2");
   EXPECT_EQ(backups().size(), 1u);
+}
+
+// The filter keeps its event log open: lines from many decisions land whole, and a log moved
+// away (rotated) is followed to the new file at its path.
+TEST_F(AuthFilterTest, EventLogKeptOpenFollowsRotation) {
+  AuthFilter filter(clock_.clock());
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 50; ++i) send(filter);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  const auto lines = [](const std::string& path) {
+    std::istringstream in(platform::readWholeFile(path));
+    int count = 0;
+    for (std::string line; std::getline(in, line); ++count) {
+      EXPECT_EQ(line.rfind("0, ", 0), 0u) << line;
+    }
+    return count;
+  };
+  EXPECT_EQ(lines(logPath_), 200);
+
+  std::filesystem::rename(logPath_, logPath_ + ".1");
+  // Within a second a new file is opened at the path; no line is lost meanwhile.
+  int sent = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!std::filesystem::exists(logPath_) && std::chrono::steady_clock::now() < deadline) {
+    send(filter);
+    ++sent;
+  }
+  send(filter);
+  EXPECT_EQ(lines(logPath_ + ".1") + lines(logPath_), 200 + sent + 1);
+  EXPECT_GE(lines(logPath_), 1);
 }
 
 }  // namespace

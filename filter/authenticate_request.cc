@@ -27,13 +27,14 @@ constexpr char kAccountTooLongDescription[] =
 class Decision {
  public:
   Decision(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
-           const ConfigSection& database)
-      : pfc_(pfc), credentials_(credentials), database_(database) {
+           const ConfigSection& database, int64_t nowUtc, EventLogFile* eventLog)
+      : pfc_(pfc), credentials_(credentials), database_(database), now_(nowUtc),
+        eventLog_(eventLog) {
     sentName_ = boundedText(credentials->pszUser, credentials->cbUserBuff);
     sentPassword_ = boundedText(credentials->pszPassword, credentials->cbPasswordBuff);
   }
 
-  DWORD run(int64_t nowUtc);
+  DWORD run();
 
  private:
   // The text in a server buffer, never reading past its size.
@@ -42,8 +43,10 @@ class Decision {
     return std::string(buffer, strnlen(buffer, size));
   }
 
-  void log(EventId id, const char* parameter1, const char* parameter2) {
-    logEvent(pfc_, &database_, id, eventDescription(id), parameter1, parameter2);
+  void log(EventId id, const char* parameter1, const char* parameter2,
+           const char* description = nullptr) {
+    logEvent(pfc_, &database_, id, description != nullptr ? description : eventDescription(id),
+             parameter1, parameter2, now_, eventLog_);
   }
   // Logs the event for the user and the authority: the sent name and the stored authority name.
   void logUser(EventId id) { log(id, sentName_.c_str(), authority_->name()); }
@@ -61,19 +64,21 @@ class Decision {
     return SF_STATUS_REQ_ERROR;
   }
 
-  DWORD checkExpiry(int64_t nowUtc);
+  DWORD checkExpiry();
   DWORD mapToAccount();
 
   HTTP_FILTER_CONTEXT* pfc_;
   HTTP_FILTER_AUTHENT* credentials_;
   const ConfigSection& database_;
+  const int64_t now_;
+  EventLogFile* const eventLog_;
   std::string sentName_;
   std::string sentPassword_;
   const ConfigSection* authority_ = nullptr;
   const ConfigSection* user_ = nullptr;
 };
 
-DWORD Decision::run(int64_t nowUtc) {
+DWORD Decision::run() {
   const ConfigSection* main = database_.sectionByName(kMain);
   if (readFlag(*main, kDisable)) {
     log(kEventFilterDisabled, "", "");
@@ -123,14 +128,14 @@ DWORD Decision::run(int64_t nowUtc) {
     return deny();
   }
   if (!readFlag(*user_, kNoExpiration)) {
-    const DWORD expired = checkExpiry(nowUtc);
+    const DWORD expired = checkExpiry();
     if (expired != 0) return expired;
   }
   return mapToAccount();
 }
 
 // Steps on the user's expiry date; 0 when the user may go on to the mapping.
-DWORD Decision::checkExpiry(int64_t nowUtc) {
+DWORD Decision::checkExpiry() {
   const char* text = readText(*user_, kExpireDate);
   if (*text == '\0') {
     if (readFlag(*authority_, kExpirationRequired)) {
@@ -149,7 +154,7 @@ DWORD Decision::checkExpiry(int64_t nowUtc) {
     logUser(kEventDateAfter2037);
     return deny();
   }
-  if (isExpiredAt(date, nowUtc)) {
+  if (isExpiredAt(date, now_)) {
     logUser(kEventAccountExpired);
     return deny();
   }
@@ -178,8 +183,7 @@ DWORD Decision::mapToAccount() {
   const std::size_t passwordBytes = std::strlen(password) + 1;
   if (credentials_->pszUser == nullptr || credentials_->pszPassword == nullptr ||
       nameBytes > credentials_->cbUserBuff || passwordBytes > credentials_->cbPasswordBuff) {
-    logEvent(pfc_, &database_, kEventNtAccountNotFound, kAccountTooLongDescription, accountName,
-             "");
+    log(kEventNtAccountNotFound, accountName, "", kAccountTooLongDescription);
     return deny();
   }
 
@@ -192,8 +196,9 @@ DWORD Decision::mapToAccount() {
 }  // namespace
 
 DWORD authenticateRequest(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
-                          const ConfigSection& database, int64_t nowUtc) {
-  return Decision(pfc, credentials, database).run(nowUtc);
+                          const ConfigSection& database, int64_t nowUtc,
+                          EventLogFile* eventLog) {
+  return Decision(pfc, credentials, database, nowUtc, eventLog).run();
 }
 
 }  // namespace gatekeeper

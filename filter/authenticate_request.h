@@ -9,6 +9,7 @@
 namespace gatekeeper {
 
 class ConfigSection;
+class EventLogFile;
 
 // The status text of the deny response.
 inline constexpr char kDenyStatus[] = "401 Access Denied";
@@ -19,10 +20,12 @@ inline constexpr char kDenyStatus[] = "401 Access Denied";
 // account's), or SF_STATUS_REQ_ERROR (refused; the thread's last error says why where set, and
 // bad credentials also get the deny response). Writes exactly one event (unless suppressed)
 // before any response is requested. Only reads the database; nowUtc is the current instant in
-// 100 ns ticks since 1601 (the expiry check's clock). The caller keeps the database alive and
-// unchanged for the duration of the call.
+// 100 ns ticks since 1601 (the expiry check's clock and the event's time). The event goes
+// through eventLog when given (the filter's log kept open), else through a file opened for it.
+// The caller keeps the database alive and unchanged for the duration of the call.
 DWORD authenticateRequest(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
-                          const ConfigSection& database, int64_t nowUtc);
+                          const ConfigSection& database, int64_t nowUtc,
+                          EventLogFile* eventLog = nullptr);
 
 }  // namespace gatekeeper
 

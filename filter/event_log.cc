@@ -12,15 +12,9 @@
 namespace gatekeeper {
 namespace {
 
-// The local time of day as the platform formats it without seconds, then ", " and the local
-// date as month/day/year with month and day right-aligned in two places.
-std::string localTimeAndDate() {
-  const platform::CalendarTime now = platform::localNow();
-  char date[32];
-  std::snprintf(date, sizeof date, "%2u/%2u/%4u", static_cast<unsigned>(now.month),
-                static_cast<unsigned>(now.day), static_cast<unsigned>(now.year));
-  return platform::formatTimeOfDay(now) + ", " + date;
-}
+constexpr platform::FileTime kTicksPerMinute = 60 * platform::kTicksPerSecond;
+// How often a writer looks whether the log's path still names the file held open.
+constexpr platform::FileTime kLookInterval = platform::kTicksPerSecond;
 
 void appendField(std::string* line, const char* text) {
   *line += ", ";
@@ -28,6 +22,57 @@ void appendField(std::string* line, const char* text) {
 }
 
 }  // namespace
+
+std::string localTimeAndDate(platform::FileTime now) {
+  // Local minutes begin with UTC minutes (zones are whole minutes apart), so one text serves
+  // the whole minute. Plain data: nothing to destroy when a thread ends.
+  struct Cached {
+    platform::FileTime minute = -1;
+    char text[96] = {};
+  };
+  static thread_local Cached cached;
+  const platform::FileTime minute = now / kTicksPerMinute;
+  if (minute != cached.minute) {
+    const platform::CalendarTime local = platform::localTimeAt(minute * kTicksPerMinute);
+    std::snprintf(cached.text, sizeof cached.text, "%s, %2u/%2u/%4u",
+                  platform::formatTimeOfDay(local).c_str(), static_cast<unsigned>(local.month),
+                  static_cast<unsigned>(local.day), static_cast<unsigned>(local.year));
+    cached.minute = minute;
+  }
+  return cached.text;
+}
+
+bool EventLogFile::appendLine(std::string_view path, std::string_view line,
+                              platform::FileTime now) {
+  {
+    const auto held = file_.read();
+    platform::AppendFile* file = held.get();
+    if (file != nullptr && file->path() == path && now < nextLook_.load()) {
+      return file->appendLine(line);
+    }
+  }
+  if (!replacing_.exchange(true)) {
+    reopenIfMoved(path, now);
+    replacing_.store(false);
+    const auto held = file_.read();
+    if (held.get() != nullptr && held.get()->path() == path) return held.get()->appendLine(line);
+  }
+  // Another writer is opening the log afresh: this line goes through a handle of its own.
+  return platform::appendLine(std::string(path), line);
+}
+
+void EventLogFile::reopenIfMoved(std::string_view path, platform::FileTime now) {
+  {
+    const auto held = file_.read();
+    platform::AppendFile* file = held.get();
+    const bool keep = file != nullptr && file->path() == path &&
+                      (now < nextLook_.load() || file->isStillAtItsPath());
+    nextLook_.store(now + kLookInterval);
+    if (keep) return;
+  }
+  // The file left behind is closed once the writers still holding it are done.
+  file_.publish(std::make_unique<platform::AppendFile>(std::string(path)));
+}
 
 std::string formatEventLine(int32_t eventId, const std::string& timeAndDate,
                             const char* description, const char* parameter1,
@@ -44,7 +89,8 @@ std::string formatEventLine(int32_t eventId, const std::string& timeAndDate,
 }
 
 void logEvent(HTTP_FILTER_CONTEXT* pfc, const ConfigSection* database, int32_t eventId,
-              const char* description, const char* parameter1, const char* parameter2) {
+              const char* description, const char* parameter1, const char* parameter2,
+              platform::FileTime now, EventLogFile* file) {
   if (database == nullptr || accountdb::isEventSuppressed(*database, eventId)) return;
   const char* logPath =
       database->sectionByName(accountdb::kMain)->valueByName(accountdb::kLog)->getString();
@@ -54,8 +100,13 @@ void logEvent(HTTP_FILTER_CONTEXT* pfc, const ConfigSection* database, int32_t e
   std::string site;
   readServerVariable(pfc, "SCRIPT_NAME", kHostBufferSize, &resource);
   readServerVariable(pfc, "SERVER_NAME", kHostBufferSize, &site);
-  platform::appendLine(logPath, formatEventLine(eventId, localTimeAndDate(), description,
-                                                parameter1, parameter2, resource, site));
+  const std::string line = formatEventLine(eventId, localTimeAndDate(now), description, parameter1,
+                                          parameter2, resource, site);
+  if (file != nullptr) {
+    file->appendLine(logPath, line, now);
+  } else {
+    platform::appendLine(logPath, line);
+  }
 }
 
 }  // namespace gatekeeper

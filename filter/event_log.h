@@ -2,9 +2,14 @@
 #ifndef GATEKEEPER_FILTER_EVENT_LOG_H_
 #define GATEKEEPER_FILTER_EVENT_LOG_H_
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
+#include "filter/published.h"
+#include "platform/append_file.h"
+#include "platform/clock.h"
 #include "platform/isapi.h"
 
 namespace gatekeeper {
@@ -20,12 +25,44 @@ std::string formatEventLine(int32_t eventId, const std::string& timeAndDate,
                             const char* parameter2, const std::string& resource,
                             const std::string& site);
 
+// The local time of day without seconds, ", " and the local date (month/day/year, month and
+// day right-aligned in two places) of an instant. The local time zone is read once per process
+// and the text is made once a minute per thread.
+std::string localTimeAndDate(platform::FileTime now);
+
+// The event log kept open between lines, shared by every request thread of the filter. Lines
+// go to the file held open while the log's path stays the same; a line for another path opens
+// that one. At most once a second (by the instants given) one writer looks whether the path
+// still names the file held, and opens it afresh when it does not, so a log that was moved
+// away or deleted (rotated) is followed. Writers never wait on each other or on a reopening.
+class EventLogFile {
+ public:
+  EventLogFile() = default;
+  EventLogFile(const EventLogFile&) = delete;
+  EventLogFile& operator=(const EventLogFile&) = delete;
+
+  // Appends one whole line (platform::appendLine's form) to the file at path; false when it
+  // cannot be written.
+  bool appendLine(std::string_view path, std::string_view line, platform::FileTime now);
+
+ private:
+  // With replacing_ claimed: puts in force a file open at path, unless the one held is at
+  // path and either no look is due or the look finds it still there.
+  void reopenIfMoved(std::string_view path, platform::FileTime now);
+
+  Published<platform::AppendFile> file_;
+  std::atomic<bool> replacing_{false};
+  std::atomic<platform::FileTime> nextLook_{0};
+};
+
 // Appends the event's line to the log file named by MAIN/log of the database, unless the event
-// is suppressed, no database is given, or the file cannot be opened. Reports nothing: the
-// decision never depends on the log. Safe to call from many threads at once (each line is one
-// append).
+// is suppressed, no database is given, or the file cannot be opened. now is the current
+// instant (its local time is written). The line goes through file when given, else through a
+// file opened and closed for it. Reports nothing: the decision never depends on the log. Safe
+// to call from many threads at once (each line is one append).
 void logEvent(HTTP_FILTER_CONTEXT* pfc, const ConfigSection* database, int32_t eventId,
-              const char* description, const char* parameter1, const char* parameter2);
+              const char* description, const char* parameter1, const char* parameter2,
+              platform::FileTime now, EventLogFile* file = nullptr);
 
 }  // namespace gatekeeper
 

@@ -55,7 +55,8 @@ class LogEventTest : public ::testing::Test {
   void logThrough(const TestRequest& request, int32_t id) {
     sendAuthentication(
         [&](HTTP_FILTER_CONTEXT* pfc, DWORD, void*) {
-          logEvent(pfc, database_.get(), id, "Description", "p1", "p2");
+          logEvent(pfc, database_.get(), id, "Description", "p1", "p2",
+                   platform::currentFileTime(), file_);
           return static_cast<DWORD>(SF_STATUS_REQ_HANDLED_NOTIFICATION);
         },
         request);
@@ -64,6 +65,7 @@ class LogEventTest : public ::testing::Test {
   platform::ScratchDirectory scratch_;
   std::string logPath_ = scratch_.file("events.log");
   std::unique_ptr<ConfigFile> database_;
+  EventLogFile* file_ = nullptr;  // a file opened per line unless a test keeps one open
 };
 
 TEST_F(LogEventTest, WritesTimeAndDateWithoutSecondsAndTheRequestFields) {
@@ -75,6 +77,64 @@ TEST_F(LogEventTest, WritesTimeAndDateWithoutSecondsAndTheRequestFields) {
       "10, [0-9]{1,2}[:.][0-9]{2}[^,]*, [ 1][0-9]/[ 123][0-9]/[0-9]{4}, Description, p1, p2, "
       "/private/index.htm, intranet\r?\n");
   EXPECT_TRUE(std::regex_match(log, shape)) << log;
+}
+
+// The time and date of the instant given, in local time (the tests run in New York's zone).
+TEST(LocalTimeAndDateTest, LocalTimeOfTheInstant) {
+  const platform::FileTime hour = 3600 * platform::kTicksPerSecond;
+  const platform::FileTime minute = 60 * platform::kTicksPerSecond;
+  struct Case {
+    platform::FileTime instant;
+    const char* text;
+  };
+  const Case cases[] = {
+      {platform::utcMidnight(2001, 3, 2) + 20 * hour + 45 * minute + 59 * platform::kTicksPerSecond,
+       "3:45 PM,  3/ 2/2001"},
+      {platform::utcMidnight(2001, 3, 2) + 20 * hour + 46 * minute, "3:46 PM,  3/ 2/2001"},
+      {platform::utcMidnight(2001, 12, 31) + 4 * hour + 59 * minute, "11:59 PM, 12/30/2001"},
+      {platform::utcMidnight(2001, 7, 4) + 4 * hour + 5 * minute, "12:05 AM,  7/ 4/2001"},
+  };
+  for (const Case& c : cases) {
+    // Twice: the second comes from the text kept for the minute.
+    EXPECT_EQ(localTimeAndDate(c.instant), c.text);
+    EXPECT_EQ(localTimeAndDate(c.instant), c.text);
+  }
+}
+
+// A kept-open log: a new path is opened at once; a log moved away keeps receiving lines until
+// the next look, at most a second later, opens the file at the path afresh.
+TEST_F(LogEventTest, KeptOpenLogFollowsPathChangesAndRotation) {
+  EventLogFile file;
+  const platform::FileTime t0 = platform::utcMidnight(2024, 1, 1);
+  const platform::FileTime second = platform::kTicksPerSecond;
+  const std::string other = scratch_.file("other.log");
+  const std::string rotated = logPath_ + ".1";
+  EXPECT_TRUE(file.appendLine(logPath_, "1", t0));
+  EXPECT_TRUE(file.appendLine(other, "2", t0));  // another path: opened at once
+  EXPECT_TRUE(file.appendLine(logPath_, "3", t0));
+  std::filesystem::rename(logPath_, rotated);
+  EXPECT_TRUE(file.appendLine(logPath_, "4", t0 + second / 2));  // no look due yet
+  EXPECT_FALSE(std::filesystem::exists(logPath_));
+  EXPECT_TRUE(file.appendLine(logPath_, "5", t0 + 2 * second));  // the look reopens
+  EXPECT_TRUE(file.appendLine(logPath_, "6", t0 + 2 * second));
+  const std::string eol = platform::kPathSeparator == '\\' ? "\r\n" : "\n";
+  EXPECT_EQ(platform::readWholeFile(rotated), "1" + eol + "3" + eol + "4" + eol);
+  EXPECT_EQ(platform::readWholeFile(other), "2" + eol);
+  EXPECT_EQ(platform::readWholeFile(logPath_), "5" + eol + "6" + eol);
+
+  // A path that cannot be opened: nothing written, tried again at the next look.
+  const std::string unopenable = scratch_.file("missing") + platform::kPathSeparator + "x.log";
+  EXPECT_FALSE(file.appendLine(unopenable, "7", t0 + 3 * second));
+  std::filesystem::create_directory(scratch_.file("missing"));
+  EXPECT_FALSE(file.appendLine(unopenable, "8", t0 + 3 * second));
+  EXPECT_TRUE(file.appendLine(unopenable, "9", t0 + 5 * second));
+  EXPECT_EQ(platform::readWholeFile(unopenable), "9" + eol);
+
+  // logEvent writes through the kept-open file.
+  file_ = &file;
+  load("");
+  logThrough(TestRequest(), 10);
+  EXPECT_EQ(platform::readWholeFile(logPath_).find("10, "), ("5" + eol + "6" + eol).size());
 }
 
 TEST_F(LogEventTest, UnreadableVariablesGiveEmptyFields) {

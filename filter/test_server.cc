@@ -21,6 +21,7 @@ BOOL WINAPI getServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffe
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  if (call->request->onServerVariable) call->request->onServerVariable(name);
   for (const auto& [key, value] : call->request->variables) {
     if (!platform::namesEqual(key.c_str(), name)) continue;
     const DWORD needed = static_cast<DWORD>(value.size() + 1);

@@ -22,6 +22,9 @@ struct TestRequest {
       {"SERVER_NAME", "intranet"}, {"SERVER_PORT", "80"}, {"SCRIPT_NAME", "/private/index.htm"}};
   std::string user;
   std::string password;
+  // Called with the name of each server variable the filter asks for, before it is answered
+  // (a test can hold a decision in progress there).
+  std::function<void(const char* name)> onServerVariable;
   DWORD userBufferSize = SF_MAX_USERNAME;
   DWORD passwordBufferSize = SF_MAX_PASSWORD;
 };

@@ -42,6 +42,8 @@ FileTime currentFileTime();
 // The current time as a UTC calendar time and as a calendar time of the local time zone.
 CalendarTime utcNow();
 CalendarTime localNow();
+// An instant as a calendar time of the local time zone.
+CalendarTime localTimeAt(FileTime instant);
 
 // The time of day of a local calendar time, hours and minutes without seconds. Windows: as the
 // default user locale formats it (GetTimeFormatA with TIME_NOSECONDS, "3:45 PM" or "15:45").

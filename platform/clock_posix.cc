@@ -1,5 +1,8 @@
 #include <time.h>
 
+#include <cstdint>
+#include <initializer_list>
+
 #include "platform/clock.h"
 #include "platform/clock_internal.h"
 
@@ -46,6 +49,20 @@ CalendarTime localNow() {
   return calendarTime(fields, ts.tv_nsec);
 }
 
+CalendarTime localTimeAt(FileTime instant) {
+  const FileTime sinceUnixEpoch = instant - internal::fileTimeFromUnixSeconds(0);
+  FileTime seconds = sinceUnixEpoch / kTicksPerSecond;
+  FileTime ticks = sinceUnixEpoch % kTicksPerSecond;
+  if (ticks < 0) {
+    --seconds;
+    ticks += kTicksPerSecond;
+  }
+  const time_t unixSeconds = static_cast<time_t>(seconds);
+  struct tm fields;
+  ::localtime_r(&unixSeconds, &fields);
+  return calendarTime(fields, static_cast<long>(ticks * 100));
+}
+
 std::string formatTimeOfDay(const CalendarTime& local) {
   const int hour12 = local.hour % 12 == 0 ? 12 : local.hour % 12;
   std::string text = std::to_string(hour12) + ":";
@@ -55,18 +72,41 @@ std::string formatTimeOfDay(const CalendarTime& local) {
   return text;
 }
 
+// Local midnight is found with localtime_r, which reads the zone once per process (mktime
+// looks at the zone file again on every call). The result is mktime's with tm_isdst = -1: of
+// two local midnights (the clock was put back over it) the earlier, and where the clock
+// jumped over midnight, midnight taken with the offset in force before the jump.
 FileTime localMidnight(int year, int month, int day) {
   internal::Date date;
   if (!internal::rollOver(year, month, day, &date)) return kNotADate;
-  struct tm fields = {};
-  fields.tm_year = date.year - 1900;
-  fields.tm_mon = date.month - 1;
-  fields.tm_mday = date.day;
-  fields.tm_isdst = -1;  // let the zone's rules for that date decide
-  const time_t seconds = ::mktime(&fields);
-  if (seconds == static_cast<time_t>(-1)) return kNotADate;
-  const FileTime result = internal::fileTimeFromUnixSeconds(seconds);
-  return result < 0 ? kNotADate : result;
+  const std::int64_t wallSeconds =
+      (utcMidnight(date.year, date.month, date.day) - internal::fileTimeFromUnixSeconds(0)) /
+      kTicksPerSecond;
+  bool ok = true;
+  const auto offsetAt = [&ok](std::int64_t seconds) -> std::int64_t {
+    const time_t instant = static_cast<time_t>(seconds);
+    struct tm fields;
+    if (::localtime_r(&instant, &fields) == nullptr) {
+      ok = false;
+      return 0;
+    }
+    return fields.tm_gmtoff;
+  };
+  const std::int64_t guess = wallSeconds - offsetAt(wallSeconds - offsetAt(wallSeconds));
+  constexpr std::int64_t kHalfDay = 43200;
+  const std::int64_t before = wallSeconds - offsetAt(guess - kHalfDay);
+  const std::int64_t after = wallSeconds - offsetAt(guess + kHalfDay);
+  std::int64_t result = before;
+  bool found = false;
+  for (const std::int64_t candidate : {guess, before, after}) {
+    if (offsetAt(candidate) == wallSeconds - candidate && (!found || candidate < result)) {
+      result = candidate;
+      found = true;
+    }
+  }
+  if (!ok) return kNotADate;
+  const FileTime midnight = internal::fileTimeFromUnixSeconds(result);
+  return midnight < 0 ? kNotADate : midnight;
 }
 
 }  // namespace gatekeeper::platform

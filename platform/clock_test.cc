@@ -197,6 +197,55 @@ TEST_F(TokyoTest, EastOfGreenwichMidnightFallsOnTheDayBefore) {
   EXPECT_NE(localMidnight(1601, 1, 2), kNotADate);
 }
 
+#ifndef _WIN32
+// Local midnight agrees with mktime (tm_isdst = -1) on every day, also in zones whose clocks
+// jump over midnight or go back across it.
+TEST(LocalMidnightTest, AgreesWithMktimeInZonesThatChangeAtMidnight) {
+  const char* zones[] = {"America/New_York", "America/Sao_Paulo", "America/Havana",
+                         "Asia/Beirut", "Asia/Gaza", "Asia/Tehran", "Asia/Tokyo"};
+  const char* saved = std::getenv("TZ");
+  const std::string savedZone = saved != nullptr ? saved : "";
+  for (const char* zone : zones) {
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+    int mismatches = 0;
+    for (int days = 0; days < 60 * 366 && mismatches < 3; ++days) {
+      const CalendarTime date = localTimeAt(utcMidnight(1980, 1, 1 + days) + 12 * kHour);
+      struct tm fields = {};
+      fields.tm_year = date.year - 1900;
+      fields.tm_mon = date.month - 1;
+      fields.tm_mday = date.day;
+      fields.tm_isdst = -1;
+      const FileTime expected = unixSeconds(::mktime(&fields));
+      if (localMidnight(date.year, date.month, date.day) != expected) {
+        ++mismatches;
+        ADD_FAILURE() << zone << " " << date.year << "-" << date.month << "-" << date.day;
+      }
+    }
+  }
+  if (saved != nullptr) {
+    ::setenv("TZ", savedZone.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+  ::tzset();
+}
+#endif
+
+TEST_F(NewYorkTest, LocalTimeAtAnInstant) {
+  const CalendarTime summer =
+      localTimeAt(utcMidnight(2001, 7, 4) + 3 * kHour + 7 * 60 * kTicksPerSecond);
+  EXPECT_EQ(summer.year, 2001);
+  EXPECT_EQ(summer.month, 7);
+  EXPECT_EQ(summer.day, 3);
+  EXPECT_EQ(summer.hour, 23);
+  EXPECT_EQ(summer.minute, 7);
+  const CalendarTime winter = localTimeAt(utcMidnight(2001, 3, 2) + 15 * kHour);
+  EXPECT_EQ(winter.day, 2);
+  EXPECT_EQ(winter.hour, 10);
+  EXPECT_EQ(winter.dayOfWeek, 5);
+}
+
 CalendarTime timeOfDay(int hour, int minute) {
   CalendarTime time;
   time.year = 2001;

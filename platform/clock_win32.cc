@@ -64,6 +64,18 @@ CalendarTime localNow() {
   return calendarTime(now);
 }
 
+CalendarTime localTimeAt(FileTime instant) {
+  FILETIME utc;
+  utc.dwLowDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(instant) & 0xFFFFFFFFu);
+  utc.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(instant) >> 32);
+  SYSTEMTIME utcFields;
+  SYSTEMTIME local = {};
+  if (FileTimeToSystemTime(&utc, &utcFields)) {
+    SystemTimeToTzSpecificLocalTime(nullptr, &utcFields, &local);
+  }
+  return calendarTime(local);
+}
+
 std::string formatTimeOfDay(const CalendarTime& local) {
   const SYSTEMTIME fields = systemTime(local);
   char text[256];

@@ -1,6 +1,7 @@
 // The parts of the file services that are the same on every platform.
 #include "platform/files.h"
 
+#include "platform/append_file.h"
 #include "platform/files_internal.h"
 
 namespace gatekeeper::platform {
@@ -20,6 +21,8 @@ std::string wholeLine(std::string_view line) {
 
 }  // namespace internal
 
+bool AppendFile::appendLine(std::string_view line) { return append(internal::wholeLine(line)); }
+
 bool lastWriteTime(const std::string& path, std::int64_t* out) {
   FileVersion version;
   if (!fileVersion(path, &version)) return false;
@@ -36,7 +39,7 @@ bool replaceFile(const std::string& path, std::string_view contents,
 
 bool appendLine(const std::string& path, std::string_view line) {
   if (path.empty()) return false;
-  return internal::appendBytes(path, internal::wholeLine(line));
+  return AppendFile(path).appendLine(line);
 }
 
 }  // namespace gatekeeper::platform

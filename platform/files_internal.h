@@ -15,10 +15,6 @@ extern const char kLineEnd[];
 // the text holds.
 std::string wholeLine(std::string_view line);
 
-// Appends the bytes in one write to the file opened for appending (created when missing).
-// false when the file cannot be opened or the write is short.
-bool appendBytes(const std::string& path, std::string_view bytes);
-
 }  // namespace gatekeeper::platform::internal
 
 #endif  // GATEKEEPER_PLATFORM_FILES_INTERNAL_H_

@@ -231,22 +231,6 @@ bool AtomicFileWriter::commit() {
   return true;
 }
 
-namespace internal {
-
-bool appendBytes(const std::string& path, std::string_view bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  ssize_t n;
-  do {
-    n = ::write(fd, bytes.data(), bytes.size());
-  } while (n < 0 && errno == EINTR);
-  const bool ok = n == static_cast<ssize_t>(bytes.size());
-  ::close(fd);
-  return ok;
-}
-
-}  // namespace internal
-
 struct FileLock::State {
   int fd = -1;
 };

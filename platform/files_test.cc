@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "platform/append_file.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -362,6 +364,64 @@ TEST(FileLockTest, UnopenableLockFileIsNotHeld) {
   ScratchDirectory dir;
   EXPECT_FALSE(FileLock(dir.file("missing") + kPathSeparator + "db.lock").isHeld());
   EXPECT_FALSE(FileLock("").isHeld());
+}
+
+// A log kept open: lines go to the file it holds, also once the file has been moved away (a
+// rotation) or deleted; isStillAtItsPath tells its holder to open the path afresh.
+TEST(AppendFileTest, KeptOpenAcrossRotation) {
+  ScratchDirectory dir;
+  const std::string log = dir.file("events.log");
+  const std::string rotated = dir.file("events.log.1");
+  AppendFile file(log);
+  ASSERT_TRUE(file.isOpen());
+  EXPECT_TRUE(file.appendLine("1, before"));
+  EXPECT_TRUE(file.isStillAtItsPath());
+
+  std::filesystem::rename(log, rotated);
+  EXPECT_FALSE(file.isStillAtItsPath());  // nothing at the path
+  EXPECT_TRUE(file.appendLine("2, late"));
+  EXPECT_EQ(readWholeFile(rotated), "1, before" + kEol + "2, late" + kEol);
+
+  writeWholeFile(log, "");
+  EXPECT_FALSE(file.isStillAtItsPath());  // another file at the path
+  AppendFile reopened(log);
+  EXPECT_TRUE(reopened.isStillAtItsPath());
+  EXPECT_TRUE(reopened.appendLine("3, after"));
+  EXPECT_EQ(readWholeFile(log), "3, after" + kEol);
+
+  EXPECT_FALSE(AppendFile("").isOpen());
+  AppendFile missing(dir.file("missing") + kPathSeparator + "events.log");
+  EXPECT_FALSE(missing.isOpen());
+  EXPECT_FALSE(missing.appendLine("x"));
+  EXPECT_FALSE(missing.isStillAtItsPath());
+}
+
+TEST(AppendFileTest, ConcurrentLinesThroughOneHandleNeverInterleave) {
+  ScratchDirectory dir;
+  const std::string log = dir.file("events.log");
+  AppendFile file(log);
+  constexpr int kThreads = 4;
+  constexpr int kLines = 200;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&file, t] {
+      const std::string line = std::to_string(t) + std::string(50 + t * 41, 'x');
+      for (int i = 0; i < kLines; ++i) file.appendLine(line);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  const std::string all = readWholeFile(log);
+  std::size_t start = 0;
+  int lines = 0;
+  for (std::size_t end; (end = all.find(kEol, start)) != std::string::npos; ++lines) {
+    const std::string line = all.substr(start, end - start);
+    ASSERT_FALSE(line.empty());
+    const int t = line[0] - '0';
+    EXPECT_EQ(line, std::to_string(t) + std::string(50 + t * 41, 'x'));
+    start = end + kEol.size();
+  }
+  EXPECT_EQ(start, all.size());
+  EXPECT_EQ(lines, kThreads * kLines);
 }
 
 }  // namespace

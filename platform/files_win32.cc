@@ -190,32 +190,6 @@ bool AtomicFileWriter::commit() {
   return false;
 }
 
-namespace internal {
-
-bool appendBytes(const std::string& path, std::string_view bytes) {
-  // Append-only access puts every write at the current end of the file. Wine emulates it as a
-  // seek and a write, which lets concurrent appends overwrite one another, so the writers also
-  // take turns on a lock over one byte far beyond any real end of file; readers of the data
-  // are not affected by it.
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | FILE_APPEND_DATA, kShareAll, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  OVERLAPPED turn = {};
-  turn.Offset = 0xFFFFFFFE;
-  turn.OffsetHigh = 0x7FFFFFFF;
-  const bool locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn) != 0;
-  DWORD written = 0;
-  const bool ok = bytes.size() <= 0xFFFFFFFFu &&
-                  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                            nullptr) &&
-                  written == bytes.size();
-  if (locked) UnlockFileEx(file, 0, 1, 0, &turn);
-  CloseHandle(file);
-  return ok;
-}
-
-}  // namespace internal
-
 struct FileLock::State {
   HANDLE file = INVALID_HANDLE_VALUE;
 };

@@ -17,15 +17,36 @@ static apr_status_t unloadFilterLibrary(void* data) {
   return APR_SUCCESS;
 }
 
-const char* loadFilterLibrary(apr_pool_t* pool, const char* path, LoadedFilter** filter) {
-  void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-  if (library == NULL) return apr_psprintf(pool, "cannot load %s: %s", path, dlerror());
-  PFN_GETFILTERVERSION getFilterVersion = (PFN_GETFILTERVERSION)dlsym(library, "GetFilterVersion");
-  PFN_HTTPFILTERPROC httpFilterProc = (PFN_HTTPFILTERPROC)dlsym(library, "HttpFilterProc");
-  if (getFilterVersion == NULL || httpFilterProc == NULL) {
-    dlclose(library);
+// Opens the library and finds its two entry points; the error text when it cannot.
+static const char* openFilterLibrary(apr_pool_t* pool, const char* path, void** library,
+                                     PFN_GETFILTERVERSION* getFilterVersion,
+                                     PFN_HTTPFILTERPROC* httpFilterProc) {
+  *library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (*library == NULL) return apr_psprintf(pool, "cannot load %s: %s", path, dlerror());
+  *getFilterVersion = (PFN_GETFILTERVERSION)dlsym(*library, "GetFilterVersion");
+  *httpFilterProc = (PFN_HTTPFILTERPROC)dlsym(*library, "HttpFilterProc");
+  if (*getFilterVersion == NULL || *httpFilterProc == NULL) {
+    dlclose(*library);
     return apr_psprintf(pool, "%s does not export GetFilterVersion and HttpFilterProc", path);
   }
+  return NULL;
+}
+
+const char* checkFilterLibrary(apr_pool_t* pool, const char* path) {
+  void* library = NULL;
+  PFN_GETFILTERVERSION getFilterVersion = NULL;
+  PFN_HTTPFILTERPROC httpFilterProc = NULL;
+  const char* error = openFilterLibrary(pool, path, &library, &getFilterVersion, &httpFilterProc);
+  if (error == NULL) dlclose(library);
+  return error;
+}
+
+const char* loadFilterLibrary(apr_pool_t* pool, const char* path, LoadedFilter** filter) {
+  void* library = NULL;
+  PFN_GETFILTERVERSION getFilterVersion = NULL;
+  PFN_HTTPFILTERPROC httpFilterProc = NULL;
+  const char* error = openFilterLibrary(pool, path, &library, &getFilterVersion, &httpFilterProc);
+  if (error != NULL) return error;
 
   LoadedFilter* loaded = apr_pcalloc(pool, sizeof(*loaded));
   loaded->path = apr_pstrdup(pool, path);

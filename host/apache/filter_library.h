@@ -9,6 +9,10 @@
 // sets *filter, or returns an error message (the library is not kept).
 const char* loadFilterLibrary(apr_pool_t* pool, const char* path, LoadedFilter** filter);
 
+// Opens the library at path and finds both entry points without starting it (no
+// GetFilterVersion), then closes it. NULL, or the error message loadFilterLibrary would give.
+const char* checkFilterLibrary(apr_pool_t* pool, const char* path);
+
 // Whether filter asked for authentication notifications on a port of this kind. A filter that
 // names neither secure nor non-secure ports gets both.
 int filterWantsAuthentication(const LoadedFilter* filter, int securePort);

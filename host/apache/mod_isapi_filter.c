@@ -4,6 +4,9 @@
 //
 // Libraries are loaded in the parent process at start-up, so every child of any MPM inherits
 // them; a library that cannot be loaded, or whose GetFilterVersion fails, stops the start.
+// Apache reads its configuration twice at start-up; the first pass only checks that each
+// library loads and exports the two entry points, so a filter is built (and reads its data)
+// once, in the pass that serves.
 // Filters named in the main server apply to every virtual host, before the host's own.
 
 #include <string.h>
@@ -12,6 +15,7 @@
 #include "apr_hash.h"
 #include "apr_strings.h"
 #include "http_config.h"
+#include "http_core.h"
 #include "http_log.h"
 #include "http_protocol.h"
 #include "http_request.h"
@@ -59,10 +63,29 @@ static const char* setIsapiFilter(cmd_parms* cmd, void* directoryConfig, const c
   return NULL;
 }
 
+// The first configuration pass: every library named by any server loads and exports the entry
+// points; none is started.
+static int checkFilters(apr_pool_t* ptemp, server_rec* s) {
+  for (server_rec* server = s; server != NULL; server = server->next) {
+    IsapiServerConfig* config = ap_get_module_config(server->module_config, &isapi_filter_module);
+    for (int i = 0; i < config->paths->nelts; ++i) {
+      const char* error = checkFilterLibrary(ptemp, APR_ARRAY_IDX(config->paths, i, const char*));
+      if (error != NULL) {
+        ap_log_error(APLOG_MARK, APLOG_EMERG, 0, s, "IsapiFilter: %s", error);
+        return HTTP_INTERNAL_SERVER_ERROR;
+      }
+    }
+  }
+  return OK;
+}
+
 // Loads every library named by any server, each once, and gives each server its filters in
 // calling order.
 static int loadFilters(apr_pool_t* pconf, apr_pool_t* plog, apr_pool_t* ptemp, server_rec* s) {
   (void)plog;
+  if (ap_state_query(AP_SQ_MAIN_STATE) == AP_SQ_MS_CREATE_PRE_CONFIG) {
+    return checkFilters(ptemp, s);
+  }
   apr_hash_t* loaded = apr_hash_make(ptemp);
   for (server_rec* server = s; server != NULL; server = server->next) {
     IsapiServerConfig* config = ap_get_module_config(server->module_config, &isapi_filter_module);

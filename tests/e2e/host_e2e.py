@@ -406,6 +406,25 @@ def startup_failures(args, work):
         expect(message in apache.log_tail(), f"{name}: no '{message}' in\n{apache.log_tail()}")
 
 
+def filters_start_once(args, work):
+    """Apache reads its configuration twice at start-up; a filter is started (GetFilterVersion,
+    which builds a filter's state) only in the pass that serves."""
+    run_user = conf.unprivileged_user()
+    root = conf.state_directory(os.path.join(work, "start-once"), run_user)
+    passwords = os.path.join(root, "passwords")
+    conf.write_password_file(passwords, {"webuser": "webpass"})
+    site = conf.Site(free_port(), write_site(root), REALM, [os.path.abspath(args.filter)])
+    server = conf.Server(root, os.path.abspath(args.module), passwords, [site], mpm=args.mpm,
+                         run_user=run_user)
+    conf.write(server)
+    start_log = os.path.join(root, "filter-starts")
+    with ApacheProcess(server, env={**os.environ, "TEST_FILTER_START_LOG": start_log},
+                       preload=args.preload):
+        pass
+    with open(start_log) as f:
+        expect_equal(1, len(f.readlines()), "GetFilterVersion calls at one start")
+
+
 def run(args, work):
     checks = e2e.Checks()
     server = build_server(args, os.path.join(work, "server"))
@@ -421,6 +440,7 @@ def run(args, work):
     checks.run("server_and_site_filters_in_priority_order",
                server_and_site_filters_in_priority_order, args, work)
     checks.run("startup_failures", startup_failures, args, work)
+    checks.run("filters_start_once", filters_start_once, args, work)
     return checks.summary()
 
 

@@ -24,7 +24,8 @@
 // which order: the name and the priority are chosen at build time (default: "medium" at
 // SF_NOTIFY_ORDER_MEDIUM).
 //
-// GetFilterVersion fails when the environment variable TEST_FILTER_REFUSE_START is set.
+// GetFilterVersion fails when the environment variable TEST_FILTER_REFUSE_START is set; it
+// appends a line to the file named by TEST_FILTER_START_LOG, when set, each time it is called.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -40,6 +41,14 @@
 
 EXPORT BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) {
   if (getenv("TEST_FILTER_REFUSE_START") != NULL) return FALSE;
+  const char* startLog = getenv("TEST_FILTER_START_LOG");
+  if (startLog != NULL) {
+    FILE* log = fopen(startLog, "a");
+    if (log != NULL) {
+      fputs("started\n", log);
+      fclose(log);
+    }
+  }
   version->dwFilterVersion = 0x00040000;
   snprintf(version->lpszFilterDesc, SF_MAX_FILTER_DESC_LEN, "test filter %s", TEST_FILTER_NAME);
   version->dwFlags = TEST_FILTER_ORDER | SF_NOTIFY_AUTHENTICATION | SF_NOTIFY_NONSECURE_PORT |
