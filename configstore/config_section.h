@@ -17,6 +17,7 @@
 #include "configstore/config_node.h"
 #include "configstore/config_value.h"
 #include "configstore/name_comparator.h"
+#include "configstore/source_text.h"
 #include "configstore/value_item.h"
 
 namespace gatekeeper {
@@ -54,6 +55,8 @@ class ConfigSection : public ConfigNode {
   virtual int writeWhole(ConfigStream* stream);
 
   ConfigSection* clone() const override;
+  // Frees the section's memory unless it lives in the arena of the text it was loaded from.
+  void destroy() override;
   // Answers the identifiers of its bases itself; any other identifier goes first to the
   // attached extension object, and kConfigSectionInterface is answered when that gives none.
   CommonHandle* getInterface(uint32_t id) override;
@@ -132,6 +135,12 @@ class ConfigSection : public ConfigNode {
 
  private:
   friend ConfigSection* nullSection();
+  // A section read from a stream: in the stream's arena when it has one. nullptr on failure.
+  static ConfigSection* newLoaded(ConfigStream* stream, const char* name);
+  // Keeps the contents as text until first use (a section without children).
+  void keepAsText(const DeferredContents& contents);
+  // Parses the kept text into children, once, under concurrent readers.
+  void settlePending() const override;
   // Runs the pre-save request of the attached extension object, if any.
   void preSave();
   void dropTag();
@@ -143,6 +152,11 @@ class ConfigSection : public ConfigNode {
   uint32_t hexTag_ = 0;
   std::string textTag_;
   RefObject* extension_ = nullptr;
+  // The contents kept as text (text_.source a counted reference, also held by a section that
+  // lives in that text's arena). Never changed once set, so writers may read it while another
+  // thread settles the section.
+  DeferredContents text_;
+  bool inArena_ = false;
 };
 
 }  // namespace gatekeeper

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "configstore/config_stream.h"
@@ -105,6 +106,9 @@ class TextStream : public ConfigStream {
   int findValue(const char* name, int32_t type) override;
   int findBlockByName(const char* name) override;
   int enterPath(const char* path) override;
+  SourceText* sourceText() const override { return source_; }
+  int takePlainSection(DeferredContents* out) override;
+  int writeContentsText(const DeferredContents& contents) override;
 
   // Number of open sections (the indentation depth).
   int32_t depth() const { return static_cast<int32_t>(positions_.size()); }
@@ -113,6 +117,11 @@ class TextStream : public ConfigStream {
 
  private:
   TextStream();
+  void takeInput(std::string text);
+  // Whether a line (line end excluded) is a value line that reads back unchanged at this depth;
+  // its name goes to *name.
+  bool isPlainValueLine(const char* line, size_t length, size_t indent,
+                        std::string_view* name) const;
   // Writing helpers.
   void writeIndent();
   void append(const char* text, size_t length);
@@ -136,8 +145,10 @@ class TextStream : public ConfigStream {
   std::string* memoryOut_ = nullptr;
   std::string out_;
   uint64_t written_ = 0;
-  // Reading.
-  std::string input_;
+  // Reading: the text (a counted reference) and a view of it.
+  SourceText* source_ = nullptr;
+  const char* in_ = "";
+  size_t inSize_ = 0;
   size_t readPos_ = 0;
   // Open sections: names and the offset right after each opening line.
   std::vector<std::string> sectionNames_;

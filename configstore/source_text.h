@@ -1,0 +1,57 @@
+// The text of a loaded file, shared by the sections whose contents are kept as text until first
+// use, and the arena that holds those sections.
+#ifndef GATEKEEPER_CONFIGSTORE_SOURCE_TEXT_H_
+#define GATEKEEPER_CONFIGSTORE_SOURCE_TEXT_H_
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace gatekeeper {
+
+// Reference counted (thread-safe count); made with a count of 1 and freed by the release that
+// brings the count to 0, with everything allocated from it. The text never changes once made.
+//
+// allocate() is a bump allocator for objects that hold a reference to this object themselves:
+// their memory is freed with it, as a whole, never one by one. It is not thread-safe: loading,
+// the only user, has the tree to itself.
+class SourceText {
+ public:
+  // nullptr on allocation failure.
+  static SourceText* adopt(std::string text);
+
+  SourceText(const SourceText&) = delete;
+  SourceText& operator=(const SourceText&) = delete;
+
+  void addRef() { refs_.fetch_add(1, std::memory_order_relaxed); }
+  void release();
+
+  const std::string& text() const { return text_; }
+  // Suitably aligned memory for an object of the given size, or nullptr.
+  void* allocate(size_t size);
+
+ private:
+  explicit SourceText(std::string text) : text_(std::move(text)) {}
+  ~SourceText();
+
+  std::atomic<int64_t> refs_{1};
+  std::string text_;
+  std::vector<char*> chunks_;
+  size_t chunkUsed_ = 0;
+  size_t chunkSize_ = 0;
+};
+
+// The contents of a section kept as the text of its lines: bytes [begin, end) of the source,
+// lines indented for `depth` open sections, each a value line that reads back as it is written.
+struct DeferredContents {
+  SourceText* source = nullptr;  // a counted reference when set
+  size_t begin = 0;
+  uint32_t length = 0;
+  int32_t depth = 0;
+};
+
+}  // namespace gatekeeper
+
+#endif  // GATEKEEPER_CONFIGSTORE_SOURCE_TEXT_H_
