@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "bench/sample_database.h"
 #include "configstore/config_file.h"
@@ -56,6 +57,43 @@ void BM_FindUser(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_FindUser)->Arg(10000)->Arg(1000000);
+
+// Resident memory of this process in bytes (Linux), 0 where it cannot be read.
+double residentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  double pages = 0, resident = 0;
+  if (!(statm >> pages >> resident)) return 0;
+  return resident * 4096;
+}
+
+// What a loaded database costs in memory, per byte of its file, and whether memory comes back
+// when it is freed: rss_per_file_byte after one load, rss_growth_after_cycles the resident
+// memory after three more load and free cycles over the memory after the first (1.0: flat).
+void BM_LoadedMemory(benchmark::State& state) {
+  const std::string path = samplePath(static_cast<int>(state.range(0)));
+  const double fileBytes = static_cast<double>(std::filesystem::file_size(path));
+  for (auto _ : state) {
+    const double before = residentBytes();
+    double firstLoad = 0;
+    {
+      ConfigFile database(path.c_str(), 1);
+      if (!database.load()) state.SkipWithError("load failed");
+      firstLoad = residentBytes();
+      // Touch the names of every user, as lookups do.
+      benchmark::DoNotOptimize(database.sectionByName("ACCOUNTS")->sectionByName("Staff")->count());
+    }
+    double afterCycles = 0;
+    for (int cycle = 0; cycle < 3; ++cycle) {
+      ConfigFile database(path.c_str(), 1);
+      database.load();
+      afterCycles = residentBytes();
+    }
+    state.counters["file_bytes"] = fileBytes;
+    state.counters["rss_per_file_byte"] = (firstLoad - before) / fileBytes;
+    state.counters["rss_growth_after_cycles"] = afterCycles / firstLoad;
+  }
+}
+BENCHMARK(BM_LoadedMemory)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace gatekeeper::bench

@@ -1,5 +1,6 @@
 #include "configstore/config_section.h"
 
+#include <cstring>
 #include <mutex>
 #include <new>
 #include <vector>
@@ -27,6 +28,14 @@ ConfigValue* asValue(NamedObject* child) {
 ConfigSection* asSection(NamedObject* child) {
   auto* node = static_cast<ConfigNode*>(child);
   return node != nullptr && node->isSection() ? static_cast<ConfigSection*>(node) : nullptr;
+}
+
+// A heap copy of a text, nullptr on allocation failure.
+std::unique_ptr<char[]> copyText(const char* text) {
+  const size_t size = std::strlen(text) + 1;
+  std::unique_ptr<char[]> copy(new (std::nothrow) char[size]);
+  if (copy != nullptr) std::memcpy(copy.get(), text, size);
+  return copy;
 }
 
 // Sections that settle their kept text serialize on one of these, chosen by address.
@@ -257,7 +266,13 @@ ConfigSection* ConfigSection::clone() const {
   copy->flags_ = flags_;
   copy->tagKind_ = tagKind_;
   copy->hexTag_ = hexTag_;
-  copy->textTag_ = textTag_;
+  if (textTag_ != nullptr) {
+    copy->textTag_ = copyText(textTag_.get());
+    if (copy->textTag_ == nullptr) {
+      copy->destroy();
+      return nullptr;
+    }
+  }
   if (tagKind_ != kTagNone && extension_ != nullptr) copy->attachExtension(extension_);
   if (!copy->cloneChildrenFrom(*this)) {
     copy->destroy();
@@ -456,7 +471,7 @@ ConfigSection* ConfigSection::filteredCopy(NameComparator* selector) const {
 void ConfigSection::dropTag() {
   tagKind_ = kTagNone;
   hexTag_ = 0;
-  std::string().swap(textTag_);
+  textTag_.reset();
   if (extension_ != nullptr) {
     RefObject* extension = extension_;
     extension_ = nullptr;
@@ -475,8 +490,9 @@ void ConfigSection::setTextTag(const char* tag) {
   if (!canChange()) return;
   dropTag();
   if (tag == nullptr) return;
+  textTag_ = copyText(tag);
+  if (textTag_ == nullptr) return;
   tagKind_ = kTagText;
-  textTag_ = tag;
 }
 
 void ConfigSection::attachExtension(RefObject* extension) {

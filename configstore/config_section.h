@@ -12,6 +12,7 @@
 #define GATEKEEPER_CONFIGSTORE_CONFIG_SECTION_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "configstore/config_node.h"
@@ -114,9 +115,9 @@ class ConfigSection : public ConfigNode {
   // Replace the tag; dropping the old tag drops the attached extension object.
   void setHexTag(uint32_t tag);
   void setTextTag(const char* tag);  // nullptr: no tag
-  SectionTagKind tagKind() const { return tagKind_; }
+  SectionTagKind tagKind() const { return static_cast<SectionTagKind>(tagKind_); }
   uint32_t hexTag() const { return tagKind_ == kTagHex ? hexTag_ : 0; }
-  const char* textTag() const { return tagKind_ == kTagText ? textTag_.c_str() : ""; }
+  const char* textTag() const { return tagKind_ == kTagText ? textTag_.get() : ""; }
 
   // 1 for a ConfigFile root: only such a section loads and saves.
   int32_t fileBacked() const { return fileBacked_; }
@@ -146,16 +147,17 @@ class ConfigSection : public ConfigNode {
   void dropTag();
   bool canChange() const { return !isFrozen(); }
 
+  // Laid out small: a loaded database holds a section per user.
   int32_t fileBacked_ = 0;
   int32_t userValue_ = 0;
-  SectionTagKind tagKind_ = kTagNone;
   uint32_t hexTag_ = 0;
-  std::string textTag_;
+  std::unique_ptr<char[]> textTag_;
   RefObject* extension_ = nullptr;
   // The contents kept as text (text_.source a counted reference, also held by a section that
   // lives in that text's arena). Never changed once set, so writers may read it while another
   // thread settles the section.
   DeferredContents text_;
+  uint8_t tagKind_ = kTagNone;  // a SectionTagKind
   bool inArena_ = false;
 };
 
