@@ -119,6 +119,10 @@ class ConfigSection : public ConfigNode {
   uint32_t hexTag() const { return tagKind_ == kTagHex ? hexTag_ : 0; }
   const char* textTag() const { return tagKind_ == kTagText ? textTag_.get() : ""; }
 
+  // true while the contents loaded from a file are still kept as its text (they are parsed at
+  // the first operation that needs them).
+  bool keptAsText() const { return isPending(); }
+
   // 1 for a ConfigFile root: only such a section loads and saves.
   int32_t fileBacked() const { return fileBacked_; }
   // The integer given to ConfigFile's constructor; kept and copied, never acted on.

@@ -765,8 +765,8 @@ bool TextStream::isPlainValueLine(const char* line, size_t length, size_t indent
 }
 
 int TextStream::takePlainSection(DeferredContents* out) {
-  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag || source_ == nullptr || blockOpen_ ||
-      positions_.empty()) {
+  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag || !keepText_ || source_ == nullptr ||
+      blockOpen_ || positions_.empty()) {
     return 0;
   }
   const size_t depth = positions_.size();

@@ -52,6 +52,9 @@ class TextStream : public ConfigStream {
   TextStream(const char* path, int32_t mode);
   // A stream that reads the given text.
   static std::unique_ptr<TextStream> forReading(std::string text);
+  // Whether loading from this stream may keep sections as text (takePlainSection); on by
+  // default. Off, every line is parsed at once: the reference the kept text is checked against.
+  void keepSectionsAsText(bool keep) { keepText_ = keep; }
   // A stream that writes into *out (appending) until it is destroyed.
   static std::unique_ptr<TextStream> forWriting(std::string* out);
   ~TextStream() override;
@@ -140,6 +143,7 @@ class TextStream : public ConfigStream {
 
   int32_t mode_ = 0;
   bool failed_ = false;
+  bool keepText_ = true;
   // Writing.
   std::unique_ptr<platform::AtomicFileWriter> file_;
   std::string* memoryOut_ = nullptr;
