@@ -11,6 +11,7 @@
 #include "accountpages/option_lists.h"
 #include "platform/names.h"
 #include "websupport/action_link.h"
+#include "websupport/form_markup.h"
 #include "websupport/html_escape.h"
 #include "websupport/response_writer.h"
 #include "websupport/save_report.h"
@@ -23,41 +24,13 @@ using accountdb::readText;
 
 const std::string& userField(const FormFields& form) { return form.field("User").text(); }
 
-void writeFormOpen(std::string_view action) {
-  writeText("<FORM METHOD=\"POST\" ACTION=\"");
-  actionLink(action);
-  writeLine("\">");
-}
-
-void writeHidden(const char* name, std::string_view value) {
-  writeText("<INPUT TYPE=\"hidden\" NAME=\"");
-  writeText(name);
-  writeText("\" VALUE=\"");
-  writeEscaped(value);
-  writeText("\">");
-}
-
 // The hidden fields that name what a form works on: Authority where it travels, and the user
 // when there is one.
 void writeHiddenFields(const UserPagesVariant& variant, const UserAuthority& authority,
                        const std::string* user) {
-  if (variant.authorityTravels) writeHidden("Authority", authority.name);
-  if (user != nullptr) writeHidden("User", *user);
+  if (variant.authorityTravels) writeHiddenInput("Authority", authority.name);
+  if (user != nullptr) writeHiddenInput("User", *user);
   writeLine("");
-}
-
-void writeCheckbox(const char* name, const char* value, bool checked) {
-  writeText("<INPUT TYPE=\"checkbox\" NAME=\"");
-  writeText(name);
-  writeText("\" VALUE=\"");
-  writeText(value);
-  writeText(checked ? "\" CHECKED>" : "\">");
-}
-
-void writeSubmit(const char* label) {
-  writeText("<INPUT TYPE=\"submit\" VALUE=\"");
-  writeText(label);
-  writeText("\" NAME=\"B1\">");
 }
 
 void writeHeading(const char* heading) {
@@ -122,28 +95,28 @@ void writeListCell(std::string_view text) {
 void writeRowButton(const UserPagesVariant& variant, const UserAuthority& authority,
                     const std::string& user, const char* action, const char* label) {
   writeText("<TD BGCOLOR=\"#E0E0E0\">");
-  writeFormOpen(action);
+  writeFormStart(action);
   writeHiddenFields(variant, authority, &user);
-  writeSubmit(label);
+  writeSubmitButton(label);
   writeText("</FORM></TD>");
 }
 
 // The user list box of the choosers: the authority's users, none selected.
 void writeUserSelect(const UserAuthority& authority, bool dropDown) {
-  writeLine(dropDown ? "<SELECT NAME=\"User\" SIZE=\"1\">" : "<SELECT NAME=\"User\" SIZE=\"12\">");
+  writeSelectStart("User", dropDown ? 1 : 12);
   writeSectionOptions(*authority.section);
-  writeLine("</SELECT>");
+  writeSelectEnd();
 }
 
 void writeChooser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form,
                   const char* heading, const char* action, bool dropDown, const char* button) {
   const UserAuthority authority = variant.findAuthority(database, form);
   writeHeading(heading);
-  writeFormOpen(action);
+  writeFormStart(action);
   writeHiddenFields(variant, authority, nullptr);
   writeUserSelect(authority, dropDown);
-  writeSubmit(button);
-  writeLine("</FORM>");
+  writeSubmitButton(button);
+  writeFormEnd();
 }
 
 // The add form (user is nullptr) or the edit form of a user, its boxes filled from the stored
@@ -154,7 +127,7 @@ void writeUserForm(const UserPagesVariant& variant, ConfigFile& database,
   const ConfigSection& user =
       editing ? *accountdb::findUser(*authority.section, *userName) : *nullSection();
   writeHeading(editing ? "User" : "Add user");
-  writeFormOpen(editing ? "ChangeUserDo" : "AddUserDo");
+  writeFormStart(editing ? "ChangeUserDo" : "AddUserDo");
   writeHiddenFields(variant, authority, userName);
   if (editing) {
     writeText("<P>Username: ");
@@ -163,9 +136,9 @@ void writeUserForm(const UserPagesVariant& variant, ConfigFile& database,
   } else {
     writeLine("<P>Username: <INPUT TYPE=\"text\" NAME=\"User\" SIZE=\"20\"></P>");
   }
-  writeText("<P>Password: <INPUT TYPE=\"text\" NAME=\"Pass\" SIZE=\"20\" VALUE=\"");
-  writeEscaped(readText(user, accountdb::kPassword));
-  writeLine("\"></P>");
+  writeText("<P>Password: ");
+  writeTextInput("Pass", 20, readText(user, accountdb::kPassword));
+  writeLine("</P>");
   writeLine("<P><I>Please pay attention to the appropriate account selection. If you are adding user that will manage this authority - leave authentication");
   writeLine("task to the IIS by unchecking MapTo checkbox.</I></P>");
   writeText("<P>");
@@ -181,9 +154,8 @@ void writeUserForm(const UserPagesVariant& variant, ConfigFile& database,
                 ? "<P><I>After date specified account will be disabled. Ignored for non-mapped accounts</I></P>"
                 : "<P><I>After date specified account will be disabled. Ignored for non-mapped accounts.</I></P>");
   writeText(editing ? "<P>Expiration:" : "<P>Expiration (mm/dd/yyyy):");
-  writeText(" <INPUT TYPE=\"text\" NAME=\"Expire\" SIZE=\"20\" VALUE=\"");
-  writeEscaped(readText(user, accountdb::kExpireDate));
-  writeText("\">");
+  writeText(" ");
+  writeTextInput("Expire", 20, readText(user, accountdb::kExpireDate));
   writeLine(editing ? " If this value is empty access will be granted only if:<BR>"
                     : "If this value is empty access will be granted only if:<BR>");
   writeLine("- account does not expire<BR>");
@@ -192,9 +164,9 @@ void writeUserForm(const UserPagesVariant& variant, ConfigFile& database,
   writeCheckbox("disabled", "1", readFlag(user, accountdb::kDisabled));
   writeLine("Account disabled.</P>");
   writeText("<P>");
-  writeSubmit("Submit");
+  writeSubmitButton("Submit");
   writeLine("</P>");
-  writeLine("</FORM>");
+  writeFormEnd();
 }
 
 void writeExpiryWarning(const ConfigSection& user) {

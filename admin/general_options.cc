@@ -3,7 +3,7 @@
 #include "accountdb/database_names.h"
 #include "accountdb/storable_text.h"
 #include "accountdb/value_readers.h"
-#include "admin/form_markup.h"
+#include "websupport/form_markup.h"
 #include "admin/store_section.h"
 #include "platform/names.h"
 #include "websupport/response_writer.h"

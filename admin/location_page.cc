@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "admin/form_markup.h"
+#include "websupport/form_markup.h"
 #include "admin/login_diagnostics.h"
 #include "admin/new_database.h"
 #include "websupport/action_link.h"

@@ -5,7 +5,7 @@
 #include "accountdb/database_names.h"
 #include "accountpages/form_checks.h"
 #include "accountpages/option_lists.h"
-#include "admin/form_markup.h"
+#include "websupport/form_markup.h"
 #include "admin/result_line.h"
 #include "admin/store_section.h"
 #include "websupport/response_writer.h"

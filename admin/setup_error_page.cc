@@ -1,15 +1,12 @@
 #include "admin/setup_error_page.h"
 
-#include <string>
-
-#include "admin/form_markup.h"
+#include "websupport/form_markup.h"
 #include "websupport/response_writer.h"
 
 namespace gatekeeper {
 
 int writeSetupErrorPage(int code) {
-  writeLine("<HTML><BODY>");
-  writeLine("Error: " + std::to_string(code) + "<BR>");
+  writeSetupErrorLines(code);
   writeLine("Please specify at least configuration file (You can enter other parameters later):");
   writeFormStart("Config");
   writeLine("\t<P>Configuration file (required !): <INPUT TYPE=\"text\" NAME=\"Config\" SIZE=\"40\"></P>");

@@ -1,11 +1,12 @@
-# CGI support: request reader and form collections, response writers, self-links, HTML
-# escaping, and what storing pages share (the cross-site check, the database lock, the report of
+# CGI support: request reader and form collections, response writers, self-links, form pieces,
+# HTML escaping, and what storing pages share (the cross-site check, the database lock, the report of
 # a failed save).
 target_sources(websupport PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/action_link.cc
   ${CMAKE_CURRENT_LIST_DIR}/cross_site_check.cc
   ${CMAKE_CURRENT_LIST_DIR}/database_lock.cc
   ${CMAKE_CURRENT_LIST_DIR}/form_fields.cc
+  ${CMAKE_CURRENT_LIST_DIR}/form_markup.cc
   ${CMAKE_CURRENT_LIST_DIR}/html_escape.cc
   ${CMAKE_CURRENT_LIST_DIR}/leading_number.cc
   ${CMAKE_CURRENT_LIST_DIR}/request_reader.cc

@@ -319,8 +319,10 @@ def _unknown_host_section(server, site):
 
 
 def _site_section(server, site):
+    # The port in ServerName: under UseCanonicalName On, CGI programs are told it as
+    # SERVER_PORT (else 80), and they build the site's binding key from it as the filter does.
     lines = [f"<VirtualHost {LOOPBACK}:{site.port}>",
-             "    ServerName localhost",
+             f"    ServerName localhost:{site.port}",
              f"    ServerAlias {LOOPBACK}"]
     if site.isapi_filters or server.filtered:
         # Filters get the site's own name as SERVER_NAME, never the client's Host header.

@@ -52,6 +52,14 @@ def page(title, programs):
             f"<p>You are logged on.</p><ul>{links}</ul></body></html>\n")
 
 
+def site_program_locations():
+    """steward only for the site's manager, whom the web server authenticates itself; rekey
+    open to everyone, as it checks the site user's password itself."""
+    return [conf.Location("/cgi-bin/steward", require_user=True,
+                          allowed_users=[state.SAMPLE_SITE_MANAGER[0]]),
+            conf.Location("/cgi-bin/rekey")]
+
+
 def database_path(root):
     return os.path.join(root, "accounts.cfg")
 
@@ -78,12 +86,14 @@ def prepare(build, root, run_user, site_port, admin_port, fresh=False, mpm="even
     write_file(os.path.join(root, "site", "index.html"), page("Protected site", site_programs))
     write_file(os.path.join(root, "admin", "index.html"), page("Administration", admin_programs))
     passwords = os.path.join(root, "passwords")
-    conf.write_password_file(passwords, state.SAMPLE_NT_ACCOUNTS)
+    conf.write_password_file(passwords, {**state.SAMPLE_NT_ACCOUNTS,
+                                         state.SAMPLE_SITE_MANAGER[0]: state.SAMPLE_SITE_MANAGER[1]})
 
     sentry = os.path.join(build, FILTER)
     site = conf.Site(site_port, os.path.join(root, "site"), REALM, [sentry], [
         conf.Location("/", require_user=True),
-        conf.Location("/cgi-bin/", require_user=True, script_dir=os.path.join(root, "site-cgi"))])
+        conf.Location("/cgi-bin/", require_user=True, script_dir=os.path.join(root, "site-cgi")),
+        *site_program_locations()])
     # The administration site is the administrators', not every server account's.
     admin = conf.Site(admin_port, os.path.join(root, "admin"), REALM + " administration", [sentry], [
         conf.Location("/", require_user=True, allowed_users=list(administrators)),
@@ -119,6 +129,8 @@ def print_welcome(root, programs, site_port, admin_port, fresh):
         site = f"""  Protected site:  http://127.0.0.1:{site_port}/   (also http://localhost:{site_port}/)
       site users of the authority {state.SAMPLE_AUTHORITY}: {users}
       e.g.  curl -u john:secret http://127.0.0.1:{site_port}/
+      site users change their password at /cgi-bin/rekey; the site's manager
+      {'/'.join(state.SAMPLE_SITE_MANAGER)} (unmapped, one of Apache's own accounts) runs /cgi-bin/steward
   Administration:  {admin_url}   (only Apache's account {administrator})
   Event log:       {os.path.join(root, 'events.log')}"""
     print(f"""

@@ -68,13 +68,19 @@ SAMPLE_USERS = {
     "guest": {"Password": "guest", "MapTo": "webuser", "disabled": 1},
 }
 SAMPLE_NT_ACCOUNTS = {"webuser": "webpass", "administrator": "adminpass"}
+# The person who runs the site: a user of the authority left unmapped, so that the filter hands
+# the credentials on unchanged and the web server checks them against its own account of that
+# name. Only this account may run steward.
+SAMPLE_SITE_MANAGER = ("sitemanager", "keeper")
 
 
 def sample_database_text(event_log, site_port):
     """The demo's account database: the site on site_port bound, for localhost and 127.0.0.1,
-    to the authority Staff with the sample users; the NT accounts; the event log."""
+    to the authority Staff with the sample users and the site's manager; the NT accounts; the
+    event log."""
     bindings = {binding_key(host, site_port): SAMPLE_AUTHORITY for host in ("localhost", "127.0.0.1")}
-    return database_text({"log": event_log}, bindings, {SAMPLE_AUTHORITY: SAMPLE_USERS},
+    users = {**SAMPLE_USERS, SAMPLE_SITE_MANAGER[0]: {"DoNotMap": 1}}
+    return database_text({"log": event_log}, bindings, {SAMPLE_AUTHORITY: users},
                          SAMPLE_NT_ACCOUNTS)
 
 

@@ -4,59 +4,19 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 
-#include "websupport/server_variables_for_test.h"
-#include "websupport/test_settings.h"
 #include "configstore/config_file.h"
 #include "platform/scratch_directory.h"
+#include "tests/cgi/program_run_test_support.h"
 #include "websupport/database_lock.h"
 
 namespace gatekeeper {
 namespace {
 
-struct ProgramRun {
-  int exitCode = -1;
-  std::string output;
-};
-
-std::string quoted(const std::string& text) { return std::string(1, '"') + text + '"'; }
-
-class OverseerRunTest : public ::testing::Test {
+class OverseerRunTest : public ProgramRunTest {
  protected:
-  // Runs the program once with body on standard input and CONTENT_LENGTH as given (unset
-  // when null); the other variables are the ones the test has set.
-  ProgramRun run(const std::string& query, const std::string& body = "",
-          const char* contentLength = nullptr) {
-    server_.set("QUERY_STRING", query.c_str());
-    server_.set("CONTENT_LENGTH", contentLength);
-    return runPrepared(body);
-  }
-
-  // Starts the program with the environment as it stands; safe to call from another thread
-  // once the variables are set.
-  ProgramRun runPrepared(const std::string& body) {
-    const int number = runs_++;
-    const std::string input = settings_.file("in" + std::to_string(number));
-    const std::string output = settings_.file("out" + std::to_string(number));
-    platform::writeWholeFile(input, body);
-    std::string command = quoted(OVERSEER_PROGRAM) + " < " + quoted(input) + " > " + quoted(output);
-#ifdef _WIN32
-    // cmd.exe drops the outermost pair of quotes of a command line holding several.
-    command.insert(0, 1, '"');
-    command.push_back('"');
-    const int exitCode = std::system(command.c_str());
-#else
-    const int status = std::system(command.c_str());
-    const int exitCode = (status >> 8) & 0xFF;  // the wait status holds the code above 8 bits
-#endif
-    return ProgramRun{exitCode, platform::readWholeFile(output)};
-  }
-
-  ServerVariablesForTest server_;
-  TestSettings settings_;
-  std::atomic<int> runs_{0};
+  OverseerRunTest() : ProgramRunTest(OVERSEER_PROGRAM, "/cgi/overseer") {}
 };
 
 TEST_F(OverseerRunTest, FreshStateIsSetUpFromTheSetupErrorPage) {

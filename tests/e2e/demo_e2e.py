@@ -169,7 +169,9 @@ def run(args, work):
             r = e2e.fetch(admin, basic("administrator", "adminpass"))
             expect_equal(200, r.status, "administrator")
             expect_equal(["administrator"], r.all("X-Test-Filter-Saw"), "filter on every site")
-            r = e2e.fetch(site + "cgi-bin/steward", basic("webuser", "webpass"))
+            expect_equal(401, e2e.fetch(site + "cgi-bin/steward", basic("webuser", "webpass")).status,
+                         "steward for anyone but the site's manager")
+            r = e2e.fetch(site + "cgi-bin/steward", basic(*state.SAMPLE_SITE_MANAGER))
             expect_equal(200, r.status, "a CGI program the build has")
             expect_equal(os.path.join(root, "registry"), r.cgi()["GATEKEEPER_REGISTRY"],
                          "CGI programs find the settings key")

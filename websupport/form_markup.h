@@ -1,9 +1,9 @@
-// The pieces of overseer's forms: every form posts to the program's own URL with the next
+// The pieces of the programs' forms: every form posts to the program's own URL with the next
 // action in the query string, its inputs travel in the body, and its submit button is named B1.
 // Values from the database or the request are escaped here; names, labels and sizes are the
 // program's own fixed texts.
-#ifndef GATEKEEPER_ADMIN_FORM_MARKUP_H_
-#define GATEKEEPER_ADMIN_FORM_MARKUP_H_
+#ifndef GATEKEEPER_WEBSUPPORT_FORM_MARKUP_H_
+#define GATEKEEPER_WEBSUPPORT_FORM_MARKUP_H_
 
 #include <string_view>
 
@@ -37,4 +37,4 @@ void writeSelectEnd();
 
 }  // namespace gatekeeper
 
-#endif  // GATEKEEPER_ADMIN_FORM_MARKUP_H_
+#endif  // GATEKEEPER_WEBSUPPORT_FORM_MARKUP_H_

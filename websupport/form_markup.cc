@@ -1,4 +1,4 @@
-#include "admin/form_markup.h"
+#include "websupport/form_markup.h"
 
 #include <string>
 

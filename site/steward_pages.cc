@@ -1,0 +1,86 @@
+#include "site/steward_pages.h"
+
+#include <string>
+
+#include "site/site_authority.h"
+#include "site/site_request.h"
+#include "websupport/action_dispatch.h"
+#include "websupport/action_link.h"
+#include "websupport/html_escape.h"
+#include "websupport/response_writer.h"
+#include "websupport/server_variables.h"
+
+namespace gatekeeper::steward {
+namespace {
+
+struct MenuEntry {
+  const char* text;
+  const char* action;
+};
+
+constexpr MenuEntry kMenu[] = {
+    {"User list", ""},
+    {"Add new user", "AddUser"},
+    {"Delete user", "DelUser"},
+    {"Change user", "ChangeUser"},
+};
+
+void writeMenu() {
+  writeLine("Menu<BR>");
+  for (const MenuEntry& entry : kMenu) {
+    writeText("<a href=\"");
+    actionLink(entry.action);
+    writeText("\">");
+    writeText(entry.text);
+    writeLine("</a><BR>");
+  }
+}
+
+// The site's authority, resolved afresh from the request; its section's name in the messages.
+UserAuthority siteUserAuthority(ConfigFile& database, const FormFields&) {
+  ConfigSection* section = siteAuthority(database);
+  return {section, section->isPlaceholder() ? std::string() : std::string(section->name())};
+}
+
+void writeSiteHeading(const UserAuthority&) {
+  writeText("Administration of users for <b>");
+  writeEscaped(serverText("SERVER_NAME"));
+  writeLine("</b><BR>");
+}
+
+// No Authority field travels; the delete chooser is a one-line drop-down.
+constexpr UserPagesVariant kSiteUsers = {siteUserAuthority, false, writeSiteHeading, true};
+
+constexpr ActionEntry kActions[] = {
+    {"", writeUserList, false},
+    {"AddUser", writeAddUserForm, false},
+    {"AddUserDo", addUser, true},
+    {"DelUser", writeDeleteUserForm, false},
+    {"DelUserDo", deleteUser, true},
+    {"ChangeUser", writeChangeUserChooser, false},
+    {"EditUser", writeEditUserForm, false},
+    {"ChangeUserDo", changeUser, true},
+};
+
+// The frame has already found the site's authority; the pages find it again through the
+// variant, as every use resolves it afresh.
+void dispatch(ConfigFile& database, ConfigSection&, const FormFields& form,
+              const FormFields& query) {
+  runAction(actionTable(), query.field("Action").text(), kSiteUsers, database, form);
+}
+
+constexpr SiteFrameStyle kFrame = {
+    "Kestrel Gatekeeper (text) manager - WEB site edition",
+    "Gatekeeper version 1.51 - authority manager",
+    writeMenu,
+};
+
+}  // namespace
+
+std::span<const ActionEntry> actionTable() { return kActions; }
+
+int handleRequest(const FormFields& form, const FormFields& query, const FormFields&) {
+  return handleSiteRequest(kFrame, dispatch, form, query);
+}
+
+}  // namespace gatekeeper::steward

@@ -1,0 +1,66 @@
+// rekey run as a real CGI process: a user logs in, changes the password through the posted
+// forms, and the database file holds the new password.
+#include <gtest/gtest.h>
+
+#include "configstore/config_file.h"
+#include "tests/cgi/program_run_test_support.h"
+
+namespace gatekeeper {
+namespace {
+
+class RekeyRunTest : public ProgramRunTest {
+ protected:
+  RekeyRunTest() : ProgramRunTest(REKEY_PROGRAM, "/cgi/rekey") {
+    server_.set("SERVER_NAME", "intranet");
+    server_.set("SERVER_PORT", "8080");
+  }
+  std::string storedPassword() const {
+    ConfigFile database(path().c_str(), 1);
+    EXPECT_EQ(database.load(), 1);
+    return database.sectionByName("ACCOUNTS")
+        ->sectionByName("Staff")
+        ->sectionByName("bob")
+        ->valueByName("Password")
+        ->getString();
+  }
+  std::string path() const { return settings_.file("accounts.cfg"); }
+};
+
+TEST_F(RekeyRunTest, UserChangesThePasswordThroughTheForms) {
+  ASSERT_TRUE(TestSettings::store("Configuration File", settings_.file("missing.cfg")));
+  ProgramRun missing = run("");
+  EXPECT_EQ(missing.exitCode, 3);
+  EXPECT_EQ(missing.output, "Content-Type: text/html\n\n<HTML><BODY>\nError: 3<BR>\n");
+
+  {
+    ConfigFile database(path().c_str(), 1);
+    database.getOrCreateSection("MAIN")->getOrCreateSection("SERVERS")->setString("intranet|8080",
+                                                                                 "Staff");
+    database.getOrCreateSection("ACCOUNTS")->getOrCreateSection("Staff")->getOrCreateSection(
+        "bob")->setString("Password", "old pass");
+    database.getOrCreateSection("NTACCOUNTS");
+    ASSERT_EQ(database.save(), 1);
+  }
+  ASSERT_TRUE(TestSettings::store("Configuration File", path()));
+
+  ProgramRun login = run("");
+  EXPECT_EQ(login.exitCode, 0);
+  EXPECT_NE(login.output.find("ACTION=\"/cgi/rekey?Action=edit\""), std::string::npos);
+
+  ProgramRun status = post("Action=edit", "User=bob&Pass=old+pass&B1=Authenticate");
+  EXPECT_NE(status.output.find("<INPUT TYPE=\"hidden\" NAME=\"Pass\" VALUE=\"old pass\">"),
+            std::string::npos);
+  EXPECT_NE(status.output.find("Account is active and will not expire.<BR>"), std::string::npos);
+
+  ProgramRun changed =
+      post("Action=editdo", "User=bob&Pass=old+pass&Newpass=n%26w%0Apass&Newpass1=n%26w%0Apass");
+  EXPECT_NE(changed.output.find("Password can not contain line breaks !"), std::string::npos);
+  EXPECT_EQ(storedPassword(), "old pass");
+  changed = post("Action=editdo", "User=bob&Pass=old+pass&Newpass=n%26w&Newpass1=n%26w&B1=x");
+  EXPECT_EQ(changed.exitCode, 0);
+  EXPECT_NE(changed.output.find(" Password canged\n"), std::string::npos);
+  EXPECT_EQ(storedPassword(), "n&w");
+}
+
+}  // namespace
+}  // namespace gatekeeper

@@ -1,0 +1,132 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the site's own programs as the demo serves them (the set-up of
+scripts/lib/demo.py on free loopback ports, sample state, the filter sentry protecting the
+site): rekey open to everyone, steward only for the site's manager, an unmapped user whom
+Apache authenticates itself. A password changed through rekey is the one the filter accepts on
+the next request.
+
+Usage: site_programs_e2e.py --module mod_isapi_filter.so --filter sentry.so --rekey rekey
+                            --steward steward --mpm event|prefork --work DIR [--preload LIBASAN]
+"""
+
+import sys
+
+sys.dont_write_bytecode = True  # keep the source tree free of caches
+
+import os
+import urllib.parse
+
+import e2e_support as e2e
+from e2e_support import Page, basic, expect, expect_equal
+
+import apache_config as conf
+import demo
+import gatekeeper_state as state
+from apache_process import ApacheProcess, free_port
+
+MANAGER = state.SAMPLE_SITE_MANAGER
+STEWARD_BANNER = "Gatekeeper version 1.51 - authority manager"
+REKEY_BANNER = "Kestrel Gatekeeper version 1.51 - change password utility"
+
+
+class Deployment:
+    def __init__(self, args, work):
+        run_user = conf.unprivileged_user()
+        self.root = conf.state_directory(os.path.join(work, "sample"), run_user)
+        build = e2e.demo_build(os.path.join(work, "build"), args.module, args.filter,
+                               {demo.SITE_PROGRAMS["rekey"]: args.rekey,
+                                demo.SITE_PROGRAMS["steward"]: args.steward})
+        self.site_port, admin_port = free_port(), free_port()
+        self.server, programs = demo.prepare(build, self.root, run_user, self.site_port,
+                                             admin_port, mpm=args.mpm)
+        expect_equal(["steward", "rekey"], programs, "programs installed")
+        self.site = f"http://127.0.0.1:{self.site_port}"
+        self.database = demo.database_path(self.root)
+        self.apache = ApacheProcess(
+            self.server, env=dict(os.environ, GATEKEEPER_REGISTRY=os.path.join(self.root, "registry")),
+            preload=args.preload)
+
+    def get(self, path, account=None, headers=()):
+        return e2e.fetch(self.site + path, basic(*account) if account else None, headers)
+
+    def submit(self, page, values, account=None, headers=()):
+        """Sends the page's only form as a browser does, with values typed into its fields."""
+        expect_equal(1, len(page.forms), "forms on the page")
+        form = page.forms[0]
+        expect_equal("POST", form["method"], "form method")
+        body = urllib.parse.urlencode(dict(form["inputs"], **values), encoding="latin-1")
+        return e2e.fetch(self.site + form["action"], basic(*account) if account else None,
+                         headers, data=body)
+
+    def stored(self, text):
+        with open(self.database, encoding="latin-1") as f:
+            return text in f.read()
+
+
+class SiteProgramTests:
+    def __init__(self, deployment):
+        self.d = deployment
+
+    def rekey_is_open_and_names_the_site_authority(self):
+        r = self.d.get("/cgi-bin/rekey")
+        expect_equal(200, r.status, "anonymous")
+        expect(REKEY_BANNER in r.text, r.text)
+        expect("authority: <b>Staff</b>" in r.text, r.text)
+        expect_equal("/cgi-bin/rekey?Action=edit", Page(r.text).forms[0]["action"], "form target")
+
+    def user_changes_the_password_and_the_filter_takes_it(self):
+        expect_equal(200, self.d.get("/", ("mary", "lamb")).status, "before the change")
+        login = Page(self.d.get("/cgi-bin/rekey").text)
+        status = self.d.submit(login, {"User": "mary", "Pass": "lamb"})
+        expect("Account is active and will not expire." in status.text, status.text)
+        form = Page(status.text)
+        expect_equal({"User": "mary", "Pass": "lamb"},
+                     {k: form.forms[0]["inputs"][k] for k in ("User", "Pass")}, "hidden fields")
+        r = self.d.submit(form, {"Newpass": "new lamb", "Newpass1": "new lamb"})
+        expect(" Password canged" in r.text, r.text)
+        expect(self.d.stored("(string)Password=new lamb"), "the new password in the database")
+        # The filter reloads the changed database at its next request.
+        expect_equal(200, self.d.get("/", ("mary", "new lamb")).status, "new password")
+        expect_equal(401, self.d.get("/", ("mary", "lamb")).status, "old password")
+
+    def wrong_password_and_cross_site_change_store_nothing(self):
+        login = Page(self.d.get("/cgi-bin/rekey").text)
+        r = self.d.submit(login, {"User": "john", "Pass": "Secret"})
+        expect("Invalid username or password !" in r.text, r.text)
+        status = Page(self.d.submit(login, {"User": "john", "Pass": "secret"}).text)
+        r = self.d.submit(status, {"Newpass": "taken", "Newpass1": "taken"},
+                          headers=["Origin: http://elsewhere.example"])
+        expect("Request refused - it was sent from another site !" in r.text, r.text)
+        expect(not self.d.stored("taken"), "a cross-site change was stored")
+        expect_equal(200, self.d.get("/", ("john", "secret")).status, "john keeps his password")
+
+    def steward_only_for_the_sites_manager(self):
+        expect_equal(401, self.d.get("/cgi-bin/steward").status, "anonymous")
+        expect_equal(401, self.d.get("/cgi-bin/steward", ("john", "secret")).status,
+                     "a mapped site user")
+        r = self.d.get("/cgi-bin/steward", MANAGER)
+        expect_equal(200, r.status, "the site's manager")
+        expect(STEWARD_BANNER in r.text, r.text)
+        expect_equal("/cgi-bin/steward?Action=AddUser", Page(r.text).link("Add new user"), "menu")
+
+    def unmapped_manager_cannot_use_rekey(self):
+        login = Page(self.d.get("/cgi-bin/rekey").text)
+        status = Page(self.d.submit(login, {"User": MANAGER[0], "Pass": ""}).text)
+        r = self.d.submit(status, {"Newpass": "x", "Newpass1": "x"})
+        expect("Account was handled by NT authority directly and cannot be managed" in r.text,
+               r.text)
+
+
+def run(args, work):
+    checks = e2e.Checks()
+    deployment = Deployment(args, work)
+    e2e.run_suite(deployment.apache, SiteProgramTests(deployment), (
+        "rekey_is_open_and_names_the_site_authority",
+        "user_changes_the_password_and_the_filter_takes_it",
+        "wrong_password_and_cross_site_change_store_nothing",
+        "steward_only_for_the_sites_manager", "unmapped_manager_cannot_use_rekey"), checks)
+    return checks.summary()
+
+
+if __name__ == "__main__":
+    sys.exit(e2e.main(run, extra_arguments=["--rekey", "--steward"]))
