@@ -54,10 +54,26 @@ struct ObjectList::NameIndex {
     return true;
   }
 
-  bool needsGrowth() const { return (occupied + 1) * 4 > table.size() * 3; }
+  // At most two thirds full, tombstones included, so that a probe run stays short.
+  bool needsGrowth() const { return (occupied + 1) * 3 > table.size() * 2; }
 
-  void insert(uint64_t hash, int32_t slot) {
-    const uint32_t tag = tagOf(hash);
+  // Twice the room for the live entries, moved over by their tags: no name is read again.
+  bool grow() {
+    std::vector<Entry> old;
+    old.swap(table);
+    if (!reset(2 * live + 1)) {
+      table.swap(old);
+      return false;
+    }
+    for (const Entry& e : old) {
+      if (e.slot > 0) insertTagged(e.tag, e.slot);
+    }
+    return true;
+  }
+
+  void insert(uint64_t hash, int32_t slot) { insertTagged(tagOf(hash), slot); }
+
+  void insertTagged(uint32_t tag, int32_t slot) {
     for (size_t i = tag & mask();; i = (i + 1) & mask()) {
       Entry& e = table[i];
       if (e.slot == kEmpty || e.slot == kErased) {
@@ -171,8 +187,8 @@ void ObjectList::indexInsert(int32_t slot) {
   if (child == nullptr || !child->hasName()) return;
   uint64_t hash = 0;
   if (platform::nameHash(child->name(), &hash)) {
-    if (index_->needsGrowth()) {
-      rebuildIndex();  // indexes this slot too
+    if (index_->needsGrowth() && !index_->grow()) {
+      index_.reset();  // lookups fall back to the scan
       return;
     }
     index_->insert(hash, slot);

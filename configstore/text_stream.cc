@@ -772,7 +772,10 @@ int TextStream::takePlainSection(DeferredContents* out) {
   const size_t depth = positions_.size();
   const size_t indent = 4 * depth;
   const size_t begin = readPos_;
-  std::string_view names[kMaxPlainLines];
+  // The names seen, each zero-terminated, for platform::namesEqual.
+  std::string& names = plainNames_;
+  names.clear();
+  size_t nameStarts[kMaxPlainLines];
   size_t count = 0;
   for (size_t pos = begin; pos < inSize_;) {
     const char* line = in_ + pos;
@@ -800,14 +803,12 @@ int TextStream::takePlainSection(DeferredContents* out) {
     std::string_view name;
     if (count == kMaxPlainLines || !isPlainValueLine(line, length, indent, &name)) return 0;
     // A repeated name would gather its items into one node, written together.
-    const std::string nameText(name);
+    const size_t start = names.size();
+    names.append(name).push_back('\0');
     for (size_t i = 0; i < count; ++i) {
-      if (names[i].size() == name.size() &&
-          platform::namesEqual(std::string(names[i]).c_str(), nameText.c_str())) {
-        return 0;
-      }
+      if (platform::namesEqual(names.c_str() + nameStarts[i], names.c_str() + start)) return 0;
     }
-    names[count++] = name;
+    nameStarts[count++] = start;
     pos += length + 2;
   }
   return 0;

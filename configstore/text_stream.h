@@ -172,6 +172,7 @@ class TextStream : public ConfigStream {
   char tagBuffer_[kFieldBufferSize] = {};
   char splitName_[kFieldBufferSize] = {};
   char splitItem_[kFieldBufferSize] = {};
+  std::string plainNames_;  // scratch of takePlainSection
 };
 
 }  // namespace gatekeeper
