@@ -112,6 +112,8 @@ void ConfigSection::settlePending() const {
   ConfigSection parsed(nullptr);
   auto stream = TextStream::forReading(
       std::string(text_.source->text(), text_.begin, text_.length));
+  stream->keepWholeSectionsAsText(false);
+  stream->setBaseDepth(text_.depth);
   parsed.readContents(stream.get(), -1);
   takeChildren(parsed);
 }
@@ -159,8 +161,12 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
           } else if (kind == kTagText && tagText != nullptr) {
             child->setTextTag(tagText);
           }
+          // A fresh section may stay text until first use: any small one of plain value lines,
+          // and any whole section directly below the section being loaded.
           DeferredContents contents;
-          if (existing == nullptr && child != current && stream->takePlainSection(&contents)) {
+          if (existing == nullptr && child != current &&
+              (stream->takePlainSection(&contents) ||
+               (open.size() == 1 && stream->takeWholeSection(&contents)))) {
             child->keepAsText(contents);
             if (open.size() == 1) {
               ++sectionsRead;

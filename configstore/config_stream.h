@@ -121,6 +121,9 @@ class ConfigStream : public NamedObject {
   // back byte for byte at this depth, reads past the closing line (as reading it would), fills
   // *out (taking a reference on the text) and returns 1; else returns 0 and reads nothing.
   virtual int takePlainSection(DeferredContents* /*out*/) { return 0; }
+  // The same for any section that closes before the input ends (not verbatim): reads past its
+  // closing line, following nesting and binary blocks as reading each line would.
+  virtual int takeWholeSection(DeferredContents* /*out*/) { return 0; }
   // Writes contents kept as text verbatim, when this stream writes text at their depth; 0 when
   // they must be written item by item instead.
   virtual int writeContentsText(const DeferredContents& /*contents*/) { return 0; }

@@ -142,6 +142,44 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// Sections directly below the loaded one stay text whenever they close before the input ends,
+// however they nest inside; the tree writes the same as one parsed at once.
+TEST(KeptText, WholeSectionsFollowNestingAndBlocks) {
+  const std::string longLine(5000, 'x');
+  const struct {
+    const char* what;
+    std::string text;
+    bool kept;  // whether A stays text
+  } cases[] = {
+      {"nested sections", "{ A:\r\n    { B:\r\n        { C:\r\n        } C;\r\n    } B;\r\n"
+                          "    (int)v=1\r\n} A;\r\n{ Z:\r\n} Z;\r\n",
+       true},
+      {"closing line in other letter case", "{ A:\n  { B:\n  } B;\n} a;\n(int)after=1\n", true},
+      {"no closing line", "{ A:\r\n    { B:\r\n    } B;\r\n", false},
+      {"inner section left open", "{ A:\r\n    { B:\r\n} A;\r\n", false},
+      {"closing line inside a block", "{ A:\r\n    [ b:\r\n} A;\r\n    ] b;\r\n} A;\r\n"
+                                      "(int)after=2\r\n",
+       true},
+      {"closing line of another section", "{ A:\r\n} B;\r\n} A;\r\n", true},
+      {"long line with a closing piece",
+       "{ A:\r\n    (string)s=" + longLine.substr(0, 4081) + "} A;\r\n(int)v=1\r\n", true},
+      {"long line", "{ A:\r\n    (string)s=" + longLine + "\r\n} A;\r\n", true},
+      {"blank closing line", "{ A:\r\n}\r\n} A;\r\n", true},
+  };
+  for (const auto& c : cases) {
+    ConfigSection eager("root");
+    load(&eager, c.text, false);
+    ConfigSection lazy("root");
+    load(&lazy, c.text, true);
+    EXPECT_EQ(lazy.sectionByName("A")->keptAsText(), c.kept) << c.what;
+    const std::string expected = written(&eager);
+    EXPECT_EQ(written(&lazy), expected) << c.what;
+    EXPECT_EQ(lazy.count(), eager.count()) << c.what;
+    EXPECT_EQ(lazy.sectionByName("A")->count(), eager.sectionByName("A")->count()) << c.what;
+    EXPECT_EQ(written(&lazy), expected) << c.what;
+  }
+}
+
 // A section kept as text and moved to another depth is written item by item at its new depth.
 TEST(KeptText, MovedSectionIsWrittenAtItsNewDepth) {
   ConfigSection root("root");

@@ -43,13 +43,15 @@ class SourceText {
   size_t chunkSize_ = 0;
 };
 
-// The contents of a section kept as the text of its lines: bytes [begin, end) of the source,
-// lines indented for `depth` open sections, each a value line that reads back as it is written.
+// The contents of a section kept as the text of its lines: bytes [begin, begin + length) of
+// the source, read at `depth` open sections. Verbatim contents are value lines that the writer
+// writes back byte for byte at that depth; other contents are parsed before they are written.
 struct DeferredContents {
   SourceText* source = nullptr;  // a counted reference when set
   size_t begin = 0;
-  uint32_t length = 0;
+  size_t length = 0;
   int32_t depth = 0;
+  bool verbatim = false;
 };
 
 }  // namespace gatekeeper

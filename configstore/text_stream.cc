@@ -716,6 +716,8 @@ namespace {
 // pairwise for duplicates.
 constexpr size_t kMaxPlainLines = 64;
 constexpr size_t kMaxPlainLineLength = 1000;
+// A whole section kept as text nests at most this deep, far below the loader's own limit.
+constexpr size_t kMaxWholeDepth = 100;
 
 }  // namespace
 
@@ -770,7 +772,7 @@ int TextStream::takePlainSection(DeferredContents* out) {
     return 0;
   }
   const size_t depth = positions_.size();
-  const size_t indent = 4 * depth;
+  const size_t indent = 4 * (baseDepth_ + depth);
   const size_t begin = readPos_;
   // The names seen, each zero-terminated, for platform::namesEqual.
   std::string& names = plainNames_;
@@ -793,8 +795,9 @@ int TextStream::takePlainSection(DeferredContents* out) {
         source_->addRef();
         out->source = source_;
         out->begin = begin;
-        out->length = static_cast<uint32_t>(pos - begin);
-        out->depth = static_cast<int32_t>(depth);
+        out->length = pos - begin;
+        out->depth = static_cast<int32_t>(baseDepth_ + depth);
+        out->verbatim = true;
         return 1;
       }
       readPos_ = begin;
@@ -814,9 +817,55 @@ int TextStream::takePlainSection(DeferredContents* out) {
   return 0;
 }
 
+int TextStream::takeWholeSection(DeferredContents* out) {
+  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag || !keepText_ || !keepWhole_ ||
+      source_ == nullptr || blockOpen_ || positions_.empty()) {
+    return 0;
+  }
+  const size_t depth = positions_.size();
+  const size_t begin = readPos_;
+  // Only lines that open or close a section or a block change the reading state: every other
+  // line is stepped over as a line read would take it, and these are parsed as reading does.
+  while (readPos_ < inSize_) {
+    const char* line = in_ + readPos_;
+    const size_t available = inSize_ - readPos_;
+    const size_t limit = available < kLineBufferSize - 1 ? available : kLineBufferSize - 1;
+    const auto* newline = static_cast<const char*>(std::memchr(line, '\n', limit));
+    const size_t pieceEnd = newline != nullptr ? static_cast<size_t>(newline - line) + 1 : limit;
+    size_t i = 0;
+    while (i < pieceEnd && (line[i] == ' ' || line[i] == '\t')) ++i;
+    const char c = i < pieceEnd ? line[i] : '\0';
+    const bool structural = !isLineEnd(line[0]) && (c == '{' || c == '}' || c == '[' || c == ']');
+    if (!structural) {
+      readPos_ += pieceEnd;
+      continue;
+    }
+    const size_t lineStart = readPos_;
+    readLine();
+    parseLine();
+    if (positions_.size() < depth) {
+      source_->addRef();
+      out->source = source_;
+      out->begin = begin;
+      out->length = lineStart - begin;
+      out->depth = static_cast<int32_t>(baseDepth_ + depth);
+      out->verbatim = false;
+      return 1;
+    }
+    if (positions_.size() > depth + kMaxWholeDepth) break;
+  }
+  // The input ends inside the section (or nests too deep): read it line by line instead.
+  readPos_ = begin;
+  sectionNames_.resize(depth);
+  positions_.resize(depth);
+  blockOpen_ = false;
+  blockName_.clear();
+  return 0;
+}
+
 int TextStream::writeContentsText(const DeferredContents& contents) {
   if ((mode_ & (kOpenFlag | kWriteMode)) != (kOpenFlag | kWriteMode) || failed_ || blockOpen_ ||
-      contents.source == nullptr || positions_.size() != static_cast<size_t>(contents.depth)) {
+      contents.source == nullptr || !contents.verbatim || positions_.size() != static_cast<size_t>(contents.depth)) {
     return 0;
   }
   append(contents.source->text().data() + contents.begin, contents.length);

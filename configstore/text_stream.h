@@ -55,6 +55,12 @@ class TextStream : public ConfigStream {
   // Whether loading from this stream may keep sections as text (takePlainSection); on by
   // default. Off, every line is parsed at once: the reference the kept text is checked against.
   void keepSectionsAsText(bool keep) { keepText_ = keep; }
+  // Whether takeWholeSection keeps sections as text too (when keepSectionsAsText is on); on by
+  // default. Off when parsing kept text, which is never scanned twice.
+  void keepWholeSectionsAsText(bool keep) { keepWhole_ = keep; }
+  // The number of sections open around the text read (contents kept as text are read alone):
+  // sections kept as text record their depth, and verbatim lines their indentation, with it.
+  void setBaseDepth(int32_t depth) { baseDepth_ = depth > 0 ? static_cast<size_t>(depth) : 0; }
   // A stream that writes into *out (appending) until it is destroyed.
   static std::unique_ptr<TextStream> forWriting(std::string* out);
   ~TextStream() override;
@@ -111,6 +117,7 @@ class TextStream : public ConfigStream {
   int enterPath(const char* path) override;
   SourceText* sourceText() const override { return source_; }
   int takePlainSection(DeferredContents* out) override;
+  int takeWholeSection(DeferredContents* out) override;
   int writeContentsText(const DeferredContents& contents) override;
 
   // Number of open sections (the indentation depth).
@@ -144,6 +151,8 @@ class TextStream : public ConfigStream {
   int32_t mode_ = 0;
   bool failed_ = false;
   bool keepText_ = true;
+  bool keepWhole_ = true;
+  size_t baseDepth_ = 0;
   // Writing.
   std::unique_ptr<platform::AtomicFileWriter> file_;
   std::string* memoryOut_ = nullptr;
