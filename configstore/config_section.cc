@@ -110,8 +110,7 @@ void ConfigSection::settlePending() const {
   std::lock_guard<std::mutex> lock(settleLock(this));
   if (!isPending()) return;  // another thread settled it meanwhile
   ConfigSection parsed(nullptr);
-  auto stream = TextStream::forReading(
-      std::string(text_.source->text(), text_.begin, text_.length));
+  auto stream = TextStream::forReadingPart(text_.source, text_.begin, text_.length);
   stream->keepWholeSectionsAsText(false);
   stream->setBaseDepth(text_.depth);
   parsed.readContents(stream.get(), -1);

@@ -27,6 +27,7 @@ void SourceText::release() {
 
 void* SourceText::allocate(size_t size) {
   size = (size + kAlignment - 1) / kAlignment * kAlignment;
+  const std::lock_guard<std::mutex> lock(arenaLock_);
   if (chunks_.empty() || chunkUsed_ + size > chunkSize_) {
     // Chunks double up to a limit, so a small file costs little and a large one few chunks.
     size_t next = chunkSize_ == 0 ? kFirstChunk : chunkSize_ * 2;

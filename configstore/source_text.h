@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,8 @@ namespace gatekeeper {
 // brings the count to 0, with everything allocated from it. The text never changes once made.
 //
 // allocate() is a bump allocator for objects that hold a reference to this object themselves:
-// their memory is freed with it, as a whole, never one by one. It is not thread-safe: loading,
-// the only user, has the tree to itself.
+// their memory is freed with it, as a whole, never one by one. Sections kept as text may be
+// parsed on several reading threads at once, so it takes a lock.
 class SourceText {
  public:
   // nullptr on allocation failure.
@@ -38,6 +39,7 @@ class SourceText {
 
   std::atomic<int64_t> refs_{1};
   std::string text_;
+  std::mutex arenaLock_;
   std::vector<char*> chunks_;
   size_t chunkUsed_ = 0;
   size_t chunkSize_ = 0;

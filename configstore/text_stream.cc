@@ -129,6 +129,21 @@ std::unique_ptr<TextStream> TextStream::forReading(std::string text) {
   return stream;
 }
 
+std::unique_ptr<TextStream> TextStream::forReadingPart(SourceText* text, size_t begin,
+                                                       size_t length) {
+  std::unique_ptr<TextStream> stream(new TextStream());
+  if (text == nullptr || begin > text->text().size() || length > text->text().size() - begin) {
+    return stream;  // closed
+  }
+  text->addRef();
+  stream->source_ = text;
+  stream->in_ = text->text().data() + begin;
+  stream->inSize_ = length;
+  stream->inOffset_ = begin;
+  stream->mode_ = kOpenFlag;
+  return stream;
+}
+
 std::unique_ptr<TextStream> TextStream::forWriting(std::string* out) {
   std::unique_ptr<TextStream> stream(new TextStream());
   if (out != nullptr) {
@@ -794,7 +809,7 @@ int TextStream::takePlainSection(DeferredContents* out) {
       if (readLine() && parseLine() == kTokenSectionClose && positions_.size() == depth - 1) {
         source_->addRef();
         out->source = source_;
-        out->begin = begin;
+        out->begin = inOffset_ + begin;
         out->length = pos - begin;
         out->depth = static_cast<int32_t>(baseDepth_ + depth);
         out->verbatim = true;
@@ -846,7 +861,7 @@ int TextStream::takeWholeSection(DeferredContents* out) {
     if (positions_.size() < depth) {
       source_->addRef();
       out->source = source_;
-      out->begin = begin;
+      out->begin = inOffset_ + begin;
       out->length = lineStart - begin;
       out->depth = static_cast<int32_t>(baseDepth_ + depth);
       out->verbatim = false;

@@ -52,6 +52,10 @@ class TextStream : public ConfigStream {
   TextStream(const char* path, int32_t mode);
   // A stream that reads the given text.
   static std::unique_ptr<TextStream> forReading(std::string text);
+  // A stream that reads length bytes of a shared text from offset begin, without copying them
+  // (takes a reference on the text).
+  static std::unique_ptr<TextStream> forReadingPart(SourceText* text, size_t begin,
+                                                    size_t length);
   // Whether loading from this stream may keep sections as text (takePlainSection); on by
   // default. Off, every line is parsed at once: the reference the kept text is checked against.
   void keepSectionsAsText(bool keep) { keepText_ = keep; }
@@ -162,6 +166,7 @@ class TextStream : public ConfigStream {
   SourceText* source_ = nullptr;
   const char* in_ = "";
   size_t inSize_ = 0;
+  size_t inOffset_ = 0;  // of in_ within the source text
   size_t readPos_ = 0;
   // Open sections: names and the offset right after each opening line.
   std::vector<std::string> sectionNames_;
