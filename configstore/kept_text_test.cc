@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "configstore/config_file.h"
 #include "configstore/config_section.h"
 #include "configstore/text_stream.h"
+#include "platform/scratch_directory.h"
 
 namespace gatekeeper {
 namespace {
@@ -178,6 +180,20 @@ TEST(KeptText, WholeSectionsFollowNestingAndBlocks) {
     EXPECT_EQ(lazy.sectionByName("A")->count(), eager.sectionByName("A")->count()) << c.what;
     EXPECT_EQ(written(&lazy), expected) << c.what;
   }
+}
+
+// A file loaded whole for many readers keeps only small plain sections as text.
+TEST(KeptText, CompleteLoadParsesAllButPlainSections) {
+  platform::ScratchDirectory dir;
+  const std::string path = dir.file("db.cfg");
+  platform::writeWholeFile(path, kUser);
+  ConfigFile whole(path.c_str(), 0);
+  ASSERT_EQ(whole.loadComplete(), 1);
+  EXPECT_FALSE(whole.sectionByName("A")->keptAsText());
+  EXPECT_TRUE(whole.sectionByName("A")->sectionByName("u1")->keptAsText());
+  ConfigFile lazy(path.c_str(), 1);
+  ASSERT_EQ(lazy.load(), 1);
+  EXPECT_TRUE(lazy.sectionByName("A")->keptAsText());
 }
 
 // A section kept as text and moved to another depth is written item by item at its new depth.
