@@ -14,6 +14,9 @@ int ConfigFile::saveAs(const char* path) {
 int ConfigFile::loadComplete() {
   if (!hasName()) return 0;
   TextStream stream(path(), 0);
+  // Readers on many threads follow: every section is parsed here, except the small plain ones,
+  // which their first reader parses in a few microseconds.
+  stream.keepWholeSectionsAsText(false);
   bool endedInsideSection = false;
   if (!readContentsReportingEnd(&stream, -1, &endedInsideSection)) return 0;
   return endedInsideSection ? 0 : 1;

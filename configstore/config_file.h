@@ -33,6 +33,9 @@ class ConfigFile : public ConfigSection {
   int saveAs(const char* path);
   // As load(), but 0 also when the file ends inside an open section, as a file does that is
   // caught while another program rewrites it in place; the tree then holds what was read.
+  // load() leaves the sections below the root as text until first use (a page that touches a
+  // few sections parses only those); loadComplete() parses them all at once, except small
+  // sections of plain value lines, for a tree that many threads will read.
   int loadComplete();
 };
 

@@ -1,5 +1,7 @@
 #include "configstore/config_section.h"
 
+#include <cstring>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -28,6 +30,20 @@ ConfigSection* asSection(NamedObject* child) {
   return node != nullptr && node->isSection() ? static_cast<ConfigSection*>(node) : nullptr;
 }
 
+// A heap copy of a text, nullptr on allocation failure.
+std::unique_ptr<char[]> copyText(const char* text) {
+  const size_t size = std::strlen(text) + 1;
+  std::unique_ptr<char[]> copy(new (std::nothrow) char[size]);
+  if (copy != nullptr) std::memcpy(copy.get(), text, size);
+  return copy;
+}
+
+// Sections that settle their kept text serialize on one of these, chosen by address.
+std::mutex& settleLock(const void* section) {
+  static std::mutex locks[64];
+  return locks[(reinterpret_cast<uintptr_t>(section) >> 6) % 64];
+}
+
 // The section's opening line by its tag.
 int openSectionLine(ConfigStream* stream, const ConfigSection* section) {
   switch (section->tagKind()) {
@@ -54,7 +70,52 @@ ConfigSection::ConfigSection(const char* name) : ConfigNode(0, name) {}
 ConfigSection::ConfigSection(const char* name, int32_t fileBacked, int32_t userValue)
     : ConfigNode(0, name), fileBacked_(fileBacked), userValue_(userValue) {}
 
-ConfigSection::~ConfigSection() { dropTag(); }
+ConfigSection::~ConfigSection() {
+  dropTag();
+  if (text_.source != nullptr) text_.source->release();
+}
+
+void ConfigSection::destroy() {
+  if (!inArena_) {
+    delete this;
+    return;
+  }
+  // The arena holds this object's memory: keep it until the destructor is done.
+  SourceText* arena = text_.source;
+  arena->addRef();
+  this->~ConfigSection();
+  arena->release();
+}
+
+ConfigSection* ConfigSection::newLoaded(ConfigStream* stream, const char* name) {
+  SourceText* arena = stream->sourceText();
+  if (arena == nullptr) return new (std::nothrow) ConfigSection(name);
+  void* memory = arena->allocate(sizeof(ConfigSection));
+  if (memory == nullptr) return nullptr;
+  auto* section = new (memory) ConfigSection(name);
+  section->inArena_ = true;
+  arena->addRef();
+  section->text_.source = arena;
+  return section;
+}
+
+void ConfigSection::keepAsText(const DeferredContents& contents) {
+  // contents.source carries a reference of its own; an arena section already holds one.
+  if (text_.source != nullptr) text_.source->release();
+  text_ = contents;
+  markPending();
+}
+
+void ConfigSection::settlePending() const {
+  std::lock_guard<std::mutex> lock(settleLock(this));
+  if (!isPending()) return;  // another thread settled it meanwhile
+  ConfigSection parsed(nullptr);
+  auto stream = TextStream::forReadingPart(text_.source, text_.begin, text_.length);
+  stream->keepWholeSectionsAsText(false);
+  stream->setBaseDepth(text_.depth);
+  parsed.readContents(stream.get(), -1);
+  takeChildren(parsed);
+}
 
 int ConfigSection::readContents(ConfigStream* stream, int32_t limit) {
   bool endedInsideSection = false;
@@ -78,17 +139,19 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
         ConfigSection* child = current;
         if (open.size() < kMaxLoadDepth) {
           const char* name = stream->lastName(nullptr);
-          child = current->getOrCreateSection(name);
-          if (child == nullptr) {
-            // A value node holds the name: keep the section anyway, after it, so that nothing
-            // of the file is lost and a save writes it back.
-            child = new (std::nothrow) ConfigSection(name);
+          // An existing section of that name is reused; else (none, or a value node holds the
+          // name) a new one is added, so that nothing of the file is lost and a save writes it
+          // back.
+          ConfigSection* existing = asSection(current->getByName(name));
+          child = existing;
+          if (child == nullptr && !current->isFrozen()) {
+            child = newLoaded(stream, name);
             if (child != nullptr && current->add(child) == 0) {
               child->destroy();
               child = nullptr;
             }
-            if (child == nullptr) child = current;
           }
+          if (child == nullptr) child = current;
           const char* tagText = nullptr;
           const int32_t kind = stream->sectionTag(&tagText);
           uint32_t hex = 0;
@@ -96,6 +159,19 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
             child->setHexTag(hex);
           } else if (kind == kTagText && tagText != nullptr) {
             child->setTextTag(tagText);
+          }
+          // A fresh section may stay text until first use: any small one of plain value lines,
+          // and any whole section directly below the section being loaded.
+          DeferredContents contents;
+          if (existing == nullptr && child != current &&
+              (stream->takePlainSection(&contents) ||
+               (open.size() == 1 && stream->takeWholeSection(&contents)))) {
+            child->keepAsText(contents);
+            if (open.size() == 1) {
+              ++sectionsRead;
+              if (limit > 0 && sectionsRead >= limit) return 1;
+            }
+            break;
           }
         }
         open.push_back(child);
@@ -159,6 +235,7 @@ int ConfigSection::load() {
 
 int ConfigSection::writeContents(ConfigStream* stream) {
   if (stream == nullptr || !stream->isOpen()) return 0;
+  if (isPending() && stream->writeContentsText(text_)) return 1;
   for (int32_t i = 1; i <= count(); ++i) {
     const ConfigValue* value = asValue(getByIndex(i));
     if (value == nullptr || value->isPlaceholder()) continue;
@@ -194,7 +271,13 @@ ConfigSection* ConfigSection::clone() const {
   copy->flags_ = flags_;
   copy->tagKind_ = tagKind_;
   copy->hexTag_ = hexTag_;
-  copy->textTag_ = textTag_;
+  if (textTag_ != nullptr) {
+    copy->textTag_ = copyText(textTag_.get());
+    if (copy->textTag_ == nullptr) {
+      copy->destroy();
+      return nullptr;
+    }
+  }
   if (tagKind_ != kTagNone && extension_ != nullptr) copy->attachExtension(extension_);
   if (!copy->cloneChildrenFrom(*this)) {
     copy->destroy();
@@ -393,7 +476,7 @@ ConfigSection* ConfigSection::filteredCopy(NameComparator* selector) const {
 void ConfigSection::dropTag() {
   tagKind_ = kTagNone;
   hexTag_ = 0;
-  std::string().swap(textTag_);
+  textTag_.reset();
   if (extension_ != nullptr) {
     RefObject* extension = extension_;
     extension_ = nullptr;
@@ -412,8 +495,9 @@ void ConfigSection::setTextTag(const char* tag) {
   if (!canChange()) return;
   dropTag();
   if (tag == nullptr) return;
+  textTag_ = copyText(tag);
+  if (textTag_ == nullptr) return;
   tagKind_ = kTagText;
-  textTag_ = tag;
 }
 
 void ConfigSection::attachExtension(RefObject* extension) {

@@ -12,11 +12,13 @@
 #define GATEKEEPER_CONFIGSTORE_CONFIG_SECTION_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "configstore/config_node.h"
 #include "configstore/config_value.h"
 #include "configstore/name_comparator.h"
+#include "configstore/source_text.h"
 #include "configstore/value_item.h"
 
 namespace gatekeeper {
@@ -54,6 +56,8 @@ class ConfigSection : public ConfigNode {
   virtual int writeWhole(ConfigStream* stream);
 
   ConfigSection* clone() const override;
+  // Frees the section's memory unless it lives in the arena of the text it was loaded from.
+  void destroy() override;
   // Answers the identifiers of its bases itself; any other identifier goes first to the
   // attached extension object, and kConfigSectionInterface is answered when that gives none.
   CommonHandle* getInterface(uint32_t id) override;
@@ -111,9 +115,13 @@ class ConfigSection : public ConfigNode {
   // Replace the tag; dropping the old tag drops the attached extension object.
   void setHexTag(uint32_t tag);
   void setTextTag(const char* tag);  // nullptr: no tag
-  SectionTagKind tagKind() const { return tagKind_; }
+  SectionTagKind tagKind() const { return static_cast<SectionTagKind>(tagKind_); }
   uint32_t hexTag() const { return tagKind_ == kTagHex ? hexTag_ : 0; }
-  const char* textTag() const { return tagKind_ == kTagText ? textTag_.c_str() : ""; }
+  const char* textTag() const { return tagKind_ == kTagText ? textTag_.get() : ""; }
+
+  // true while the contents loaded from a file are still kept as its text (they are parsed at
+  // the first operation that needs them).
+  bool keptAsText() const { return isPending(); }
 
   // 1 for a ConfigFile root: only such a section loads and saves.
   int32_t fileBacked() const { return fileBacked_; }
@@ -132,17 +140,29 @@ class ConfigSection : public ConfigNode {
 
  private:
   friend ConfigSection* nullSection();
+  // A section read from a stream: in the stream's arena when it has one. nullptr on failure.
+  static ConfigSection* newLoaded(ConfigStream* stream, const char* name);
+  // Keeps the contents as text until first use (a section without children).
+  void keepAsText(const DeferredContents& contents);
+  // Parses the kept text into children, once, under concurrent readers.
+  void settlePending() const override;
   // Runs the pre-save request of the attached extension object, if any.
   void preSave();
   void dropTag();
   bool canChange() const { return !isFrozen(); }
 
+  // Laid out small: a loaded database holds a section per user.
   int32_t fileBacked_ = 0;
   int32_t userValue_ = 0;
-  SectionTagKind tagKind_ = kTagNone;
   uint32_t hexTag_ = 0;
-  std::string textTag_;
+  std::unique_ptr<char[]> textTag_;
   RefObject* extension_ = nullptr;
+  // The contents kept as text (text_.source a counted reference, also held by a section that
+  // lives in that text's arena). Never changed once set, so writers may read it while another
+  // thread settles the section.
+  DeferredContents text_;
+  uint8_t tagKind_ = kTagNone;  // a SectionTagKind
+  bool inArena_ = false;
 };
 
 }  // namespace gatekeeper

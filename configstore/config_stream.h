@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "configstore/ref_object.h"
+#include "configstore/source_text.h"
 
 namespace gatekeeper {
 
@@ -111,6 +112,21 @@ class ConfigStream : public NamedObject {
   // Enters a path of section names separated by "/" from the start of the input; 0 as soon as
   // a component is missing.
   virtual int enterPath(const char* path);
+
+  // Sections kept as text. The text being read, also the arena for the sections loaded from
+  // it (nullptr: the stream cannot share it).
+  virtual SourceText* sourceText() const { return nullptr; }
+  // Called right after a section opening line was parsed. When the section's lines up to its
+  // closing line are all value lines, each with one distinct name, that the writer would write
+  // back byte for byte at this depth, reads past the closing line (as reading it would), fills
+  // *out (taking a reference on the text) and returns 1; else returns 0 and reads nothing.
+  virtual int takePlainSection(DeferredContents* /*out*/) { return 0; }
+  // The same for any section that closes before the input ends (not verbatim): reads past its
+  // closing line, following nesting and binary blocks as reading each line would.
+  virtual int takeWholeSection(DeferredContents* /*out*/) { return 0; }
+  // Writes contents kept as text verbatim, when this stream writes text at their depth; 0 when
+  // they must be written item by item instead.
+  virtual int writeContentsText(const DeferredContents& /*contents*/) { return 0; }
 };
 
 }  // namespace gatekeeper

@@ -18,13 +18,93 @@ constexpr int32_t kIndexThreshold = 16;
 
 }  // namespace
 
-// The name index: hash of the name (platform::nameHash) to the slots holding a child of a name
-// with that hash, plus the slots whose names get no hash (Windows, non-ASCII names), which every
-// lookup also compares. Candidates are always confirmed with platform::namesEqual, and the
-// lowest confirmed slot wins, so the index never changes what a lookup finds.
+// The name index: an open-addressing table (linear probing, power-of-two size) of entries
+// holding the low bits of a name's hash (platform::nameHash) and the slot of a child with that
+// name, plus the slots whose names get no hash (Windows, non-ASCII names), which every lookup
+// also compares. Several entries may carry one name; a lookup walks the whole probe run of its
+// hash, confirms candidates with platform::namesEqual and takes the lowest slot, so the index
+// never changes what a lookup finds. Erased entries become tombstones until the next rebuild.
 struct ObjectList::NameIndex {
-  std::unordered_multimap<uint64_t, int32_t> byHash;
+  static constexpr int32_t kEmpty = 0;
+  static constexpr int32_t kErased = -1;
+  struct Entry {
+    uint32_t tag;
+    int32_t slot;  // kEmpty, kErased or a slot
+  };
+
+  std::vector<Entry> table;
+  size_t occupied = 0;  // entries that are not kEmpty (tombstones included)
+  size_t live = 0;
   std::vector<int32_t> unhashed;
+
+  size_t mask() const { return table.size() - 1; }
+  static uint32_t tagOf(uint64_t hash) { return static_cast<uint32_t>(hash ^ (hash >> 32)); }
+
+  // An empty table with room for `names` entries at a load of at most one half.
+  bool reset(size_t names) {
+    size_t size = 16;
+    while (size < 2 * names) size *= 2;
+    try {
+      std::vector<Entry>(size, Entry{0, kEmpty}).swap(table);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    occupied = 0;
+    live = 0;
+    return true;
+  }
+
+  // At most two thirds full, tombstones included, so that a probe run stays short.
+  bool needsGrowth() const { return (occupied + 1) * 3 > table.size() * 2; }
+
+  // Twice the room for the live entries, moved over by their tags: no name is read again.
+  bool grow() {
+    std::vector<Entry> old;
+    old.swap(table);
+    if (!reset(2 * live + 1)) {
+      table.swap(old);
+      return false;
+    }
+    for (const Entry& e : old) {
+      if (e.slot > 0) insertTagged(e.tag, e.slot);
+    }
+    return true;
+  }
+
+  void insert(uint64_t hash, int32_t slot) { insertTagged(tagOf(hash), slot); }
+
+  void insertTagged(uint32_t tag, int32_t slot) {
+    for (size_t i = tag & mask();; i = (i + 1) & mask()) {
+      Entry& e = table[i];
+      if (e.slot == kEmpty || e.slot == kErased) {
+        if (e.slot == kEmpty) ++occupied;
+        e = Entry{tag, slot};
+        ++live;
+        return;
+      }
+    }
+  }
+
+  // Erases the entry of `slot` under `hash`; true when it was there.
+  bool erase(uint64_t hash, int32_t slot) {
+    const uint32_t tag = tagOf(hash);
+    for (size_t i = tag & mask(); table[i].slot != kEmpty; i = (i + 1) & mask()) {
+      if (table[i].slot == slot && table[i].tag == tag) {
+        table[i].slot = kErased;
+        --live;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  template <typename Visit>
+  void forEachCandidate(uint64_t hash, Visit visit) const {
+    const uint32_t tag = tagOf(hash);
+    for (size_t i = tag & mask(); table[i].slot != kEmpty; i = (i + 1) & mask()) {
+      if (table[i].slot != kErased && table[i].tag == tag) visit(table[i].slot);
+    }
+  }
 };
 
 ObjectList::ObjectList(const char* name) : NamedObject(name) {}
@@ -44,10 +124,11 @@ CommonHandle* ObjectList::getInterface(uint32_t id) {
 }
 
 void ObjectList::sort(NameComparator* comparator, int descending) {
+  settle();
   if (refusesChanges()) return;
   NameComparator temporary;
   NameComparator* c = comparator != nullptr ? comparator : &temporary;
-  const int32_t n = count();
+  const int32_t n = size();
   // Selection by exchange: each slot i receives, in turn, every later child that compares
   // not-less (descending) or not-greater (ascending) than the one it holds.
   for (int32_t i = 0; i + 1 < n; ++i) {
@@ -68,15 +149,17 @@ void ObjectList::sort(NameComparator* comparator, int descending) {
 }
 
 NamedObject* ObjectList::getByIndex(int32_t index) const {
-  if (index < 1 || index > count()) return nullptr;
+  settle();
+  if (index < 1 || index > size()) return nullptr;
   return slots_[index - 1];
 }
 
 int32_t ObjectList::indexOfName(const char* name) const {
+  settle();
   if (name == nullptr || *name == '\0') return 0;
   uint64_t hash = 0;
   if (index_ == nullptr || !platform::nameHash(name, &hash)) {
-    for (int32_t i = 0; i < count(); ++i) {
+    for (int32_t i = 0; i < size(); ++i) {
       if (slots_[i] != nullptr && slots_[i]->nameEquals(name)) return i + 1;
     }
     return 0;
@@ -88,13 +171,15 @@ int32_t ObjectList::indexOfName(const char* name) const {
       best = slot;
     }
   };
-  auto range = index_->byHash.equal_range(hash);
-  for (auto it = range.first; it != range.second; ++it) consider(it->second);
+  index_->forEachCandidate(hash, consider);
   for (int32_t slot : index_->unhashed) consider(slot);
   return best;
 }
 
-int32_t ObjectList::firstEmptySlot() const { return firstHole_; }
+int32_t ObjectList::firstEmptySlot() const {
+  settle();
+  return firstHole_;
+}
 
 void ObjectList::indexInsert(int32_t slot) {
   if (index_ == nullptr) return;
@@ -102,7 +187,11 @@ void ObjectList::indexInsert(int32_t slot) {
   if (child == nullptr || !child->hasName()) return;
   uint64_t hash = 0;
   if (platform::nameHash(child->name(), &hash)) {
-    index_->byHash.emplace(hash, slot);
+    if (index_->needsGrowth() && !index_->grow()) {
+      index_.reset();  // lookups fall back to the scan
+      return;
+    }
+    index_->insert(hash, slot);
   } else {
     index_->unhashed.push_back(slot);
   }
@@ -114,13 +203,7 @@ void ObjectList::indexErase(int32_t slot) {
   if (child == nullptr || !child->hasName()) return;
   uint64_t hash = 0;
   if (platform::nameHash(child->name(), &hash)) {
-    auto range = index_->byHash.equal_range(hash);
-    for (auto it = range.first; it != range.second; ++it) {
-      if (it->second == slot) {
-        index_->byHash.erase(it);
-        return;
-      }
-    }
+    index_->erase(hash, slot);
   } else {
     auto& u = index_->unhashed;
     u.erase(std::remove(u.begin(), u.end(), slot), u.end());
@@ -128,50 +211,52 @@ void ObjectList::indexErase(int32_t slot) {
 }
 
 void ObjectList::rebuildIndex() {
-  if (count() < kIndexThreshold) {
+  if (size() < kIndexThreshold) {
     index_.reset();
     return;
   }
   if (index_ == nullptr) {
     index_.reset(new (std::nothrow) NameIndex);
     if (index_ == nullptr) return;  // lookups fall back to the scan
-  } else {
-    index_->byHash.clear();
-    index_->unhashed.clear();
   }
-  index_->byHash.reserve(slots_.size());
-  for (int32_t slot = 1; slot <= count(); ++slot) indexInsert(slot);
+  index_->unhashed.clear();
+  // Sized once for the children there are now (and as many again), so a list filled one add at
+  // a time rebuilds only when it has doubled.
+  if (!index_->reset(2 * slots_.size())) {
+    index_.reset();
+    return;
+  }
+  for (int32_t slot = 1; slot <= size(); ++slot) {
+    const NamedObject* child = slots_[slot - 1];
+    if (child == nullptr || !child->hasName()) continue;
+    uint64_t hash = 0;
+    if (platform::nameHash(child->name(), &hash)) {
+      index_->insert(hash, slot);
+    } else {
+      index_->unhashed.push_back(slot);
+    }
+  }
 }
 
 void ObjectList::childRenamed(NamedObject* child, const char* oldName) {
   if (index_ == nullptr) return;
-  // Find the child's slot through its old name's entry, then index it under the new one.
+  // Find the child's slot, drop the entry of its old name, then index it under the new one.
   int32_t slot = 0;
-  uint64_t hash = 0;
-  if (oldName != nullptr && platform::nameHash(oldName, &hash)) {
-    auto range = index_->byHash.equal_range(hash);
-    for (auto it = range.first; it != range.second; ++it) {
-      if (slots_[it->second - 1] == child) {
-        slot = it->second;
-        index_->byHash.erase(it);
-        break;
-      }
-    }
-  } else if (oldName != nullptr) {
-    auto& u = index_->unhashed;
-    for (size_t i = 0; i < u.size(); ++i) {
-      if (slots_[u[i] - 1] == child) {
-        slot = u[i];
-        u.erase(u.begin() + static_cast<std::ptrdiff_t>(i));
-        break;
-      }
-    }
-  } else {
-    for (int32_t i = 0; i < count(); ++i) {
-      if (slots_[i] == child) slot = i + 1;
+  for (int32_t i = 0; i < size(); ++i) {
+    if (slots_[i] == child) {
+      slot = i + 1;
+      break;
     }
   }
-  if (slot != 0) indexInsert(slot);
+  if (slot == 0) return;
+  uint64_t hash = 0;
+  if (oldName != nullptr && platform::nameHash(oldName, &hash)) {
+    index_->erase(hash, slot);
+  } else if (oldName != nullptr) {
+    auto& u = index_->unhashed;
+    u.erase(std::remove(u.begin(), u.end(), slot), u.end());
+  }
+  indexInsert(slot);
 }
 
 // Puts a child (or nullptr) into an existing slot, keeping the index and the hole hint current.
@@ -183,7 +268,7 @@ void ObjectList::setSlot(int32_t slot, NamedObject* child) {
     child->parent_ = this;
     if (firstHole_ == slot) {
       firstHole_ = 0;
-      for (int32_t i = slot; i < count(); ++i) {
+      for (int32_t i = slot; i < size(); ++i) {
         if (slots_[i] == nullptr) {
           firstHole_ = i + 1;
           break;
@@ -197,6 +282,7 @@ void ObjectList::setSlot(int32_t slot, NamedObject* child) {
 }
 
 int32_t ObjectList::add(NamedObject* child) {
+  settle();
   if (child == nullptr || refusesChanges()) return 0;
   if (firstHole_ != 0) {
     const int32_t slot = firstHole_;
@@ -209,7 +295,7 @@ int32_t ObjectList::add(NamedObject* child) {
     return 0;
   }
   child->parent_ = this;
-  const int32_t slot = count();
+  const int32_t slot = size();
   if (index_ == nullptr && slot >= kIndexThreshold) {
     rebuildIndex();
   } else {
@@ -231,15 +317,17 @@ int32_t ObjectList::removeByName(const char* name) {
 }
 
 int32_t ObjectList::removeObject(const NamedObject* child) {
+  settle();
   if (child == nullptr || refusesChanges()) return 0;
-  for (int32_t i = 0; i < count(); ++i) {
+  for (int32_t i = 0; i < size(); ++i) {
     if (slots_[i] == child) return removeByIndex(i + 1);
   }
   return 0;
 }
 
 NamedObject* ObjectList::detachAtIndex(int32_t index, NamedObject* replacement) {
-  if (refusesChanges() || index < 1 || index > count()) return nullptr;
+  settle();
+  if (refusesChanges() || index < 1 || index > size()) return nullptr;
   NamedObject* old = slots_[index - 1];
   setSlot(index, replacement);
   if (old != nullptr && old != replacement) old->parent_ = nullptr;
@@ -251,7 +339,8 @@ NamedObject* ObjectList::detachAtName(const char* name, NamedObject* replacement
 }
 
 int ObjectList::setAtIndex(int32_t index, NamedObject* child) {
-  if (refusesChanges() || index < 1 || index > count()) return 0;
+  settle();
+  if (refusesChanges() || index < 1 || index > size()) return 0;
   NamedObject* old = detachAtIndex(index, child);
   if (old != nullptr && old != child) old->destroy();
   return 1;
@@ -262,7 +351,8 @@ int ObjectList::setAtName(const char* name, NamedObject* child) {
 }
 
 int ObjectList::swap(int32_t first, int32_t second) {
-  if (refusesChanges() || first < 1 || first > count() || second < 1 || second > count()) {
+  settle();
+  if (refusesChanges() || first < 1 || first > size() || second < 1 || second > size()) {
     return 0;
   }
   if (first == second) return 1;
@@ -279,14 +369,16 @@ int ObjectList::swapByNames(const char* first, const char* second) {
 }
 
 int32_t ObjectList::compact() {
-  if (refusesChanges()) return count();
+  settle();
+  if (refusesChanges()) return size();
   slots_.erase(std::remove(slots_.begin(), slots_.end(), nullptr), slots_.end());
   firstHole_ = 0;
   rebuildIndex();
-  return count();
+  return size();
 }
 
 void ObjectList::clear() {
+  settle();
   if (refusesChanges()) return;
   std::vector<NamedObject*> old;
   old.swap(slots_);
@@ -301,6 +393,7 @@ void ObjectList::clear() {
 }
 
 bool ObjectList::cloneChildrenFrom(const ObjectList& other) {
+  other.settle();
   for (const NamedObject* child : other.slots_) {
     if (child == nullptr) continue;
     NamedObject* copy = child->clone();
@@ -311,6 +404,20 @@ bool ObjectList::cloneChildrenFrom(const ObjectList& other) {
     }
   }
   return true;
+}
+
+void ObjectList::takeChildren(ObjectList& from) const {
+  // Runs while other threads may be waiting to read this list: nothing here settles.
+  auto* self = const_cast<ObjectList*>(this);
+  self->slots_.swap(from.slots_);
+  self->firstHole_ = from.firstHole_;
+  from.firstHole_ = 0;
+  from.index_.reset();
+  for (NamedObject* child : self->slots_) {
+    if (child != nullptr) child->parent_ = self;
+  }
+  self->rebuildIndex();
+  pending_.store(false, std::memory_order_release);
 }
 
 }  // namespace gatekeeper

@@ -2,6 +2,7 @@
 #ifndef GATEKEEPER_CONFIGSTORE_OBJECT_LIST_H_
 #define GATEKEEPER_CONFIGSTORE_OBJECT_LIST_H_
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -17,11 +18,15 @@ class NameComparator;
 // empty slot before growing the array by one.
 //
 // Name lookups return the first non-empty slot whose child's name equals the given one
-// (ignoring case). Lists with many children keep a hash index of their children's names, so
-// lookups and get-or-create stay O(1) on average at a million children. The index is kept
-// current by every change (add, remove, detach, set, swap, compact, sort, clear and the rename
-// of a child); const operations only read it, so any number of threads may read one list at
-// once while no thread changes it.
+// (ignoring case). Lists with many children keep a hash index of their children's names (open
+// addressing, one probe sequence of small entries), so lookups and get-or-create stay O(1) on
+// average at a million children. The index is kept current by every change (add, remove,
+// detach, set, swap, compact, sort, clear and the rename of a child); const operations only
+// read it, so any number of threads may read one list at once while no thread changes it.
+//
+// A list may come into being with its children still to be made (a section loaded from a file
+// keeps its lines as text until first use): every operation first makes them, once, safely
+// under concurrent readers (see settlePending).
 class ObjectList : public NamedObject {
  public:
   explicit ObjectList(const char* name = nullptr);
@@ -35,7 +40,10 @@ class ObjectList : public NamedObject {
   CommonHandle* getInterface(uint32_t id) override;
 
   // Number of slots, empty ones included.
-  int32_t count() const { return static_cast<int32_t>(slots_.size()); }
+  int32_t count() const {
+    settle();
+    return size();
+  }
   // The child in a slot, or nullptr (empty slot or index outside 1..count()).
   NamedObject* getByIndex(int32_t index) const;
   // The first non-empty slot whose child's name equals the given name; 0 when none or when
@@ -73,6 +81,20 @@ class ObjectList : public NamedObject {
   // false when a clone failed.
   bool cloneChildrenFrom(const ObjectList& other);
 
+  // Children still to be made: markPending() (while the list is not shared) makes every later
+  // operation call settlePending() first, until that calls takeChildren(). settlePending runs
+  // at most once to completion and may run on any reading thread; an override serializes
+  // itself and calls takeChildren() last.
+  void markPending() { pending_.store(true, std::memory_order_relaxed); }
+  bool isPending() const { return pending_.load(std::memory_order_acquire); }
+  virtual void settlePending() const {}
+  // Moves every child of `from` (a list without pending children, not shared) into this empty
+  // list, keeping their slots, and publishes them to other threads.
+  void takeChildren(ObjectList& from) const;
+  void settle() const {
+    if (isPending()) settlePending();
+  }
+
  private:
   friend class NamedObject;
   struct NameIndex;
@@ -84,7 +106,9 @@ class ObjectList : public NamedObject {
   void rebuildIndex();
   void setSlot(int32_t slot, NamedObject* child);
   bool refusesChanges() const { return isFrozen(); }
+  int32_t size() const { return static_cast<int32_t>(slots_.size()); }
 
+  mutable std::atomic<bool> pending_{false};
   int32_t firstHole_ = 0;  // the lowest empty slot (1-based), 0 when there is none
   std::vector<NamedObject*> slots_;
   std::unique_ptr<NameIndex> index_;

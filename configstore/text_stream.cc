@@ -108,12 +108,38 @@ TextStream::TextStream(const char* path, int32_t mode) : ConfigStream(path) {
     return;
   }
   // Read whole and at once, sharing the file so that a concurrent save can still replace it.
-  if (platform::readFileContents(path, &input_)) mode_ = kOpenFlag;
+  std::string text;
+  if (platform::readFileContents(path, &text)) {
+    takeInput(std::move(text));
+    if (source_ != nullptr) mode_ = kOpenFlag;
+  }
+}
+
+void TextStream::takeInput(std::string text) {
+  source_ = SourceText::adopt(std::move(text));
+  if (source_ == nullptr) return;
+  in_ = source_->text().data();
+  inSize_ = source_->text().size();
 }
 
 std::unique_ptr<TextStream> TextStream::forReading(std::string text) {
   std::unique_ptr<TextStream> stream(new TextStream());
-  stream->input_ = std::move(text);
+  stream->takeInput(std::move(text));
+  if (stream->source_ != nullptr) stream->mode_ = kOpenFlag;
+  return stream;
+}
+
+std::unique_ptr<TextStream> TextStream::forReadingPart(SourceText* text, size_t begin,
+                                                       size_t length) {
+  std::unique_ptr<TextStream> stream(new TextStream());
+  if (text == nullptr || begin > text->text().size() || length > text->text().size() - begin) {
+    return stream;  // closed
+  }
+  text->addRef();
+  stream->source_ = text;
+  stream->in_ = text->text().data() + begin;
+  stream->inSize_ = length;
+  stream->inOffset_ = begin;
   stream->mode_ = kOpenFlag;
   return stream;
 }
@@ -130,6 +156,7 @@ std::unique_ptr<TextStream> TextStream::forWriting(std::string* out) {
 TextStream::~TextStream() {
   // A file still open for writing is abandoned: its target stays as it was.
   if ((mode_ & kOpenFlag) && memoryOut_ != nullptr) flushOutput(true);
+  if (source_ != nullptr) source_->release();
 }
 
 int TextStream::close() {
@@ -144,7 +171,10 @@ int TextStream::close() {
       result = failed_ ? 0 : 1;
     }
   } else {
-    std::string().swap(input_);
+    if (source_ != nullptr) source_->release();
+    source_ = nullptr;
+    in_ = "";
+    inSize_ = 0;
     readPos_ = 0;
   }
   mode_ &= ~kOpenFlag;
@@ -338,17 +368,17 @@ int TextStream::writeInt(const char* name, int32_t value, const char* itemName) 
 // ---- Reading ----
 
 int TextStream::readLine() {
-  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag || readPos_ >= input_.size()) {
+  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag || readPos_ >= inSize_) {
     lineBuffer_[0] = '\0';
     return 0;
   }
-  const size_t available = input_.size() - readPos_;
+  const size_t available = inSize_ - readPos_;
   size_t length = available < kLineBufferSize - 1 ? available : kLineBufferSize - 1;
-  const void* newline = std::memchr(input_.data() + readPos_, '\n', length);
+  const void* newline = std::memchr(in_ + readPos_, '\n', length);
   if (newline != nullptr) {
-    length = static_cast<size_t>(static_cast<const char*>(newline) - (input_.data() + readPos_)) + 1;
+    length = static_cast<size_t>(static_cast<const char*>(newline) - (in_ + readPos_)) + 1;
   }
-  std::memcpy(lineBuffer_, input_.data() + readPos_, length);
+  std::memcpy(lineBuffer_, in_ + readPos_, length);
   lineBuffer_[length] = '\0';
   readPos_ += length;
   return 1;
@@ -561,7 +591,7 @@ uint32_t TextStream::readBlockInto(std::vector<unsigned char>* bytes) {
 }
 
 void TextStream::seekTo(uint64_t offset) {
-  readPos_ = offset < input_.size() ? static_cast<size_t>(offset) : input_.size();
+  readPos_ = offset < inSize_ ? static_cast<size_t>(offset) : inSize_;
   blockOpen_ = false;
   blockName_.clear();
 }
@@ -690,6 +720,171 @@ int TextStream::enterPath(const char* path) {
     }
     start = slash + 1;
   }
+  return 1;
+}
+
+// ---- Sections kept as text ----
+
+namespace {
+
+// A section is kept as text only when it is small: its lines are checked one by one, and names
+// pairwise for duplicates.
+constexpr size_t kMaxPlainLines = 64;
+constexpr size_t kMaxPlainLineLength = 1000;
+// A whole section kept as text nests at most this deep, far below the loader's own limit.
+constexpr size_t kMaxWholeDepth = 100;
+
+}  // namespace
+
+bool TextStream::isPlainValueLine(const char* line, size_t length, size_t indent,
+                                  std::string_view* name) const {
+  if (length <= indent + 4 || line[indent] != '(') return false;
+  for (size_t i = 0; i < indent; ++i) {
+    if (line[i] != ' ') return false;
+  }
+  const char* end = line + length;
+  if (std::memchr(line, '\0', length) != nullptr || std::memchr(line, '\r', length) != nullptr) {
+    return false;
+  }
+  const char* type = line + indent + 1;
+  const auto* close = static_cast<const char*>(std::memchr(type, ')', static_cast<size_t>(end - type)));
+  if (close == nullptr) return false;
+  const std::string_view word(type, static_cast<size_t>(close - type));
+  const char* nameStart = close + 1;
+  const auto* equals =
+      static_cast<const char*>(std::memchr(nameStart, '=', static_cast<size_t>(end - nameStart)));
+  if (equals == nullptr || equals == nameStart) return false;
+  *name = std::string_view(nameStart, static_cast<size_t>(equals - nameStart));
+  if (name->find('[') != std::string_view::npos) return false;
+  const char* value = equals + 1;
+  const size_t valueLength = static_cast<size_t>(end - value);
+  if (valueLength == 0) return false;
+  if (word == "string") return true;
+  // A number reads back unchanged only when it is written as the writer formats it.
+  char text[kMaxPlainLineLength + 1];
+  std::memcpy(text, value, valueLength);
+  text[valueLength] = '\0';
+  char formatted[kNumberTextSize];
+  size_t formattedLength = 0;
+  int64_t whole = 0;
+  double real = 0.0;
+  if (word == "int" || word == "int64") {
+    if (!scanInteger(text, &whole)) return false;
+    formattedLength = formatInt64(word == "int" ? static_cast<int32_t>(whole) : whole, formatted);
+  } else if (word == "float" || word == "double") {
+    if (!scanFloating(text, &real)) return false;
+    formattedLength = word == "float" ? formatFixed(static_cast<float>(real), formatted)
+                                      : formatGeneral(real, true, formatted);
+  } else {
+    return false;
+  }
+  return formattedLength == valueLength && std::memcmp(formatted, value, valueLength) == 0;
+}
+
+int TextStream::takePlainSection(DeferredContents* out) {
+  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag || !keepText_ || source_ == nullptr ||
+      blockOpen_ || positions_.empty()) {
+    return 0;
+  }
+  const size_t depth = positions_.size();
+  const size_t indent = 4 * (baseDepth_ + depth);
+  const size_t begin = readPos_;
+  // The names seen, each zero-terminated, for platform::namesEqual.
+  std::string& names = plainNames_;
+  names.clear();
+  size_t nameStarts[kMaxPlainLines];
+  size_t count = 0;
+  for (size_t pos = begin; pos < inSize_;) {
+    const char* line = in_ + pos;
+    const size_t available = inSize_ - pos;
+    const auto* newline = static_cast<const char*>(
+        std::memchr(line, '\n', available < kMaxPlainLineLength ? available : kMaxPlainLineLength));
+    if (newline == nullptr || newline == line || newline[-1] != '\r') return 0;
+    const size_t length = static_cast<size_t>(newline - line) - 1;  // without CR LF
+    const char* first = line;
+    while (first < newline && (*first == ' ' || *first == '\t')) ++first;
+    if (*first == '}') {
+      // The closing line, as the reader takes it.
+      readPos_ = pos;
+      if (readLine() && parseLine() == kTokenSectionClose && positions_.size() == depth - 1) {
+        source_->addRef();
+        out->source = source_;
+        out->begin = inOffset_ + begin;
+        out->length = pos - begin;
+        out->depth = static_cast<int32_t>(baseDepth_ + depth);
+        out->verbatim = true;
+        return 1;
+      }
+      readPos_ = begin;
+      return 0;
+    }
+    std::string_view name;
+    if (count == kMaxPlainLines || !isPlainValueLine(line, length, indent, &name)) return 0;
+    // A repeated name would gather its items into one node, written together.
+    const size_t start = names.size();
+    names.append(name).push_back('\0');
+    for (size_t i = 0; i < count; ++i) {
+      if (platform::namesEqual(names.c_str() + nameStarts[i], names.c_str() + start)) return 0;
+    }
+    nameStarts[count++] = start;
+    pos += length + 2;
+  }
+  return 0;
+}
+
+int TextStream::takeWholeSection(DeferredContents* out) {
+  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag || !keepText_ || !keepWhole_ ||
+      source_ == nullptr || blockOpen_ || positions_.empty()) {
+    return 0;
+  }
+  const size_t depth = positions_.size();
+  const size_t begin = readPos_;
+  // Only lines that open or close a section or a block change the reading state: every other
+  // line is stepped over as a line read would take it, and these are parsed as reading does.
+  while (readPos_ < inSize_) {
+    const char* line = in_ + readPos_;
+    const size_t available = inSize_ - readPos_;
+    const size_t limit = available < kLineBufferSize - 1 ? available : kLineBufferSize - 1;
+    const auto* newline = static_cast<const char*>(std::memchr(line, '\n', limit));
+    const size_t pieceEnd = newline != nullptr ? static_cast<size_t>(newline - line) + 1 : limit;
+    size_t i = 0;
+    while (i < pieceEnd && (line[i] == ' ' || line[i] == '\t')) ++i;
+    const char c = i < pieceEnd ? line[i] : '\0';
+    const bool structural = !isLineEnd(line[0]) && (c == '{' || c == '}' || c == '[' || c == ']');
+    if (!structural) {
+      readPos_ += pieceEnd;
+      continue;
+    }
+    const size_t lineStart = readPos_;
+    readLine();
+    parseLine();
+    if (positions_.size() < depth) {
+      source_->addRef();
+      out->source = source_;
+      out->begin = inOffset_ + begin;
+      out->length = lineStart - begin;
+      out->depth = static_cast<int32_t>(baseDepth_ + depth);
+      out->verbatim = false;
+      return 1;
+    }
+    if (positions_.size() > depth + kMaxWholeDepth) break;
+  }
+  // The input ends inside the section (or nests too deep): read it line by line instead.
+  readPos_ = begin;
+  sectionNames_.resize(depth);
+  positions_.resize(depth);
+  blockOpen_ = false;
+  blockName_.clear();
+  return 0;
+}
+
+int TextStream::writeContentsText(const DeferredContents& contents) {
+  if ((mode_ & (kOpenFlag | kWriteMode)) != (kOpenFlag | kWriteMode) || failed_ || blockOpen_ ||
+      contents.source == nullptr || !contents.verbatim || positions_.size() != static_cast<size_t>(contents.depth)) {
+    return 0;
+  }
+  append(contents.source->text().data() + contents.begin, contents.length);
+  flushOutput(false);
   return 1;
 }
 

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "configstore/config_stream.h"
@@ -51,6 +52,19 @@ class TextStream : public ConfigStream {
   TextStream(const char* path, int32_t mode);
   // A stream that reads the given text.
   static std::unique_ptr<TextStream> forReading(std::string text);
+  // A stream that reads length bytes of a shared text from offset begin, without copying them
+  // (takes a reference on the text).
+  static std::unique_ptr<TextStream> forReadingPart(SourceText* text, size_t begin,
+                                                    size_t length);
+  // Whether loading from this stream may keep sections as text (takePlainSection); on by
+  // default. Off, every line is parsed at once: the reference the kept text is checked against.
+  void keepSectionsAsText(bool keep) { keepText_ = keep; }
+  // Whether takeWholeSection keeps sections as text too (when keepSectionsAsText is on); on by
+  // default. Off when parsing kept text, which is never scanned twice.
+  void keepWholeSectionsAsText(bool keep) { keepWhole_ = keep; }
+  // The number of sections open around the text read (contents kept as text are read alone):
+  // sections kept as text record their depth, and verbatim lines their indentation, with it.
+  void setBaseDepth(int32_t depth) { baseDepth_ = depth > 0 ? static_cast<size_t>(depth) : 0; }
   // A stream that writes into *out (appending) until it is destroyed.
   static std::unique_ptr<TextStream> forWriting(std::string* out);
   ~TextStream() override;
@@ -105,6 +119,10 @@ class TextStream : public ConfigStream {
   int findValue(const char* name, int32_t type) override;
   int findBlockByName(const char* name) override;
   int enterPath(const char* path) override;
+  SourceText* sourceText() const override { return source_; }
+  int takePlainSection(DeferredContents* out) override;
+  int takeWholeSection(DeferredContents* out) override;
+  int writeContentsText(const DeferredContents& contents) override;
 
   // Number of open sections (the indentation depth).
   int32_t depth() const { return static_cast<int32_t>(positions_.size()); }
@@ -113,6 +131,11 @@ class TextStream : public ConfigStream {
 
  private:
   TextStream();
+  void takeInput(std::string text);
+  // Whether a line (line end excluded) is a value line that reads back unchanged at this depth;
+  // its name goes to *name.
+  bool isPlainValueLine(const char* line, size_t length, size_t indent,
+                        std::string_view* name) const;
   // Writing helpers.
   void writeIndent();
   void append(const char* text, size_t length);
@@ -131,13 +154,19 @@ class TextStream : public ConfigStream {
 
   int32_t mode_ = 0;
   bool failed_ = false;
+  bool keepText_ = true;
+  bool keepWhole_ = true;
+  size_t baseDepth_ = 0;
   // Writing.
   std::unique_ptr<platform::AtomicFileWriter> file_;
   std::string* memoryOut_ = nullptr;
   std::string out_;
   uint64_t written_ = 0;
-  // Reading.
-  std::string input_;
+  // Reading: the text (a counted reference) and a view of it.
+  SourceText* source_ = nullptr;
+  const char* in_ = "";
+  size_t inSize_ = 0;
+  size_t inOffset_ = 0;  // of in_ within the source text
   size_t readPos_ = 0;
   // Open sections: names and the offset right after each opening line.
   std::vector<std::string> sectionNames_;
@@ -157,6 +186,7 @@ class TextStream : public ConfigStream {
   char tagBuffer_[kFieldBufferSize] = {};
   char splitName_[kFieldBufferSize] = {};
   char splitItem_[kFieldBufferSize] = {};
+  std::string plainNames_;  // scratch of takePlainSection
 };
 
 }  // namespace gatekeeper

@@ -1,0 +1,61 @@
+// The text of a loaded file, shared by the sections whose contents are kept as text until first
+// use, and the arena that holds those sections.
+#ifndef GATEKEEPER_CONFIGSTORE_SOURCE_TEXT_H_
+#define GATEKEEPER_CONFIGSTORE_SOURCE_TEXT_H_
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace gatekeeper {
+
+// Reference counted (thread-safe count); made with a count of 1 and freed by the release that
+// brings the count to 0, with everything allocated from it. The text never changes once made.
+//
+// allocate() is a bump allocator for objects that hold a reference to this object themselves:
+// their memory is freed with it, as a whole, never one by one. Sections kept as text may be
+// parsed on several reading threads at once, so it takes a lock.
+class SourceText {
+ public:
+  // nullptr on allocation failure.
+  static SourceText* adopt(std::string text);
+
+  SourceText(const SourceText&) = delete;
+  SourceText& operator=(const SourceText&) = delete;
+
+  void addRef() { refs_.fetch_add(1, std::memory_order_relaxed); }
+  void release();
+
+  const std::string& text() const { return text_; }
+  // Suitably aligned memory for an object of the given size, or nullptr.
+  void* allocate(size_t size);
+
+ private:
+  explicit SourceText(std::string text) : text_(std::move(text)) {}
+  ~SourceText();
+
+  std::atomic<int64_t> refs_{1};
+  std::string text_;
+  std::mutex arenaLock_;
+  std::vector<char*> chunks_;
+  size_t chunkUsed_ = 0;
+  size_t chunkSize_ = 0;
+};
+
+// The contents of a section kept as the text of its lines: bytes [begin, begin + length) of
+// the source, read at `depth` open sections. Verbatim contents are value lines that the writer
+// writes back byte for byte at that depth; other contents are parsed before they are written.
+struct DeferredContents {
+  SourceText* source = nullptr;  // a counted reference when set
+  size_t begin = 0;
+  size_t length = 0;
+  int32_t depth = 0;
+  bool verbatim = false;
+};
+
+}  // namespace gatekeeper
+
+#endif  // GATEKEEPER_CONFIGSTORE_SOURCE_TEXT_H_
