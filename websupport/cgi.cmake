@@ -9,6 +9,7 @@ target_sources(websupport PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/form_markup.cc
   ${CMAKE_CURRENT_LIST_DIR}/html_escape.cc
   ${CMAKE_CURRENT_LIST_DIR}/leading_number.cc
+  ${CMAKE_CURRENT_LIST_DIR}/page_style.cc
   ${CMAKE_CURRENT_LIST_DIR}/request_reader.cc
   ${CMAKE_CURRENT_LIST_DIR}/response_writer.cc
   ${CMAKE_CURRENT_LIST_DIR}/save_report.cc
