@@ -5,6 +5,7 @@
 #include "accountdb/value_readers.h"
 #include "configstore/config_value.h"
 #include "platform/names.h"
+#include "websupport/form_markup.h"
 #include "websupport/html_escape.h"
 #include "websupport/response_writer.h"
 
@@ -30,6 +31,13 @@ void writeSectionOptions(const ConfigSection& parent, std::string_view selected)
     const char* name = child->name() != nullptr ? child->name() : "";
     writeOption(name, !wanted.empty() && platform::namesEqual(name, wanted.c_str()));
   }
+}
+
+void writeSectionSelect(std::string_view name, int lines, const ConfigSection& parent,
+                        std::string_view selected) {
+  writeSelectStart(name, lines);
+  writeSectionOptions(parent, selected);
+  writeSelectEnd();
 }
 
 void writeBindingOptions(const ConfigSection& servers) {

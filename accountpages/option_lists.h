@@ -16,6 +16,10 @@ namespace gatekeeper {
 // case) is marked SELECTED; with the default, none is. A placeholder parent writes nothing.
 void writeSectionOptions(const ConfigSection& parent, std::string_view selected = {});
 
+// A select list named name, lines high, holding writeSectionOptions(parent, selected).
+void writeSectionSelect(std::string_view name, int lines, const ConfigSection& parent,
+                        std::string_view selected = {});
+
 // One option per binding of servers (MAIN/SERVERS), in slot order, skipping empty slots and
 // sections: the value is the binding key, the visible text the key, " --> " and the authority.
 void writeBindingOptions(const ConfigSection& servers);

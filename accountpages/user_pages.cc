@@ -103,9 +103,7 @@ void writeRowButton(const UserPagesVariant& variant, const UserAuthority& author
 
 // The user list box of the choosers: the authority's users, none selected.
 void writeUserSelect(const UserAuthority& authority, bool dropDown) {
-  writeSelectStart("User", dropDown ? 1 : 12);
-  writeSectionOptions(*authority.section);
-  writeSelectEnd();
+  writeSectionSelect("User", dropDown ? 1 : 12, *authority.section);
 }
 
 void writeChooser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form,

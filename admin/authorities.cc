@@ -100,21 +100,16 @@ int writeDeleteAuthorityForm(ConfigFile& database, const FormFields&, const Form
             "authority with the same name at later time to restore user resolution.</I>");
   writeFormStart("AuthDelDo");
   writeLine("<P>Authority to delete:<BR>");
-  writeSelectStart("Authority", 12);
-  writeSectionOptions(authorities(database));
-  writeSelectEnd();
+  writeSectionSelect("Authority", 12, authorities(database));
   writeLine("</P>");
-  writeSubmitButton("Submit");
-  writeLine("");
-  writeFormEnd();
+  writeSubmitAndFormEnd("Submit");
   return 1;
 }
 
 int deleteAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& name = form.field("Authority").text();
   ConfigSection& accounts = *database.sectionByName(accountdb::kAccounts);
-  // Only an authority is deleted: a value node of that name is no authority.
-  if (!accounts.sectionByName(name.c_str())->isPlaceholder()) accounts.deleteByName(name.c_str());
+  deleteSectionNamed(accounts, name);
   if (checkSaved(database.save() != 0)) writeAuthorityResult(name, " deleted. ");
   return 1;
 }

@@ -51,9 +51,7 @@ int writeAddNtAccountForm(ConfigFile&, const FormFields&, const FormFields&) {
   writePasswordInput("Pass2", 20);
   writeLine("</TD></TR>");
   writeLine("</TABLE>");
-  writeSubmitButton("Submit");
-  writeLine("");
-  writeFormEnd();
+  writeSubmitAndFormEnd("Submit");
   return 1;
 }
 
@@ -93,21 +91,16 @@ int writeDeleteNtAccountForm(ConfigFile& database, const FormFields&, const Form
   writeLine("for each of them</I>");
   writeFormStart("NTAccDelDo");
   writeText("<P>Username: ");
-  writeSelectStart("NTAccount", 1);
-  writeSectionOptions(ntAccounts(database));
-  writeSelectEnd();
+  writeSectionSelect("NTAccount", 1, ntAccounts(database));
   writeLine("</P>");
-  writeSubmitButton("Submit");
-  writeLine("");
-  writeFormEnd();
+  writeSubmitAndFormEnd("Submit");
   return 1;
 }
 
 int deleteNtAccount(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& name = form.field("NTAccount").text();
   ConfigSection& accounts = *database.sectionByName(accountdb::kNtAccounts);
-  // Only an account is deleted: a value node of that name is no account.
-  if (!accounts.sectionByName(name.c_str())->isPlaceholder()) accounts.deleteByName(name.c_str());
+  deleteSectionNamed(accounts, name);
   if (checkSaved(database.save() != 0)) writeLine("Account deleted.");
   return 1;
 }
@@ -117,18 +110,14 @@ int writeNtAccountPasswordForm(ConfigFile& database, const FormFields&, const Fo
   writeFormStart("NTAccPassDo");
   writeLine("<TABLE>");
   writeText("<TR><TD>Username: </TD><TD>");
-  writeSelectStart("User", 1);
-  writeSectionOptions(ntAccounts(database));
-  writeSelectEnd();
+  writeSectionSelect("User", 1, ntAccounts(database));
   writeLine("</TD></TR>");
   writePasswordRows();
   writeText("<TR><TD>Password:</TD><TD>");
   writePasswordInput("Pass2", 20);
   writeLine("</TD></TR>");
   writeLine("</TABLE>");
-  writeSubmitButton("Submit");
-  writeLine("");
-  writeFormEnd();
+  writeSubmitAndFormEnd("Submit");
   return 1;
 }
 

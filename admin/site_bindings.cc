@@ -38,13 +38,9 @@ int writeAddBindingForm(ConfigFile& database, const FormFields&, const FormField
   writeLabelledInput("IP address or host name", "Host", "");
   writeLabelledInput("TCP port number", "Port", "80");
   writeLine("<P><B>Authority for this binding:</B><BR>");
-  writeSelectStart("Authority", 1);
-  writeSectionOptions(*database.sectionByName(accountdb::kAccounts));
-  writeSelectEnd();
+  writeSectionSelect("Authority", 1, *database.sectionByName(accountdb::kAccounts));
   writeLine("</P>");
-  writeSubmitButton("Submit");
-  writeLine("");
-  writeFormEnd();
+  writeSubmitAndFormEnd("Submit");
   return 1;
 }
 
@@ -103,9 +99,7 @@ int writeDeleteBindingForm(ConfigFile& database, const FormFields&, const FormFi
   writeBindingOptions(bindings(database));
   writeSelectEnd();
   writeLine("</P>");
-  writeSubmitButton("Delete");
-  writeLine("");
-  writeFormEnd();
+  writeSubmitAndFormEnd("Delete");
   return 1;
 }
 

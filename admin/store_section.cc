@@ -17,4 +17,8 @@ ConfigSection* sectionToStoreIn(ConfigSection& parent, const char* name) {
   return section;
 }
 
+void deleteSectionNamed(ConfigSection& parent, const std::string& name) {
+  if (!parent.sectionByName(name.c_str())->isPlaceholder()) parent.deleteByName(name.c_str());
+}
+
 }  // namespace gatekeeper

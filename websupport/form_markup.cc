@@ -39,6 +39,12 @@ void writeFormStart(std::string_view action) {
 
 void writeFormEnd() { writeLine("</FORM>"); }
 
+void writeSubmitAndFormEnd(std::string_view label) {
+  writeSubmitButton(label);
+  writeLine("");
+  writeFormEnd();
+}
+
 void writeSubmitButton(std::string_view label) {
   writeText("<INPUT TYPE=\"submit\" VALUE=\"");
   writeText(label);

@@ -14,6 +14,8 @@ void writeFormStart(std::string_view action);
 
 // "</FORM>" and a line feed.
 void writeFormEnd();
+// The submit button ending a form: the button and a line feed, then writeFormEnd().
+void writeSubmitAndFormEnd(std::string_view label);
 
 // The submit button: <INPUT TYPE="submit" VALUE="<label>" NAME="B1">.
 void writeSubmitButton(std::string_view label);
