@@ -1,6 +1,6 @@
 #include "configstore/source_text.h"
 
-#include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace gatekeeper {
@@ -13,12 +13,16 @@ constexpr size_t kLargestChunk = 16 * 1024 * 1024;
 
 }  // namespace
 
-SourceText* SourceText::adopt(std::string text) {
-  return new (std::nothrow) SourceText(std::move(text));
+SourceText* SourceText::adopt(std::string_view text) {
+  platform::MemoryBlock block = platform::MemoryBlock::allocate(text.size() + 1);
+  if (!block) return nullptr;
+  if (!text.empty()) std::memcpy(block.data(), text.data(), text.size());
+  return adopt(std::move(block), text.size());
 }
 
-SourceText::~SourceText() {
-  for (char* chunk : chunks_) std::free(chunk);
+SourceText* SourceText::adopt(platform::MemoryBlock block, size_t length) {
+  if (!block || length > block.size()) return nullptr;
+  return new (std::nothrow) SourceText(std::move(block), length);
 }
 
 void SourceText::release() {
@@ -38,13 +42,13 @@ void* SourceText::allocate(size_t size) {
     } catch (const std::bad_alloc&) {
       return nullptr;
     }
-    char* chunk = static_cast<char*>(std::malloc(next));
-    if (chunk == nullptr) return nullptr;
-    chunks_.push_back(chunk);
-    chunkSize_ = next;
+    platform::MemoryBlock chunk = platform::MemoryBlock::allocate(next);
+    if (!chunk) return nullptr;
+    chunkSize_ = chunk.size();
     chunkUsed_ = 0;
+    chunks_.push_back(std::move(chunk));
   }
-  void* memory = chunks_.back() + chunkUsed_;
+  void* memory = chunks_.back().data() + chunkUsed_;
   chunkUsed_ += size;
   return memory;
 }

@@ -8,7 +8,10 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "platform/memory.h"
 
 namespace gatekeeper {
 
@@ -20,8 +23,10 @@ namespace gatekeeper {
 // parsed on several reading threads at once, so it takes a lock.
 class SourceText {
  public:
-  // nullptr on allocation failure.
-  static SourceText* adopt(std::string text);
+  // nullptr on allocation failure. The text is copied.
+  static SourceText* adopt(std::string_view text);
+  // Takes the first `length` bytes of a block as the text.
+  static SourceText* adopt(platform::MemoryBlock block, size_t length);
 
   SourceText(const SourceText&) = delete;
   SourceText& operator=(const SourceText&) = delete;
@@ -29,18 +34,21 @@ class SourceText {
   void addRef() { refs_.fetch_add(1, std::memory_order_relaxed); }
   void release();
 
-  const std::string& text() const { return text_; }
+  std::string_view text() const { return std::string_view(text_.data(), length_); }
   // Suitably aligned memory for an object of the given size, or nullptr.
   void* allocate(size_t size);
 
  private:
-  explicit SourceText(std::string text) : text_(std::move(text)) {}
-  ~SourceText();
+  SourceText(platform::MemoryBlock text, size_t length)
+      : text_(std::move(text)), length_(length) {}
+  ~SourceText() = default;
 
   std::atomic<int64_t> refs_{1};
-  std::string text_;
+  platform::MemoryBlock text_;
+  size_t length_;
   std::mutex arenaLock_;
-  std::vector<char*> chunks_;
+  // Large chunks come in whole pages and go back to the system with the text.
+  std::vector<platform::MemoryBlock> chunks_;
   size_t chunkUsed_ = 0;
   size_t chunkSize_ = 0;
 };

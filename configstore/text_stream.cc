@@ -108,15 +108,16 @@ TextStream::TextStream(const char* path, int32_t mode) : ConfigStream(path) {
     return;
   }
   // Read whole and at once, sharing the file so that a concurrent save can still replace it.
-  std::string text;
-  if (platform::readFileContents(path, &text)) {
-    takeInput(std::move(text));
+  platform::MemoryBlock text;
+  size_t length = 0;
+  if (platform::readFileContents(path, &text, &length)) {
+    takeInput(SourceText::adopt(std::move(text), length));
     if (source_ != nullptr) mode_ = kOpenFlag;
   }
 }
 
-void TextStream::takeInput(std::string text) {
-  source_ = SourceText::adopt(std::move(text));
+void TextStream::takeInput(SourceText* source) {
+  source_ = source;
   if (source_ == nullptr) return;
   in_ = source_->text().data();
   inSize_ = source_->text().size();
@@ -124,7 +125,7 @@ void TextStream::takeInput(std::string text) {
 
 std::unique_ptr<TextStream> TextStream::forReading(std::string text) {
   std::unique_ptr<TextStream> stream(new TextStream());
-  stream->takeInput(std::move(text));
+  stream->takeInput(SourceText::adopt(text));
   if (stream->source_ != nullptr) stream->mode_ = kOpenFlag;
   return stream;
 }

@@ -131,7 +131,7 @@ class TextStream : public ConfigStream {
 
  private:
   TextStream();
-  void takeInput(std::string text);
+  void takeInput(SourceText* source);
   // Whether a line (line end excluded) is a value line that reads back unchanged at this depth;
   // its name goes to *name.
   bool isPlainValueLine(const char* line, size_t length, size_t indent,

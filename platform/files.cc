@@ -23,6 +23,17 @@ std::string wholeLine(std::string_view line) {
 
 bool AppendFile::appendLine(std::string_view line) { return append(internal::wholeLine(line)); }
 
+bool readFileContents(const std::string& path, std::string* out) {
+  MemoryBlock block;
+  std::size_t length = 0;
+  if (!readFileContents(path, &block, &length)) {
+    std::string().swap(*out);
+    return false;
+  }
+  out->assign(block.data(), length);
+  return true;
+}
+
 bool lastWriteTime(const std::string& path, std::int64_t* out) {
   FileVersion version;
   if (!fileVersion(path, &version)) return false;

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/memory.h"
+
 namespace gatekeeper::platform {
 
 // The separator between a directory and a file name: '\\' on Windows, '/' elsewhere.
@@ -45,6 +47,10 @@ bool fileVersion(const std::string& path, FileVersion* out);
 // deleting it meanwhile (on Windows the file is shared for reading, writing and deletion).
 // false for a missing file, a directory, or a read error; *out is then empty.
 bool readFileContents(const std::string& path, std::string* out);
+// The same into a memory block sized for the file (a large file lands in whole pages, see
+// MemoryBlock); *length receives the number of bytes read. On failure *out is empty and
+// *length 0.
+bool readFileContents(const std::string& path, MemoryBlock* out, std::size_t* length);
 
 // Writes a new version of a file without ever truncating the old one. The data goes to a
 // temporary file in the target's directory; commit() flushes it to disk and renames it over

@@ -147,28 +147,37 @@ bool fileVersion(const std::string& path, FileVersion* out) {
   return true;
 }
 
-bool readFileContents(const std::string& path, std::string* out) {
-  out->clear();
+bool readFileContents(const std::string& path, MemoryBlock* out, std::size_t* length) {
+  *out = MemoryBlock();
+  *length = 0;
   if (path.empty()) return false;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (ok && st.st_size > 0) out->reserve(static_cast<std::size_t>(st.st_size));
-  char chunk[1 << 16];
+  // One byte more than the file holds, so that reaching its end needs no second block.
+  if (ok) ok = out->resize(static_cast<std::size_t>(st.st_size) + 1, 0);
+  std::size_t used = 0;
   while (ok) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    // A file that grew meanwhile: a block twice as large.
+    if (used == out->size()) ok = out->resize(2 * out->size(), used);
+    if (!ok) break;
+    const ssize_t got = ::read(fd, out->data() + used, out->size() - used);
     if (got == 0) break;
     if (got < 0) {
       if (errno == EINTR) continue;
       ok = false;
       break;
     }
-    out->append(chunk, static_cast<std::size_t>(got));
+    used += static_cast<std::size_t>(got);
   }
   ::close(fd);
-  if (!ok) std::string().swap(*out);
-  return ok;
+  if (!ok) {
+    *out = MemoryBlock();
+    return false;
+  }
+  *length = used;
+  return true;
 }
 
 struct AtomicFileWriter::State {

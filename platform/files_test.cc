@@ -102,6 +102,20 @@ TEST(ReadFileContentsTest, ReadsRegularFilesWhole) {
   writeWholeFile(dir.file("big"), big);
   ASSERT_TRUE(readFileContents(dir.file("big"), &contents));
   EXPECT_EQ(contents, big);
+
+  // Into a block: a file larger than a small block lands whole, an empty one reads as empty.
+  const std::string large(3 * MemoryBlock::kPageBlockSize + 5, 'y');
+  writeWholeFile(dir.file("large"), large);
+  writeWholeFile(dir.file("empty"), "");
+  MemoryBlock block;
+  std::size_t length = 99;
+  ASSERT_TRUE(readFileContents(dir.file("large"), &block, &length));
+  EXPECT_EQ(std::string(block.data(), length), large);
+  ASSERT_TRUE(readFileContents(dir.file("empty"), &block, &length));
+  EXPECT_EQ(length, 0u);
+  EXPECT_FALSE(readFileContents(dir.file("absent"), &block, &length));
+  EXPECT_FALSE(block);
+  EXPECT_EQ(length, 0u);
 }
 
 TEST(AtomicFileWriterTest, TargetKeepsOldContentUntilCommit) {

@@ -96,26 +96,39 @@ bool fileVersion(const std::string& path, FileVersion* out) {
   return true;
 }
 
-bool readFileContents(const std::string& path, std::string* out) {
-  out->clear();
+bool readFileContents(const std::string& path, MemoryBlock* out, std::size_t* length) {
+  *out = MemoryBlock();
+  *length = 0;
   if (path.empty()) return false;
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  bool ok = true;
-  char chunk[1 << 16];
-  for (;;) {
+  LARGE_INTEGER size;
+  // One byte more than the file holds, so that reaching its end needs no second block.
+  bool ok = GetFileSizeEx(file, &size) != 0 &&
+            out->resize(static_cast<std::size_t>(size.QuadPart) + 1, 0);
+  std::size_t used = 0;
+  while (ok) {
+    // A file that grew meanwhile: a block twice as large.
+    if (used == out->size()) ok = out->resize(2 * out->size(), used);
+    if (!ok) break;
+    const std::size_t room = out->size() - used;
     DWORD got = 0;
-    if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
+    if (!ReadFile(file, out->data() + used, room < (1u << 30) ? static_cast<DWORD>(room) : (1u << 30),
+                  &got, nullptr)) {
       ok = false;
       break;
     }
     if (got == 0) break;
-    out->append(chunk, got);
+    used += got;
   }
   CloseHandle(file);
-  if (!ok) std::string().swap(*out);
-  return ok;
+  if (!ok) {
+    *out = MemoryBlock();
+    return false;
+  }
+  *length = used;
+  return true;
 }
 
 struct AtomicFileWriter::State {

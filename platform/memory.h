@@ -1,13 +1,60 @@
-// Memory services: handing freed memory back to the operating system.
+// Memory services: blocks of memory for large data, and handing freed memory back to the
+// operating system.
 #ifndef GATEKEEPER_PLATFORM_MEMORY_H_
 #define GATEKEEPER_PLATFORM_MEMORY_H_
 
+#include <cstddef>
+
 namespace gatekeeper::platform {
 
-// Returns the free memory that the allocator still holds (in any thread's pool) to the
-// operating system, so that a large structure just freed stops counting in the process's
-// resident size. Costs time in proportion to the memory held: call it off the request path.
+// An owned block of memory for large, long-lived data: a loaded file's text, an arena's chunks.
+//
+// A large block (kPageBlockSize and more) comes straight from the operating system in whole
+// pages, on Linux with transparent huge pages advised (fewer page faults while it is filled,
+// fewer address-translation misses while it is read at random). Freeing it hands its memory
+// back at once, without staying in any allocator's pools, and in pieces of at most
+// kReleasePiece, so that no single call holds the process's address-space lock for long while
+// other threads take page faults. A small block comes from the C heap.
+class MemoryBlock {
+ public:
+  static constexpr std::size_t kPageBlockSize = 1024 * 1024;
+  static constexpr std::size_t kReleasePiece = 8 * 1024 * 1024;
+
+  MemoryBlock() = default;
+  // A block of at least `size` bytes (its contents undetermined); an empty block (false) when
+  // the memory cannot be had or size is 0.
+  static MemoryBlock allocate(std::size_t size);
+  ~MemoryBlock() { free(); }
+  MemoryBlock(MemoryBlock&& other) noexcept;
+  MemoryBlock& operator=(MemoryBlock&& other) noexcept;
+  MemoryBlock(const MemoryBlock&) = delete;
+  MemoryBlock& operator=(const MemoryBlock&) = delete;
+
+  explicit operator bool() const { return data_ != nullptr; }
+  char* data() const { return data_; }
+  // The usable size: at least the size asked for.
+  std::size_t size() const { return size_; }
+  // Replaces the block by one of at least `size` bytes that starts with the first `keep` bytes
+  // of this one. false (this block unchanged) when the memory cannot be had.
+  bool resize(std::size_t size, std::size_t keep);
+
+ private:
+  void free();
+
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+  bool pages_ = false;  // from the operating system, not the C heap
+};
+
+// Returns the free memory that the C heap still holds (in any thread's pool) to the operating
+// system, so that a large structure just freed stops counting in the process's resident size.
+// Costs time in proportion to the memory held: call it off the request path.
 void releaseFreeMemory();
+
+// Marks the calling thread as doing long work that nobody waits for at the moment (a reload,
+// a backup): on Linux the scheduler then lets waking threads run first without taking the
+// thread's share of the processor away; where no such class exists it changes nothing.
+void markThreadAsBatchWork();
 
 }  // namespace gatekeeper::platform
 

@@ -1,14 +1,60 @@
-#include "platform/memory.h"
+#include <sched.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
+#include "platform/memory.h"
+#include "platform/memory_internal.h"
+
 namespace gatekeeper::platform {
+namespace internal {
+namespace {
+
+constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+
+}  // namespace
+
+char* allocatePages(std::size_t size, std::size_t* usable) {
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  // Whole huge pages where the block spans several, so that its last one is not left small.
+  const std::size_t unit = size >= kHugePage ? kHugePage : page;
+  const std::size_t rounded = (size + unit - 1) / unit * unit;
+  void* data = ::mmap(nullptr, rounded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (data == MAP_FAILED) return nullptr;
+#if defined(MADV_HUGEPAGE)
+  // Advice only: where huge pages are off, the block simply keeps small ones.
+  if (rounded >= kHugePage) ::madvise(data, rounded, MADV_HUGEPAGE);
+#endif
+  *usable = rounded;
+  return static_cast<char*>(data);
+}
+
+void releasePages(char* data, std::size_t usable) {
+  for (std::size_t done = 0; done < usable;) {
+    const std::size_t piece =
+        usable - done < MemoryBlock::kReleasePiece ? usable - done : MemoryBlock::kReleasePiece;
+    ::munmap(data + done, piece);
+    done += piece;
+  }
+}
+
+}  // namespace internal
 
 void releaseFreeMemory() {
 #if defined(__GLIBC__)
   ::malloc_trim(0);
+#endif
+}
+
+void markThreadAsBatchWork() {
+#if defined(SCHED_BATCH)
+  // Allowed to every thread for itself; the nice value, and so the share, stays as it was.
+  sched_param parameters{};
+  parameters.sched_priority = 0;
+  ::sched_setscheduler(0, SCHED_BATCH, &parameters);
 #endif
 }
 
