@@ -119,10 +119,7 @@ AuthFilter::Start AuthFilter::startReload(const std::optional<platform::FileVers
     // The thread of the previous reload has released its claim: it is ending, if not gone.
     if (reloader_.joinable()) reloader_.join();
     // Started under the lock, so that the next claimer sees reloader_ assigned.
-    reloader_ = std::thread([this, claimed] {
-      platform::markThreadAsBatchWork();
-      reload(claimed);
-    });
+    reloader_ = std::thread([this, claimed] { reload(claimed); });
   } catch (...) {
     reloading_ = false;  // no thread: a later request tries again
     return Start::kNone;
@@ -182,10 +179,8 @@ void AuthFilter::finishReloadInBackground(std::unique_ptr<Content> replaced) {
       if (reloader_.joinable()) reloader_.join();
       // The thread owns what was replaced from here on.
       Content* handedOver = replaced.get();
-      reloader_ = std::thread([this, handedOver] {
-        platform::markThreadAsBatchWork();
-        finishReload(std::unique_ptr<Content>(handedOver));
-      });
+      reloader_ = std::thread(
+          [this, handedOver] { finishReload(std::unique_ptr<Content>(handedOver)); });
       replaced.release();
       return;
     } catch (...) {

@@ -37,8 +37,7 @@ class ConfigFile;
 // version changed reads a small file itself (no larger than the inline limit: it loads in a
 // few milliseconds), so that it already decides on the new content; a larger file is read on
 // the reload's thread while that request, too, decides on the content in force. At most one
-// reload runs at a time. The reload's threads run as batch work, so that requests waking up
-// are served first.
+// reload runs at a time.
 //
 // A load that cannot be used (the file cannot be opened or read, holds nothing, or ends inside
 // an open section, as a file caught half-written does) never replaces the content in force: the

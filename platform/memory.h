@@ -51,11 +51,6 @@ class MemoryBlock {
 // Costs time in proportion to the memory held: call it off the request path.
 void releaseFreeMemory();
 
-// Marks the calling thread as doing long work that nobody waits for at the moment (a reload,
-// a backup): on Linux the scheduler then lets waking threads run first without taking the
-// thread's share of the processor away; where no such class exists it changes nothing.
-void markThreadAsBatchWork();
-
 }  // namespace gatekeeper::platform
 
 #endif  // GATEKEEPER_PLATFORM_MEMORY_H_

@@ -1,4 +1,3 @@
-#include <sched.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -46,15 +45,6 @@ void releasePages(char* data, std::size_t usable) {
 void releaseFreeMemory() {
 #if defined(__GLIBC__)
   ::malloc_trim(0);
-#endif
-}
-
-void markThreadAsBatchWork() {
-#if defined(SCHED_BATCH)
-  // Allowed to every thread for itself; the nice value, and so the share, stays as it was.
-  sched_param parameters{};
-  parameters.sched_priority = 0;
-  ::sched_setscheduler(0, SCHED_BATCH, &parameters);
 #endif
 }
 

@@ -35,8 +35,4 @@ void releasePages(char* data, std::size_t usable) {
 // The C runtime's heap gives its free pages back.
 void releaseFreeMemory() { _heapmin(); }
 
-// Windows has no scheduling class that lets waking threads go first while keeping a thread's
-// share: a lower priority would starve the work on a busy machine, so the thread stays as it is.
-void markThreadAsBatchWork() {}
-
 }  // namespace gatekeeper::platform
