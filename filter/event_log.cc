@@ -1,5 +1,6 @@
 #include "filter/event_log.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "accountdb/database_names.h"
@@ -78,7 +79,7 @@ std::string formatEventLine(int32_t eventId, std::string_view timeAndDate,
                             const char* parameter2, std::string_view resource,
                             std::string_view site) {
   char id[16];
-  const int idLength = std::snprintf(id, sizeof id, "%d", static_cast<int>(eventId));
+  const auto idLength = std::to_chars(id, id + sizeof id, eventId).ptr - id;
   const std::string_view fields[] = {timeAndDate,        textOf(description), textOf(parameter1),
                                      textOf(parameter2), resource,            site};
   std::size_t length = static_cast<std::size_t>(idLength);
