@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -29,13 +30,30 @@ const int kUsers = [] {
   return users != nullptr && std::atoi(users) > 0 ? std::atoi(users) : 1000000;
 }();
 
+// The directory of this run: its database, settings, event log and backups. Each run has its
+// own, so that runs side by side (several checkouts on one machine) neither reload nor rewrite
+// each other's database; it is removed when the program ends.
+class WorkDirectory {
+ public:
+  WorkDirectory()
+      : path_(std::filesystem::temp_directory_path() /
+              ("gatekeeper-bench-filter-" + std::to_string(std::random_device()()))) {
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_ / "backups");
+  }
+  ~WorkDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
 std::filesystem::path workDirectory() {
-  static const std::filesystem::path directory = [] {
-    const auto path = std::filesystem::temp_directory_path() / "gatekeeper-bench-filter";
-    std::filesystem::create_directories(path / "backups");
-    return path;
-  }();
-  return directory;
+  static const WorkDirectory directory;
+  return directory.path();
 }
 
 std::string databasePath() {

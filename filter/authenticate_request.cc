@@ -43,10 +43,24 @@ class Decision {
     return std::string(buffer, strnlen(buffer, size));
   }
 
+  // SERVER_NAME, read once for the binding key and the event line.
+  const ServerVariable<kHostBufferSize>& host() {
+    if (!hostRead_) {
+      host_.read(pfc_, "SERVER_NAME");
+      hostRead_ = true;
+    }
+    return host_;
+  }
+
   void log(EventId id, const char* parameter1, const char* parameter2,
            const char* description = nullptr) {
-    logEvent(pfc_, &database_, id, description != nullptr ? description : eventDescription(id),
-             parameter1, parameter2, now_, eventLog_);
+    const char* logPath = eventLogPath(&database_, id);
+    if (logPath == nullptr) return;
+    ServerVariable<kHostBufferSize> resource;
+    resource.read(pfc_, "SCRIPT_NAME");
+    writeEvent(logPath, id, description != nullptr ? description : eventDescription(id),
+               parameter1, parameter2, EventRequestFields{resource.text, host().text}, now_,
+               eventLog_);
   }
   // Logs the event for the user and the authority: the sent name and the stored authority name.
   void logUser(EventId id) { log(id, sentName_.c_str(), authority_->name()); }
@@ -74,6 +88,8 @@ class Decision {
   EventLogFile* const eventLog_;
   std::string sentName_;
   std::string sentPassword_;
+  ServerVariable<kHostBufferSize> host_;
+  bool hostRead_ = false;
   const ConfigSection* authority_ = nullptr;
   const ConfigSection* user_ = nullptr;
 };
@@ -89,14 +105,13 @@ DWORD Decision::run() {
     return SF_STATUS_REQ_HANDLED_NOTIFICATION;
   }
 
-  std::string host;
-  if (!readServerVariable(pfc_, "SERVER_NAME", kHostBufferSize, &host)) {
+  if (!host().readable) {
     log(kEventServerNameMissing, "", "");
     return refuse(ERROR_FILE_NOT_FOUND);
   }
-  std::string port;
-  const bool portRead = readServerVariable(pfc_, "SERVER_PORT", kPortBufferSize, &port);
-  const std::string key = bindingKey(host, portRead ? port.c_str() : nullptr);
+  ServerVariable<kPortBufferSize> port;
+  const bool portRead = port.read(pfc_, "SERVER_PORT");
+  const std::string key = bindingKey(host().text, portRead ? port.buffer : nullptr);
 
   const ConfigValue* binding = main->sectionByName(kServers)->valueByName(key.c_str());
   if (binding->isPlaceholder()) {

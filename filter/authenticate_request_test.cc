@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -275,6 +276,37 @@ TEST_F(AuthenticateRequestTest, SuccessHandsOverTheMappedAccountAsStored) {
   EXPECT_EQ(outcome.user, "WebUser");
   EXPECT_EQ(outcome.password, "ntpass");
   EXPECT_EQ(onlyEvent()[4], "JOHN");
+}
+
+// The binding key and the event line's site come from one reading of SERVER_NAME; SCRIPT_NAME
+// is read only for a line that is written.
+TEST_F(AuthenticateRequestTest, ReadsEachServerVariableOnceAtMost) {
+  struct Case {
+    const char* user;
+    const char* extra;  // appended to the database
+    int serverName;
+    int serverPort;
+    int scriptName;
+  };
+  const Case cases[] = {
+      {"john", "", 1, 1, 1},
+      {"", "", 1, 0, 1},                                        // anonymous: no binding key
+      {"nobody", "", 1, 1, 1},                                  // refused
+      {"john", "{ MAIN:\n{ DONTLOG:\n(int)Event[0]=1\n} DONTLOG;\n} MAIN;\n", 1, 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("user '") + c.user + "' " + c.extra);
+    loadDatabase(c.extra);
+    std::map<std::string, int> reads;
+    TestRequest request;
+    request.user = c.user;
+    request.password = "secret";
+    request.onServerVariable = [&reads](const char* name) { ++reads[name]; };
+    send(request);
+    EXPECT_EQ(reads["SERVER_NAME"], c.serverName);
+    EXPECT_EQ(reads["SERVER_PORT"], c.serverPort);
+    EXPECT_EQ(reads["SCRIPT_NAME"], c.scriptName);
+  }
 }
 
 TEST_F(AuthenticateRequestTest, DisabledFilterKeepsEveryRequestAsSent) {

@@ -20,15 +20,24 @@ class ConfigSection;
 //   "<id>, <time of day>, <mm>/<dd>/<yyyy>, <description>, <p1>, <p2>, <resource>, <site>"
 // month and day right-aligned in two places with a blank. Fields are written as they are,
 // nothing quoted (the appender turns a CR or LF into a blank, so an event stays one line).
-std::string formatEventLine(int32_t eventId, const std::string& timeAndDate,
+// A null description or parameter is an empty field.
+std::string formatEventLine(int32_t eventId, std::string_view timeAndDate,
                             const char* description, const char* parameter1,
-                            const char* parameter2, const std::string& resource,
-                            const std::string& site);
+                            const char* parameter2, std::string_view resource,
+                            std::string_view site);
 
 // The local time of day without seconds, ", " and the local date (month/day/year, month and
 // day right-aligned in two places) of an instant. The local time zone is read once per process
-// and the text is made once a minute per thread.
-std::string localTimeAndDate(platform::FileTime now);
+// and the text is made once a minute per thread: the view stays valid until the next call on
+// the same thread.
+std::string_view localTimeAndDate(platform::FileTime now);
+
+// The request's own fields of an event line, as read from its server variables: SCRIPT_NAME
+// and SERVER_NAME, each empty when it cannot be read into a 260-byte buffer.
+struct EventRequestFields {
+  std::string_view resource;
+  std::string_view site;
+};
 
 // The event log kept open between lines, shared by every request thread of the filter. Lines
 // go to the file held open while the log's path stays the same; a line for another path opens
@@ -63,6 +72,14 @@ class EventLogFile {
 void logEvent(HTTP_FILTER_CONTEXT* pfc, const ConfigSection* database, int32_t eventId,
               const char* description, const char* parameter1, const char* parameter2,
               platform::FileTime now, EventLogFile* file = nullptr);
+
+// logEvent in two steps, for a caller that has read the request's fields already. The first
+// gives the path of the log an event goes to, nullptr when nothing is to be written (no
+// database, the event suppressed, no log path): a suppressed event costs this lookup alone.
+const char* eventLogPath(const ConfigSection* database, int32_t eventId);
+void writeEvent(const char* logPath, int32_t eventId, const char* description,
+                const char* parameter1, const char* parameter2, const EventRequestFields& request,
+                platform::FileTime now, EventLogFile* file);
 
 }  // namespace gatekeeper
 

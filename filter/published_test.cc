@@ -49,6 +49,45 @@ TEST(PublishedTest, PublishWaitsForTheReadersOfTheObjectItReplaces) {
   EXPECT_TRUE(returned.load());
 }
 
+// Readers on more threads than there are stripes of the count, so that threads share stripes:
+// each is counted, and the replaced object is handed back only after the last has let go.
+TEST(PublishedTest, PublishWaitsForEveryReaderOnEveryThread) {
+  Published<Pair> published;
+  published.publish(std::make_unique<Pair>(1));
+  constexpr int kThreads = Published<Pair>::kReaderStripes + 5;
+  std::atomic<int> holding{0};
+  std::atomic<int> released{0};
+  std::atomic<int> letGo{0};
+  std::atomic<int> wrongObject{0};
+  std::vector<std::thread> readers;
+  for (int t = 0; t < kThreads; ++t) {
+    readers.emplace_back([&, t] {
+      const auto reader = published.read();
+      ++holding;
+      while (letGo.load() <= t) std::this_thread::yield();
+      // Still the object taken: not freed, not reused for the next publication.
+      if (reader.get()->first != 1 || reader.get()->second != 1) ++wrongObject;
+      ++released;
+    });
+  }
+  while (holding.load() != kThreads) std::this_thread::yield();
+  EXPECT_EQ(published.readerCount(), kThreads);
+
+  std::atomic<int> releasedWhenReturned{-1};
+  std::thread publisher([&] {
+    std::unique_ptr<Pair> previous = published.publish(std::make_unique<Pair>(2));
+    releasedWhenReturned = released.load();
+    previous.reset();  // freed at once: a reader still on it would read freed memory
+  });
+  while (published.read().get()->first != 2) std::this_thread::yield();
+  for (int t = 1; t <= kThreads; ++t) letGo = t;
+  for (std::thread& reader : readers) reader.join();
+  publisher.join();
+  EXPECT_EQ(releasedWhenReturned.load(), kThreads);
+  EXPECT_EQ(wrongObject.load(), 0);
+  EXPECT_EQ(published.readerCount(), 0);
+}
+
 TEST(PublishedTest, ReadersSeeWholeObjectsWhilePublicationsGoOn) {
   Published<Pair> published;
   published.publish(std::make_unique<Pair>(0));

@@ -2,7 +2,8 @@
 #ifndef GATEKEEPER_FILTER_SERVER_VARIABLE_H_
 #define GATEKEEPER_FILTER_SERVER_VARIABLE_H_
 
-#include <string>
+#include <cstddef>
+#include <string_view>
 
 #include "platform/isapi.h"
 
@@ -12,10 +13,24 @@ namespace gatekeeper {
 inline constexpr unsigned kHostBufferSize = 260;    // SERVER_NAME, SCRIPT_NAME
 inline constexpr unsigned kPortBufferSize = 32;     // SERVER_PORT
 
-// Reads the variable into *value. false (and *value empty) when the server does not know it,
-// refuses it, or its text with the terminating zero needs more than bufferSize bytes.
-bool readServerVariable(HTTP_FILTER_CONTEXT* pfc, const char* name, unsigned bufferSize,
-                        std::string* value);
+// Reads the variable into buffer, of bufferSize bytes, and returns its text there. false (and
+// *value empty) when the server does not know it, refuses it, or its text with the terminating
+// zero needs more than bufferSize bytes.
+bool readServerVariable(HTTP_FILTER_CONTEXT* pfc, const char* name, char* buffer,
+                        unsigned bufferSize, std::string_view* value);
+
+// One variable read into a buffer of its own size, on the caller's stack.
+template <unsigned Size>
+struct ServerVariable {
+  // Reads the variable; false (and an empty text) when it is unreadable, as above.
+  bool read(HTTP_FILTER_CONTEXT* pfc, const char* name) {
+    readable = readServerVariable(pfc, name, buffer, Size, &text);
+    return readable;
+  }
+  char buffer[Size];
+  std::string_view text;
+  bool readable = false;
+};
 
 }  // namespace gatekeeper
 

@@ -83,13 +83,25 @@ FileTime localMidnight(int year, int month, int day) {
       (utcMidnight(date.year, date.month, date.day) - internal::fileTimeFromUnixSeconds(0)) /
       kTicksPerSecond;
   bool ok = true;
-  const auto offsetAt = [&ok](std::int64_t seconds) -> std::int64_t {
+  // The offsets already asked for: away from a change of offset the candidates below coincide,
+  // and each localtime_r costs a pass through the zone's rules under the C library's lock.
+  struct Known {
+    std::int64_t seconds;
+    std::int64_t offset;
+  };
+  Known known[7];
+  int knownCount = 0;
+  const auto offsetAt = [&](std::int64_t seconds) -> std::int64_t {
+    for (int i = 0; i < knownCount; ++i) {
+      if (known[i].seconds == seconds) return known[i].offset;
+    }
     const time_t instant = static_cast<time_t>(seconds);
     struct tm fields;
     if (::localtime_r(&instant, &fields) == nullptr) {
       ok = false;
       return 0;
     }
+    if (knownCount < 7) known[knownCount++] = Known{seconds, fields.tm_gmtoff};
     return fields.tm_gmtoff;
   };
   const std::int64_t guess = wallSeconds - offsetAt(wallSeconds - offsetAt(wallSeconds));

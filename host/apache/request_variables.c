@@ -91,27 +91,30 @@ static const char* allHttp(request_rec* r) {
 }
 
 typedef struct {
-  const char* name;
+  const char* name;  // upper case
+  size_t length;
   const char* (*value)(request_rec* r);
 } VariableSource;
 
+#define VARIABLE(name, value) {name, sizeof(name) - 1, value}
+
 static const VariableSource kVariables[] = {
-    {"SERVER_NAME", serverName},
-    {"SERVER_PORT", serverPort},
-    {"SERVER_PORT_SECURE", isSecure},
-    {"SERVER_PROTOCOL", protocol},
-    {"SERVER_SOFTWARE", software},
-    {"REQUEST_METHOD", method},
-    {"SCRIPT_NAME", path},
-    {"URL", path},
-    {"QUERY_STRING", query},
-    {"AUTH_TYPE", authType},
-    {"REMOTE_ADDR", remoteAddress},
-    {"REMOTE_HOST", remoteAddress},
-    {"REMOTE_PORT", remotePort},
-    {"LOCAL_ADDR", localAddress},
-    {"HTTPS", https},
-    {"ALL_HTTP", allHttp},
+    VARIABLE("SERVER_NAME", serverName),
+    VARIABLE("SERVER_PORT", serverPort),
+    VARIABLE("SERVER_PORT_SECURE", isSecure),
+    VARIABLE("SERVER_PROTOCOL", protocol),
+    VARIABLE("SERVER_SOFTWARE", software),
+    VARIABLE("REQUEST_METHOD", method),
+    VARIABLE("SCRIPT_NAME", path),
+    VARIABLE("URL", path),
+    VARIABLE("QUERY_STRING", query),
+    VARIABLE("AUTH_TYPE", authType),
+    VARIABLE("REMOTE_ADDR", remoteAddress),
+    VARIABLE("REMOTE_HOST", remoteAddress),
+    VARIABLE("REMOTE_PORT", remotePort),
+    VARIABLE("LOCAL_ADDR", localAddress),
+    VARIABLE("HTTPS", https),
+    VARIABLE("ALL_HTTP", allHttp),
 };
 
 // The request header that HTTP_<NAME> stands for, or NULL.
@@ -124,9 +127,23 @@ static const char* headerVariable(request_rec* r, const char* name) {
   return apr_table_get(r->headers_in, header);
 }
 
+// Whether name, of the given length, is upperName ignoring the case of ASCII letters (the
+// names are ASCII: no locale is consulted).
+static int isVariableName(const char* name, size_t length, const char* upperName,
+                          size_t upperLength) {
+  if (length != upperLength) return 0;
+  for (size_t i = 0; i < length; ++i) {
+    char c = name[i];
+    if (c >= 'a' && c <= 'z') c = (char)(c - 'a' + 'A');
+    if (c != upperName[i]) return 0;
+  }
+  return 1;
+}
+
 const char* requestVariable(request_rec* r, const char* name) {
+  size_t length = strlen(name);
   for (size_t i = 0; i < sizeof(kVariables) / sizeof(kVariables[0]); ++i) {
-    if (strcasecmp(name, kVariables[i].name) == 0) {
+    if (isVariableName(name, length, kVariables[i].name, kVariables[i].length)) {
       const char* value = kVariables[i].value(r);
       return value != NULL ? value : "";
     }
