@@ -40,9 +40,10 @@ class ConfigNode : public ObjectList {
   }
 
  protected:
-  ConfigNode(int32_t flags, const char* name) : ObjectList(name), flags_(flags) {}
+  ConfigNode(int32_t flags, const char* name)
+      : ObjectList(name), flags_(static_cast<uint8_t>(flags)) {}
 
-  int32_t flags_;
+  uint8_t flags_;  // two bits used; a byte keeps a loaded section small
 };
 
 }  // namespace gatekeeper

@@ -68,11 +68,34 @@ ConfigSection* nullSection() {
 ConfigSection::ConfigSection(const char* name) : ConfigNode(0, name) {}
 
 ConfigSection::ConfigSection(const char* name, int32_t fileBacked, int32_t userValue)
-    : ConfigNode(0, name), fileBacked_(fileBacked), userValue_(userValue) {}
+    : ConfigNode(0, name) {
+  if (fileBacked == 0 && userValue == 0) return;
+  // Without the extras (no memory) the root is not file-backed: load and save report 0.
+  if (Extras* e = extras()) {
+    e->fileBacked = fileBacked;
+    e->userValue = userValue;
+  }
+}
 
 ConfigSection::~ConfigSection() {
   dropTag();
-  if (text_.source != nullptr) text_.source->release();
+  delete extras_;
+  if (textSource_ != nullptr) textSource_->release();
+}
+
+ConfigSection::Extras* ConfigSection::extras() {
+  if (extras_ == nullptr) extras_ = new (std::nothrow) Extras;
+  return extras_;
+}
+
+DeferredContents ConfigSection::keptText() const {
+  DeferredContents contents;
+  contents.source = textSource_;
+  contents.begin = textBegin_;
+  contents.length = textLength_;
+  contents.depth = textDepth_;
+  contents.verbatim = textVerbatim_;
+  return contents;
 }
 
 void ConfigSection::destroy() {
@@ -81,7 +104,7 @@ void ConfigSection::destroy() {
     return;
   }
   // The arena holds this object's memory: keep it until the destructor is done.
-  SourceText* arena = text_.source;
+  SourceText* arena = textSource_;
   arena->addRef();
   this->~ConfigSection();
   arena->release();
@@ -95,14 +118,18 @@ ConfigSection* ConfigSection::newLoaded(ConfigStream* stream, const char* name) 
   auto* section = new (memory) ConfigSection(name);
   section->inArena_ = true;
   arena->addRef();
-  section->text_.source = arena;
+  section->textSource_ = arena;
   return section;
 }
 
 void ConfigSection::keepAsText(const DeferredContents& contents) {
   // contents.source carries a reference of its own; an arena section already holds one.
-  if (text_.source != nullptr) text_.source->release();
-  text_ = contents;
+  if (textSource_ != nullptr) textSource_->release();
+  textSource_ = contents.source;
+  textBegin_ = contents.begin;
+  textLength_ = contents.length;
+  textDepth_ = contents.depth;
+  textVerbatim_ = contents.verbatim;
   markPending();
 }
 
@@ -110,11 +137,19 @@ void ConfigSection::settlePending() const {
   std::lock_guard<std::mutex> lock(settleLock(this));
   if (!isPending()) return;  // another thread settled it meanwhile
   ConfigSection parsed(nullptr);
-  auto stream = TextStream::forReadingPart(text_.source, text_.begin, text_.length);
+  auto stream = TextStream::forReadingPart(textSource_, textBegin_, textLength_);
   stream->keepWholeSectionsAsText(false);
-  stream->setBaseDepth(text_.depth);
+  stream->setBaseDepth(textDepth_);
   parsed.readContents(stream.get(), -1);
   takeChildren(parsed);
+}
+
+void ConfigSection::readKeptText(const DeferredContents& contents) {
+  auto stream = TextStream::forReadingPart(contents.source, contents.begin, contents.length);
+  stream->keepSectionsAsText(false);
+  stream->setBaseDepth(contents.depth);
+  readContents(stream.get(), -1);
+  contents.source->release();
 }
 
 int ConfigSection::readContents(ConfigStream* stream, int32_t limit) {
@@ -136,43 +171,55 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
     switch (token) {
       case kTokenSectionOpen: {
         if (open.size() == 1 && limit == 0) return 1;
-        ConfigSection* child = current;
-        if (open.size() < kMaxLoadDepth) {
-          const char* name = stream->lastName(nullptr);
-          // An existing section of that name is reused; else (none, or a value node holds the
-          // name) a new one is added, so that nothing of the file is lost and a save writes it
-          // back.
-          ConfigSection* existing = asSection(current->getByName(name));
-          child = existing;
-          if (child == nullptr && !current->isFrozen()) {
-            child = newLoaded(stream, name);
-            if (child != nullptr && current->add(child) == 0) {
-              child->destroy();
-              child = nullptr;
-            }
+        if (open.size() >= kMaxLoadDepth) {
+          open.push_back(current);
+          break;
+        }
+        const std::string name = stream->lastName(nullptr);
+        const NameKey key = keyOf(name.c_str());
+        const char* tagText = nullptr;
+        const int32_t kind = stream->sectionTag(&tagText);
+        uint32_t hex = 0;
+        const bool hexTag = kind == kTagHex && tagText != nullptr && scanHex(tagText, &hex);
+        const std::string textTag = kind == kTagText && tagText != nullptr ? tagText : "";
+        // A small section of plain value lines stays text until first use. Its lines are taken
+        // before the name is looked up, so that the lookup's memory reads overlap that work.
+        current->prefetchKey(key);
+        DeferredContents contents;
+        const bool plain = !current->isFrozen() && stream->takePlainSection(&contents);
+        // An existing section of that name is reused; else (none, or a value node holds the
+        // name) a new one is added, so that nothing of the file is lost and a save writes it
+        // back.
+        NamedObject* found = nullptr;
+        current->findByKey(key, &found);
+        ConfigSection* existing = asSection(found);
+        ConfigSection* child = existing;
+        if (child == nullptr && !current->isFrozen()) {
+          child = newLoaded(stream, name.c_str());
+          if (child != nullptr && current->addWithKey(child, key) == 0) {
+            child->destroy();
+            child = nullptr;
           }
-          if (child == nullptr) child = current;
-          const char* tagText = nullptr;
-          const int32_t kind = stream->sectionTag(&tagText);
-          uint32_t hex = 0;
-          if (kind == kTagHex && tagText != nullptr && scanHex(tagText, &hex)) {
-            child->setHexTag(hex);
-          } else if (kind == kTagText && tagText != nullptr) {
-            child->setTextTag(tagText);
-          }
-          // A fresh section may stay text until first use: any small one of plain value lines,
-          // and any whole section directly below the section being loaded.
-          DeferredContents contents;
-          if (existing == nullptr && child != current &&
-              (stream->takePlainSection(&contents) ||
-               (open.size() == 1 && stream->takeWholeSection(&contents)))) {
+        }
+        const bool fresh = child != nullptr && existing == nullptr;
+        if (child == nullptr) child = current;
+        if (hexTag) {
+          child->setHexTag(hex);
+        } else if (kind == kTagText && tagText != nullptr) {
+          child->setTextTag(textTag.c_str());
+        }
+        // Any whole section directly below the section being loaded may stay text too.
+        if (plain || (fresh && open.size() == 1 && stream->takeWholeSection(&contents))) {
+          if (fresh) {
             child->keepAsText(contents);
-            if (open.size() == 1) {
-              ++sectionsRead;
-              if (limit > 0 && sectionsRead >= limit) return 1;
-            }
-            break;
+          } else {
+            child->readKeptText(contents);  // lines of a repeated section merge into the first
           }
+          if (open.size() == 1) {
+            ++sectionsRead;
+            if (limit > 0 && sectionsRead >= limit) return 1;
+          }
+          break;
         }
         open.push_back(child);
         break;
@@ -226,7 +273,7 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
 }
 
 int ConfigSection::load() {
-  if (!fileBacked_ || !hasName()) return 0;
+  if (!fileBacked() || !hasName()) return 0;
   TextStream stream(name(), 0);
   if (!stream.isOpen()) return 0;
   readContents(&stream, -1);
@@ -235,7 +282,7 @@ int ConfigSection::load() {
 
 int ConfigSection::writeContents(ConfigStream* stream) {
   if (stream == nullptr || !stream->isOpen()) return 0;
-  if (isPending() && stream->writeContentsText(text_)) return 1;
+  if (isPending() && stream->writeContentsText(keptText())) return 1;
   for (int32_t i = 1; i <= count(); ++i) {
     const ConfigValue* value = asValue(getByIndex(i));
     if (value == nullptr || value->isPlaceholder()) continue;
@@ -250,7 +297,7 @@ int ConfigSection::writeContents(ConfigStream* stream) {
 }
 
 int ConfigSection::save() {
-  if (!fileBacked_ || !hasName()) return 0;
+  if (!fileBacked() || !hasName()) return 0;
   TextStream stream(name(), TextStream::kWriteMode);
   if (!stream.isOpen()) return 0;
   if (!writeContents(&stream)) return 0;  // the stream is dropped: the file stays as it was
@@ -266,19 +313,25 @@ int ConfigSection::writeWhole(ConfigStream* stream) {
 }
 
 ConfigSection* ConfigSection::clone() const {
-  auto* copy = new (std::nothrow) ConfigSection(name(), fileBacked_, userValue_);
+  auto* copy = new (std::nothrow) ConfigSection(name(), fileBacked(), userValue());
   if (copy == nullptr) return nullptr;
-  copy->flags_ = flags_;
-  copy->tagKind_ = tagKind_;
-  copy->hexTag_ = hexTag_;
-  if (textTag_ != nullptr) {
-    copy->textTag_ = copyText(textTag_.get());
-    if (copy->textTag_ == nullptr) {
-      copy->destroy();
-      return nullptr;
-    }
+  if (copy->fileBacked() != fileBacked() || copy->userValue() != userValue()) {
+    copy->destroy();
+    return nullptr;
   }
-  if (tagKind_ != kTagNone && extension_ != nullptr) copy->attachExtension(extension_);
+  copy->flags_ = flags_;
+  if (tagKind_ == kTagHex) {
+    copy->setHexTag(extras_->hexTag);
+  } else if (tagKind_ == kTagText) {
+    copy->setTextTag(extras_->textTag.get());
+  }
+  if (copy->tagKind_ != tagKind_) {
+    copy->destroy();
+    return nullptr;
+  }
+  if (tagKind_ != kTagNone && extras_->extension != nullptr) {
+    copy->attachExtension(extras_->extension);
+  }
   if (!copy->cloneChildrenFrom(*this)) {
     copy->destroy();
     return nullptr;
@@ -294,8 +347,8 @@ CommonHandle* ConfigSection::getInterface(uint32_t id) {
     case kConfigNodeInterface: return ConfigNode::getInterface(id);
     default: break;
   }
-  if (extension_ != nullptr) {
-    CommonHandle* answer = extension_->getInterface(id);
+  if (RefObject* extension = this->extension()) {
+    CommonHandle* answer = extension->getInterface(id);
     if (answer != nullptr) return answer;
   }
   return id == kConfigSectionInterface ? newConfigSectionHandle(this) : nullptr;
@@ -475,11 +528,12 @@ ConfigSection* ConfigSection::filteredCopy(NameComparator* selector) const {
 
 void ConfigSection::dropTag() {
   tagKind_ = kTagNone;
-  hexTag_ = 0;
-  textTag_.reset();
-  if (extension_ != nullptr) {
-    RefObject* extension = extension_;
-    extension_ = nullptr;
+  if (extras_ == nullptr) return;
+  extras_->hexTag = 0;
+  extras_->textTag.reset();
+  if (extras_->extension != nullptr) {
+    RefObject* extension = extras_->extension;
+    extras_->extension = nullptr;
     extension->release();
   }
 }
@@ -487,30 +541,37 @@ void ConfigSection::dropTag() {
 void ConfigSection::setHexTag(uint32_t tag) {
   if (!canChange()) return;
   dropTag();
+  Extras* e = extras();
+  if (e == nullptr) return;
   tagKind_ = kTagHex;
-  hexTag_ = tag;
+  e->hexTag = tag;
 }
 
 void ConfigSection::setTextTag(const char* tag) {
   if (!canChange()) return;
   dropTag();
   if (tag == nullptr) return;
-  textTag_ = copyText(tag);
-  if (textTag_ == nullptr) return;
+  Extras* e = extras();
+  if (e == nullptr) return;
+  e->textTag = copyText(tag);
+  if (e->textTag == nullptr) return;
   tagKind_ = kTagText;
 }
 
 void ConfigSection::attachExtension(RefObject* extension) {
-  if (!canChange() || extension == extension_) return;
+  if (!canChange() || extension == this->extension()) return;
+  Extras* e = extras();
+  if (e == nullptr) return;
   if (extension != nullptr) extension->addRef();
-  if (extension_ != nullptr) extension_->release();
-  extension_ = extension;
+  if (e->extension != nullptr) e->extension->release();
+  e->extension = extension;
 }
 
 void ConfigSection::preSave() {
-  if (extension_ == nullptr) return;
+  RefObject* extension = this->extension();
+  if (extension == nullptr) return;
   // An object that answers the pre-save identifier answers it with a PreSaveRequest.
-  auto* request = static_cast<PreSaveRequest*>(extension_->getInterface(kPreSaveInterface));
+  auto* request = static_cast<PreSaveRequest*>(extension->getInterface(kPreSaveInterface));
   if (request == nullptr) return;
   request->prepare(this);  // the answer is not used
   request->release();

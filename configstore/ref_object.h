@@ -32,15 +32,17 @@ class RefObject {
   virtual CommonHandle* getInterface(uint32_t id);
 
   int32_t refCount() const { return refCount_; }
-  bool heapOwned() const { return heapOwned_ != 0; }
+  bool heapOwned() const { return heapOwned_; }
 
  protected:
   // Lets an object that is not owned by a tree be freed by its last release.
-  void setHeapOwned(bool owned) { heapOwned_ = owned ? 1 : 0; }
+  void setHeapOwned(bool owned) { heapOwned_ = owned; }
 
  private:
+  // Laid out small (a loaded database holds an object per user): derived classes place their
+  // own small fields in the padding after these.
   int32_t refCount_ = 0;
-  int32_t heapOwned_ = 0;
+  bool heapOwned_ = false;
 };
 
 // An object that may carry a name. Setting an empty or absent name stores none; names compare
@@ -77,11 +79,11 @@ class NamedObject : public RefObject {
  private:
   friend class ObjectList;
 
-  // The flags come last so that derived classes can use the padding after them.
-  std::string name_;
-  ObjectList* parent_ = nullptr;
+  // The flags come first, in the padding after RefObject's fields.
   bool hasName_ = false;
   bool frozen_ = false;
+  std::string name_;
+  ObjectList* parent_ = nullptr;
 };
 
 }  // namespace gatekeeper
