@@ -1,5 +1,6 @@
 #include "configstore/config_section.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -103,34 +104,77 @@ void ConfigSection::destroy() {
     delete this;
     return;
   }
-  // The arena holds this object's memory: keep it until the destructor is done.
+  // The arena holds this object's memory: its reference is dropped once the destructor is done.
   SourceText* arena = textSource_;
-  arena->addRef();
+  textSource_ = nullptr;
   this->~ConfigSection();
   arena->release();
 }
 
-ConfigSection* ConfigSection::newLoaded(ConfigStream* stream, const char* name) {
-  SourceText* arena = stream->sourceText();
-  if (arena == nullptr) return new (std::nothrow) ConfigSection(name);
-  void* memory = arena->allocate(sizeof(ConfigSection));
-  if (memory == nullptr) return nullptr;
-  auto* section = new (memory) ConfigSection(name);
-  section->inArena_ = true;
-  arena->addRef();
-  section->textSource_ = arena;
+// Memory for the sections one load makes, taken from the stream's arena in runs of several
+// sections (the arena takes a lock per allocation), or from the heap when there is no arena.
+struct ConfigSection::Placement {
+  static constexpr size_t kLongestRun = 64;
+  SourceText* arena = nullptr;
+  char* next = nullptr;
+  size_t left = 0;
+  size_t run = 1;
+
+  void* take() {
+    if (left == 0) {
+      next = static_cast<char*>(arena->allocate(run * sizeof(ConfigSection)));
+      if (next == nullptr) return nullptr;
+      left = run;
+      if (run < kLongestRun) run *= 2;  // a load that makes few sections wastes little
+    }
+    void* memory = next;
+    next += sizeof(ConfigSection);
+    --left;
+    return memory;
+  }
+};
+
+ConfigSection* ConfigSection::newLoaded(Placement* placement, const char* name,
+                                        const DeferredContents* kept) {
+  SourceText* arena = placement->arena;
+  ConfigSection* section = nullptr;
+  if (arena == nullptr) {
+    section = new (std::nothrow) ConfigSection(name);
+  } else if (void* memory = placement->take()) {
+    section = new (memory) ConfigSection(name);
+    section->inArena_ = true;
+    // The arena reference that kept contents of the same text carry is the section's own.
+    if (kept == nullptr || kept->source != arena) arena->addRef();
+    section->textSource_ = arena;
+  }
+  if (section != nullptr && kept != nullptr) {
+    if (section->textSource_ == kept->source) {
+      section->setKeptText(*kept);
+    } else {
+      section->keepAsText(*kept);
+    }
+  }
   return section;
 }
 
-void ConfigSection::keepAsText(const DeferredContents& contents) {
-  // contents.source carries a reference of its own; an arena section already holds one.
-  if (textSource_ != nullptr) textSource_->release();
+void ConfigSection::setKeptText(const DeferredContents& contents) {
   textSource_ = contents.source;
   textBegin_ = contents.begin;
   textLength_ = contents.length;
   textDepth_ = contents.depth;
   textVerbatim_ = contents.verbatim;
   markPending();
+}
+
+void ConfigSection::keepAsText(const DeferredContents& contents) {
+  // contents.source carries a reference of its own; an arena section already holds one, to the
+  // text it lives in: contents of another text are read at once.
+  if (inArena_ && contents.source != textSource_) {
+    readKeptText(contents);
+    return;
+  }
+  if (textSource_ != nullptr) textSource_->release();
+  setKeptText(contents);
 }
 
 void ConfigSection::settlePending() const {
@@ -142,6 +186,28 @@ void ConfigSection::settlePending() const {
   stream->setBaseDepth(textDepth_);
   parsed.readContents(stream.get(), -1);
   takeChildren(parsed);
+}
+
+void ConfigSection::addTakenSection(Placement* placement, const char* name, const NameKey& key,
+                                    const DeferredContents& contents) {
+  // As reading its lines would: into an existing section of that name, else into a new one
+  // (none, or a value node holds the name), else (no memory) into this section.
+  NamedObject* found = nullptr;
+  findByKey(key, &found);
+  ConfigSection* target = asSection(found);
+  if (target == nullptr) {
+    ConfigSection* child = newLoaded(placement, name, &contents);
+    if (child == nullptr) {
+      target = this;
+    } else if (addWithKey(child, key) == 0) {
+      contents.source->addRef();  // the child took the contents' reference
+      child->destroy();
+      target = this;
+    } else {
+      return;
+    }
+  }
+  target->readKeptText(contents);
 }
 
 void ConfigSection::readKeptText(const DeferredContents& contents) {
@@ -163,10 +229,41 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
   *endedInsideSection = false;
   if (stream == nullptr || !stream->isOpen()) return 0;
   std::vector<ConfigSection*> open{this};
+  Placement placement;
+  placement.arena = stream->sourceText();
   int32_t sectionsRead = 0;
   std::vector<unsigned char> bytes;
-  while (stream->readLine()) {
+  // Runs of small plain sections are taken whole, several at a time, so that the index entries
+  // of their names are on their way while the next ones are taken.
+  constexpr int32_t kRun = 8;
+  struct Taken {
+    std::string name;
+    NameKey key;
+    DeferredContents contents;
+  };
+  Taken run[kRun];
+  while (true) {
     ConfigSection* current = open.back();
+    int32_t most = kRun;
+    if (open.size() == 1 && limit >= 0) most = std::min(most, limit - sectionsRead);
+    if (current->isFrozen() || open.size() >= kMaxLoadDepth) most = 0;
+    int32_t taken = 0;
+    while (taken < most && stream->takePlainChild(&run[taken].name, &run[taken].contents)) {
+      run[taken].key = keyOf(run[taken].name.c_str());
+      current->prefetchKey(run[taken].key);
+      ++taken;
+    }
+    if (taken > 0) {
+      for (int32_t i = 0; i < taken; ++i) {
+        current->addTakenSection(&placement, run[i].name.c_str(), run[i].key, run[i].contents);
+      }
+      if (open.size() == 1) {
+        sectionsRead += taken;
+        if (limit > 0 && sectionsRead >= limit) return 1;
+      }
+      continue;
+    }
+    if (!stream->readLine()) break;
     const StreamToken token = stream->parseLine();
     switch (token) {
       case kTokenSectionOpen: {
@@ -194,9 +291,21 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
         current->findByKey(key, &found);
         ConfigSection* existing = asSection(found);
         ConfigSection* child = existing;
+        if (plain && kind == kTagNone) {
+          addTakenSection(&placement, name.c_str(), key, contents);
+          if (open.size() == 1) {
+            ++sectionsRead;
+            if (limit > 0 && sectionsRead >= limit) return 1;
+          }
+          break;
+        }
+        bool kept = false;  // whether the new child keeps the plain contents (their reference)
         if (child == nullptr && !current->isFrozen()) {
-          child = newLoaded(stream, name.c_str());
+          child = newLoaded(&placement, name.c_str(), plain ? &contents : nullptr);
+          kept = plain && child != nullptr;
           if (child != nullptr && current->addWithKey(child, key) == 0) {
+            if (kept) contents.source->addRef();  // read into this section instead
+            kept = false;
             child->destroy();
             child = nullptr;
           }
@@ -210,9 +319,9 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
         }
         // Any whole section directly below the section being loaded may stay text too.
         if (plain || (fresh && open.size() == 1 && stream->takeWholeSection(&contents))) {
-          if (fresh) {
+          if (!plain) {
             child->keepAsText(contents);
-          } else {
+          } else if (!kept) {
             child->readKeptText(contents);  // lines of a repeated section merge into the first
           }
           if (open.size() == 1) {
@@ -306,6 +415,11 @@ int ConfigSection::save() {
 
 int ConfigSection::writeWhole(ConfigStream* stream) {
   if (stream == nullptr || !stream->isOpen()) return 0;
+  // Untouched since loading: as it was read, lines around included, when those are the same.
+  if (isPending() && tagKind_ == kTagNone && extension() == nullptr &&
+      stream->writeSectionText(name(), keptText())) {
+    return 1;
+  }
   preSave();
   if (!openSectionLine(stream, this)) return 0;
   if (!writeContents(stream)) return 0;

@@ -140,10 +140,19 @@ class ConfigSection : public ConfigNode {
 
  private:
   friend ConfigSection* nullSection();
-  // A section read from a stream: in the stream's arena when it has one. nullptr on failure.
-  static ConfigSection* newLoaded(ConfigStream* stream, const char* name);
-  // Keeps the contents as text until first use (a section without children).
+  struct Placement;
+  // A section read from a stream: in the stream's arena when it has one, keeping *kept as text
+  // when given (it takes over their reference). nullptr on failure (*kept keeps its reference).
+  static ConfigSection* newLoaded(Placement* placement, const char* name,
+                                  const DeferredContents* kept);
+  // Keeps the contents as text until first use (a section without children), taking over
+  // their reference.
   void keepAsText(const DeferredContents& contents);
+  void setKeptText(const DeferredContents& contents);
+  // Adds a section of that name read as its contents taken as text (their reference handed
+  // over), as reading its lines would.
+  void addTakenSection(Placement* placement, const char* name, const NameKey& key,
+                       const DeferredContents& contents);
   // Reads contents taken as text into this section (merging) and drops their reference.
   void readKeptText(const DeferredContents& contents);
   // Parses the kept text into children, once, under concurrent readers.

@@ -106,7 +106,28 @@ INSTANTIATE_TEST_SUITE_P(
              false},
         Case{"empty string", "{ A:\r\n    { u1:\r\n        (string)p=\r\n    } u1;\r\n} A;\r\n",
              false},
-        Case{"LF line ends", "{ A:\n    { u1:\n        (int)i=1\n    } u1;\n} A;\n", false},
+        Case{"LF line ends", "{ A:\n    { u1:\n        (int)i=1\n    } u1;\n} A;\n", true},
+        Case{"CR LF and LF mixed", "{ A:\r\n    { u1:\n        (int)i=1\r\n        (string)s=x\n"
+                                   "    } u1;\r\n} A;\n",
+             true},
+        Case{"LF line ends, repeated name",
+             "{ A:\n    { u1:\n        (int)i=1\n        (int)I=2\n    } u1;\n} A;\n", false},
+        Case{"LF line ends, octal number",
+             "{ A:\n    { u1:\n        (int)i=010\n    } u1;\n} A;\n", false},
+        Case{"LF line ends, CR inside a value",
+             "{ A:\n    { u1:\n        (string)s=a\rb\n    } u1;\n} A;\n", false},
+        Case{"opening line with text after the colon",
+             "{ A:\r\n    { u1: note\r\n        (int)i=1\r\n    } u1;\r\n} A;\r\n", true},
+        Case{"opening line with a text tag",
+             "{ A:\r\n    { u1: (t)\r\n        (int)i=1\r\n    } u1;\r\n} A;\r\n", true},
+        Case{"closing line with text after the semicolon",
+             "{ A:\r\n    { u1:\r\n        (int)i=1\r\n    } u1; note\r\n} A;\r\n", true},
+        Case{"closing line without its semicolon",
+             "{ A:\r\n    { u1:\r\n        (int)i=1\r\n    } u1\r\n} A;\r\n", true},
+        Case{"opening line indented by a tab",
+             "{ A:\r\n\t{ u1:\r\n        (int)i=1\r\n    } u1;\r\n} A;\r\n", true},
+        Case{"closing line with two blanks",
+             "{ A:\r\n    { u1:\r\n        (int)i=1\r\n    }  u1;\r\n} A;\r\n", true},
         Case{"tab indentation", "{ A:\r\n    { u1:\r\n\t(int)i=1\r\n    } u1;\r\n} A;\r\n",
              false},
         Case{"deeper indentation",
@@ -207,6 +228,32 @@ TEST(KeptText, MovedSectionIsWrittenAtItsNewDepth) {
   root.add(user);
   EXPECT_EQ(written(&root),
             "{ A:\r\n} A;\r\n{ u1:\r\n    (string)Password=pw\r\n    (int)disabled=0\r\n} u1;\r\n");
+}
+
+// A section kept as text whose name or tag changed is written with them: its lines around the
+// contents are the file's only while they are the ones the writer would write.
+TEST(KeptText, RenamedOrTaggedSectionIsWrittenAsChanged) {
+  const struct {
+    const char* what;
+    void (*change)(ConfigSection* user);
+  } cases[] = {
+      {"shorter name", [](ConfigSection* u) { u->rename("u"); }},
+      {"longer name", [](ConfigSection* u) { u->rename("u10"); }},
+      {"other letter case", [](ConfigSection* u) { u->rename("U1"); }},
+      {"hex tag", [](ConfigSection* u) { u->setHexTag(0x1F); }},
+      {"text tag", [](ConfigSection* u) { u->setTextTag("t"); }},
+  };
+  for (const auto& c : cases) {
+    ConfigSection eager("root");
+    load(&eager, kUser, false);
+    c.change(eager.sectionByName("A")->sectionByName("u1"));
+    ConfigSection lazy("root");
+    load(&lazy, kUser, true);
+    ConfigSection* user = lazy.sectionByName("A")->sectionByName("u1");
+    c.change(user);
+    EXPECT_TRUE(user->keptAsText()) << c.what;
+    EXPECT_EQ(written(&lazy), written(&eager)) << c.what;
+  }
 }
 
 // A loaded section lives in the memory of the text it was read from: it stays usable when

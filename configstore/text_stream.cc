@@ -23,6 +23,23 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 bool hasLineBreak(const char* text) { return std::strpbrk(text, "\r\n") != nullptr; }
 
+// Whether length bytes of text hold a NUL or a CR: eight bytes at a time.
+bool hasNulOrCr(const char* text, size_t length) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighs = 0x8080808080808080ull;
+  size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text + i, 8);
+    const uint64_t cr = word ^ (kOnes * '\r');
+    if ((((word - kOnes) & ~word) | ((cr - kOnes) & ~cr)) & kHighs) return true;
+  }
+  for (; i < length; ++i) {
+    if (text[i] == '\0' || text[i] == '\r') return true;
+  }
+  return false;
+}
+
 // The outcome of scanning one field.
 enum class Field { kFilled, kEmpty, kTooLong };
 
@@ -742,20 +759,22 @@ bool TextStream::isPlainValueLine(const char* line, size_t length, size_t indent
   for (size_t i = 0; i < indent; ++i) {
     if (line[i] != ' ') return false;
   }
-  const char* end = line + length;
-  if (std::memchr(line, '\0', length) != nullptr || std::memchr(line, '\r', length) != nullptr) {
+  const char* const end = line + length;
+  if (hasNulOrCr(line + indent, length - indent)) return false;
+  const char* type = line + indent + 1;
+  const auto* close =
+      static_cast<const char*>(std::memchr(type, ')', static_cast<size_t>(end - type)));
+  if (close == nullptr) return false;
+  const auto* equals =
+      static_cast<const char*>(std::memchr(close, '=', static_cast<size_t>(end - close)));
+  if (equals == nullptr ||
+      std::memchr(close, '[', static_cast<size_t>(equals - close)) != nullptr) {
     return false;
   }
-  const char* type = line + indent + 1;
-  const auto* close = static_cast<const char*>(std::memchr(type, ')', static_cast<size_t>(end - type)));
-  if (close == nullptr) return false;
   const std::string_view word(type, static_cast<size_t>(close - type));
   const char* nameStart = close + 1;
-  const auto* equals =
-      static_cast<const char*>(std::memchr(nameStart, '=', static_cast<size_t>(end - nameStart)));
-  if (equals == nullptr || equals == nameStart) return false;
+  if (equals == nameStart) return false;
   *name = std::string_view(nameStart, static_cast<size_t>(equals - nameStart));
-  if (name->find('[') != std::string_view::npos) return false;
   const char* value = equals + 1;
   const size_t valueLength = static_cast<size_t>(end - value);
   if (valueLength == 0) return false;
@@ -781,42 +800,67 @@ bool TextStream::isPlainValueLine(const char* line, size_t length, size_t indent
   return formattedLength == valueLength && std::memcmp(formatted, value, valueLength) == 0;
 }
 
-int TextStream::takePlainSection(DeferredContents* out) {
-  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag || !keepText_ || source_ == nullptr ||
-      blockOpen_ || positions_.empty()) {
-    return 0;
-  }
-  const size_t depth = positions_.size();
+bool TextStream::closesSection(const char* line, size_t length, const char* sectionName) {
+  // parseLine's "}" branch on the text of a line (line end included) that starts with blanks
+  // and "}", outside a block: blanks, then a name up to ";" or the line end, equal to the
+  // section's name. A NUL ends the line for the scans, as in the line buffer.
+  const char* p = line;
+  const char* const end = line + length;
+  while (*p != '}') ++p;
+  ++p;
+  const char* blanks = p;
+  while (p < end && isBlank(*p)) ++p;
+  if (p == blanks || static_cast<size_t>(p - blanks) > kFieldLimit) return false;
+  const char* nameStart = p;
+  while (p < end && *p != '\0' && *p != ';' && !isLineEnd(*p)) ++p;
+  const size_t nameLength = static_cast<size_t>(p - nameStart);
+  if (nameLength == 0 || nameLength > kFieldLimit) return false;
+  char name[kFieldBufferSize];
+  std::memcpy(name, nameStart, nameLength);
+  name[nameLength] = '\0';
+  return platform::namesEqual(name, sectionName);
+}
+
+bool TextStream::canTakeText() const {
+  return (mode_ & (kOpenFlag | kWriteMode)) == kOpenFlag && keepText_ && source_ != nullptr &&
+         !blockOpen_;
+}
+
+size_t TextStream::scanPlainContents(size_t begin, size_t depth, const char* sectionName,
+                                     DeferredContents* out) {
   const size_t indent = 4 * (baseDepth_ + depth);
-  const size_t begin = readPos_;
   // The names seen, each zero-terminated, for platform::namesEqual.
   std::string& names = plainNames_;
   names.clear();
   size_t nameStarts[kMaxPlainLines];
   size_t count = 0;
+  // Lines that end in LF alone read as they do ending in CR LF, but the writer writes CR LF.
+  bool verbatim = true;
   for (size_t pos = begin; pos < inSize_;) {
     const char* line = in_ + pos;
     const size_t available = inSize_ - pos;
     const auto* newline = static_cast<const char*>(
         std::memchr(line, '\n', available < kMaxPlainLineLength ? available : kMaxPlainLineLength));
-    if (newline == nullptr || newline == line || newline[-1] != '\r') return 0;
-    const size_t length = static_cast<size_t>(newline - line) - 1;  // without CR LF
+    if (newline == nullptr || newline == line) return 0;
+    const size_t lineLength = static_cast<size_t>(newline - line) + 1;  // with the line end
+    size_t length = lineLength - 1;
+    if (newline[-1] == '\r') {
+      --length;
+    } else {
+      verbatim = false;
+    }
     const char* first = line;
     while (first < newline && (*first == ' ' || *first == '\t')) ++first;
     if (*first == '}') {
-      // The closing line, as the reader takes it.
-      readPos_ = pos;
-      if (readLine() && parseLine() == kTokenSectionClose && positions_.size() == depth - 1) {
-        source_->addRef();
-        out->source = source_;
-        out->begin = inOffset_ + begin;
-        out->length = pos - begin;
-        out->depth = static_cast<int32_t>(baseDepth_ + depth);
-        out->verbatim = true;
-        return 1;
-      }
-      readPos_ = begin;
-      return 0;
+      // The closing line, read as reading it would.
+      if (!closesSection(line, lineLength, sectionName)) return 0;
+      source_->addRef();
+      out->source = source_;
+      out->begin = inOffset_ + begin;
+      out->length = pos - begin;
+      out->depth = static_cast<int32_t>(baseDepth_ + depth);
+      out->verbatim = verbatim;
+      return pos + lineLength;
     }
     std::string_view name;
     if (count == kMaxPlainLines || !isPlainValueLine(line, length, indent, &name)) return 0;
@@ -827,9 +871,49 @@ int TextStream::takePlainSection(DeferredContents* out) {
       if (platform::namesEqual(names.c_str() + nameStarts[i], names.c_str() + start)) return 0;
     }
     nameStarts[count++] = start;
-    pos += length + 2;
+    pos += lineLength;
   }
   return 0;
+}
+
+int TextStream::takePlainSection(DeferredContents* out) {
+  if (!canTakeText() || positions_.empty()) return 0;
+  const size_t next =
+      scanPlainContents(readPos_, positions_.size(), sectionNames_.back().c_str(), out);
+  if (next == 0) return 0;
+  popSection();
+  readPos_ = next;
+  return 1;
+}
+
+int TextStream::takePlainChild(std::string* name, DeferredContents* out) {
+  if (!canTakeText() || readPos_ >= inSize_) return 0;
+  // The next line, when it is "{ name:" alone (blanks before, between and none after), read in
+  // one piece.
+  const char* line = in_ + readPos_;
+  const char* const end = in_ + inSize_;
+  const char* p = line;
+  while (p < end && (*p == ' ' || *p == '\t')) ++p;
+  if (p == end || *p != '{') return 0;
+  ++p;
+  const char* blanks = p;
+  while (p < end && (*p == ' ' || *p == '\t')) ++p;
+  if (p == blanks || p == end) return 0;
+  const char* nameStart = p;
+  while (p < end && *p != ':' && *p != '\0' && !isLineEnd(*p)) ++p;
+  const size_t nameLength = static_cast<size_t>(p - nameStart);
+  if (nameLength == 0 || p == end || *p != ':') return 0;
+  ++p;
+  if (p < end && *p == '\r') ++p;
+  if (p == end || *p != '\n') return 0;
+  const size_t lineLength = static_cast<size_t>(p - line) + 1;
+  if (nameLength > kFieldLimit || lineLength > kMaxPlainLineLength) return 0;
+  name->assign(nameStart, nameLength);
+  const size_t next = scanPlainContents(readPos_ + lineLength, positions_.size() + 1,
+                                        name->c_str(), out);
+  if (next == 0) return 0;
+  readPos_ = next;
+  return 1;
 }
 
 int TextStream::takeWholeSection(DeferredContents* out) {
@@ -884,6 +968,40 @@ int TextStream::writeContentsText(const DeferredContents& contents) {
     return 0;
   }
   append(contents.source->text().data() + contents.begin, contents.length);
+  flushOutput(false);
+  return 1;
+}
+
+int TextStream::writeSectionText(const char* name, const DeferredContents& contents) {
+  if ((mode_ & (kOpenFlag | kWriteMode)) != (kOpenFlag | kWriteMode) || failed_ || blockOpen_ ||
+      contents.source == nullptr || !contents.verbatim || name == nullptr ||
+      positions_.size() + 1 != static_cast<size_t>(contents.depth)) {
+    return 0;
+  }
+  // Exactly the lines openSection(name) and closeSection() would write here: else (a name they
+  // refuse included) the caller writes line by line.
+  const size_t indent = 4 * positions_.size();
+  const size_t nameLength = std::strlen(name);
+  const size_t frameLength = indent + nameLength + 5;  // "{ " name ":" CR LF, or "} " name ";"
+  if (!validSectionName(name) || indent + 4 + nameLength > kLineLimit) return 0;
+  const std::string& text = contents.source->text();
+  if (contents.begin < frameLength || contents.length > text.size() - contents.begin ||
+      text.size() - contents.begin - contents.length < frameLength) {
+    return 0;
+  }
+  const char* open = text.data() + contents.begin - frameLength;
+  const char* close = text.data() + contents.begin + contents.length;
+  auto frames = [&](const char* line, char bracket, char end) {
+    for (size_t i = 0; i < indent; ++i) {
+      if (line[i] != ' ') return false;
+    }
+    line += indent;
+    return line[0] == bracket && line[1] == ' ' && std::memcmp(line + 2, name, nameLength) == 0 &&
+           line[2 + nameLength] == end && line[3 + nameLength] == '\r' &&
+           line[4 + nameLength] == '\n';
+  };
+  if (!frames(open, '{', ':') || !frames(close, '}', ';')) return 0;
+  append(open, static_cast<size_t>(close + frameLength - open));
   flushOutput(false);
   return 1;
 }

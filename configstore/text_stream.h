@@ -122,7 +122,9 @@ class TextStream : public ConfigStream {
   SourceText* sourceText() const override { return source_; }
   int takePlainSection(DeferredContents* out) override;
   int takeWholeSection(DeferredContents* out) override;
+  int takePlainChild(std::string* name, DeferredContents* out) override;
   int writeContentsText(const DeferredContents& contents) override;
+  int writeSectionText(const char* name, const DeferredContents& contents) override;
 
   // Number of open sections (the indentation depth).
   int32_t depth() const { return static_cast<int32_t>(positions_.size()); }
@@ -136,6 +138,16 @@ class TextStream : public ConfigStream {
   // its name goes to *name.
   bool isPlainValueLine(const char* line, size_t length, size_t indent,
                         std::string_view* name) const;
+  // Whether a line (its text up to its line end, at most kLineBufferSize - 1 bytes, starting
+  // with blanks and "}") closes an open section of that name, as parseLine reads it.
+  static bool closesSection(const char* line, size_t length, const char* sectionName);
+  // Whether sections may be taken as text now.
+  bool canTakeText() const;
+  // Plain contents (see takePlainSection) from offset begin of a section open at depth (of
+  // this stream) with that name: the offset after its closing line, with *out filled (a
+  // reference taken), or 0.
+  size_t scanPlainContents(size_t begin, size_t depth, const char* sectionName,
+                           DeferredContents* out);
   // Writing helpers.
   void writeIndent();
   void append(const char* text, size_t length);
