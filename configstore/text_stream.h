@@ -141,6 +141,9 @@ class TextStream : public ConfigStream {
   // Whether a line (its text up to its line end, at most kLineBufferSize - 1 bytes, starting
   // with blanks and "}") closes an open section of that name, as parseLine reads it.
   static bool closesSection(const char* line, size_t length, const char* sectionName);
+  // Reads the piece of a line at the read position that starts with blanks and "{", "}", "["
+  // or "]", as readLine and parseLine would.
+  void readStructuralPiece();
   // Whether sections may be taken as text now.
   bool canTakeText() const;
   // Plain contents (see takePlainSection) from offset begin of a section open at depth (of
@@ -151,6 +154,10 @@ class TextStream : public ConfigStream {
   // Writing helpers.
   void writeIndent();
   void append(const char* text, size_t length);
+  // Text of a source to be written as it is: runs that follow each other in the source are
+  // written as one piece (a long one without a copy), once anything else is written.
+  void holdText(SourceText* source, size_t begin, size_t length);
+  void writeHeld();
   void append(const std::string& text) { append(text.data(), text.size()); }
   void endLine();
   int fail();
@@ -174,6 +181,9 @@ class TextStream : public ConfigStream {
   std::string* memoryOut_ = nullptr;
   std::string out_;
   uint64_t written_ = 0;
+  SourceText* heldSource_ = nullptr;  // a counted reference while text is held
+  const char* heldText_ = nullptr;
+  size_t heldLength_ = 0;
   // Reading: the text (a counted reference) and a view of it.
   SourceText* source_ = nullptr;
   const char* in_ = "";
