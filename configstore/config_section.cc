@@ -242,6 +242,36 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
     DeferredContents contents;
   };
   Taken run[kRun];
+  // A list that receives many sections in runs has its name index sized for as many as the
+  // rest of the input holds at the rate seen so far (at most 16 times what it holds), instead
+  // of growing through every size: the tables left behind cost memory and time.
+  struct Growth {
+    const ConfigSection* list = nullptr;
+    uint64_t remainingAtStart = 0;
+    int32_t countAtStart = 0;
+    int32_t nextCheck = 0;
+    void afterRun(ConfigSection* current, ConfigStream* stream) {
+      const int32_t count = current->count();
+      if (current != list) {
+        list = current;
+        remainingAtStart = stream->remainingBytes();
+        countAtStart = count;
+        nextCheck = count < 4096 ? 4096 : 2 * count;
+        return;
+      }
+      if (count < nextCheck) return;
+      nextCheck = 2 * count;
+      const uint64_t remaining = stream->remainingBytes();
+      const uint64_t consumed = remainingAtStart - remaining;
+      const uint64_t taken = static_cast<uint64_t>(count - countAtStart);
+      if (consumed == 0 || taken == 0) return;
+      const uint64_t perSection = consumed / taken > 0 ? consumed / taken : 1;
+      uint64_t expected = static_cast<uint64_t>(count) + remaining / perSection;
+      const uint64_t most = 16 * static_cast<uint64_t>(count);
+      if (expected > most) expected = most;
+      current->reserveNames(static_cast<size_t>(expected));
+    }
+  } growth;
   while (true) {
     ConfigSection* current = open.back();
     int32_t most = kRun;
@@ -257,6 +287,7 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
       for (int32_t i = 0; i < taken; ++i) {
         current->addTakenSection(&placement, run[i].name.c_str(), run[i].key, run[i].contents);
       }
+      growth.afterRun(current, stream);
       if (open.size() == 1) {
         sectionsRead += taken;
         if (limit > 0 && sectionsRead >= limit) return 1;
@@ -433,7 +464,7 @@ ConfigSection* ConfigSection::clone() const {
     copy->destroy();
     return nullptr;
   }
-  copy->flags_ = flags_;
+  copy->copyFlagsFrom(*this);
   if (tagKind_ == kTagHex) {
     copy->setHexTag(extras_->hexTag);
   } else if (tagKind_ == kTagText) {

@@ -113,6 +113,9 @@ class ConfigStream : public NamedObject {
   // a component is missing.
   virtual int enterPath(const char* path);
 
+  // The number of bytes still to be read (0 when not known).
+  virtual uint64_t remainingBytes() const { return 0; }
+
   // Sections kept as text. The text being read, also the arena for the sections loaded from
   // it (nullptr: the stream cannot share it).
   virtual SourceText* sourceText() const { return nullptr; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 #include <utility>
@@ -29,15 +30,18 @@ constexpr int32_t kIndexThreshold = 16;
 // platform::namesEqual and takes the lowest slot, so the index never changes what a lookup
 // finds. Erased entries become tombstones until the table is rebuilt.
 struct ObjectList::NameIndex {
-  static constexpr int32_t kEmpty = 0;
+  static constexpr int32_t kEmpty = 0;  // an entry of zero bytes is empty
   static constexpr int32_t kErased = -1;
   struct Entry {
-    uint32_t tag;
-    int32_t slot;  // kEmpty, kErased or a slot
     NamedObject* child;  // the child in that slot
+    int32_t slot;        // kEmpty, kErased or a slot
+    uint32_t tag;
+  };
+  struct FreeTable {
+    void operator()(Entry* table) const { std::free(table); }
   };
 
-  std::unique_ptr<Entry[]> table;
+  std::unique_ptr<Entry[], FreeTable> table;
   size_t size = 0;
   size_t occupied = 0;  // entries that are not kEmpty (tombstones included)
   size_t live = 0;
@@ -50,9 +54,9 @@ struct ObjectList::NameIndex {
   bool reset(size_t names) {
     size_t next = 16;
     while (next < 2 * names) next *= 2;
-    Entry* fresh = new (std::nothrow) Entry[next];
+    // Zeroed memory is a table of empty entries; its pages are touched as entries fill them.
+    auto* fresh = static_cast<Entry*>(std::calloc(next, sizeof(Entry)));
     if (fresh == nullptr) return false;
-    for (size_t i = 0; i < next; ++i) fresh[i] = Entry{0, kEmpty, nullptr};
     table.reset(fresh);
     size = next;
     occupied = 0;
@@ -63,27 +67,30 @@ struct ObjectList::NameIndex {
   // At most two thirds full, tombstones included, so that a probe run stays short.
   bool needsGrowth() const { return (occupied + 1) * 3 > size * 2; }
 
-  // Room for twice the live entries, moved over by their tags: no name is read again.
-  bool grow() {
-    std::unique_ptr<Entry[]> old = std::move(table);
+  // Room for twice the live entries (or for `names`), moved over as they are: no name is read
+  // again.
+  bool grow(size_t names = 0) {
+    std::unique_ptr<Entry[], FreeTable> old = std::move(table);
     const size_t oldSize = size;
-    if (!reset(live + 1)) {
+    if (!reset(names > live ? names : live + 1)) {
       table = std::move(old);
       size = oldSize;
       return false;
     }
     for (size_t i = 0; i < oldSize; ++i) {
-      if (old[i].slot > 0) insertTagged(old[i].tag, old[i].slot, old[i].child);
+      if (old[i].slot > 0) place(old[i]);
     }
     return true;
   }
 
-  void insertTagged(uint32_t tag, int32_t slot, NamedObject* child) {
-    for (size_t i = tag & mask();; i = (i + 1) & mask()) {
+  void insert(uint32_t tag, int32_t slot, NamedObject* child) { place(Entry{child, slot, tag}); }
+
+  void place(const Entry& entry) {
+    for (size_t i = entry.tag & mask();; i = (i + 1) & mask()) {
       Entry& e = table[i];
       if (e.slot == kEmpty || e.slot == kErased) {
         if (e.slot == kEmpty) ++occupied;
-        e = Entry{tag, slot, child};
+        e = entry;
         ++live;
         return;
       }
@@ -262,13 +269,15 @@ int32_t ObjectList::indexOfName(const char* name) const {
 NamedObject* ObjectList::getByName(const char* name) const {
   settle();
   if (name == nullptr || *name == '\0') return nullptr;
-  if (index_ == nullptr) {
-    const int32_t slot = scanForName(name);
-    return slot != 0 ? slots_[slot - 1] : nullptr;
-  }
+  // Small lists have no index: their names are compared without hashing the one asked for.
   NamedObject* found = nullptr;
-  findByKey(keyOf(name), &found);
+  findByKey(index_ == nullptr ? NameKey{name, 0, false} : keyOf(name), &found);
   return found;
+}
+
+void ObjectList::reserveNames(size_t names) {
+  if (index_ == nullptr || names <= index_->live || names * 3 <= index_->size * 2) return;
+  if (!index_->grow(names)) index_.reset();  // lookups fall back to the scan
 }
 
 void ObjectList::prefetchKey(const NameKey& key) const {
@@ -290,7 +299,7 @@ void ObjectList::indexInsert(int32_t slot, const NameKey* key) {
       index_.reset();  // lookups fall back to the scan
       return;
     }
-    index_->insertTagged(NameIndex::tagOf(own.hash), slot, child);
+    index_->insert(NameIndex::tagOf(own.hash), slot, child);
   } else if (!push(index_->unhashed, slot)) {
     index_.reset();
   }

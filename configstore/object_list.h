@@ -88,6 +88,9 @@ class ObjectList : public NamedObject {
   // findByKey also gives the child found (nullptr when none).
   int32_t findByKey(const NameKey& key, NamedObject** found) const;
   int32_t addWithKey(NamedObject* child, const NameKey& key);
+  // Sizes the name index for that many children (a list being loaded that expects them), so
+  // that it does not grow through every size on the way.
+  void reserveNames(size_t names);
   // Starts loading the index entries that a lookup of the key reads, so that work done before
   // the lookup hides the memory latency.
   void prefetchKey(const NameKey& key) const;

@@ -120,6 +120,9 @@ class TextStream : public ConfigStream {
   int findBlockByName(const char* name) override;
   int enterPath(const char* path) override;
   SourceText* sourceText() const override { return source_; }
+  uint64_t remainingBytes() const override {
+    return (mode_ & kWriteMode) || readPos_ >= inSize_ ? 0 : inSize_ - readPos_;
+  }
   int takePlainSection(DeferredContents* out) override;
   int takeWholeSection(DeferredContents* out) override;
   int takePlainChild(std::string* name, DeferredContents* out) override;
