@@ -193,7 +193,7 @@ void ConfigSection::addTakenSection(Placement* placement, const char* name, cons
   // As reading its lines would: into an existing section of that name, else into a new one
   // (none, or a value node holds the name), else (no memory) into this section.
   NamedObject* found = nullptr;
-  findByKey(key, &found);
+  findByKey(key, &found, nullptr);
   ConfigSection* target = asSection(found);
   if (target == nullptr) {
     ConfigSection* child = newLoaded(placement, name, &contents);
@@ -242,9 +242,9 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
     DeferredContents contents;
   };
   Taken run[kRun];
-  // A list that receives many sections in runs has its name index sized for as many as the
-  // rest of the input holds at the rate seen so far (at most 16 times what it holds), instead
-  // of growing through every size: the tables left behind cost memory and time.
+  // A list that receives many sections in runs expects as many more as the rest of the input
+  // holds at the rate seen so far (at most four times what it holds): its name index then
+  // grows in fewer, larger steps, and to the size it ends with.
   struct Growth {
     const ConfigSection* list = nullptr;
     uint64_t remainingAtStart = 0;
@@ -267,7 +267,7 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
       if (consumed == 0 || taken == 0) return;
       const uint64_t perSection = consumed / taken > 0 ? consumed / taken : 1;
       uint64_t expected = static_cast<uint64_t>(count) + remaining / perSection;
-      const uint64_t most = 16 * static_cast<uint64_t>(count);
+      const uint64_t most = 4 * static_cast<uint64_t>(count);
       if (expected > most) expected = most;
       current->reserveNames(static_cast<size_t>(expected));
     }
@@ -319,7 +319,7 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
         // name) a new one is added, so that nothing of the file is lost and a save writes it
         // back.
         NamedObject* found = nullptr;
-        current->findByKey(key, &found);
+        current->findByKey(key, &found, nullptr);
         ConfigSection* existing = asSection(found);
         ConfigSection* child = existing;
         if (plain && kind == kTagNone) {
@@ -500,8 +500,9 @@ CommonHandle* ConfigSection::getInterface(uint32_t id) {
 }
 
 ConfigValue* ConfigSection::valueByName(const char* name) const {
-  ConfigValue* value = asValue(getByName(name));
-  return value != nullptr ? value : nullValue();
+  bool valueNode = false;
+  NamedObject* child = getByName(name, &valueNode);
+  return child != nullptr && valueNode ? static_cast<ConfigValue*>(child) : nullValue();
 }
 
 ConfigValue* ConfigSection::valueByIndex(int32_t index) const {
@@ -510,8 +511,9 @@ ConfigValue* ConfigSection::valueByIndex(int32_t index) const {
 }
 
 ConfigSection* ConfigSection::sectionByName(const char* name) const {
-  ConfigSection* section = asSection(getByName(name));
-  return section != nullptr ? section : nullSection();
+  bool valueNode = false;
+  NamedObject* child = getByName(name, &valueNode);
+  return child != nullptr && !valueNode ? static_cast<ConfigSection*>(child) : nullSection();
 }
 
 ConfigSection* ConfigSection::sectionByIndex(int32_t index) const {

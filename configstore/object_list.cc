@@ -21,73 +21,123 @@ constexpr int32_t kIndexThreshold = 16;
 
 }  // namespace
 
-// The name index: an open-addressing table (linear probing, power-of-two size) of entries
-// holding 32 bits of a name's hash (platform::nameHash), the slot of a child with that name and
-// the child itself, plus the slots whose names get no hash (Windows, non-ASCII names), which
-// every lookup also compares. A lookup reads one run of entries and only the children whose
-// hash bits match, so a miss touches no child and a hit one. Several entries may carry one
-// name; a lookup walks the whole probe run of its hash, confirms candidates with
-// platform::namesEqual and takes the lowest slot, so the index never changes what a lookup
-// finds. Erased entries become tombstones until the table is rebuilt.
+// The name index: an open-addressing table (linear probing) of entries holding 32 bits of a
+// name's hash (platform::nameHash), the slot of a child with that name, the child itself and,
+// when the name is short, a copy of it; plus the slots whose names get no hash (Windows,
+// non-ASCII names), which every lookup also compares. A lookup reads one run of entries (one
+// cache line, mostly) and, for a short name, no child at all; a miss reads no child either.
+// Several entries may carry one name; a lookup walks the whole probe run of its hash, confirms
+// candidates with platform::namesEqual and takes the lowest slot, so the index never changes
+// what a lookup finds. Erased entries become tombstones until the table is rebuilt.
 struct ObjectList::NameIndex {
   static constexpr int32_t kEmpty = 0;  // an entry of zero bytes is empty
   static constexpr int32_t kErased = -1;
+  static constexpr size_t kShortName = 15;  // bytes of a copied name, its terminator included
+  static constexpr uint8_t kNameCopied = 1;
+  static constexpr uint8_t kValueNode = 2;  // the child's node flag bit 0 (fixed once it is made)
   struct Entry {
     NamedObject* child;  // the child in that slot
     int32_t slot;        // kEmpty, kErased or a slot
     uint32_t tag;
+    char name[kShortName];
+    uint8_t bits;
   };
-  struct FreeTable {
-    void operator()(Entry* table) const { std::free(table); }
+  static constexpr size_t kLine = 64;
+  // Zeroed memory (a table of empty entries) aligned so that no entry straddles cache lines.
+  struct Table {
+    Table() = default;
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+    ~Table() { std::free(memory); }
+    void swap(Table& other) {
+      std::swap(memory, other.memory);
+      std::swap(entries, other.entries);
+    }
+    void* memory = nullptr;
+    Entry* entries = nullptr;
   };
 
-  std::unique_ptr<Entry[], FreeTable> table;
+  Table table;
   size_t size = 0;
   size_t occupied = 0;  // entries that are not kEmpty (tombstones included)
   size_t live = 0;
+  size_t expected = 0;  // names the list expects to hold (a hint for growing)
+  // Whether two entries may carry one name: lookups then walk whole probe runs for the lowest
+  // slot; else they stop at the first match.
+  bool repeats = false;
   std::vector<int32_t> unhashed;
 
-  size_t mask() const { return size - 1; }
   static uint32_t tagOf(uint64_t hash) { return static_cast<uint32_t>(hash ^ (hash >> 32)); }
+  // The first entry of a tag's probe run: the tag scaled to the table's size.
+  size_t home(uint32_t tag) const {
+    return static_cast<size_t>((static_cast<uint64_t>(tag) * size) >> 32);
+  }
+  size_t next(size_t i) const { return i + 1 == size ? 0 : i + 1; }
 
-  // An empty table with room for `names` entries at a load of at most one half.
+  // An empty table with room for `names` entries at a load of two thirds.
   bool reset(size_t names) {
-    size_t next = 16;
-    while (next < 2 * names) next *= 2;
-    // Zeroed memory is a table of empty entries; its pages are touched as entries fill them.
-    auto* fresh = static_cast<Entry*>(std::calloc(next, sizeof(Entry)));
-    if (fresh == nullptr) return false;
-    table.reset(fresh);
-    size = next;
+    size_t entries = names + names / 2;
+    if (entries < 16) entries = 16;
+    Table fresh;
+    // Pages of zeroed memory are touched only as entries fill them.
+    fresh.memory = std::calloc(entries * sizeof(Entry) + kLine, 1);
+    if (fresh.memory == nullptr) return false;
+    const auto address = reinterpret_cast<uintptr_t>(fresh.memory);
+    fresh.entries = reinterpret_cast<Entry*>((address + kLine - 1) / kLine * kLine);
+    table.swap(fresh);
+    size = entries;
     occupied = 0;
     live = 0;
+    repeats = false;
     return true;
   }
 
-  // At most two thirds full, tombstones included, so that a probe run stays short.
-  bool needsGrowth() const { return (occupied + 1) * 3 > size * 2; }
+  // At most three quarters full, tombstones included, so that a probe run stays short.
+  bool needsGrowth() const { return (occupied + 1) * 4 > size * 3; }
 
-  // Room for twice the live entries (or for `names`), moved over as they are: no name is read
-  // again.
-  bool grow(size_t names = 0) {
-    std::unique_ptr<Entry[], FreeTable> old = std::move(table);
+  // Room for twice the live entries, or for the names expected, moved over as they are: no
+  // name is read again.
+  bool grow() {
+    Table old;
+    old.swap(table);
     const size_t oldSize = size;
-    if (!reset(names > live ? names : live + 1)) {
-      table = std::move(old);
+    const size_t names = expected > 2 * live + 1 ? expected : 2 * live + 1;
+    const bool hadRepeats = repeats;
+    if (!reset(names)) {
+      table.swap(old);
       size = oldSize;
       return false;
     }
+    repeats = hadRepeats;
     for (size_t i = 0; i < oldSize; ++i) {
-      if (old[i].slot > 0) place(old[i]);
+      if (old.entries[i].slot > 0) place(old.entries[i]);
     }
     return true;
   }
 
-  void insert(uint32_t tag, int32_t slot, NamedObject* child) { place(Entry{child, slot, tag}); }
+  void insert(uint32_t tag, int32_t slot, NamedObject* child) {
+    Entry entry{};
+    entry.child = child;
+    entry.slot = slot;
+    entry.tag = tag;
+    const char* name = child->name();
+    const size_t length = std::strlen(name);
+    if (length < kShortName) {
+      std::memcpy(entry.name, name, length + 1);
+      entry.bits |= kNameCopied;
+    }
+    if (child->nodeFlags_ & 1) entry.bits |= kValueNode;
+    if (!repeats) {
+      NamedObject* same = nullptr;
+      bool valueNode = false;
+      repeats = find(tag, name, &same, &valueNode) != 0;
+    }
+    place(entry);
+  }
 
   void place(const Entry& entry) {
-    for (size_t i = entry.tag & mask();; i = (i + 1) & mask()) {
-      Entry& e = table[i];
+    for (size_t i = home(entry.tag);; i = next(i)) {
+      Entry& e = table.entries[i];
       if (e.slot == kEmpty || e.slot == kErased) {
         if (e.slot == kEmpty) ++occupied;
         e = entry;
@@ -100,12 +150,12 @@ struct ObjectList::NameIndex {
   // Erases the entry of `child` under `hash` and returns its slot, or 0 when it is not there.
   int32_t erase(uint64_t hash, const NamedObject* child) {
     const uint32_t tag = tagOf(hash);
-    for (size_t i = tag & mask(); table[i].slot != kEmpty; i = (i + 1) & mask()) {
-      Entry& e = table[i];
+    for (size_t i = home(tag); table.entries[i].slot != kEmpty; i = next(i)) {
+      Entry& e = table.entries[i];
       if (e.slot > 0 && e.child == child && e.tag == tag) {
         const int32_t slot = e.slot;
+        e = Entry{};
         e.slot = kErased;
-        e.child = nullptr;
         --live;
         return slot;
       }
@@ -115,22 +165,26 @@ struct ObjectList::NameIndex {
 
   void prefetch(uint64_t hash) const {
 #if defined(__GNUC__)
-    __builtin_prefetch(&table[tagOf(hash) & mask()]);
+    __builtin_prefetch(&table.entries[home(tagOf(hash))]);
 #else
     (void)hash;
 #endif
   }
 
-  // The lowest slot among the entries of `hash` whose child is named `name`, and that child.
-  int32_t find(uint64_t hash, const char* name, NamedObject** found) const {
-    const uint32_t tag = tagOf(hash);
+  // The lowest slot among the entries of the tag whose child is named `name`, that child and
+  // whether it is a value node.
+  int32_t find(uint32_t tag, const char* name, NamedObject** found, bool* valueNode) const {
     int32_t best = 0;
-    for (size_t i = tag & mask(); table[i].slot != kEmpty; i = (i + 1) & mask()) {
-      const Entry& e = table[i];
-      if (e.tag == tag && e.slot > 0 && (best == 0 || e.slot < best) &&
-          e.child->nameEquals(name)) {
+    for (size_t i = home(tag); table.entries[i].slot != kEmpty; i = next(i)) {
+      const Entry& e = table.entries[i];
+      if (e.tag != tag || e.slot <= 0 || (best != 0 && e.slot > best)) continue;
+      const bool equal = (e.bits & kNameCopied) != 0 ? platform::namesEqual(e.name, name)
+                                                      : e.child->nameEquals(name);
+      if (equal) {
         best = e.slot;
         *found = e.child;
+        *valueNode = (e.bits & kValueNode) != 0;
+        if (!repeats) break;
       }
     }
     return best;
@@ -238,21 +292,29 @@ int32_t ObjectList::scanForName(const char* name) const {
   return 0;
 }
 
-int32_t ObjectList::findByKey(const NameKey& key, NamedObject** found) const {
+int32_t ObjectList::findByKey(const NameKey& key, NamedObject** found, bool* valueNode) const {
   settle();
   *found = nullptr;
-  if (key.name == nullptr || *key.name == '\0') return 0;
-  if (index_ == nullptr || !key.hashed) {
-    const int32_t slot = scanForName(key.name);
-    if (slot != 0) *found = slots_[slot - 1];
-    return slot;
-  }
-  int32_t best = index_->find(key.hash, key.name, found);
-  for (int32_t slot : index_->unhashed) {
-    if ((best == 0 || slot < best) && slots_[slot - 1]->nameEquals(key.name)) {
-      best = slot;
-      *found = slots_[slot - 1];
+  bool value = false;
+  bool fromEntry = false;  // the kind of the child found comes from its index entry
+  int32_t best = 0;
+  if (key.name != nullptr && *key.name != '\0') {
+    if (index_ == nullptr || !key.hashed) {
+      best = scanForName(key.name);
+    } else {
+      best = index_->find(NameIndex::tagOf(key.hash), key.name, found, &value);
+      fromEntry = best != 0;
+      for (int32_t slot : index_->unhashed) {
+        if ((best == 0 || slot < best) && slots_[slot - 1]->nameEquals(key.name)) {
+          best = slot;
+          fromEntry = false;
+        }
+      }
     }
+    if (!fromEntry) *found = best != 0 ? slots_[best - 1] : nullptr;
+  }
+  if (valueNode != nullptr) {
+    *valueNode = fromEntry ? value : *found != nullptr && ((*found)->nodeFlags_ & 1) != 0;
   }
   return best;
 }
@@ -263,21 +325,25 @@ int32_t ObjectList::indexOfName(const char* name) const {
   // Small lists have no index: their names are compared without hashing the one asked for.
   if (index_ == nullptr) return scanForName(name);
   NamedObject* found = nullptr;
-  return findByKey(keyOf(name), &found);
+  return findByKey(keyOf(name), &found, nullptr);
 }
 
-NamedObject* ObjectList::getByName(const char* name) const {
+NamedObject* ObjectList::getByName(const char* name) const { return getByName(name, nullptr); }
+
+NamedObject* ObjectList::getByName(const char* name, bool* valueNode) const {
   settle();
-  if (name == nullptr || *name == '\0') return nullptr;
-  // Small lists have no index: their names are compared without hashing the one asked for.
   NamedObject* found = nullptr;
-  findByKey(index_ == nullptr ? NameKey{name, 0, false} : keyOf(name), &found);
+  if (name == nullptr || *name == '\0') {
+    if (valueNode != nullptr) *valueNode = false;
+    return nullptr;
+  }
+  // Small lists have no index: their names are compared without hashing the one asked for.
+  findByKey(index_ == nullptr ? NameKey{name, 0, false} : keyOf(name), &found, valueNode);
   return found;
 }
 
 void ObjectList::reserveNames(size_t names) {
-  if (index_ == nullptr || names <= index_->live || names * 3 <= index_->size * 2) return;
-  if (!index_->grow(names)) index_.reset();  // lookups fall back to the scan
+  if (index_ != nullptr) index_->expected = names;
 }
 
 void ObjectList::prefetchKey(const NameKey& key) const {

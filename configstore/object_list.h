@@ -85,11 +85,15 @@ class ObjectList : public NamedObject {
   };
   static NameKey keyOf(const char* name);
   // indexOfName and add for a name whose key is known; the child added carries key.name.
-  // findByKey also gives the child found (nullptr when none).
-  int32_t findByKey(const NameKey& key, NamedObject** found) const;
+  // findByKey also gives the child found (nullptr when none) and, when valueNode is given,
+  // whether bit 0 of its node flags is set (see NamedObject::nodeFlags_), without reading the
+  // child when the index knows it.
+  int32_t findByKey(const NameKey& key, NamedObject** found, bool* valueNode) const;
+  // getByName, also telling whether the child is a value node (as findByKey).
+  NamedObject* getByName(const char* name, bool* valueNode) const;
   int32_t addWithKey(NamedObject* child, const NameKey& key);
-  // Sizes the name index for that many children (a list being loaded that expects them), so
-  // that it does not grow through every size on the way.
+  // Tells the list how many children it expects to hold (a list being loaded): its name index,
+  // when it next grows, grows to hold them, instead of through every size on the way.
   void reserveNames(size_t names);
   // Starts loading the index entries that a lookup of the key reads, so that work done before
   // the lookup hides the memory latency.

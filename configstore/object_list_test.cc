@@ -122,6 +122,25 @@ TEST(ObjectListTest, NamesOfEveryLengthReadBackAndAreFound) {
   }
 }
 
+// A name that comes to be held twice in a large list, by an add into a hole or by a rename, is
+// found in the lower slot from then on.
+TEST(ObjectListTest, NameHeldTwiceIsFoundInTheLowerSlot) {
+  ObjectList list;
+  for (int i = 1; i <= 40; ++i) list.add(new NamedObject(("user" + std::to_string(i)).c_str()));
+  EXPECT_EQ(list.indexOfName("USER30"), 30);
+  list.removeByIndex(3);
+  EXPECT_EQ(list.add(new NamedObject("User30")), 3);
+  EXPECT_EQ(list.indexOfName("user30"), 3);
+  list.getByIndex(7)->rename("user20");
+  EXPECT_EQ(list.indexOfName("user20"), 7);
+  list.getByIndex(2)->rename("USER20");
+  EXPECT_EQ(list.indexOfName("user20"), 2);
+  list.removeByIndex(2);
+  EXPECT_EQ(list.indexOfName("user20"), 7);
+  list.removeByIndex(3);
+  EXPECT_EQ(list.indexOfName("user30"), 30);
+}
+
 // Runs random changes on a large list (so that it keeps a name index) and checks every lookup
 // against a plain scan: the index must never change what a lookup finds.
 TEST(ObjectListTest, IndexedLookupsAgreeWithAScanUnderRandomChanges) {
