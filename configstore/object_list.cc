@@ -68,15 +68,18 @@ struct ObjectList::NameIndex {
   std::vector<int32_t> unhashed;
 
   static uint32_t tagOf(uint64_t hash) { return static_cast<uint32_t>(hash ^ (hash >> 32)); }
-  // The first entry of a tag's probe run: the tag scaled to the table's size.
+  // The first entry of a tag's probe run: the tag, its low bits mixed into the high ones
+  // (names that differ in their last characters differ in the hash's low bits), scaled to the
+  // table's size.
   size_t home(uint32_t tag) const {
-    return static_cast<size_t>((static_cast<uint64_t>(tag) * size) >> 32);
+    const uint32_t mixed = tag * 2654435769u;
+    return static_cast<size_t>((static_cast<uint64_t>(mixed) * size) >> 32);
   }
   size_t next(size_t i) const { return i + 1 == size ? 0 : i + 1; }
 
-  // An empty table with room for `names` entries at a load of two thirds.
+  // An empty table with room for `names` entries at a load of three fifths.
   bool reset(size_t names) {
-    size_t entries = names + names / 2;
+    size_t entries = names + names * 2 / 3;
     if (entries < 16) entries = 16;
     Table fresh;
     // Pages of zeroed memory are touched only as entries fill them.
@@ -92,8 +95,8 @@ struct ObjectList::NameIndex {
     return true;
   }
 
-  // At most three quarters full, tombstones included, so that a probe run stays short.
-  bool needsGrowth() const { return (occupied + 1) * 4 > size * 3; }
+  // At most seven tenths full, tombstones included, so that a probe run stays short.
+  bool needsGrowth() const { return (occupied + 1) * 10 > size * 7; }
 
   // Room for twice the live entries, or for the names expected, moved over as they are: no
   // name is read again.
