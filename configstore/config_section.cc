@@ -323,7 +323,7 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
         ConfigSection* existing = asSection(found);
         ConfigSection* child = existing;
         if (plain && kind == kTagNone) {
-          addTakenSection(&placement, name.c_str(), key, contents);
+          current->addTakenSection(&placement, name.c_str(), key, contents);
           if (open.size() == 1) {
             ++sectionsRead;
             if (limit > 0 && sectionsRead >= limit) return 1;

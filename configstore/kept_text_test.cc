@@ -118,6 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
              "{ A:\n    { u1:\n        (string)s=a\rb\n    } u1;\n} A;\n", false},
         Case{"opening line with text after the colon",
              "{ A:\r\n    { u1: note\r\n        (int)i=1\r\n    } u1;\r\n} A;\r\n", true},
+        Case{"opening line with text after the colon, enclosing section left open",
+             "{ A:\r\n    { u1: note\r\n        (int)i=1\r\n    } u1;\r\n", true},
         Case{"opening line with a text tag",
              "{ A:\r\n    { u1: (t)\r\n        (int)i=1\r\n    } u1;\r\n} A;\r\n", true},
         Case{"closing line with text after the semicolon",
