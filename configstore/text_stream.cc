@@ -1127,7 +1127,7 @@ int TextStream::writeSectionText(const char* name, const DeferredContents& conte
   const size_t nameLength = std::strlen(name);
   const size_t frameLength = indent + nameLength + 5;  // "{ " name ":" CR LF, or "} " name ";"
   if (!validSectionName(name) || indent + 4 + nameLength > kLineLimit) return 0;
-  const std::string& text = contents.source->text();
+  const auto& text = contents.source->text();  // the whole source text
   if (contents.begin < frameLength || contents.length > text.size() - contents.begin ||
       text.size() - contents.begin - contents.length < frameLength) {
     return 0;
