@@ -294,5 +294,109 @@ TEST(KeptText, ChangedSectionIsWrittenWithTheChange) {
   EXPECT_EQ(written(&root), expected);
 }
 
+// The search for section and block lines of a whole section kept as text follows the line reads
+// exactly: where a long line is cut into pieces, what a block hides, what only looks like a
+// section line. Each case is the contents of a section A, then a value, A's closing line and a
+// value after it.
+TEST(KeptText, WholeSectionSearchFollowsTheLineReads) {
+  const std::string blanks(4090, ' ');
+  const struct {
+    const char* what;
+    std::string contents;
+  } cases[] = {
+      {"braces inside values", "    (string)s={ x:\r\n    (string)t=} A;\r\n"},
+      {"brackets inside values", "    (string)s=[ b:\r\n    (string)t=] b;\r\n"},
+      {"closing line after text", "    x } A;\r\n"},
+      {"closing piece of a long line", "    (string)s=" + std::string(4081, 'x') + "} A;\r\n"},
+      {"closing piece after blanks", std::string(4095, 'x') + "   } A;\r\n"},
+      {"piece that only starts with blanks", blanks + "x} A;\r\n"},
+      {"line of exactly one piece", std::string(4094, 'x') + "\r\n} A;\r\n"},
+      {"closing line in a block", "    [ b:\r\n    } A;\r\n    ] b;\r\n"},
+      {"block closed by its value name", "    [ b[1]:\r\n    1F\r\n    ] b;\r\n"},
+      {"nested section of the same name", "    { A:\r\n    } A;\r\n    (int)in=1\r\n"},
+      {"opening line with a tag", "    { B: (t)\r\n        (int)i=1\r\n    } B;\r\n"},
+      {"opening line without a blank", "    {B:\r\n    } B;\r\n"},
+      {"NUL before the name", std::string("    } \0A;\r\n", 12)},
+      {"tab and LF", "\t{\tB:\n\t}\tB;\n"},
+  };
+  for (const auto& c : cases) {
+    // "between" lands inside A or after it, as the contents close A or not.
+    const std::string text =
+        "{ A:\r\n" + c.contents + "(int)between=1\r\n} A;\r\n(int)after=1\r\n";
+    ConfigSection eager("root");
+    load(&eager, text, false);
+    ConfigSection lazy("root");
+    load(&lazy, text, true);
+    const std::string expected = written(&eager);
+    EXPECT_EQ(written(&lazy), expected) << c.what;
+    EXPECT_EQ(lazy.count(), eager.count()) << c.what;
+    EXPECT_EQ(lazy.valueByName("between")->getInt(), eager.valueByName("between")->getInt())
+        << c.what;
+    EXPECT_EQ(written(&lazy), expected) << c.what;
+  }
+}
+
+// Many plain sections in a row, more than a run takes at once and than the writer holds before
+// writing: the tree writes the file as it was, a repeated section still merges into the first,
+// and a section limit stops the loader after that many sections.
+TEST(KeptText, LongRunsOfPlainSections) {
+  const std::string text = usersText(20000);
+  ConfigSection lazy("root");
+  load(&lazy, text, true);
+  ConfigSection* a = lazy.sectionByName("A");
+  EXPECT_EQ(a->count(), 20000);
+  EXPECT_EQ(a->indexOfName("U19999"), 20000);
+  EXPECT_TRUE(a->sectionByName("u12345")->keptAsText());
+  EXPECT_EQ(written(&lazy), text);
+
+  // u5 repeated after the others: its lines merge into the first u5.
+  std::string repeated = text.substr(0, text.size() - 6);  // without "} A;" CR LF
+  repeated.append("    { U5:\r\n        (string)MapTo=x\r\n    } U5;\r\n} A;\r\n");
+  ConfigSection eager("root");
+  load(&eager, repeated, false);
+  ConfigSection merged("root");
+  load(&merged, repeated, true);
+  EXPECT_EQ(merged.sectionByName("A")->count(), 20000);
+  EXPECT_STREQ(merged.sectionByName("A")->sectionByName("u5")->valueByName("MapTo")->getString(),
+               "x");
+  EXPECT_EQ(written(&merged), written(&eager));
+
+  ConfigSection limited("root");
+  auto stream = TextStream::forReading(text.substr(6));  // the users, at the top
+  EXPECT_EQ(limited.readContents(stream.get(), 3), 1);
+  EXPECT_EQ(limited.count(), 3);
+  EXPECT_EQ(limited.readContents(stream.get(), 2), 1);
+  EXPECT_EQ(limited.count(), 5);
+  EXPECT_EQ(limited.indexOfName("u4"), 5);
+}
+
+// A file whose lines end in LF alone (edited by hand) keeps its small sections as text whichever
+// way it is loaded; a save writes CR LF lines, the bytes of the tree parsed at once.
+TEST(KeptText, FileWithLfLineEnds) {
+  std::string text = usersText(100);
+  for (size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at)) {
+    text.erase(at, 1);
+  }
+  platform::ScratchDirectory dir;
+  const std::string path = dir.file("lf.cfg");
+  platform::writeWholeFile(path, text);
+  ConfigSection eager("root");
+  load(&eager, text, false);
+  const std::string expected = written(&eager);
+  ASSERT_NE(expected, text);
+
+  ConfigFile complete(path.c_str(), 0);
+  ASSERT_EQ(complete.loadComplete(), 1);
+  EXPECT_FALSE(complete.sectionByName("A")->keptAsText());
+  EXPECT_TRUE(complete.sectionByName("A")->sectionByName("u42")->keptAsText());
+  EXPECT_EQ(written(&complete), expected);
+
+  ConfigFile lazy(path.c_str(), 1);
+  ASSERT_EQ(lazy.load(), 1);
+  EXPECT_TRUE(lazy.sectionByName("A")->sectionByName("u42")->keptAsText());
+  ASSERT_EQ(lazy.save(), 1);
+  EXPECT_EQ(platform::readWholeFile(path), expected);
+}
+
 }  // namespace
 }  // namespace gatekeeper
