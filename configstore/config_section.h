@@ -175,7 +175,7 @@ class ConfigSection : public ConfigNode {
   // The contents kept as text, as the stream takes them.
   DeferredContents keptText() const;
 
-  // Laid out small (128 bytes): a loaded database holds a section per user. The small fields
+  // Laid out small (112 bytes): a loaded database holds a section per user. The small fields
   // fill the padding after ConfigNode's flags.
   uint8_t tagKind_ = kTagNone;  // a SectionTagKind; extras_ holds the tag
   bool inArena_ = false;
