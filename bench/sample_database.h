@@ -10,22 +10,22 @@ namespace gatekeeper::bench {
 
 inline std::string userName(int i) { return "user" + std::to_string(i); }
 
-inline void writeSampleDatabase(const std::string& path, int users, const std::string& logPath) {
+// Lines end in CR LF, as the programs write them, or in lineEnd (a hand-edited file: "\n").
+inline void writeSampleDatabase(const std::string& path, int users, const std::string& logPath,
+                                const char* lineEnd = "\r\n") {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << "{ MAIN:\r\n    (string)log=" << logPath
-      << "\r\n    { SERVERS:\r\n        (string)intranet=Staff\r\n    } SERVERS;\r\n} MAIN;\r\n"
-      << "{ ACCOUNTS:\r\n    { Staff:\r\n";
+  const std::string e = lineEnd;
+  out << "{ MAIN:" << e << "    (string)log=" << logPath << e << "    { SERVERS:" << e
+      << "        (string)intranet=Staff" << e << "    } SERVERS;" << e << "} MAIN;" << e
+      << "{ ACCOUNTS:" << e << "    { Staff:" << e;
   for (int i = 0; i < users; ++i) {
     const std::string name = userName(i);
-    out << "        { " << name << ":\r\n"
-        << "            (string)Password=pw" << i << "\r\n"
-        << "            (string)MapTo=webuser\r\n"
-        << "            (string)expiredate=12/31/2037\r\n"
-        << "            (int)disabled=0\r\n"
-        << "        } " << name << ";\r\n";
+    out << "        { " << name << ":" << e << "            (string)Password=pw" << i << e
+        << "            (string)MapTo=webuser" << e << "            (string)expiredate=12/31/2037"
+        << e << "            (int)disabled=0" << e << "        } " << name << ";" << e;
   }
-  out << "    } Staff;\r\n} ACCOUNTS;\r\n{ NTACCOUNTS:\r\n    { webuser:\r\n"
-      << "        (string)Password=ntpass\r\n    } webuser;\r\n} NTACCOUNTS;\r\n";
+  out << "    } Staff;" << e << "} ACCOUNTS;" << e << "{ NTACCOUNTS:" << e << "    { webuser:" << e
+      << "        (string)Password=ntpass" << e << "    } webuser;" << e << "} NTACCOUNTS;" << e;
 }
 
 }  // namespace gatekeeper::bench

@@ -26,12 +26,12 @@ class ConfigNode : public ObjectList {
   static constexpr int32_t kValueNodeFlag = 1;
   static constexpr int32_t kPlaceholderFlag = 2;
 
-  int32_t flags() const { return flags_; }
-  bool isValueNode() const { return (flags_ & kValueNodeFlag) != 0; }
+  int32_t flags() const { return nodeFlags_; }
+  bool isValueNode() const { return (nodeFlags_ & kValueNodeFlag) != 0; }
   bool isSection() const { return !isValueNode(); }
   // Placeholders are skipped by iteration and by the writer.
-  bool isPlaceholder() const { return (flags_ & kPlaceholderFlag) != 0; }
-  void markPlaceholder() { flags_ |= kPlaceholderFlag; }
+  bool isPlaceholder() const { return (nodeFlags_ & kPlaceholderFlag) != 0; }
+  void markPlaceholder() { nodeFlags_ |= kPlaceholderFlag; }
 
   // Adds kConfigNodeInterface.
   CommonHandle* getInterface(uint32_t id) override {
@@ -40,9 +40,10 @@ class ConfigNode : public ObjectList {
   }
 
  protected:
-  ConfigNode(int32_t flags, const char* name) : ObjectList(name), flags_(flags) {}
-
-  int32_t flags_;
+  ConfigNode(int32_t flags, const char* name) : ObjectList(name) {
+    nodeFlags_ = static_cast<uint8_t>(flags);
+  }
+  void copyFlagsFrom(const ConfigNode& other) { nodeFlags_ = other.nodeFlags_; }
 };
 
 }  // namespace gatekeeper

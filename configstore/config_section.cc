@@ -1,5 +1,6 @@
 #include "configstore/config_section.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -68,11 +69,34 @@ ConfigSection* nullSection() {
 ConfigSection::ConfigSection(const char* name) : ConfigNode(0, name) {}
 
 ConfigSection::ConfigSection(const char* name, int32_t fileBacked, int32_t userValue)
-    : ConfigNode(0, name), fileBacked_(fileBacked), userValue_(userValue) {}
+    : ConfigNode(0, name) {
+  if (fileBacked == 0 && userValue == 0) return;
+  // Without the extras (no memory) the root is not file-backed: load and save report 0.
+  if (Extras* e = extras()) {
+    e->fileBacked = fileBacked;
+    e->userValue = userValue;
+  }
+}
 
 ConfigSection::~ConfigSection() {
   dropTag();
-  if (text_.source != nullptr) text_.source->release();
+  delete extras_;
+  if (textSource_ != nullptr) textSource_->release();
+}
+
+ConfigSection::Extras* ConfigSection::extras() {
+  if (extras_ == nullptr) extras_ = new (std::nothrow) Extras;
+  return extras_;
+}
+
+DeferredContents ConfigSection::keptText() const {
+  DeferredContents contents;
+  contents.source = textSource_;
+  contents.begin = textBegin_;
+  contents.length = textLength_;
+  contents.depth = textDepth_;
+  contents.verbatim = textVerbatim_;
+  return contents;
 }
 
 void ConfigSection::destroy() {
@@ -80,41 +104,118 @@ void ConfigSection::destroy() {
     delete this;
     return;
   }
-  // The arena holds this object's memory: keep it until the destructor is done.
-  SourceText* arena = text_.source;
-  arena->addRef();
+  // The arena holds this object's memory: its reference is dropped once the destructor is done.
+  SourceText* arena = textSource_;
+  textSource_ = nullptr;
   this->~ConfigSection();
   arena->release();
 }
 
-ConfigSection* ConfigSection::newLoaded(ConfigStream* stream, const char* name) {
-  SourceText* arena = stream->sourceText();
-  if (arena == nullptr) return new (std::nothrow) ConfigSection(name);
-  void* memory = arena->allocate(sizeof(ConfigSection));
-  if (memory == nullptr) return nullptr;
-  auto* section = new (memory) ConfigSection(name);
-  section->inArena_ = true;
-  arena->addRef();
-  section->text_.source = arena;
+// Memory for the sections one load makes, taken from the stream's arena in runs of several
+// sections (the arena takes a lock per allocation), or from the heap when there is no arena.
+struct ConfigSection::Placement {
+  static constexpr size_t kLongestRun = 64;
+  SourceText* arena = nullptr;
+  char* next = nullptr;
+  size_t left = 0;
+  size_t run = 1;
+
+  void* take() {
+    if (left == 0) {
+      next = static_cast<char*>(arena->allocate(run * sizeof(ConfigSection)));
+      if (next == nullptr) return nullptr;
+      left = run;
+      if (run < kLongestRun) run *= 2;  // a load that makes few sections wastes little
+    }
+    void* memory = next;
+    next += sizeof(ConfigSection);
+    --left;
+    return memory;
+  }
+};
+
+ConfigSection* ConfigSection::newLoaded(Placement* placement, const char* name,
+                                        const DeferredContents* kept) {
+  SourceText* arena = placement->arena;
+  ConfigSection* section = nullptr;
+  if (arena == nullptr) {
+    section = new (std::nothrow) ConfigSection(name);
+  } else if (void* memory = placement->take()) {
+    section = new (memory) ConfigSection(name);
+    section->inArena_ = true;
+    // The arena reference that kept contents of the same text carry is the section's own.
+    if (kept == nullptr || kept->source != arena) arena->addRef();
+    section->textSource_ = arena;
+  }
+  if (section != nullptr && kept != nullptr) {
+    if (section->textSource_ == kept->source) {
+      section->setKeptText(*kept);
+    } else {
+      section->keepAsText(*kept);
+    }
+  }
   return section;
 }
 
-void ConfigSection::keepAsText(const DeferredContents& contents) {
-  // contents.source carries a reference of its own; an arena section already holds one.
-  if (text_.source != nullptr) text_.source->release();
-  text_ = contents;
+void ConfigSection::setKeptText(const DeferredContents& contents) {
+  textSource_ = contents.source;
+  textBegin_ = contents.begin;
+  textLength_ = contents.length;
+  textDepth_ = contents.depth;
+  textVerbatim_ = contents.verbatim;
   markPending();
+}
+
+void ConfigSection::keepAsText(const DeferredContents& contents) {
+  // contents.source carries a reference of its own; an arena section already holds one, to the
+  // text it lives in: contents of another text are read at once.
+  if (inArena_ && contents.source != textSource_) {
+    readKeptText(contents);
+    return;
+  }
+  if (textSource_ != nullptr) textSource_->release();
+  setKeptText(contents);
 }
 
 void ConfigSection::settlePending() const {
   std::lock_guard<std::mutex> lock(settleLock(this));
   if (!isPending()) return;  // another thread settled it meanwhile
   ConfigSection parsed(nullptr);
-  auto stream = TextStream::forReadingPart(text_.source, text_.begin, text_.length);
+  auto stream = TextStream::forReadingPart(textSource_, textBegin_, textLength_);
   stream->keepWholeSectionsAsText(false);
-  stream->setBaseDepth(text_.depth);
+  stream->setBaseDepth(textDepth_);
   parsed.readContents(stream.get(), -1);
   takeChildren(parsed);
+}
+
+void ConfigSection::addTakenSection(Placement* placement, const char* name, const NameKey& key,
+                                    const DeferredContents& contents) {
+  // As reading its lines would: into an existing section of that name, else into a new one
+  // (none, or a value node holds the name), else (no memory) into this section.
+  NamedObject* found = nullptr;
+  findByKey(key, &found, nullptr);
+  ConfigSection* target = asSection(found);
+  if (target == nullptr) {
+    ConfigSection* child = newLoaded(placement, name, &contents);
+    if (child == nullptr) {
+      target = this;
+    } else if (addWithKey(child, key) == 0) {
+      contents.source->addRef();  // the child took the contents' reference
+      child->destroy();
+      target = this;
+    } else {
+      return;
+    }
+  }
+  target->readKeptText(contents);
+}
+
+void ConfigSection::readKeptText(const DeferredContents& contents) {
+  auto stream = TextStream::forReadingPart(contents.source, contents.begin, contents.length);
+  stream->keepSectionsAsText(false);
+  stream->setBaseDepth(contents.depth);
+  readContents(stream.get(), -1);
+  contents.source->release();
 }
 
 int ConfigSection::readContents(ConfigStream* stream, int32_t limit) {
@@ -128,51 +229,137 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
   *endedInsideSection = false;
   if (stream == nullptr || !stream->isOpen()) return 0;
   std::vector<ConfigSection*> open{this};
+  Placement placement;
+  placement.arena = stream->sourceText();
   int32_t sectionsRead = 0;
   std::vector<unsigned char> bytes;
-  while (stream->readLine()) {
+  // Runs of small plain sections are taken whole, several at a time, so that the index entries
+  // of their names are on their way while the next ones are taken.
+  constexpr int32_t kRun = 8;
+  struct Taken {
+    std::string name;
+    NameKey key;
+    DeferredContents contents;
+  };
+  Taken run[kRun];
+  // A list that receives many sections in runs expects as many more as the rest of the input
+  // holds at the rate seen so far (at most four times what it holds): its name index then
+  // grows in fewer, larger steps, and to the size it ends with.
+  struct Growth {
+    const ConfigSection* list = nullptr;
+    uint64_t remainingAtStart = 0;
+    int32_t countAtStart = 0;
+    int32_t nextCheck = 0;
+    void afterRun(ConfigSection* current, ConfigStream* stream) {
+      const int32_t count = current->count();
+      if (current != list) {
+        list = current;
+        remainingAtStart = stream->remainingBytes();
+        countAtStart = count;
+        nextCheck = count < 4096 ? 4096 : 2 * count;
+        return;
+      }
+      if (count < nextCheck) return;
+      nextCheck = 2 * count;
+      const uint64_t remaining = stream->remainingBytes();
+      const uint64_t consumed = remainingAtStart - remaining;
+      const uint64_t taken = static_cast<uint64_t>(count - countAtStart);
+      if (consumed == 0 || taken == 0) return;
+      const uint64_t perSection = consumed / taken > 0 ? consumed / taken : 1;
+      uint64_t expected = static_cast<uint64_t>(count) + remaining / perSection;
+      const uint64_t most = 4 * static_cast<uint64_t>(count);
+      if (expected > most) expected = most;
+      current->reserveNames(static_cast<size_t>(expected));
+    }
+  } growth;
+  while (true) {
     ConfigSection* current = open.back();
+    int32_t most = kRun;
+    if (open.size() == 1 && limit >= 0) most = std::min(most, limit - sectionsRead);
+    if (current->isFrozen() || open.size() >= kMaxLoadDepth) most = 0;
+    int32_t taken = 0;
+    while (taken < most && stream->takePlainChild(&run[taken].name, &run[taken].contents)) {
+      run[taken].key = keyOf(run[taken].name.c_str());
+      current->prefetchKey(run[taken].key);
+      ++taken;
+    }
+    if (taken > 0) {
+      for (int32_t i = 0; i < taken; ++i) {
+        current->addTakenSection(&placement, run[i].name.c_str(), run[i].key, run[i].contents);
+      }
+      growth.afterRun(current, stream);
+      if (open.size() == 1) {
+        sectionsRead += taken;
+        if (limit > 0 && sectionsRead >= limit) return 1;
+      }
+      continue;
+    }
+    if (!stream->readLine()) break;
     const StreamToken token = stream->parseLine();
     switch (token) {
       case kTokenSectionOpen: {
         if (open.size() == 1 && limit == 0) return 1;
-        ConfigSection* child = current;
-        if (open.size() < kMaxLoadDepth) {
-          const char* name = stream->lastName(nullptr);
-          // An existing section of that name is reused; else (none, or a value node holds the
-          // name) a new one is added, so that nothing of the file is lost and a save writes it
-          // back.
-          ConfigSection* existing = asSection(current->getByName(name));
-          child = existing;
-          if (child == nullptr && !current->isFrozen()) {
-            child = newLoaded(stream, name);
-            if (child != nullptr && current->add(child) == 0) {
-              child->destroy();
-              child = nullptr;
-            }
+        if (open.size() >= kMaxLoadDepth) {
+          open.push_back(current);
+          break;
+        }
+        const std::string name = stream->lastName(nullptr);
+        const NameKey key = keyOf(name.c_str());
+        const char* tagText = nullptr;
+        const int32_t kind = stream->sectionTag(&tagText);
+        uint32_t hex = 0;
+        const bool hexTag = kind == kTagHex && tagText != nullptr && scanHex(tagText, &hex);
+        const std::string textTag = kind == kTagText && tagText != nullptr ? tagText : "";
+        // A small section of plain value lines stays text until first use. Its lines are taken
+        // before the name is looked up, so that the lookup's memory reads overlap that work.
+        current->prefetchKey(key);
+        DeferredContents contents;
+        const bool plain = !current->isFrozen() && stream->takePlainSection(&contents);
+        // An existing section of that name is reused; else (none, or a value node holds the
+        // name) a new one is added, so that nothing of the file is lost and a save writes it
+        // back.
+        NamedObject* found = nullptr;
+        current->findByKey(key, &found, nullptr);
+        ConfigSection* existing = asSection(found);
+        ConfigSection* child = existing;
+        if (plain && kind == kTagNone) {
+          current->addTakenSection(&placement, name.c_str(), key, contents);
+          if (open.size() == 1) {
+            ++sectionsRead;
+            if (limit > 0 && sectionsRead >= limit) return 1;
           }
-          if (child == nullptr) child = current;
-          const char* tagText = nullptr;
-          const int32_t kind = stream->sectionTag(&tagText);
-          uint32_t hex = 0;
-          if (kind == kTagHex && tagText != nullptr && scanHex(tagText, &hex)) {
-            child->setHexTag(hex);
-          } else if (kind == kTagText && tagText != nullptr) {
-            child->setTextTag(tagText);
+          break;
+        }
+        bool kept = false;  // whether the new child keeps the plain contents (their reference)
+        if (child == nullptr && !current->isFrozen()) {
+          child = newLoaded(&placement, name.c_str(), plain ? &contents : nullptr);
+          kept = plain && child != nullptr;
+          if (child != nullptr && current->addWithKey(child, key) == 0) {
+            if (kept) contents.source->addRef();  // read into this section instead
+            kept = false;
+            child->destroy();
+            child = nullptr;
           }
-          // A fresh section may stay text until first use: any small one of plain value lines,
-          // and any whole section directly below the section being loaded.
-          DeferredContents contents;
-          if (existing == nullptr && child != current &&
-              (stream->takePlainSection(&contents) ||
-               (open.size() == 1 && stream->takeWholeSection(&contents)))) {
+        }
+        const bool fresh = child != nullptr && existing == nullptr;
+        if (child == nullptr) child = current;
+        if (hexTag) {
+          child->setHexTag(hex);
+        } else if (kind == kTagText && tagText != nullptr) {
+          child->setTextTag(textTag.c_str());
+        }
+        // Any whole section directly below the section being loaded may stay text too.
+        if (plain || (fresh && open.size() == 1 && stream->takeWholeSection(&contents))) {
+          if (!plain) {
             child->keepAsText(contents);
-            if (open.size() == 1) {
-              ++sectionsRead;
-              if (limit > 0 && sectionsRead >= limit) return 1;
-            }
-            break;
+          } else if (!kept) {
+            child->readKeptText(contents);  // lines of a repeated section merge into the first
           }
+          if (open.size() == 1) {
+            ++sectionsRead;
+            if (limit > 0 && sectionsRead >= limit) return 1;
+          }
+          break;
         }
         open.push_back(child);
         break;
@@ -226,7 +413,7 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
 }
 
 int ConfigSection::load() {
-  if (!fileBacked_ || !hasName()) return 0;
+  if (!fileBacked() || !hasName()) return 0;
   TextStream stream(name(), 0);
   if (!stream.isOpen()) return 0;
   readContents(&stream, -1);
@@ -235,7 +422,7 @@ int ConfigSection::load() {
 
 int ConfigSection::writeContents(ConfigStream* stream) {
   if (stream == nullptr || !stream->isOpen()) return 0;
-  if (isPending() && stream->writeContentsText(text_)) return 1;
+  if (isPending() && stream->writeContentsText(keptText())) return 1;
   for (int32_t i = 1; i <= count(); ++i) {
     const ConfigValue* value = asValue(getByIndex(i));
     if (value == nullptr || value->isPlaceholder()) continue;
@@ -250,7 +437,7 @@ int ConfigSection::writeContents(ConfigStream* stream) {
 }
 
 int ConfigSection::save() {
-  if (!fileBacked_ || !hasName()) return 0;
+  if (!fileBacked() || !hasName()) return 0;
   TextStream stream(name(), TextStream::kWriteMode);
   if (!stream.isOpen()) return 0;
   if (!writeContents(&stream)) return 0;  // the stream is dropped: the file stays as it was
@@ -259,6 +446,11 @@ int ConfigSection::save() {
 
 int ConfigSection::writeWhole(ConfigStream* stream) {
   if (stream == nullptr || !stream->isOpen()) return 0;
+  // Untouched since loading: as it was read, lines around included, when those are the same.
+  if (isPending() && tagKind_ == kTagNone && extension() == nullptr &&
+      stream->writeSectionText(name(), keptText())) {
+    return 1;
+  }
   preSave();
   if (!openSectionLine(stream, this)) return 0;
   if (!writeContents(stream)) return 0;
@@ -266,19 +458,25 @@ int ConfigSection::writeWhole(ConfigStream* stream) {
 }
 
 ConfigSection* ConfigSection::clone() const {
-  auto* copy = new (std::nothrow) ConfigSection(name(), fileBacked_, userValue_);
+  auto* copy = new (std::nothrow) ConfigSection(name(), fileBacked(), userValue());
   if (copy == nullptr) return nullptr;
-  copy->flags_ = flags_;
-  copy->tagKind_ = tagKind_;
-  copy->hexTag_ = hexTag_;
-  if (textTag_ != nullptr) {
-    copy->textTag_ = copyText(textTag_.get());
-    if (copy->textTag_ == nullptr) {
-      copy->destroy();
-      return nullptr;
-    }
+  if (copy->fileBacked() != fileBacked() || copy->userValue() != userValue()) {
+    copy->destroy();
+    return nullptr;
   }
-  if (tagKind_ != kTagNone && extension_ != nullptr) copy->attachExtension(extension_);
+  copy->copyFlagsFrom(*this);
+  if (tagKind_ == kTagHex) {
+    copy->setHexTag(extras_->hexTag);
+  } else if (tagKind_ == kTagText) {
+    copy->setTextTag(extras_->textTag.get());
+  }
+  if (copy->tagKind_ != tagKind_) {
+    copy->destroy();
+    return nullptr;
+  }
+  if (tagKind_ != kTagNone && extras_->extension != nullptr) {
+    copy->attachExtension(extras_->extension);
+  }
   if (!copy->cloneChildrenFrom(*this)) {
     copy->destroy();
     return nullptr;
@@ -294,16 +492,17 @@ CommonHandle* ConfigSection::getInterface(uint32_t id) {
     case kConfigNodeInterface: return ConfigNode::getInterface(id);
     default: break;
   }
-  if (extension_ != nullptr) {
-    CommonHandle* answer = extension_->getInterface(id);
+  if (RefObject* extension = this->extension()) {
+    CommonHandle* answer = extension->getInterface(id);
     if (answer != nullptr) return answer;
   }
   return id == kConfigSectionInterface ? newConfigSectionHandle(this) : nullptr;
 }
 
 ConfigValue* ConfigSection::valueByName(const char* name) const {
-  ConfigValue* value = asValue(getByName(name));
-  return value != nullptr ? value : nullValue();
+  bool valueNode = false;
+  NamedObject* child = getByName(name, &valueNode);
+  return child != nullptr && valueNode ? static_cast<ConfigValue*>(child) : nullValue();
 }
 
 ConfigValue* ConfigSection::valueByIndex(int32_t index) const {
@@ -312,8 +511,9 @@ ConfigValue* ConfigSection::valueByIndex(int32_t index) const {
 }
 
 ConfigSection* ConfigSection::sectionByName(const char* name) const {
-  ConfigSection* section = asSection(getByName(name));
-  return section != nullptr ? section : nullSection();
+  bool valueNode = false;
+  NamedObject* child = getByName(name, &valueNode);
+  return child != nullptr && !valueNode ? static_cast<ConfigSection*>(child) : nullSection();
 }
 
 ConfigSection* ConfigSection::sectionByIndex(int32_t index) const {
@@ -475,11 +675,12 @@ ConfigSection* ConfigSection::filteredCopy(NameComparator* selector) const {
 
 void ConfigSection::dropTag() {
   tagKind_ = kTagNone;
-  hexTag_ = 0;
-  textTag_.reset();
-  if (extension_ != nullptr) {
-    RefObject* extension = extension_;
-    extension_ = nullptr;
+  if (extras_ == nullptr) return;
+  extras_->hexTag = 0;
+  extras_->textTag.reset();
+  if (extras_->extension != nullptr) {
+    RefObject* extension = extras_->extension;
+    extras_->extension = nullptr;
     extension->release();
   }
 }
@@ -487,30 +688,37 @@ void ConfigSection::dropTag() {
 void ConfigSection::setHexTag(uint32_t tag) {
   if (!canChange()) return;
   dropTag();
+  Extras* e = extras();
+  if (e == nullptr) return;
   tagKind_ = kTagHex;
-  hexTag_ = tag;
+  e->hexTag = tag;
 }
 
 void ConfigSection::setTextTag(const char* tag) {
   if (!canChange()) return;
   dropTag();
   if (tag == nullptr) return;
-  textTag_ = copyText(tag);
-  if (textTag_ == nullptr) return;
+  Extras* e = extras();
+  if (e == nullptr) return;
+  e->textTag = copyText(tag);
+  if (e->textTag == nullptr) return;
   tagKind_ = kTagText;
 }
 
 void ConfigSection::attachExtension(RefObject* extension) {
-  if (!canChange() || extension == extension_) return;
+  if (!canChange() || extension == this->extension()) return;
+  Extras* e = extras();
+  if (e == nullptr) return;
   if (extension != nullptr) extension->addRef();
-  if (extension_ != nullptr) extension_->release();
-  extension_ = extension;
+  if (e->extension != nullptr) e->extension->release();
+  e->extension = extension;
 }
 
 void ConfigSection::preSave() {
-  if (extension_ == nullptr) return;
+  RefObject* extension = this->extension();
+  if (extension == nullptr) return;
   // An object that answers the pre-save identifier answers it with a PreSaveRequest.
-  auto* request = static_cast<PreSaveRequest*>(extension_->getInterface(kPreSaveInterface));
+  auto* request = static_cast<PreSaveRequest*>(extension->getInterface(kPreSaveInterface));
   if (request == nullptr) return;
   request->prepare(this);  // the answer is not used
   request->release();

@@ -116,21 +116,21 @@ class ConfigSection : public ConfigNode {
   void setHexTag(uint32_t tag);
   void setTextTag(const char* tag);  // nullptr: no tag
   SectionTagKind tagKind() const { return static_cast<SectionTagKind>(tagKind_); }
-  uint32_t hexTag() const { return tagKind_ == kTagHex ? hexTag_ : 0; }
-  const char* textTag() const { return tagKind_ == kTagText ? textTag_.get() : ""; }
+  uint32_t hexTag() const { return tagKind_ == kTagHex ? extras_->hexTag : 0; }
+  const char* textTag() const { return tagKind_ == kTagText ? extras_->textTag.get() : ""; }
 
   // true while the contents loaded from a file are still kept as its text (they are parsed at
   // the first operation that needs them).
   bool keptAsText() const { return isPending(); }
 
   // 1 for a ConfigFile root: only such a section loads and saves.
-  int32_t fileBacked() const { return fileBacked_; }
+  int32_t fileBacked() const { return extras_ != nullptr ? extras_->fileBacked : 0; }
   // The integer given to ConfigFile's constructor; kept and copied, never acted on.
-  int32_t userValue() const { return userValue_; }
+  int32_t userValue() const { return extras_ != nullptr ? extras_->userValue : 0; }
 
   // The attached extension object (a counted reference), or nullptr. It arrives with clones;
   // attachExtension exists for the interface handles.
-  RefObject* extension() const { return extension_; }
+  RefObject* extension() const { return extras_ != nullptr ? extras_->extension : nullptr; }
   void attachExtension(RefObject* extension);
 
  protected:
@@ -140,10 +140,21 @@ class ConfigSection : public ConfigNode {
 
  private:
   friend ConfigSection* nullSection();
-  // A section read from a stream: in the stream's arena when it has one. nullptr on failure.
-  static ConfigSection* newLoaded(ConfigStream* stream, const char* name);
-  // Keeps the contents as text until first use (a section without children).
+  struct Placement;
+  // A section read from a stream: in the stream's arena when it has one, keeping *kept as text
+  // when given (it takes over their reference). nullptr on failure (*kept keeps its reference).
+  static ConfigSection* newLoaded(Placement* placement, const char* name,
+                                  const DeferredContents* kept);
+  // Keeps the contents as text until first use (a section without children), taking over
+  // their reference.
   void keepAsText(const DeferredContents& contents);
+  void setKeptText(const DeferredContents& contents);
+  // Adds a section of that name read as its contents taken as text (their reference handed
+  // over), as reading its lines would.
+  void addTakenSection(Placement* placement, const char* name, const NameKey& key,
+                       const DeferredContents& contents);
+  // Reads contents taken as text into this section (merging) and drops their reference.
+  void readKeptText(const DeferredContents& contents);
   // Parses the kept text into children, once, under concurrent readers.
   void settlePending() const override;
   // Runs the pre-save request of the attached extension object, if any.
@@ -151,18 +162,32 @@ class ConfigSection : public ConfigNode {
   void dropTag();
   bool canChange() const { return !isFrozen(); }
 
-  // Laid out small: a loaded database holds a section per user.
-  int32_t fileBacked_ = 0;
-  int32_t userValue_ = 0;
-  uint32_t hexTag_ = 0;
-  std::unique_ptr<char[]> textTag_;
-  RefObject* extension_ = nullptr;
-  // The contents kept as text (text_.source a counted reference, also held by a section that
-  // lives in that text's arena). Never changed once set, so writers may read it while another
-  // thread settles the section.
-  DeferredContents text_;
-  uint8_t tagKind_ = kTagNone;  // a SectionTagKind
+  // What few sections carry: the tags, the extension object and a file-backed root's fields.
+  struct Extras {
+    int32_t fileBacked = 0;
+    int32_t userValue = 0;
+    uint32_t hexTag = 0;
+    std::unique_ptr<char[]> textTag;
+    RefObject* extension = nullptr;
+  };
+  // The extras, made on first use; nullptr on allocation failure.
+  Extras* extras();
+  // The contents kept as text, as the stream takes them.
+  DeferredContents keptText() const;
+
+  // Laid out small (112 bytes): a loaded database holds a section per user. The small fields
+  // fill the padding after ConfigNode's flags.
+  uint8_t tagKind_ = kTagNone;  // a SectionTagKind; extras_ holds the tag
   bool inArena_ = false;
+  // The contents kept as text (see DeferredContents): textSource_ is a counted reference, also
+  // held by a section that lives in that text's arena. Never changed once set, so writers may
+  // read them while another thread settles the section.
+  bool textVerbatim_ = false;
+  int32_t textDepth_ = 0;
+  Extras* extras_ = nullptr;
+  SourceText* textSource_ = nullptr;
+  size_t textBegin_ = 0;
+  size_t textLength_ = 0;
 };
 
 }  // namespace gatekeeper

@@ -113,20 +113,36 @@ class ConfigStream : public NamedObject {
   // a component is missing.
   virtual int enterPath(const char* path);
 
+  // The number of bytes still to be read (0 when not known).
+  virtual uint64_t remainingBytes() const { return 0; }
+
   // Sections kept as text. The text being read, also the arena for the sections loaded from
   // it (nullptr: the stream cannot share it).
   virtual SourceText* sourceText() const { return nullptr; }
   // Called right after a section opening line was parsed. When the section's lines up to its
-  // closing line are all value lines, each with one distinct name, that the writer would write
-  // back byte for byte at this depth, reads past the closing line (as reading it would), fills
-  // *out (taking a reference on the text) and returns 1; else returns 0 and reads nothing.
+  // closing line are few value lines, each with one distinct name, that the writer would write
+  // back byte for byte at this depth (verbatim), or would but for lines that end in LF alone
+  // (not verbatim), reads past the closing line (as reading it would), fills *out (taking a
+  // reference on the text) and returns 1; else returns 0 and reads nothing.
   virtual int takePlainSection(DeferredContents* /*out*/) { return 0; }
+  // Called before a line is read: when the next line opens a section without a tag (blanks,
+  // "{", blanks, the name and ":" alone) whose lines are plain as above, reads past its
+  // closing line (as reading each line would), gives its name and contents (a reference
+  // taken) and returns 1; else returns 0 and reads nothing.
+  virtual int takePlainChild(std::string* /*name*/, DeferredContents* /*out*/) { return 0; }
   // The same for any section that closes before the input ends (not verbatim): reads past its
   // closing line, following nesting and binary blocks as reading each line would.
   virtual int takeWholeSection(DeferredContents* /*out*/) { return 0; }
   // Writes contents kept as text verbatim, when this stream writes text at their depth; 0 when
   // they must be written item by item instead.
   virtual int writeContentsText(const DeferredContents& /*contents*/) { return 0; }
+  // Writes a whole section without a tag whose contents are kept as text verbatim: its opening
+  // line, contents and closing line, as one piece of the text when the lines around the
+  // contents there are the ones this stream would write for that name; 0 when the section must
+  // be written line by line instead.
+  virtual int writeSectionText(const char* /*name*/, const DeferredContents& /*contents*/) {
+    return 0;
+  }
 };
 
 }  // namespace gatekeeper

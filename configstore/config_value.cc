@@ -63,7 +63,7 @@ int ConfigValue::writeTo(ConfigStream* stream) const {
 ConfigValue* ConfigValue::clone() const {
   auto* copy = new (std::nothrow) ConfigValue(name());
   if (copy == nullptr) return nullptr;
-  copy->flags_ = flags_;
+  copy->copyFlagsFrom(*this);
   if (!copy->cloneChildrenFrom(*this)) {
     copy->destroy();
     return nullptr;

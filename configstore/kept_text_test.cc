@@ -106,7 +106,30 @@ INSTANTIATE_TEST_SUITE_P(
              false},
         Case{"empty string", "{ A:\r\n    { u1:\r\n        (string)p=\r\n    } u1;\r\n} A;\r\n",
              false},
-        Case{"LF line ends", "{ A:\n    { u1:\n        (int)i=1\n    } u1;\n} A;\n", false},
+        Case{"LF line ends", "{ A:\n    { u1:\n        (int)i=1\n    } u1;\n} A;\n", true},
+        Case{"CR LF and LF mixed", "{ A:\r\n    { u1:\n        (int)i=1\r\n        (string)s=x\n"
+                                   "    } u1;\r\n} A;\n",
+             true},
+        Case{"LF line ends, repeated name",
+             "{ A:\n    { u1:\n        (int)i=1\n        (int)I=2\n    } u1;\n} A;\n", false},
+        Case{"LF line ends, octal number",
+             "{ A:\n    { u1:\n        (int)i=010\n    } u1;\n} A;\n", false},
+        Case{"LF line ends, CR inside a value",
+             "{ A:\n    { u1:\n        (string)s=a\rb\n    } u1;\n} A;\n", false},
+        Case{"opening line with text after the colon",
+             "{ A:\r\n    { u1: note\r\n        (int)i=1\r\n    } u1;\r\n} A;\r\n", true},
+        Case{"opening line with text after the colon, enclosing section left open",
+             "{ A:\r\n    { u1: note\r\n        (int)i=1\r\n    } u1;\r\n", true},
+        Case{"opening line with a text tag",
+             "{ A:\r\n    { u1: (t)\r\n        (int)i=1\r\n    } u1;\r\n} A;\r\n", true},
+        Case{"closing line with text after the semicolon",
+             "{ A:\r\n    { u1:\r\n        (int)i=1\r\n    } u1; note\r\n} A;\r\n", true},
+        Case{"closing line without its semicolon",
+             "{ A:\r\n    { u1:\r\n        (int)i=1\r\n    } u1\r\n} A;\r\n", true},
+        Case{"opening line indented by a tab",
+             "{ A:\r\n\t{ u1:\r\n        (int)i=1\r\n    } u1;\r\n} A;\r\n", true},
+        Case{"closing line with two blanks",
+             "{ A:\r\n    { u1:\r\n        (int)i=1\r\n    }  u1;\r\n} A;\r\n", true},
         Case{"tab indentation", "{ A:\r\n    { u1:\r\n\t(int)i=1\r\n    } u1;\r\n} A;\r\n",
              false},
         Case{"deeper indentation",
@@ -209,6 +232,32 @@ TEST(KeptText, MovedSectionIsWrittenAtItsNewDepth) {
             "{ A:\r\n} A;\r\n{ u1:\r\n    (string)Password=pw\r\n    (int)disabled=0\r\n} u1;\r\n");
 }
 
+// A section kept as text whose name or tag changed is written with them: its lines around the
+// contents are the file's only while they are the ones the writer would write.
+TEST(KeptText, RenamedOrTaggedSectionIsWrittenAsChanged) {
+  const struct {
+    const char* what;
+    void (*change)(ConfigSection* user);
+  } cases[] = {
+      {"shorter name", [](ConfigSection* u) { u->rename("u"); }},
+      {"longer name", [](ConfigSection* u) { u->rename("u10"); }},
+      {"other letter case", [](ConfigSection* u) { u->rename("U1"); }},
+      {"hex tag", [](ConfigSection* u) { u->setHexTag(0x1F); }},
+      {"text tag", [](ConfigSection* u) { u->setTextTag("t"); }},
+  };
+  for (const auto& c : cases) {
+    ConfigSection eager("root");
+    load(&eager, kUser, false);
+    c.change(eager.sectionByName("A")->sectionByName("u1"));
+    ConfigSection lazy("root");
+    load(&lazy, kUser, true);
+    ConfigSection* user = lazy.sectionByName("A")->sectionByName("u1");
+    c.change(user);
+    EXPECT_TRUE(user->keptAsText()) << c.what;
+    EXPECT_EQ(written(&lazy), written(&eager)) << c.what;
+  }
+}
+
 // A loaded section lives in the memory of the text it was read from: it stays usable when
 // detached from a tree that is destroyed first.
 TEST(KeptText, DetachedSectionOutlivesItsTree) {
@@ -243,6 +292,110 @@ TEST(KeptText, ChangedSectionIsWrittenWithTheChange) {
   const std::string after9 = "(string)Password=p9\r\n";
   expected.insert(expected.find(after9) + after9.size(), "        (int)disabled=1\r\n");
   EXPECT_EQ(written(&root), expected);
+}
+
+// The search for section and block lines of a whole section kept as text follows the line reads
+// exactly: where a long line is cut into pieces, what a block hides, what only looks like a
+// section line. Each case is the contents of a section A, then a value, A's closing line and a
+// value after it.
+TEST(KeptText, WholeSectionSearchFollowsTheLineReads) {
+  const std::string blanks(4090, ' ');
+  const struct {
+    const char* what;
+    std::string contents;
+  } cases[] = {
+      {"braces inside values", "    (string)s={ x:\r\n    (string)t=} A;\r\n"},
+      {"brackets inside values", "    (string)s=[ b:\r\n    (string)t=] b;\r\n"},
+      {"closing line after text", "    x } A;\r\n"},
+      {"closing piece of a long line", "    (string)s=" + std::string(4081, 'x') + "} A;\r\n"},
+      {"closing piece after blanks", std::string(4095, 'x') + "   } A;\r\n"},
+      {"piece that only starts with blanks", blanks + "x} A;\r\n"},
+      {"line of exactly one piece", std::string(4094, 'x') + "\r\n} A;\r\n"},
+      {"closing line in a block", "    [ b:\r\n    } A;\r\n    ] b;\r\n"},
+      {"block closed by its value name", "    [ b[1]:\r\n    1F\r\n    ] b;\r\n"},
+      {"nested section of the same name", "    { A:\r\n    } A;\r\n    (int)in=1\r\n"},
+      {"opening line with a tag", "    { B: (t)\r\n        (int)i=1\r\n    } B;\r\n"},
+      {"opening line without a blank", "    {B:\r\n    } B;\r\n"},
+      {"NUL before the name", std::string("    } \0A;\r\n", 12)},
+      {"tab and LF", "\t{\tB:\n\t}\tB;\n"},
+  };
+  for (const auto& c : cases) {
+    // "between" lands inside A or after it, as the contents close A or not.
+    const std::string text =
+        "{ A:\r\n" + c.contents + "(int)between=1\r\n} A;\r\n(int)after=1\r\n";
+    ConfigSection eager("root");
+    load(&eager, text, false);
+    ConfigSection lazy("root");
+    load(&lazy, text, true);
+    const std::string expected = written(&eager);
+    EXPECT_EQ(written(&lazy), expected) << c.what;
+    EXPECT_EQ(lazy.count(), eager.count()) << c.what;
+    EXPECT_EQ(lazy.valueByName("between")->getInt(), eager.valueByName("between")->getInt())
+        << c.what;
+    EXPECT_EQ(written(&lazy), expected) << c.what;
+  }
+}
+
+// Many plain sections in a row, more than a run takes at once and than the writer holds before
+// writing: the tree writes the file as it was, a repeated section still merges into the first,
+// and a section limit stops the loader after that many sections.
+TEST(KeptText, LongRunsOfPlainSections) {
+  const std::string text = usersText(20000);
+  ConfigSection lazy("root");
+  load(&lazy, text, true);
+  ConfigSection* a = lazy.sectionByName("A");
+  EXPECT_EQ(a->count(), 20000);
+  EXPECT_EQ(a->indexOfName("U19999"), 20000);
+  EXPECT_TRUE(a->sectionByName("u12345")->keptAsText());
+  EXPECT_EQ(written(&lazy), text);
+
+  // u5 repeated after the others: its lines merge into the first u5.
+  std::string repeated = text.substr(0, text.size() - 6);  // without "} A;" CR LF
+  repeated.append("    { U5:\r\n        (string)MapTo=x\r\n    } U5;\r\n} A;\r\n");
+  ConfigSection eager("root");
+  load(&eager, repeated, false);
+  ConfigSection merged("root");
+  load(&merged, repeated, true);
+  EXPECT_EQ(merged.sectionByName("A")->count(), 20000);
+  EXPECT_STREQ(merged.sectionByName("A")->sectionByName("u5")->valueByName("MapTo")->getString(),
+               "x");
+  EXPECT_EQ(written(&merged), written(&eager));
+
+  ConfigSection limited("root");
+  auto stream = TextStream::forReading(text.substr(6));  // the users, at the top
+  EXPECT_EQ(limited.readContents(stream.get(), 3), 1);
+  EXPECT_EQ(limited.count(), 3);
+  EXPECT_EQ(limited.readContents(stream.get(), 2), 1);
+  EXPECT_EQ(limited.count(), 5);
+  EXPECT_EQ(limited.indexOfName("u4"), 5);
+}
+
+// A file whose lines end in LF alone (edited by hand) keeps its small sections as text whichever
+// way it is loaded; a save writes CR LF lines, the bytes of the tree parsed at once.
+TEST(KeptText, FileWithLfLineEnds) {
+  std::string text = usersText(100);
+  for (size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at)) {
+    text.erase(at, 1);
+  }
+  platform::ScratchDirectory dir;
+  const std::string path = dir.file("lf.cfg");
+  platform::writeWholeFile(path, text);
+  ConfigSection eager("root");
+  load(&eager, text, false);
+  const std::string expected = written(&eager);
+  ASSERT_NE(expected, text);
+
+  ConfigFile complete(path.c_str(), 0);
+  ASSERT_EQ(complete.loadComplete(), 1);
+  EXPECT_FALSE(complete.sectionByName("A")->keptAsText());
+  EXPECT_TRUE(complete.sectionByName("A")->sectionByName("u42")->keptAsText());
+  EXPECT_EQ(written(&complete), expected);
+
+  ConfigFile lazy(path.c_str(), 1);
+  ASSERT_EQ(lazy.load(), 1);
+  EXPECT_TRUE(lazy.sectionByName("A")->sectionByName("u42")->keptAsText());
+  ASSERT_EQ(lazy.save(), 1);
+  EXPECT_EQ(platform::readWholeFile(path), expected);
 }
 
 }  // namespace

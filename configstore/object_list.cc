@@ -1,8 +1,11 @@
 #include "configstore/object_list.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <new>
-#include <unordered_map>
+#include <vector>
 #include <utility>
 
 #include "configstore/name_comparator.h"
@@ -18,94 +21,218 @@ constexpr int32_t kIndexThreshold = 16;
 
 }  // namespace
 
-// The name index: an open-addressing table (linear probing, power-of-two size) of entries
-// holding the low bits of a name's hash (platform::nameHash) and the slot of a child with that
-// name, plus the slots whose names get no hash (Windows, non-ASCII names), which every lookup
-// also compares. Several entries may carry one name; a lookup walks the whole probe run of its
-// hash, confirms candidates with platform::namesEqual and takes the lowest slot, so the index
-// never changes what a lookup finds. Erased entries become tombstones until the next rebuild.
+// The name index: an open-addressing table (linear probing) of entries holding 32 bits of a
+// name's hash (platform::nameHash), the slot of a child with that name, the child itself and,
+// when the name is short, a copy of it; plus the slots whose names get no hash (Windows,
+// non-ASCII names), which every lookup also compares. A lookup reads one run of entries (one
+// cache line, mostly) and, for a short name, no child at all; a miss reads no child either.
+// Several entries may carry one name; a lookup walks the whole probe run of its hash, confirms
+// candidates with platform::namesEqual and takes the lowest slot, so the index never changes
+// what a lookup finds. Erased entries become tombstones until the table is rebuilt.
 struct ObjectList::NameIndex {
-  static constexpr int32_t kEmpty = 0;
+  static constexpr int32_t kEmpty = 0;  // an entry of zero bytes is empty
   static constexpr int32_t kErased = -1;
+  static constexpr size_t kShortName = 15;  // bytes of a copied name, its terminator included
+  static constexpr uint8_t kNameCopied = 1;
+  static constexpr uint8_t kValueNode = 2;  // the child's node flag bit 0 (fixed once it is made)
   struct Entry {
+    NamedObject* child;  // the child in that slot
+    int32_t slot;        // kEmpty, kErased or a slot
     uint32_t tag;
-    int32_t slot;  // kEmpty, kErased or a slot
+    char name[kShortName];
+    uint8_t bits;
+  };
+  static constexpr size_t kLine = 64;
+  // Zeroed memory (a table of empty entries) aligned so that no entry straddles cache lines.
+  struct Table {
+    Table() = default;
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+    ~Table() { std::free(memory); }
+    void swap(Table& other) {
+      std::swap(memory, other.memory);
+      std::swap(entries, other.entries);
+    }
+    void* memory = nullptr;
+    Entry* entries = nullptr;
   };
 
-  std::vector<Entry> table;
+  Table table;
+  size_t size = 0;
   size_t occupied = 0;  // entries that are not kEmpty (tombstones included)
   size_t live = 0;
+  size_t expected = 0;  // names the list expects to hold (a hint for growing)
+  // Whether two entries may carry one name: lookups then walk whole probe runs for the lowest
+  // slot; else they stop at the first match.
+  bool repeats = false;
   std::vector<int32_t> unhashed;
 
-  size_t mask() const { return table.size() - 1; }
   static uint32_t tagOf(uint64_t hash) { return static_cast<uint32_t>(hash ^ (hash >> 32)); }
+  // The first entry of a tag's probe run: the tag, its low bits mixed into the high ones
+  // (names that differ in their last characters differ in the hash's low bits), scaled to the
+  // table's size.
+  size_t home(uint32_t tag) const {
+    const uint32_t mixed = tag * 2654435769u;
+    return static_cast<size_t>((static_cast<uint64_t>(mixed) * size) >> 32);
+  }
+  size_t next(size_t i) const { return i + 1 == size ? 0 : i + 1; }
 
-  // An empty table with room for `names` entries at a load of at most one half.
+  // An empty table with room for `names` entries at a load of three fifths.
   bool reset(size_t names) {
-    size_t size = 16;
-    while (size < 2 * names) size *= 2;
-    try {
-      std::vector<Entry>(size, Entry{0, kEmpty}).swap(table);
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
+    size_t entries = names + names * 2 / 3;
+    if (entries < 16) entries = 16;
+    Table fresh;
+    // Pages of zeroed memory are touched only as entries fill them.
+    fresh.memory = std::calloc(entries * sizeof(Entry) + kLine, 1);
+    if (fresh.memory == nullptr) return false;
+    const auto address = reinterpret_cast<uintptr_t>(fresh.memory);
+    fresh.entries = reinterpret_cast<Entry*>((address + kLine - 1) / kLine * kLine);
+    table.swap(fresh);
+    size = entries;
     occupied = 0;
     live = 0;
+    repeats = false;
     return true;
   }
 
-  // At most two thirds full, tombstones included, so that a probe run stays short.
-  bool needsGrowth() const { return (occupied + 1) * 3 > table.size() * 2; }
+  // At most seven tenths full, tombstones included, so that a probe run stays short.
+  bool needsGrowth() const { return (occupied + 1) * 10 > size * 7; }
 
-  // Twice the room for the live entries, moved over by their tags: no name is read again.
+  // Room for twice the live entries, or for the names expected, moved over as they are: no
+  // name is read again.
   bool grow() {
-    std::vector<Entry> old;
+    Table old;
     old.swap(table);
-    if (!reset(2 * live + 1)) {
+    const size_t oldSize = size;
+    const size_t names = expected > 2 * live + 1 ? expected : 2 * live + 1;
+    const bool hadRepeats = repeats;
+    if (!reset(names)) {
       table.swap(old);
+      size = oldSize;
       return false;
     }
-    for (const Entry& e : old) {
-      if (e.slot > 0) insertTagged(e.tag, e.slot);
+    repeats = hadRepeats;
+    for (size_t i = 0; i < oldSize; ++i) {
+      if (old.entries[i].slot > 0) place(old.entries[i]);
     }
     return true;
   }
 
-  void insert(uint64_t hash, int32_t slot) { insertTagged(tagOf(hash), slot); }
+  void insert(uint32_t tag, int32_t slot, NamedObject* child) {
+    Entry entry{};
+    entry.child = child;
+    entry.slot = slot;
+    entry.tag = tag;
+    const char* name = child->name();
+    const size_t length = std::strlen(name);
+    if (length < kShortName) {
+      std::memcpy(entry.name, name, length + 1);
+      entry.bits |= kNameCopied;
+    }
+    if (child->nodeFlags_ & 1) entry.bits |= kValueNode;
+    if (!repeats) {
+      NamedObject* same = nullptr;
+      bool valueNode = false;
+      repeats = find(tag, name, &same, &valueNode) != 0;
+    }
+    place(entry);
+  }
 
-  void insertTagged(uint32_t tag, int32_t slot) {
-    for (size_t i = tag & mask();; i = (i + 1) & mask()) {
-      Entry& e = table[i];
+  void place(const Entry& entry) {
+    for (size_t i = home(entry.tag);; i = next(i)) {
+      Entry& e = table.entries[i];
       if (e.slot == kEmpty || e.slot == kErased) {
         if (e.slot == kEmpty) ++occupied;
-        e = Entry{tag, slot};
+        e = entry;
         ++live;
         return;
       }
     }
   }
 
-  // Erases the entry of `slot` under `hash`; true when it was there.
-  bool erase(uint64_t hash, int32_t slot) {
+  // Erases the entry of `child` under `hash` and returns its slot, or 0 when it is not there.
+  int32_t erase(uint64_t hash, const NamedObject* child) {
     const uint32_t tag = tagOf(hash);
-    for (size_t i = tag & mask(); table[i].slot != kEmpty; i = (i + 1) & mask()) {
-      if (table[i].slot == slot && table[i].tag == tag) {
-        table[i].slot = kErased;
+    for (size_t i = home(tag); table.entries[i].slot != kEmpty; i = next(i)) {
+      Entry& e = table.entries[i];
+      if (e.slot > 0 && e.child == child && e.tag == tag) {
+        const int32_t slot = e.slot;
+        e = Entry{};
+        e.slot = kErased;
         --live;
-        return true;
+        return slot;
       }
     }
-    return false;
+    return 0;
   }
 
-  template <typename Visit>
-  void forEachCandidate(uint64_t hash, Visit visit) const {
-    const uint32_t tag = tagOf(hash);
-    for (size_t i = tag & mask(); table[i].slot != kEmpty; i = (i + 1) & mask()) {
-      if (table[i].slot != kErased && table[i].tag == tag) visit(table[i].slot);
+  void prefetch(uint64_t hash) const {
+#if defined(__GNUC__)
+    __builtin_prefetch(&table.entries[home(tagOf(hash))]);
+#else
+    (void)hash;
+#endif
+  }
+
+  // The lowest slot among the entries of the tag whose child is named `name`, that child and
+  // whether it is a value node.
+  int32_t find(uint32_t tag, const char* name, NamedObject** found, bool* valueNode) const {
+    int32_t best = 0;
+    for (size_t i = home(tag); table.entries[i].slot != kEmpty; i = next(i)) {
+      const Entry& e = table.entries[i];
+      if (e.tag != tag || e.slot <= 0 || (best != 0 && e.slot > best)) continue;
+      const bool equal = (e.bits & kNameCopied) != 0 ? platform::namesEqual(e.name, name)
+                                                      : e.child->nameEquals(name);
+      if (equal) {
+        best = e.slot;
+        *found = e.child;
+        *valueNode = (e.bits & kValueNode) != 0;
+        if (!repeats) break;
+      }
     }
+    return best;
   }
 };
+
+ObjectList::SlotArray::~SlotArray() { std::free(data_); }
+
+bool ObjectList::SlotArray::push(NamedObject* child) {
+  if (size_ == capacity_) {
+    if (capacity_ == INT32_MAX) return false;
+    const int32_t next =
+        capacity_ < 4 ? 4 : (capacity_ > INT32_MAX / 2 ? INT32_MAX : 2 * capacity_);
+    void* grown = std::realloc(data_, static_cast<size_t>(next) * sizeof(NamedObject*));
+    if (grown == nullptr) return false;
+    data_ = static_cast<NamedObject**>(grown);
+    capacity_ = next;
+  }
+  data_[size_++] = child;
+  return true;
+}
+
+void ObjectList::SlotArray::removeEmpty() {
+  size_ = static_cast<int32_t>(std::remove(begin(), end(), nullptr) - begin());
+}
+
+void ObjectList::SlotArray::shrinkToFit() {
+  if (size_ == capacity_) return;
+  if (size_ == 0) {
+    std::free(data_);
+    data_ = nullptr;
+    capacity_ = 0;
+    return;
+  }
+  void* fitted = std::realloc(data_, static_cast<size_t>(size_) * sizeof(NamedObject*));
+  if (fitted == nullptr) return;  // keeps the larger array
+  data_ = static_cast<NamedObject**>(fitted);
+  capacity_ = size_;
+}
+
+void ObjectList::SlotArray::swap(SlotArray& other) {
+  std::swap(data_, other.data_);
+  std::swap(size_, other.size_);
+  std::swap(capacity_, other.capacity_);
+}
 
 ObjectList::ObjectList(const char* name) : NamedObject(name) {}
 
@@ -154,26 +281,76 @@ NamedObject* ObjectList::getByIndex(int32_t index) const {
   return slots_[index - 1];
 }
 
+ObjectList::NameKey ObjectList::keyOf(const char* name) {
+  NameKey key;
+  key.name = name;
+  key.hashed = name != nullptr && *name != '\0' && platform::nameHash(name, &key.hash);
+  return key;
+}
+
+int32_t ObjectList::scanForName(const char* name) const {
+  for (int32_t i = 0; i < size(); ++i) {
+    if (slots_[i] != nullptr && slots_[i]->nameEquals(name)) return i + 1;
+  }
+  return 0;
+}
+
+int32_t ObjectList::findByKey(const NameKey& key, NamedObject** found, bool* valueNode) const {
+  settle();
+  *found = nullptr;
+  bool value = false;
+  bool fromEntry = false;  // the kind of the child found comes from its index entry
+  int32_t best = 0;
+  if (key.name != nullptr && *key.name != '\0') {
+    if (index_ == nullptr || !key.hashed) {
+      best = scanForName(key.name);
+    } else {
+      best = index_->find(NameIndex::tagOf(key.hash), key.name, found, &value);
+      fromEntry = best != 0;
+      for (int32_t slot : index_->unhashed) {
+        if ((best == 0 || slot < best) && slots_[slot - 1]->nameEquals(key.name)) {
+          best = slot;
+          fromEntry = false;
+        }
+      }
+    }
+    if (!fromEntry) *found = best != 0 ? slots_[best - 1] : nullptr;
+  }
+  if (valueNode != nullptr) {
+    *valueNode = fromEntry ? value : *found != nullptr && ((*found)->nodeFlags_ & 1) != 0;
+  }
+  return best;
+}
+
 int32_t ObjectList::indexOfName(const char* name) const {
   settle();
   if (name == nullptr || *name == '\0') return 0;
-  uint64_t hash = 0;
-  if (index_ == nullptr || !platform::nameHash(name, &hash)) {
-    for (int32_t i = 0; i < size(); ++i) {
-      if (slots_[i] != nullptr && slots_[i]->nameEquals(name)) return i + 1;
-    }
-    return 0;
+  // Small lists have no index: their names are compared without hashing the one asked for.
+  if (index_ == nullptr) return scanForName(name);
+  NamedObject* found = nullptr;
+  return findByKey(keyOf(name), &found, nullptr);
+}
+
+NamedObject* ObjectList::getByName(const char* name) const { return getByName(name, nullptr); }
+
+NamedObject* ObjectList::getByName(const char* name, bool* valueNode) const {
+  settle();
+  NamedObject* found = nullptr;
+  if (name == nullptr || *name == '\0') {
+    if (valueNode != nullptr) *valueNode = false;
+    return nullptr;
   }
-  int32_t best = 0;
-  auto consider = [&](int32_t slot) {
-    if ((best == 0 || slot < best) && slots_[slot - 1] != nullptr &&
-        slots_[slot - 1]->nameEquals(name)) {
-      best = slot;
-    }
-  };
-  index_->forEachCandidate(hash, consider);
-  for (int32_t slot : index_->unhashed) consider(slot);
-  return best;
+  // Small lists have no index: their names are compared without hashing the one asked for.
+  findByKey(index_ == nullptr ? NameKey{name, 0, false} : keyOf(name), &found, valueNode);
+  return found;
+}
+
+void ObjectList::reserveNames(size_t names) {
+  if (index_ != nullptr) index_->expected = names;
+}
+
+void ObjectList::prefetchKey(const NameKey& key) const {
+  if (index_ != nullptr && key.hashed && !isPending()) index_->prefetch(key.hash);
 }
 
 int32_t ObjectList::firstEmptySlot() const {
@@ -181,20 +358,29 @@ int32_t ObjectList::firstEmptySlot() const {
   return firstHole_;
 }
 
-void ObjectList::indexInsert(int32_t slot) {
+void ObjectList::indexInsert(int32_t slot, const NameKey* key) {
   if (index_ == nullptr) return;
-  const NamedObject* child = slots_[slot - 1];
+  NamedObject* child = slots_[slot - 1];
   if (child == nullptr || !child->hasName()) return;
-  uint64_t hash = 0;
-  if (platform::nameHash(child->name(), &hash)) {
+  const NameKey own = key != nullptr ? *key : keyOf(child->name());
+  if (own.hashed) {
     if (index_->needsGrowth() && !index_->grow()) {
       index_.reset();  // lookups fall back to the scan
       return;
     }
-    index_->insert(hash, slot);
-  } else {
-    index_->unhashed.push_back(slot);
+    index_->insert(NameIndex::tagOf(own.hash), slot, child);
+  } else if (!push(index_->unhashed, slot)) {
+    index_.reset();
   }
+}
+
+bool ObjectList::push(std::vector<int32_t>& slots, int32_t slot) {
+  try {
+    slots.push_back(slot);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
 }
 
 void ObjectList::indexErase(int32_t slot) {
@@ -203,7 +389,7 @@ void ObjectList::indexErase(int32_t slot) {
   if (child == nullptr || !child->hasName()) return;
   uint64_t hash = 0;
   if (platform::nameHash(child->name(), &hash)) {
-    index_->erase(hash, slot);
+    index_->erase(hash, child);
   } else {
     auto& u = index_->unhashed;
     u.erase(std::remove(u.begin(), u.end(), slot), u.end());
@@ -220,39 +406,34 @@ void ObjectList::rebuildIndex() {
     if (index_ == nullptr) return;  // lookups fall back to the scan
   }
   index_->unhashed.clear();
-  // Sized once for the children there are now (and as many again), so a list filled one add at
-  // a time rebuilds only when it has doubled.
-  if (!index_->reset(2 * slots_.size())) {
+  // Room for the children there are now at a load of one half: a list filled one add at a time
+  // grows the table when it is two thirds full.
+  if (!index_->reset(static_cast<size_t>(size()))) {
     index_.reset();
     return;
   }
   for (int32_t slot = 1; slot <= size(); ++slot) {
-    const NamedObject* child = slots_[slot - 1];
-    if (child == nullptr || !child->hasName()) continue;
-    uint64_t hash = 0;
-    if (platform::nameHash(child->name(), &hash)) {
-      index_->insert(hash, slot);
-    } else {
-      index_->unhashed.push_back(slot);
-    }
+    indexInsert(slot);
+    if (index_ == nullptr) return;
   }
 }
 
 void ObjectList::childRenamed(NamedObject* child, const char* oldName) {
   if (index_ == nullptr) return;
-  // Find the child's slot, drop the entry of its old name, then index it under the new one.
+  // Drop the entry of the old name (it tells the child's slot), then index the new one.
   int32_t slot = 0;
-  for (int32_t i = 0; i < size(); ++i) {
-    if (slots_[i] == child) {
-      slot = i + 1;
-      break;
-    }
-  }
-  if (slot == 0) return;
   uint64_t hash = 0;
   if (oldName != nullptr && platform::nameHash(oldName, &hash)) {
-    index_->erase(hash, slot);
-  } else if (oldName != nullptr) {
+    slot = index_->erase(hash, child);
+  }
+  if (slot == 0) {
+    for (int32_t i = 0; i < size(); ++i) {
+      if (slots_[i] == child) {
+        slot = i + 1;
+        break;
+      }
+    }
+    if (slot == 0) return;
     auto& u = index_->unhashed;
     u.erase(std::remove(u.begin(), u.end(), slot), u.end());
   }
@@ -282,6 +463,12 @@ void ObjectList::setSlot(int32_t slot, NamedObject* child) {
 }
 
 int32_t ObjectList::add(NamedObject* child) {
+  if (child == nullptr) return 0;
+  if (index_ == nullptr) return addWithKey(child, NameKey{});
+  return addWithKey(child, keyOf(child->name()));
+}
+
+int32_t ObjectList::addWithKey(NamedObject* child, const NameKey& key) {
   settle();
   if (child == nullptr || refusesChanges()) return 0;
   if (firstHole_ != 0) {
@@ -289,17 +476,13 @@ int32_t ObjectList::add(NamedObject* child) {
     setSlot(slot, child);
     return slot;
   }
-  try {
-    slots_.push_back(child);
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
+  if (!slots_.push(child)) return 0;
   child->parent_ = this;
   const int32_t slot = size();
-  if (index_ == nullptr && slot >= kIndexThreshold) {
-    rebuildIndex();
+  if (index_ == nullptr) {
+    if (slot >= kIndexThreshold) rebuildIndex();
   } else {
-    indexInsert(slot);
+    indexInsert(slot, key.name != nullptr ? &key : nullptr);
   }
   return slot;
 }
@@ -371,7 +554,7 @@ int ObjectList::swapByNames(const char* first, const char* second) {
 int32_t ObjectList::compact() {
   settle();
   if (refusesChanges()) return size();
-  slots_.erase(std::remove(slots_.begin(), slots_.end(), nullptr), slots_.end());
+  slots_.removeEmpty();
   firstHole_ = 0;
   rebuildIndex();
   return size();
@@ -380,7 +563,7 @@ int32_t ObjectList::compact() {
 void ObjectList::clear() {
   settle();
   if (refusesChanges()) return;
-  std::vector<NamedObject*> old;
+  SlotArray old;
   old.swap(slots_);
   firstHole_ = 0;
   index_.reset();
@@ -410,13 +593,15 @@ void ObjectList::takeChildren(ObjectList& from) const {
   // Runs while other threads may be waiting to read this list: nothing here settles.
   auto* self = const_cast<ObjectList*>(this);
   self->slots_.swap(from.slots_);
+  self->slots_.shrinkToFit();
   self->firstHole_ = from.firstHole_;
   from.firstHole_ = 0;
-  from.index_.reset();
   for (NamedObject* child : self->slots_) {
     if (child != nullptr) child->parent_ = self;
   }
-  self->rebuildIndex();
+  // The index holds slots and children, both unchanged by the move.
+  self->index_ = std::move(from.index_);
+  if (self->index_ == nullptr && self->size() >= kIndexThreshold) self->rebuildIndex();
   pending_.store(false, std::memory_order_release);
 }
 

@@ -49,7 +49,7 @@ class ObjectList : public NamedObject {
   // The first non-empty slot whose child's name equals the given name; 0 when none or when
   // the name is absent.
   int32_t indexOfName(const char* name) const;
-  NamedObject* getByName(const char* name) const { return getByIndex(indexOfName(name)); }
+  NamedObject* getByName(const char* name) const;
   // The first empty slot, 0 when none.
   int32_t firstEmptySlot() const;
 
@@ -77,6 +77,28 @@ class ObjectList : public NamedObject {
   void clear();
 
  protected:
+  // A name with its hash computed once, for a lookup followed by an add of the same name.
+  struct NameKey {
+    const char* name = nullptr;
+    uint64_t hash = 0;
+    bool hashed = false;  // false: the name gets no hash (see platform::nameHash) or is absent
+  };
+  static NameKey keyOf(const char* name);
+  // indexOfName and add for a name whose key is known; the child added carries key.name.
+  // findByKey also gives the child found (nullptr when none) and, when valueNode is given,
+  // whether bit 0 of its node flags is set (see NamedObject::nodeFlags_), without reading the
+  // child when the index knows it.
+  int32_t findByKey(const NameKey& key, NamedObject** found, bool* valueNode) const;
+  // getByName, also telling whether the child is a value node (as findByKey).
+  NamedObject* getByName(const char* name, bool* valueNode) const;
+  int32_t addWithKey(NamedObject* child, const NameKey& key);
+  // Tells the list how many children it expects to hold (a list being loaded): its name index,
+  // when it next grows, grows to hold them, instead of through every size on the way.
+  void reserveNames(size_t names);
+  // Starts loading the index entries that a lookup of the key reads, so that work done before
+  // the lookup hides the memory latency.
+  void prefetchKey(const NameKey& key) const;
+
   // Copies clones of the children (in slot order, skipping empty slots) of another list.
   // false when a clone failed.
   bool cloneChildrenFrom(const ObjectList& other);
@@ -89,7 +111,7 @@ class ObjectList : public NamedObject {
   bool isPending() const { return pending_.load(std::memory_order_acquire); }
   virtual void settlePending() const {}
   // Moves every child of `from` (a list without pending children, not shared) into this empty
-  // list, keeping their slots, and publishes them to other threads.
+  // list, keeping their slots and their name index, and publishes them to other threads.
   void takeChildren(ObjectList& from) const;
   void settle() const {
     if (isPending()) settlePending();
@@ -99,18 +121,50 @@ class ObjectList : public NamedObject {
   friend class NamedObject;
   struct NameIndex;
 
+  // The slots: a growable array of child pointers, kept small (16 bytes) because a loaded
+  // database holds a list per user.
+  class SlotArray {
+   public:
+    SlotArray() = default;
+    SlotArray(const SlotArray&) = delete;
+    SlotArray& operator=(const SlotArray&) = delete;
+    ~SlotArray();
+    int32_t size() const { return size_; }
+    NamedObject*& operator[](int32_t i) { return data_[i]; }
+    NamedObject* operator[](int32_t i) const { return data_[i]; }
+    NamedObject** begin() { return data_; }
+    NamedObject** end() { return data_ + size_; }
+    NamedObject* const* begin() const { return data_; }
+    NamedObject* const* end() const { return data_ + size_; }
+    // Appends; false on allocation failure (the array is unchanged).
+    bool push(NamedObject* child);
+    // Drops the empty slots, keeping the order.
+    void removeEmpty();
+    // Gives back the room beyond the size.
+    void shrinkToFit();
+    void swap(SlotArray& other);
+
+   private:
+    NamedObject** data_ = nullptr;
+    int32_t size_ = 0;
+    int32_t capacity_ = 0;
+  };
+
   // Called by a child whose name changes from oldName (may be nullptr) to its current name.
   void childRenamed(NamedObject* child, const char* oldName);
-  void indexInsert(int32_t slot);
+  void indexInsert(int32_t slot, const NameKey* key = nullptr);
   void indexErase(int32_t slot);
   void rebuildIndex();
   void setSlot(int32_t slot, NamedObject* child);
   bool refusesChanges() const { return isFrozen(); }
-  int32_t size() const { return static_cast<int32_t>(slots_.size()); }
+  int32_t size() const { return slots_.size(); }
+  int32_t scanForName(const char* name) const;
+  static bool push(std::vector<int32_t>& slots, int32_t slot);
 
+  // Laid out small: pending_ and firstHole_ share one word.
   mutable std::atomic<bool> pending_{false};
   int32_t firstHole_ = 0;  // the lowest empty slot (1-based), 0 when there is none
-  std::vector<NamedObject*> slots_;
+  SlotArray slots_;
   std::unique_ptr<NameIndex> index_;
 };
 

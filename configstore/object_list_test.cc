@@ -1,5 +1,6 @@
 #include "configstore/object_list.h"
 
+#include <cctype>
 #include <random>
 #include <string>
 #include <vector>
@@ -91,6 +92,53 @@ TEST(ObjectListTest, ComparatorRulesForAbsentObjectsAndNames) {
   EXPECT_EQ(c.smaller(&a, &b), &a);
   EXPECT_EQ(c.less(&a, &b), 1);
   EXPECT_EQ(c.greater(&a, &b), 0);
+}
+
+// Names are kept in place up to 14 characters and on the heap beyond: every length reads back,
+// renames between the two kinds keep the name index current, and case is still ignored.
+TEST(ObjectListTest, NamesOfEveryLengthReadBackAndAreFound) {
+  const std::string lengths[] = {"a", std::string(14, 'b'), std::string(15, 'c'),
+                                 std::string(16, 'd'), std::string(300, 'e')};
+  ObjectList list;
+  for (int i = 0; i < 20; ++i) list.add(new NamedObject(("filler" + std::to_string(i)).c_str()));
+  for (const std::string& name : lengths) {
+    NamedObject* child = new NamedObject(name.c_str());
+    EXPECT_EQ(child->name(), name);
+    const int32_t slot = list.add(child);
+    for (const std::string& other : lengths) {
+      ASSERT_EQ(child->rename(other.c_str()), 1);
+      EXPECT_EQ(child->name(), other);
+      std::string upper = other;
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      EXPECT_EQ(list.indexOfName(upper.c_str()), slot) << other.size();
+      if (other != name) {
+        EXPECT_EQ(list.indexOfName(name.c_str()), 0) << name.size();
+      }
+    }
+    ASSERT_EQ(child->rename(nullptr), 1);
+    EXPECT_FALSE(child->hasName());
+    EXPECT_EQ(list.indexOfName(lengths[4].c_str()), 0);
+    list.removeByIndex(slot);
+  }
+}
+
+// A name that comes to be held twice in a large list, by an add into a hole or by a rename, is
+// found in the lower slot from then on.
+TEST(ObjectListTest, NameHeldTwiceIsFoundInTheLowerSlot) {
+  ObjectList list;
+  for (int i = 1; i <= 40; ++i) list.add(new NamedObject(("user" + std::to_string(i)).c_str()));
+  EXPECT_EQ(list.indexOfName("USER30"), 30);
+  list.removeByIndex(3);
+  EXPECT_EQ(list.add(new NamedObject("User30")), 3);
+  EXPECT_EQ(list.indexOfName("user30"), 3);
+  list.getByIndex(7)->rename("user20");
+  EXPECT_EQ(list.indexOfName("user20"), 7);
+  list.getByIndex(2)->rename("USER20");
+  EXPECT_EQ(list.indexOfName("user20"), 2);
+  list.removeByIndex(2);
+  EXPECT_EQ(list.indexOfName("user20"), 7);
+  list.removeByIndex(3);
+  EXPECT_EQ(list.indexOfName("user30"), 30);
 }
 
 // Runs random changes on a large list (so that it keeps a name index) and checks every lookup

@@ -1,5 +1,8 @@
 #include "configstore/ref_object.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "configstore/common_handle.h"
 #include "configstore/named_handles.h"
 #include "configstore/object_list.h"
@@ -23,11 +26,42 @@ CommonHandle* RefObject::getInterface(uint32_t id) {
   return id == kPlainInterface ? newPlainHandle(this) : nullptr;
 }
 
-NamedObject::NamedObject(const char* name) {
-  if (name != nullptr && *name != '\0') {
-    name_ = name;
-    hasName_ = true;
+char* ShortName::heapText() const {
+  char* text = nullptr;
+  std::memcpy(&text, bytes_, sizeof text);
+  return text;
+}
+
+void ShortName::clear() {
+  if (onHeap()) std::free(heapText());
+  bytes_[0] = 0;
+  bytes_[kMark] = 0;
+}
+
+bool ShortName::assign(const char* text) {
+  clear();
+  const size_t length = std::strlen(text);
+  if (length < kMark) {
+    std::memcpy(bytes_, text, length + 1);
+    return true;
   }
+  auto* copy = static_cast<char*>(std::malloc(length + 1));
+  if (copy == nullptr) return false;
+  std::memcpy(copy, text, length + 1);
+  std::memcpy(bytes_, &copy, sizeof copy);
+  bytes_[kMark] = 1;
+  return true;
+}
+
+void ShortName::take(ShortName& other) {
+  clear();
+  std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+  other.bytes_[0] = 0;
+  other.bytes_[kMark] = 0;
+}
+
+NamedObject::NamedObject(const char* name) {
+  if (name != nullptr && *name != '\0') hasName_ = name_.assign(name);
 }
 
 NamedObject::~NamedObject() = default;
@@ -43,10 +77,15 @@ NamedObject* NamedObject::clone() const { return new (std::nothrow) NamedObject(
 
 int NamedObject::rename(const char* name) {
   if (frozen_) return 0;
-  std::string old = std::move(name_);
+  ShortName old;
+  old.take(name_);
   const bool hadName = hasName_;
-  hasName_ = name != nullptr && *name != '\0';
-  name_ = hasName_ ? std::string(name) : std::string();
+  const bool hasName = name != nullptr && *name != '\0';
+  if (hasName && !name_.assign(name)) {
+    name_.take(old);  // no memory: the object keeps its name
+    return 0;
+  }
+  hasName_ = hasName;
   if (parent_ != nullptr) parent_->childRenamed(this, hadName ? old.c_str() : nullptr);
   return 1;
 }

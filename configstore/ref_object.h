@@ -32,15 +32,44 @@ class RefObject {
   virtual CommonHandle* getInterface(uint32_t id);
 
   int32_t refCount() const { return refCount_; }
-  bool heapOwned() const { return heapOwned_ != 0; }
+  bool heapOwned() const { return heapOwned_; }
 
  protected:
   // Lets an object that is not owned by a tree be freed by its last release.
-  void setHeapOwned(bool owned) { heapOwned_ = owned ? 1 : 0; }
+  void setHeapOwned(bool owned) { heapOwned_ = owned; }
 
  private:
+  // Laid out small (a loaded database holds an object per user): derived classes place their
+  // own small fields in the padding after these.
   int32_t refCount_ = 0;
-  int32_t heapOwned_ = 0;
+  bool heapOwned_ = false;
+};
+
+// A name in 16 bytes: up to 14 characters in place, a longer one on the heap. A loaded
+// database holds a named object per user, whose name is then read with the object's first
+// cache line.
+class ShortName {
+ public:
+  ShortName() { bytes_[0] = 0; bytes_[kMark] = 0; }
+  ShortName(const ShortName&) = delete;
+  ShortName& operator=(const ShortName&) = delete;
+  ~ShortName() { clear(); }
+
+  const char* c_str() const {
+    return onHeap() ? heapText() : reinterpret_cast<const char*>(bytes_);
+  }
+  // Copies the text; false (and the name empty) on allocation failure.
+  bool assign(const char* text);
+  void clear();
+  // Takes the other's text, leaving it empty.
+  void take(ShortName& other);
+
+ private:
+  static constexpr int kMark = 15;  // 0: the text is in place; 1: bytes_ hold a heap pointer
+  bool onHeap() const { return bytes_[kMark] != 0; }
+  char* heapText() const;
+
+  alignas(8) unsigned char bytes_[16];
 };
 
 // An object that may carry a name. Setting an empty or absent name stores none; names compare
@@ -61,7 +90,8 @@ class NamedObject : public RefObject {
   // The name, or nullptr when the object has none.
   const char* name() const { return hasName_ ? name_.c_str() : nullptr; }
   bool hasName() const { return hasName_; }
-  // Sets the name (empty or nullptr: none). Refused (returns 0) on a shared placeholder.
+  // Sets the name (empty or nullptr: none). Refused (returns 0) on a shared placeholder, and
+  // when there is no memory for the name (the object keeps its name).
   int rename(const char* name);
   // true when the object has a name equal to the given one (never for an absent name).
   bool nameEquals(const char* name) const;
@@ -77,11 +107,18 @@ class NamedObject : public RefObject {
  private:
   friend class ObjectList;
 
-  // The flags come last so that derived classes can use the padding after them.
-  std::string name_;
-  ObjectList* parent_ = nullptr;
+  // The flags come first, in the padding after RefObject's fields.
   bool hasName_ = false;
   bool frozen_ = false;
+
+ protected:
+  // The flags of a node of the configuration tree (ConfigNode), kept in the same cache line as
+  // the name: a lookup by name that reads one reads the other.
+  uint8_t nodeFlags_ = 0;
+
+ private:
+  ShortName name_;
+  ObjectList* parent_ = nullptr;
 };
 
 }  // namespace gatekeeper

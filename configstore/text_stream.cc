@@ -4,6 +4,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "configstore/config_node.h"
 #include "configstore/item_conversion.h"
 #include "platform/files.h"
@@ -22,6 +26,23 @@ constexpr size_t kFlushSize = 1 << 20;
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 bool hasLineBreak(const char* text) { return std::strpbrk(text, "\r\n") != nullptr; }
+
+// Whether length bytes of text hold a NUL or a CR: eight bytes at a time.
+bool hasNulOrCr(const char* text, size_t length) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighs = 0x8080808080808080ull;
+  size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text + i, 8);
+    const uint64_t cr = word ^ (kOnes * '\r');
+    if ((((word - kOnes) & ~word) | ((cr - kOnes) & ~cr)) & kHighs) return true;
+  }
+  for (; i < length; ++i) {
+    if (text[i] == '\0' || text[i] == '\r') return true;
+  }
+  return false;
+}
 
 // The outcome of scanning one field.
 enum class Field { kFilled, kEmpty, kTooLong };
@@ -156,7 +177,11 @@ std::unique_ptr<TextStream> TextStream::forWriting(std::string* out) {
 
 TextStream::~TextStream() {
   // A file still open for writing is abandoned: its target stays as it was.
-  if ((mode_ & kOpenFlag) && memoryOut_ != nullptr) flushOutput(true);
+  if ((mode_ & kOpenFlag) && memoryOut_ != nullptr) {
+    writeHeld();
+    flushOutput(true);
+  }
+  if (heldSource_ != nullptr) heldSource_->release();
   if (source_ != nullptr) source_->release();
 }
 
@@ -164,6 +189,7 @@ int TextStream::close() {
   if (!(mode_ & kOpenFlag)) return 0;
   int result = 1;
   if (mode_ & kWriteMode) {
+    writeHeld();
     flushOutput(true);
     if (file_ != nullptr) {
       result = !failed_ && file_->commit() ? 1 : 0;
@@ -187,7 +213,7 @@ int TextStream::isOpen() const { return (mode_ & kOpenFlag) ? 1 : 0; }
 int TextStream::capabilities() const { return 15; }
 
 uint64_t TextStream::position() const {
-  return (mode_ & kWriteMode) ? written_ + out_.size() : readPos_;
+  return (mode_ & kWriteMode) ? written_ + out_.size() + heldLength_ : readPos_;
 }
 
 // ---- Writing ----
@@ -208,9 +234,50 @@ void TextStream::flushOutput(bool force) {
   out_.clear();
 }
 
-void TextStream::append(const char* text, size_t length) { out_.append(text, length); }
+void TextStream::holdText(SourceText* source, size_t begin, size_t length) {
+  const char* text = source->text().data() + begin;
+  if (heldSource_ == source && heldText_ + heldLength_ == text) {
+    heldLength_ += length;
+  } else {
+    writeHeld();
+    source->addRef();
+    heldSource_ = source;
+    heldText_ = text;
+    heldLength_ = length;
+  }
+  if (heldLength_ >= kFlushSize) writeHeld();
+}
 
-void TextStream::writeIndent() { out_.append(4 * positions_.size(), ' '); }
+void TextStream::writeHeld() {
+  if (heldSource_ == nullptr) return;
+  if (heldLength_ < kFlushSize) {
+    out_.append(heldText_, heldLength_);
+  } else {
+    // A long run goes to the output as it is, without a copy into the buffer.
+    flushOutput(true);
+    if (memoryOut_ != nullptr) {
+      memoryOut_->append(heldText_, heldLength_);
+    } else if (file_ != nullptr && !file_->write(heldText_, heldLength_)) {
+      failed_ = true;
+    }
+    written_ += heldLength_;
+  }
+  heldSource_->release();
+  heldSource_ = nullptr;
+  heldText_ = nullptr;
+  heldLength_ = 0;
+  flushOutput(false);
+}
+
+void TextStream::append(const char* text, size_t length) {
+  if (heldSource_ != nullptr) writeHeld();
+  out_.append(text, length);
+}
+
+void TextStream::writeIndent() {
+  if (heldSource_ != nullptr) writeHeld();
+  out_.append(4 * positions_.size(), ' ');
+}
 
 void TextStream::endLine() {
   out_.append("\r\n", 2);
@@ -734,6 +801,45 @@ constexpr size_t kMaxPlainLines = 64;
 constexpr size_t kMaxPlainLineLength = 1000;
 // A whole section kept as text nests at most this deep, far below the loader's own limit.
 constexpr size_t kMaxWholeDepth = 100;
+// The longest piece of a line that one line read takes.
+constexpr size_t kLinePiece = TextStream::kLineBufferSize - 1;
+// Bytes marked at once by markStructure.
+constexpr size_t kMarkChunk = 16;
+
+// Bit i set when byte i of the first `length` (at most kMarkChunk) bytes of text is a line
+// feed or one of the characters that start section and block lines.
+uint32_t markStructure(const char* text, size_t length) {
+#if defined(__SSE2__)
+  if (length == kMarkChunk) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    __m128i marked = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'));
+    marked = _mm_or_si128(marked, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('{')));
+    marked = _mm_or_si128(marked, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('}')));
+    marked = _mm_or_si128(marked, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('[')));
+    marked = _mm_or_si128(marked, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(']')));
+    return static_cast<uint32_t>(_mm_movemask_epi8(marked));
+  }
+#endif
+  uint32_t marks = 0;
+  for (size_t i = 0; i < length; ++i) {
+    const char c = text[i];
+    if (c == '\n' || c == '{' || c == '}' || c == '[' || c == ']') marks |= 1u << i;
+  }
+  return marks;
+}
+
+int lowestBit(uint32_t bits) {
+#if defined(__GNUC__)
+  return __builtin_ctz(bits);
+#else
+  int i = 0;
+  while ((bits & 1u) == 0) {
+    bits >>= 1;
+    ++i;
+  }
+  return i;
+#endif
+}
 
 }  // namespace
 
@@ -743,20 +849,22 @@ bool TextStream::isPlainValueLine(const char* line, size_t length, size_t indent
   for (size_t i = 0; i < indent; ++i) {
     if (line[i] != ' ') return false;
   }
-  const char* end = line + length;
-  if (std::memchr(line, '\0', length) != nullptr || std::memchr(line, '\r', length) != nullptr) {
+  const char* const end = line + length;
+  if (hasNulOrCr(line + indent, length - indent)) return false;
+  const char* type = line + indent + 1;
+  const auto* close =
+      static_cast<const char*>(std::memchr(type, ')', static_cast<size_t>(end - type)));
+  if (close == nullptr) return false;
+  const auto* equals =
+      static_cast<const char*>(std::memchr(close, '=', static_cast<size_t>(end - close)));
+  if (equals == nullptr ||
+      std::memchr(close, '[', static_cast<size_t>(equals - close)) != nullptr) {
     return false;
   }
-  const char* type = line + indent + 1;
-  const auto* close = static_cast<const char*>(std::memchr(type, ')', static_cast<size_t>(end - type)));
-  if (close == nullptr) return false;
   const std::string_view word(type, static_cast<size_t>(close - type));
   const char* nameStart = close + 1;
-  const auto* equals =
-      static_cast<const char*>(std::memchr(nameStart, '=', static_cast<size_t>(end - nameStart)));
-  if (equals == nullptr || equals == nameStart) return false;
+  if (equals == nameStart) return false;
   *name = std::string_view(nameStart, static_cast<size_t>(equals - nameStart));
-  if (name->find('[') != std::string_view::npos) return false;
   const char* value = equals + 1;
   const size_t valueLength = static_cast<size_t>(end - value);
   if (valueLength == 0) return false;
@@ -782,42 +890,67 @@ bool TextStream::isPlainValueLine(const char* line, size_t length, size_t indent
   return formattedLength == valueLength && std::memcmp(formatted, value, valueLength) == 0;
 }
 
-int TextStream::takePlainSection(DeferredContents* out) {
-  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag || !keepText_ || source_ == nullptr ||
-      blockOpen_ || positions_.empty()) {
-    return 0;
-  }
-  const size_t depth = positions_.size();
+bool TextStream::closesSection(const char* line, size_t length, const char* sectionName) {
+  // parseLine's "}" branch on the text of a line (line end included) that starts with blanks
+  // and "}", outside a block: blanks, then a name up to ";" or the line end, equal to the
+  // section's name. A NUL ends the line for the scans, as in the line buffer.
+  const char* p = line;
+  const char* const end = line + length;
+  while (*p != '}') ++p;
+  ++p;
+  const char* blanks = p;
+  while (p < end && isBlank(*p)) ++p;
+  if (p == blanks || static_cast<size_t>(p - blanks) > kFieldLimit) return false;
+  const char* nameStart = p;
+  while (p < end && *p != '\0' && *p != ';' && !isLineEnd(*p)) ++p;
+  const size_t nameLength = static_cast<size_t>(p - nameStart);
+  if (nameLength == 0 || nameLength > kFieldLimit) return false;
+  char name[kFieldBufferSize];
+  std::memcpy(name, nameStart, nameLength);
+  name[nameLength] = '\0';
+  return platform::namesEqual(name, sectionName);
+}
+
+bool TextStream::canTakeText() const {
+  return (mode_ & (kOpenFlag | kWriteMode)) == kOpenFlag && keepText_ && source_ != nullptr &&
+         !blockOpen_;
+}
+
+size_t TextStream::scanPlainContents(size_t begin, size_t depth, const char* sectionName,
+                                     DeferredContents* out) {
   const size_t indent = 4 * (baseDepth_ + depth);
-  const size_t begin = readPos_;
   // The names seen, each zero-terminated, for platform::namesEqual.
   std::string& names = plainNames_;
   names.clear();
   size_t nameStarts[kMaxPlainLines];
   size_t count = 0;
+  // Lines that end in LF alone read as they do ending in CR LF, but the writer writes CR LF.
+  bool verbatim = true;
   for (size_t pos = begin; pos < inSize_;) {
     const char* line = in_ + pos;
     const size_t available = inSize_ - pos;
     const auto* newline = static_cast<const char*>(
         std::memchr(line, '\n', available < kMaxPlainLineLength ? available : kMaxPlainLineLength));
-    if (newline == nullptr || newline == line || newline[-1] != '\r') return 0;
-    const size_t length = static_cast<size_t>(newline - line) - 1;  // without CR LF
+    if (newline == nullptr || newline == line) return 0;
+    const size_t lineLength = static_cast<size_t>(newline - line) + 1;  // with the line end
+    size_t length = lineLength - 1;
+    if (newline[-1] == '\r') {
+      --length;
+    } else {
+      verbatim = false;
+    }
     const char* first = line;
     while (first < newline && (*first == ' ' || *first == '\t')) ++first;
     if (*first == '}') {
-      // The closing line, as the reader takes it.
-      readPos_ = pos;
-      if (readLine() && parseLine() == kTokenSectionClose && positions_.size() == depth - 1) {
-        source_->addRef();
-        out->source = source_;
-        out->begin = inOffset_ + begin;
-        out->length = pos - begin;
-        out->depth = static_cast<int32_t>(baseDepth_ + depth);
-        out->verbatim = true;
-        return 1;
-      }
-      readPos_ = begin;
-      return 0;
+      // The closing line, read as reading it would.
+      if (!closesSection(line, lineLength, sectionName)) return 0;
+      source_->addRef();
+      out->source = source_;
+      out->begin = inOffset_ + begin;
+      out->length = pos - begin;
+      out->depth = static_cast<int32_t>(baseDepth_ + depth);
+      out->verbatim = verbatim;
+      return pos + lineLength;
     }
     std::string_view name;
     if (count == kMaxPlainLines || !isPlainValueLine(line, length, indent, &name)) return 0;
@@ -828,47 +961,97 @@ int TextStream::takePlainSection(DeferredContents* out) {
       if (platform::namesEqual(names.c_str() + nameStarts[i], names.c_str() + start)) return 0;
     }
     nameStarts[count++] = start;
-    pos += length + 2;
+    pos += lineLength;
   }
   return 0;
 }
 
+int TextStream::takePlainSection(DeferredContents* out) {
+  if (!canTakeText() || positions_.empty()) return 0;
+  const size_t next =
+      scanPlainContents(readPos_, positions_.size(), sectionNames_.back().c_str(), out);
+  if (next == 0) return 0;
+  popSection();
+  readPos_ = next;
+  return 1;
+}
+
+int TextStream::takePlainChild(std::string* name, DeferredContents* out) {
+  if (!canTakeText() || readPos_ >= inSize_) return 0;
+  // The next line, when it is "{ name:" alone (blanks before, between and none after), read in
+  // one piece.
+  const char* line = in_ + readPos_;
+  const char* const end = in_ + inSize_;
+  const char* p = line;
+  while (p < end && (*p == ' ' || *p == '\t')) ++p;
+  if (p == end || *p != '{') return 0;
+  ++p;
+  const char* blanks = p;
+  while (p < end && (*p == ' ' || *p == '\t')) ++p;
+  if (p == blanks || p == end) return 0;
+  const char* nameStart = p;
+  while (p < end && *p != ':' && *p != '\0' && !isLineEnd(*p)) ++p;
+  const size_t nameLength = static_cast<size_t>(p - nameStart);
+  if (nameLength == 0 || p == end || *p != ':') return 0;
+  ++p;
+  if (p < end && *p == '\r') ++p;
+  if (p == end || *p != '\n') return 0;
+  const size_t lineLength = static_cast<size_t>(p - line) + 1;
+  if (nameLength > kFieldLimit || lineLength > kMaxPlainLineLength) return 0;
+  name->assign(nameStart, nameLength);
+  const size_t next = scanPlainContents(readPos_ + lineLength, positions_.size() + 1,
+                                        name->c_str(), out);
+  if (next == 0) return 0;
+  readPos_ = next;
+  return 1;
+}
+
 int TextStream::takeWholeSection(DeferredContents* out) {
-  if ((mode_ & (kOpenFlag | kWriteMode)) != kOpenFlag || !keepText_ || !keepWhole_ ||
-      source_ == nullptr || blockOpen_ || positions_.empty()) {
-    return 0;
-  }
+  if (!canTakeText() || !keepWhole_ || positions_.empty()) return 0;
   const size_t depth = positions_.size();
   const size_t begin = readPos_;
-  // Only lines that open or close a section or a block change the reading state: every other
-  // line is stepped over as a line read would take it, and these are parsed as reading does.
-  while (readPos_ < inSize_) {
-    const char* line = in_ + readPos_;
-    const size_t available = inSize_ - readPos_;
-    const size_t limit = available < kLineBufferSize - 1 ? available : kLineBufferSize - 1;
-    const auto* newline = static_cast<const char*>(std::memchr(line, '\n', limit));
-    const size_t pieceEnd = newline != nullptr ? static_cast<size_t>(newline - line) + 1 : limit;
-    size_t i = 0;
-    while (i < pieceEnd && (line[i] == ' ' || line[i] == '\t')) ++i;
-    const char c = i < pieceEnd ? line[i] : '\0';
-    const bool structural = !isLineEnd(line[0]) && (c == '{' || c == '}' || c == '[' || c == ']');
-    if (!structural) {
-      readPos_ += pieceEnd;
-      continue;
+  // Only lines that open or close a section or a block change the reading state: the text is
+  // searched for line ends and the characters that start those lines, and a line is read and
+  // parsed as reading does only when such a character starts a piece of it (after blanks) as
+  // the line reads would cut it.
+  size_t lineStart = readPos_;  // where the pieces of the current line start, every 4095 bytes
+  size_t at = readPos_;
+  while (at < inSize_) {
+    const size_t chunk = inSize_ - at < kMarkChunk ? inSize_ - at : kMarkChunk;
+    uint32_t marks = markStructure(in_ + at, chunk);
+    bool moved = false;
+    while (marks != 0 && !moved) {
+      const size_t hit = at + static_cast<size_t>(lowestBit(marks));
+      marks &= marks - 1;
+      if (in_[hit] == '\n') {
+        lineStart = hit + 1;
+        continue;
+      }
+      const size_t pieceStart = lineStart + (hit - lineStart) / kLinePiece * kLinePiece;
+      size_t blank = hit;
+      while (blank > pieceStart && (in_[blank - 1] == ' ' || in_[blank - 1] == '\t')) --blank;
+      if (blank != pieceStart) continue;
+      const size_t lineAt = pieceStart;
+      readPos_ = pieceStart;
+      readStructuralPiece();
+      if (positions_.size() < depth) {
+        source_->addRef();
+        out->source = source_;
+        out->begin = inOffset_ + begin;
+        out->length = lineAt - begin;
+        out->depth = static_cast<int32_t>(baseDepth_ + depth);
+        out->verbatim = false;
+        return 1;
+      }
+      if (positions_.size() > depth + kMaxWholeDepth) {
+        at = inSize_;
+        break;
+      }
+      if (in_[readPos_ - 1] == '\n') lineStart = readPos_;
+      at = readPos_;
+      moved = true;
     }
-    const size_t lineStart = readPos_;
-    readLine();
-    parseLine();
-    if (positions_.size() < depth) {
-      source_->addRef();
-      out->source = source_;
-      out->begin = inOffset_ + begin;
-      out->length = lineStart - begin;
-      out->depth = static_cast<int32_t>(baseDepth_ + depth);
-      out->verbatim = false;
-      return 1;
-    }
-    if (positions_.size() > depth + kMaxWholeDepth) break;
+    if (!moved && at < inSize_) at += chunk;
   }
   // The input ends inside the section (or nests too deep): read it line by line instead.
   readPos_ = begin;
@@ -879,13 +1062,91 @@ int TextStream::takeWholeSection(DeferredContents* out) {
   return 0;
 }
 
+void TextStream::readStructuralPiece() {
+  const char* line = in_ + readPos_;
+  const size_t available = inSize_ - readPos_;
+  const size_t limit = available < kLinePiece ? available : kLinePiece;
+  const auto* newline = static_cast<const char*>(std::memchr(line, '\n', limit));
+  if (newline != nullptr) {
+    // A whole line: the common shapes are read here, as parseLine reads them.
+    const size_t length = static_cast<size_t>(newline - line) + 1;
+    const char* p = line;
+    while (*p == ' ' || *p == '\t') ++p;
+    if (blockOpen_ ? *p != ']' : *p == '}') {
+      // Inside a block only "]" counts; outside, "}" closes the innermost section or nothing.
+      if (!blockOpen_ && !sectionNames_.empty() &&
+          closesSection(line, length, sectionNames_.back().c_str())) {
+        popSection();
+      }
+      readPos_ += length;
+      return;
+    }
+    if (*p == '{') {
+      // "{", blanks, the name and ":" alone.
+      ++p;
+      const char* blanks = p;
+      while (*p == ' ' || *p == '\t') ++p;
+      const char* name = p;
+      while (*p != ':' && *p != '\0' && !isLineEnd(*p)) ++p;
+      const size_t nameLength = static_cast<size_t>(p - name);
+      if (name != blanks && nameLength > 0 && nameLength <= kFieldLimit && *p == ':') {
+        ++p;
+        if (*p == '\r') ++p;
+        if (p == newline) {
+          readPos_ += length;
+          sectionNames_.emplace_back(name, nameLength);
+          positions_.push_back(readPos_);
+          tagKind_ = 0;
+          tagBuffer_[0] = '\0';
+          return;
+        }
+      }
+    }
+  }
+  readLine();
+  parseLine();
+}
+
 int TextStream::writeContentsText(const DeferredContents& contents) {
   if ((mode_ & (kOpenFlag | kWriteMode)) != (kOpenFlag | kWriteMode) || failed_ || blockOpen_ ||
       contents.source == nullptr || !contents.verbatim || positions_.size() != static_cast<size_t>(contents.depth)) {
     return 0;
   }
-  append(contents.source->text().data() + contents.begin, contents.length);
-  flushOutput(false);
+  holdText(contents.source, contents.begin, contents.length);
+  return 1;
+}
+
+int TextStream::writeSectionText(const char* name, const DeferredContents& contents) {
+  if ((mode_ & (kOpenFlag | kWriteMode)) != (kOpenFlag | kWriteMode) || failed_ || blockOpen_ ||
+      contents.source == nullptr || !contents.verbatim || name == nullptr ||
+      positions_.size() + 1 != static_cast<size_t>(contents.depth)) {
+    return 0;
+  }
+  // Exactly the lines openSection(name) and closeSection() would write here: else (a name they
+  // refuse included) the caller writes line by line.
+  const size_t indent = 4 * positions_.size();
+  const size_t nameLength = std::strlen(name);
+  const size_t frameLength = indent + nameLength + 5;  // "{ " name ":" CR LF, or "} " name ";"
+  if (!validSectionName(name) || indent + 4 + nameLength > kLineLimit) return 0;
+  const auto& text = contents.source->text();  // the whole source text
+  if (contents.begin < frameLength || contents.length > text.size() - contents.begin ||
+      text.size() - contents.begin - contents.length < frameLength) {
+    return 0;
+  }
+  const char* open = text.data() + contents.begin - frameLength;
+  const char* close = text.data() + contents.begin + contents.length;
+  auto frames = [&](const char* line, char bracket, char end) {
+    for (size_t i = 0; i < indent; ++i) {
+      if (line[i] != ' ') return false;
+    }
+    line += indent;
+    return line[0] == bracket && line[1] == ' ' && std::memcmp(line + 2, name, nameLength) == 0 &&
+           line[2 + nameLength] == end && line[3 + nameLength] == '\r' &&
+           line[4 + nameLength] == '\n';
+  };
+  if (!frames(open, '{', ':') || !frames(close, '}', ';')) return 0;
+  holdText(contents.source, static_cast<size_t>(open - text.data()),
+           static_cast<size_t>(close + frameLength - open));
   return 1;
 }
 

@@ -120,9 +120,14 @@ class TextStream : public ConfigStream {
   int findBlockByName(const char* name) override;
   int enterPath(const char* path) override;
   SourceText* sourceText() const override { return source_; }
+  uint64_t remainingBytes() const override {
+    return (mode_ & kWriteMode) || readPos_ >= inSize_ ? 0 : inSize_ - readPos_;
+  }
   int takePlainSection(DeferredContents* out) override;
   int takeWholeSection(DeferredContents* out) override;
+  int takePlainChild(std::string* name, DeferredContents* out) override;
   int writeContentsText(const DeferredContents& contents) override;
+  int writeSectionText(const char* name, const DeferredContents& contents) override;
 
   // Number of open sections (the indentation depth).
   int32_t depth() const { return static_cast<int32_t>(positions_.size()); }
@@ -136,9 +141,26 @@ class TextStream : public ConfigStream {
   // its name goes to *name.
   bool isPlainValueLine(const char* line, size_t length, size_t indent,
                         std::string_view* name) const;
+  // Whether a line (its text up to its line end, at most kLineBufferSize - 1 bytes, starting
+  // with blanks and "}") closes an open section of that name, as parseLine reads it.
+  static bool closesSection(const char* line, size_t length, const char* sectionName);
+  // Reads the piece of a line at the read position that starts with blanks and "{", "}", "["
+  // or "]", as readLine and parseLine would.
+  void readStructuralPiece();
+  // Whether sections may be taken as text now.
+  bool canTakeText() const;
+  // Plain contents (see takePlainSection) from offset begin of a section open at depth (of
+  // this stream) with that name: the offset after its closing line, with *out filled (a
+  // reference taken), or 0.
+  size_t scanPlainContents(size_t begin, size_t depth, const char* sectionName,
+                           DeferredContents* out);
   // Writing helpers.
   void writeIndent();
   void append(const char* text, size_t length);
+  // Text of a source to be written as it is: runs that follow each other in the source are
+  // written as one piece (a long one without a copy), once anything else is written.
+  void holdText(SourceText* source, size_t begin, size_t length);
+  void writeHeld();
   void append(const std::string& text) { append(text.data(), text.size()); }
   void endLine();
   int fail();
@@ -162,6 +184,9 @@ class TextStream : public ConfigStream {
   std::string* memoryOut_ = nullptr;
   std::string out_;
   uint64_t written_ = 0;
+  SourceText* heldSource_ = nullptr;  // a counted reference while text is held
+  const char* heldText_ = nullptr;
+  size_t heldLength_ = 0;
   // Reading: the text (a counted reference) and a view of it.
   SourceText* source_ = nullptr;
   const char* in_ = "";
