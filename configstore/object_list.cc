@@ -10,6 +10,7 @@
 
 #include "configstore/name_comparator.h"
 #include "configstore/named_handles.h"
+#include "platform/memory.h"
 #include "platform/names.h"
 
 namespace gatekeeper {
@@ -48,12 +49,11 @@ struct ObjectList::NameIndex {
     Table() = default;
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;
-    ~Table() { std::free(memory); }
     void swap(Table& other) {
       std::swap(memory, other.memory);
       std::swap(entries, other.entries);
     }
-    void* memory = nullptr;
+    platform::MemoryBlock memory;
     Entry* entries = nullptr;
   };
 
@@ -82,10 +82,14 @@ struct ObjectList::NameIndex {
     size_t entries = names + names * 2 / 3;
     if (entries < 16) entries = 16;
     Table fresh;
-    // Pages of zeroed memory are touched only as entries fill them.
-    fresh.memory = std::calloc(entries * sizeof(Entry) + kLine, 1);
-    if (fresh.memory == nullptr) return false;
-    const auto address = reinterpret_cast<uintptr_t>(fresh.memory);
+    const size_t bytes = entries * sizeof(Entry) + kLine;
+    fresh.memory = platform::MemoryBlock::allocate(bytes);
+    if (!fresh.memory) return false;
+    // Zeroed by writing, page by page once: pages that a probe read before an insert wrote
+    // them would each be faulted in twice, the second time with every core's address
+    // translations flushed.
+    std::memset(fresh.memory.data(), 0, bytes);
+    const auto address = reinterpret_cast<uintptr_t>(fresh.memory.data());
     fresh.entries = reinterpret_cast<Entry*>((address + kLine - 1) / kLine * kLine);
     table.swap(fresh);
     size = entries;

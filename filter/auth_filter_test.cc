@@ -368,8 +368,13 @@ TEST_F(AuthFilterTest, SaveDuringAReloadIsPickedUpAfterIt) {
     writeDatabase(2);
     // The reload reads version 2 while the save below lands, before, during or after the
     // read.
-    std::thread reloader([&] { filter.reloadIfChanged(); });
-    while (!filter.reloading()) std::this_thread::yield();
+    std::atomic<bool> reloaded{false};
+    std::thread reloader([&] {
+      filter.reloadIfChanged();
+      reloaded = true;
+    });
+    // A quick reload may be over before this thread looks: the save then lands after it.
+    while (!filter.reloading() && !reloaded) std::this_thread::yield();
     c.duringReload();
     reloader.join();
     // The reload read version 2 or 3, or found no file and kept version 1 in force (even an

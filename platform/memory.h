@@ -10,9 +10,8 @@ namespace gatekeeper::platform {
 // An owned block of memory for large, long-lived data: a loaded file's text, an arena's chunks.
 //
 // A large block (kPageBlockSize and more) comes straight from the operating system in whole
-// pages, on Linux with transparent huge pages advised (fewer page faults while it is filled,
-// fewer address-translation misses while it is read at random). Freeing it hands its memory
-// back at once, without staying in any allocator's pools, and in pieces of at most
+// pages. Freeing it hands its memory back at once, without staying in any allocator's pools
+// (where a freed tree would keep the process large after a reload), and in pieces of at most
 // kReleasePiece, so that no single call holds the process's address-space lock for long while
 // other threads take page faults. A small block comes from the C heap.
 class MemoryBlock {

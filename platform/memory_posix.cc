@@ -10,23 +10,12 @@
 
 namespace gatekeeper::platform {
 namespace internal {
-namespace {
-
-constexpr std::size_t kHugePage = 2 * 1024 * 1024;
-
-}  // namespace
 
 char* allocatePages(std::size_t size, std::size_t* usable) {
   const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  // Whole huge pages where the block spans several, so that its last one is not left small.
-  const std::size_t unit = size >= kHugePage ? kHugePage : page;
-  const std::size_t rounded = (size + unit - 1) / unit * unit;
+  const std::size_t rounded = (size + page - 1) / page * page;
   void* data = ::mmap(nullptr, rounded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (data == MAP_FAILED) return nullptr;
-#if defined(MADV_HUGEPAGE)
-  // Advice only: where huge pages are off, the block simply keeps small ones.
-  if (rounded >= kHugePage) ::madvise(data, rounded, MADV_HUGEPAGE);
-#endif
   *usable = rounded;
   return static_cast<char*>(data);
 }
