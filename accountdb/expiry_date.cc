@@ -57,9 +57,21 @@ platform::FileTime utcExpiryMoment(const ExpiryDate& date) {
 }
 
 bool isExpiredAt(const ExpiryDate& date, platform::FileTime now) {
+  const platform::FileTime wholeSecond = now - now % platform::kTicksPerSecond;
+  // A time zone's offset is less than a day, so a date whose midnight in UTC is days away
+  // from now is decided without asking the zone (which takes the C library's global lock on
+  // every decision). Near the last representable year the local midnight may not exist: there
+  // the zone decides.
+  constexpr platform::FileTime kMargin = 3 * 24 * 3600 * platform::kTicksPerSecond;
+  static const platform::FileTime lastSafeMidnight =
+      platform::utcMidnight(platform::kLastFileTimeYear, 12, 31) - kMargin;
+  const platform::FileTime utc = platform::utcMidnight(date.year, date.month, date.day);
+  if (utc != platform::kNotADate) {
+    if (utc < wholeSecond - kMargin) return true;
+    if (utc > wholeSecond + kMargin && utc < lastSafeMidnight) return false;
+  }
   const platform::FileTime moment = localExpiryMoment(date);
   if (moment == platform::kNotADate) return true;
-  const platform::FileTime wholeSecond = now - now % platform::kTicksPerSecond;
   return moment < wholeSecond;
 }
 

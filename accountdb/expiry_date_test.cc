@@ -117,6 +117,25 @@ TEST_F(NewYorkExpiryTest, ExpiresOneSecondAfterLocalMidnight) {
   EXPECT_FALSE(isExpiredAt(date, utcMidnight(2001, 3, 15) + 4 * kHour));
 }
 
+// Dates days away are decided without the zone: the answer is the zone's own at every hour
+// from five days before to five days after the date, also where the date rolls over or lies
+// at the ends of the years of file times.
+TEST_F(NewYorkExpiryTest, FarDatesAnswerAsTheZoneDoes) {
+  const char* dates[] = {"3/15/2001", "11/4/2001", "13/1/2000", "12/31/2037", "1/1/1601",
+                         "12/31/30827", "12/29/30827", "2/30/2001"};
+  for (const char* text : dates) {
+    const ExpiryDate date = parsed(text);
+    const FileTime moment = localExpiryMoment(date);
+    const FileTime around = utcMidnight(date.year, date.month, date.day);
+    for (int hour = -5 * 24; hour <= 5 * 24; ++hour) {
+      const FileTime now = around + hour * kHour + 1234;
+      if (now < 0) continue;
+      const bool zoneSays = moment == kNotADate || moment < now - now % kTicksPerSecond;
+      EXPECT_EQ(isExpiredAt(date, now), zoneSays) << text << " " << hour;
+    }
+  }
+}
+
 TEST_F(NewYorkExpiryTest, YearsAroundTwentyThirtySeven) {
   const FileTime now = utcMidnight(2001, 3, 15);
   EXPECT_FALSE(isExpiredAt(parsed("12/31/2037"), now));

@@ -181,10 +181,10 @@ void ConfigSection::settlePending() const {
   std::lock_guard<std::mutex> lock(settleLock(this));
   if (!isPending()) return;  // another thread settled it meanwhile
   ConfigSection parsed(nullptr);
-  auto stream = TextStream::forReadingPart(textSource_, textBegin_, textLength_);
-  stream->keepWholeSectionsAsText(false);
-  stream->setBaseDepth(textDepth_);
-  parsed.readContents(stream.get(), -1);
+  TextStream stream(textSource_, textBegin_, textLength_);
+  stream.keepWholeSectionsAsText(false);
+  stream.setBaseDepth(textDepth_);
+  parsed.readContents(&stream, -1);
   takeChildren(parsed);
 }
 
@@ -211,10 +211,10 @@ void ConfigSection::addTakenSection(Placement* placement, const char* name, cons
 }
 
 void ConfigSection::readKeptText(const DeferredContents& contents) {
-  auto stream = TextStream::forReadingPart(contents.source, contents.begin, contents.length);
-  stream->keepSectionsAsText(false);
-  stream->setBaseDepth(contents.depth);
-  readContents(stream.get(), -1);
+  TextStream stream(contents.source, contents.begin, contents.length);
+  stream.keepSectionsAsText(false);
+  stream.setBaseDepth(contents.depth);
+  readContents(&stream, -1);
   contents.source->release();
 }
 

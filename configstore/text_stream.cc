@@ -151,20 +151,18 @@ std::unique_ptr<TextStream> TextStream::forReading(std::string text) {
   return stream;
 }
 
-std::unique_ptr<TextStream> TextStream::forReadingPart(SourceText* text, size_t begin,
-                                                       size_t length) {
-  std::unique_ptr<TextStream> stream(new TextStream());
+TextStream::TextStream(SourceText* text, size_t begin, size_t length) : ConfigStream(nullptr) {
   if (text == nullptr || begin > text->text().size() || length > text->text().size() - begin) {
-    return stream;  // closed
+    return;  // closed
   }
   text->addRef();
-  stream->source_ = text;
-  stream->in_ = text->text().data() + begin;
-  stream->inSize_ = length;
-  stream->inOffset_ = begin;
-  stream->mode_ = kOpenFlag;
-  return stream;
+  source_ = text;
+  in_ = text->text().data() + begin;
+  inSize_ = length;
+  inOffset_ = begin;
+  mode_ = kOpenFlag;
 }
+
 
 std::unique_ptr<TextStream> TextStream::forWriting(std::string* out) {
   std::unique_ptr<TextStream> stream(new TextStream());

@@ -53,9 +53,9 @@ class TextStream : public ConfigStream {
   // A stream that reads the given text.
   static std::unique_ptr<TextStream> forReading(std::string text);
   // A stream that reads length bytes of a shared text from offset begin, without copying them
-  // (takes a reference on the text).
-  static std::unique_ptr<TextStream> forReadingPart(SourceText* text, size_t begin,
-                                                    size_t length);
+  // (takes a reference on the text). A reader that parses one small section lives on the stack
+  // (the object is some 10 KB: from the heap it would cost a large allocation per section).
+  TextStream(SourceText* text, size_t begin, size_t length);
   // Whether loading from this stream may keep sections as text (takePlainSection); on by
   // default. Off, every line is parsed at once: the reference the kept text is checked against.
   void keepSectionsAsText(bool keep) { keepText_ = keep; }
