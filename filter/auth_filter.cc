@@ -9,7 +9,6 @@
 #include "filter/backup_name.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/memory.h"
 #include "websupport/settings_key.h"
 
 namespace gatekeeper {
@@ -160,10 +159,12 @@ std::unique_ptr<AuthFilter::Content> AuthFilter::loadAndSwap(
 void AuthFilter::finishReload(std::unique_ptr<Content> replaced) {
   if (replaced != nullptr) {
     saveBackup(*replaced->database);
+    // The file's text, the sections kept as its text and the name indexes go back to the
+    // system at once (they live in blocks of their own). The few objects made since the load
+    // (sections parsed on first use) return to the C heap's pools, where the next ones reuse
+    // them: trimming those pools would hold the pools' locks, and so stall the requests that
+    // allocate from them, for as long as it takes.
     replaced.reset();
-    // The old tree's memory goes back to the system rather than staying in the pools of
-    // this thread's allocator, so reloads do not add up.
-    platform::releaseFreeMemory();
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);

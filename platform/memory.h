@@ -1,5 +1,4 @@
-// Memory services: blocks of memory for large data, and handing freed memory back to the
-// operating system.
+// Memory services: blocks of memory for large, long-lived data.
 #ifndef GATEKEEPER_PLATFORM_MEMORY_H_
 #define GATEKEEPER_PLATFORM_MEMORY_H_
 
@@ -44,11 +43,6 @@ class MemoryBlock {
   std::size_t size_ = 0;
   bool pages_ = false;  // from the operating system, not the C heap
 };
-
-// Returns the free memory that the C heap still holds (in any thread's pool) to the operating
-// system, so that a large structure just freed stops counting in the process's resident size.
-// Costs time in proportion to the memory held: call it off the request path.
-void releaseFreeMemory();
 
 }  // namespace gatekeeper::platform
 

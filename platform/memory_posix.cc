@@ -1,10 +1,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include "platform/memory.h"
 #include "platform/memory_internal.h"
 
@@ -30,11 +26,5 @@ void releasePages(char* data, std::size_t usable) {
 }
 
 }  // namespace internal
-
-void releaseFreeMemory() {
-#if defined(__GLIBC__)
-  ::malloc_trim(0);
-#endif
-}
 
 }  // namespace gatekeeper::platform

@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <malloc.h>
-
 #include "platform/memory.h"
 #include "platform/memory_internal.h"
 
@@ -31,8 +29,5 @@ void releasePages(char* data, std::size_t usable) {
 }
 
 }  // namespace internal
-
-// The C runtime's heap gives its free pages back.
-void releaseFreeMemory() { _heapmin(); }
 
 }  // namespace gatekeeper::platform
