@@ -73,6 +73,17 @@ double residentBytes() {
   return resident * 4096;
 }
 
+// rss_per_file_byte_complete: the database loaded as the filter loads it (loadComplete), with
+// every user indexed, per byte of its file.
+void countCompleteLoad(benchmark::State& state, const std::string& path, double fileBytes) {
+  const double before = residentBytes();
+  ConfigFile database(path.c_str(), 0);
+  if (!database.loadComplete()) state.SkipWithError("load failed");
+  const ConfigSection* staff = database.sectionByName("ACCOUNTS")->sectionByName("Staff");
+  benchmark::DoNotOptimize(staff->sectionByName(userName(0).c_str()));
+  state.counters["rss_per_file_byte_complete"] = (residentBytes() - before) / fileBytes;
+}
+
 // What a loaded database costs in memory, per byte of its file, and whether memory comes back
 // when it is freed: rss_per_file_byte_complete as the filter loads it (loadComplete, every user
 // indexed), then for load(): rss_per_file_byte_as_loaded right after loading,
@@ -82,14 +93,7 @@ void BM_LoadedMemory(benchmark::State& state) {
   const std::string path = samplePath(static_cast<int>(state.range(0)));
   const double fileBytes = static_cast<double>(std::filesystem::file_size(path));
   for (auto _ : state) {
-    {
-      const double before = residentBytes();
-      ConfigFile database(path.c_str(), 0);
-      if (!database.loadComplete()) state.SkipWithError("load failed");
-      const ConfigSection* staff = database.sectionByName("ACCOUNTS")->sectionByName("Staff");
-      benchmark::DoNotOptimize(staff->sectionByName(userName(0).c_str()));
-      state.counters["rss_per_file_byte_complete"] = (residentBytes() - before) / fileBytes;
-    }
+    countCompleteLoad(state, path, fileBytes);
     const double before = residentBytes();
     double firstLoad = 0;
     {
@@ -121,14 +125,7 @@ BENCHMARK(BM_LoadedMemory)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(bench
 void BM_CompleteLoadMemoryLineFeeds(benchmark::State& state) {
   const std::string path = samplePath(static_cast<int>(state.range(0)), true);
   const double fileBytes = static_cast<double>(std::filesystem::file_size(path));
-  for (auto _ : state) {
-    const double before = residentBytes();
-    ConfigFile database(path.c_str(), 0);
-    if (!database.loadComplete()) state.SkipWithError("load failed");
-    const ConfigSection* staff = database.sectionByName("ACCOUNTS")->sectionByName("Staff");
-    benchmark::DoNotOptimize(staff->sectionByName(userName(0).c_str()));
-    state.counters["rss_per_file_byte_complete"] = (residentBytes() - before) / fileBytes;
-  }
+  for (auto _ : state) countCompleteLoad(state, path, fileBytes);
 }
 BENCHMARK(BM_CompleteLoadMemoryLineFeeds)
     ->Arg(100000)

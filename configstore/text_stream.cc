@@ -914,6 +914,18 @@ bool TextStream::canTakeText() const {
          !blockOpen_;
 }
 
+DeferredContents TextStream::keptPart(size_t begin, size_t length, size_t depth,
+                                      bool verbatim) const {
+  source_->addRef();
+  DeferredContents part;
+  part.source = source_;
+  part.begin = inOffset_ + begin;
+  part.length = length;
+  part.depth = static_cast<int32_t>(baseDepth_ + depth);
+  part.verbatim = verbatim;
+  return part;
+}
+
 size_t TextStream::scanPlainContents(size_t begin, size_t depth, const char* sectionName,
                                      DeferredContents* out) {
   const size_t indent = 4 * (baseDepth_ + depth);
@@ -942,12 +954,7 @@ size_t TextStream::scanPlainContents(size_t begin, size_t depth, const char* sec
     if (*first == '}') {
       // The closing line, read as reading it would.
       if (!closesSection(line, lineLength, sectionName)) return 0;
-      source_->addRef();
-      out->source = source_;
-      out->begin = inOffset_ + begin;
-      out->length = pos - begin;
-      out->depth = static_cast<int32_t>(baseDepth_ + depth);
-      out->verbatim = verbatim;
+      *out = keptPart(begin, pos - begin, depth, verbatim);
       return pos + lineLength;
     }
     std::string_view name;
@@ -1033,12 +1040,7 @@ int TextStream::takeWholeSection(DeferredContents* out) {
       readPos_ = pieceStart;
       readStructuralPiece();
       if (positions_.size() < depth) {
-        source_->addRef();
-        out->source = source_;
-        out->begin = inOffset_ + begin;
-        out->length = lineAt - begin;
-        out->depth = static_cast<int32_t>(baseDepth_ + depth);
-        out->verbatim = false;
+        *out = keptPart(begin, lineAt - begin, depth, false);
         return 1;
       }
       if (positions_.size() > depth + kMaxWholeDepth) {

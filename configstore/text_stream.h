@@ -152,6 +152,9 @@ class TextStream : public ConfigStream {
   // Plain contents (see takePlainSection) from offset begin of a section open at depth (of
   // this stream) with that name: the offset after its closing line, with *out filled (a
   // reference taken), or 0.
+  // The part [begin, begin + length) of the input, read at `depth` open sections below the
+  // base, as kept text holding a reference of its own on the source.
+  DeferredContents keptPart(size_t begin, size_t length, size_t depth, bool verbatim) const;
   size_t scanPlainContents(size_t begin, size_t depth, const char* sectionName,
                            DeferredContents* out);
   // Writing helpers.
