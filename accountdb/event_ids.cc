@@ -59,6 +59,24 @@ const char* eventDescription(std::int32_t id) {
   return "";
 }
 
+bool isParameter1FromRequest(std::int32_t id) {
+  switch (id) {
+    case kEventAuthenticated:
+    case kEventUserNotFound:
+    case kEventInvalidPassword:
+    case kEventAccountExpired:
+    case kEventNotMapped:
+    case kEventMapToMissing:
+    case kEventSiteNotHandled:
+    case kEventAuthorityNotFound:
+    case kEventAccountDisabled:
+    case kEventDateAfter2037:
+    case kEventExpirationDateMissing:
+      return true;
+  }
+  return false;
+}
+
 const char* eventTypeName(std::int32_t id) {
   for (const EventType& type : EventTypeTable) {
     if (type.id == id) return type.name;

@@ -32,6 +32,12 @@ enum EventId : std::int32_t {
 // follow it in the line. "" for an id that is not in use.
 const char* eventDescription(std::int32_t id);
 
+// Whether the event's parameter 1 is text that the request chose: the user name as sent, or
+// the binding key made of the request's host name and port. false where it comes from the
+// database (the user name as stored for a date format error, the MapTo text of an NT account
+// not found) or is not used. Parameter 2 is always the database's text or empty.
+bool isParameter1FromRequest(std::int32_t id);
+
 // A row of EventTypeTable: an id and the name under which the administration program shows
 // that type of event, in a zero-terminated field of 64 bytes.
 struct EventType {

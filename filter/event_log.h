@@ -18,9 +18,12 @@ class ConfigSection;
 
 // Formats one event line without its line end:
 //   "<id>, <time of day>, <mm>/<dd>/<yyyy>, <description>, <p1>, <p2>, <resource>, <site>"
-// month and day right-aligned in two places with a blank. Fields are written as they are,
-// nothing quoted (the appender turns a CR or LF into a blank, so an event stays one line).
-// A null description or parameter is an empty field.
+// month and day right-aligned in two places with a blank. The fields that the request chose
+// (resource, site, and parameter 1 where accountdb::isParameter1FromRequest says so) have every
+// comma, control character and percent sign written as "%XX" (two upper-case hex digits), so
+// that they cannot add a field or a line; the texts from the database and the descriptions are
+// written as they are (the appender turns a CR or LF in them into a blank, so an event stays
+// one line). A null description or parameter is an empty field. Allocates the line alone.
 std::string formatEventLine(int32_t eventId, std::string_view timeAndDate,
                             const char* description, const char* parameter1,
                             const char* parameter2, std::string_view resource,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "configstore/config_file.h"
@@ -38,9 +39,53 @@ TEST(EventLogTest, LineShape) {
                             "Staff", "/private/index.htm", "intranet"),
             "0, 3:45 PM,  3/ 7/2001, OK Authenticated (UserName UserDB), john, Staff, "
             "/private/index.htm, intranet");
-  // Nothing is quoted: a comma in a user name adds a field.
-  EXPECT_EQ(formatEventLine(3, "t, d", "User not found (UserName UserDB)", "a,b", "S", "", ""),
-            "3, t, d, User not found (UserName UserDB), a,b, S, , ");
+  EXPECT_EQ(formatEventLine(2, "t, d", "Filter disabled", nullptr, nullptr, "", ""),
+            "2, t, d, Filter disabled, , , , ");
+}
+
+// The fields that the request chooses cannot add a field or a line: a comma, a control
+// character and the percent sign are written as %XX, everything else as it is.
+TEST(EventLogTest, RequestFieldsEncodeCommasControlsAndPercent) {
+  struct Case {
+    std::string sent;
+    const char* written;
+  };
+  const Case cases[] = {
+      {"john", "john"},
+      {"a, b, c, d", "a%2C b%2C c%2C d"},
+      {"50%", "50%25"},
+      {"%2C", "%252C"},
+      {"x\r\ny", "x%0D%0Ay"},
+      {"\x01\t\x1f\x7f ~", "%01%09%1F%7F ~"},
+      {"J\xc3\xbcrgen;<&>\"'", "J\xc3\xbcrgen;<&>\"'"},
+  };
+  for (const Case& c : cases) {
+    const std::string line =
+        formatEventLine(0, "t, d", "OK Authenticated (UserName UserDB)", c.sent.c_str(), "Staff",
+                        c.sent, c.sent);
+    const std::string w = c.written;
+    EXPECT_EQ(line, "0, t, d, OK Authenticated (UserName UserDB), " + w + ", Staff, " + w +
+                        ", " + w)
+        << c.sent;
+    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 7) << line;
+  }
+}
+
+// Parameter 1 is encoded where the request chose it (the user name as sent, the binding key),
+// written as it is where it comes from the database; parameter 2 always comes from it.
+TEST(EventLogTest, ParameterOneEncodedOnlyWhereTheRequestChoseIt) {
+  const int32_t fromRequest[] = {0, 3, 4, 6, 7, 8, 12, 13, 14, 15, 16};
+  const int32_t fromDatabase[] = {2, 5, 9, 10, 11};
+  for (const int32_t id : fromRequest) {
+    EXPECT_TRUE(formatEventLine(id, "t, d", "D", "a,b", "c,d", "", "")
+                    .ends_with(", D, a%2Cb, c,d, , "))
+        << id;
+  }
+  for (const int32_t id : fromDatabase) {
+    EXPECT_TRUE(formatEventLine(id, "t, d", "D", "a,b", "c,d", "", "")
+                    .ends_with(", D, a,b, c,d, , "))
+        << id;
+  }
 }
 
 class LogEventTest : public ::testing::Test {
@@ -135,6 +180,18 @@ TEST_F(LogEventTest, KeptOpenLogFollowsPathChangesAndRotation) {
   load("");
   logThrough(TestRequest(), 10);
   EXPECT_EQ(platform::readWholeFile(logPath_).find("10, "), ("5" + eol + "6" + eol).size());
+}
+
+TEST_F(LogEventTest, RequestVariablesAreEncoded) {
+  load("");
+  TestRequest request;
+  request.variables["SCRIPT_NAME"] = "/a,b/100%.htm";
+  request.variables["SERVER_NAME"] = "evil, x";
+  logThrough(request, 7);
+  const std::string log = platform::readWholeFile(logPath_);
+  EXPECT_NE(log.find(", Description, p1, p2, /a%2Cb/100%25.htm, evil%2C x"), std::string::npos)
+      << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), ','), 7) << log;
 }
 
 TEST_F(LogEventTest, UnreadableVariablesGiveEmptyFields) {
