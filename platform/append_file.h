@@ -15,6 +15,9 @@ namespace gatekeeper::platform {
 class AppendFile {
  public:
   // Opens the file for appending, creating it when missing; isOpen() tells whether it worked.
+  // POSIX: a new file gets mode 0640 (less under a narrower umask); a symbolic link at path is
+  // not followed (the open fails, its target is left untouched), nor does a FIFO without a
+  // reader hold the caller.
   explicit AppendFile(const std::string& path);
   ~AppendFile();
   AppendFile(const AppendFile&) = delete;

@@ -9,6 +9,8 @@
 namespace gatekeeper::platform {
 namespace {
 
+constexpr mode_t kNewLogMode = 0640;
+
 std::uint64_t identityOf(const struct stat& st) {
   return static_cast<std::uint64_t>(st.st_ino) ^ (static_cast<std::uint64_t>(st.st_dev) << 48);
 }
@@ -21,8 +23,18 @@ struct AppendFile::Handle {
 
 AppendFile::AppendFile(const std::string& path) : path_(path), handle_(new Handle) {
   if (path.empty()) return;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  // A symbolic link planted in place of the log is not followed (the open fails), a new log is
+  // readable by the owner's group at most, and a FIFO without a reader fails the open instead
+  // of holding the request's thread.
+  const int fd = ::open(path.c_str(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                        kNewLogMode);
   if (fd < 0) return;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return;
+  }
   struct stat st;
   if (::fstat(fd, &st) == 0) identity_ = identityOf(st);
   handle_->fd = fd;

@@ -22,10 +22,11 @@ extern const char kPathSeparator;
 // with read sharing, so a writer holding it does not make the call fail.
 bool lastWriteTime(const std::string& path, std::int64_t* out);
 
-// Who may read a file that a replacement creates (an existing file keeps its permissions).
+// Who may read a file that a replacement writes. POSIX: a new file gets the first mode, whatever
+// the umask; an existing file keeps its mode within the second (mode & 0640 or mode & 0644).
 enum class NewFileAccess {
-  kOwnerOnly,      // POSIX mode 0600: the account database holds clear-text passwords
-  kEveryoneReads,  // POSIX mode 0644: settings that every program of the system reads
+  kOwnerOnly,      // 0600, at most 0640: the account database holds clear-text passwords
+  kEveryoneReads,  // 0644, at most 0644: settings that every program of the system reads
 };
 
 // What tells one version of a file from another: its last-write time, the identity of the file
@@ -53,9 +54,10 @@ bool readFileContents(const std::string& path, std::string* out);
 bool readFileContents(const std::string& path, MemoryBlock* out, std::size_t* length);
 
 // Writes a new version of a file without ever truncating the old one. The data goes to a
-// temporary file in the target's directory; commit() flushes it to disk and renames it over
-// the target, keeping the target's permissions (POSIX: a new file gets the mode that
-// newFileAccess names; Windows: a new file gets the directory's inherited security). A target
+// temporary file in the target's directory (POSIX: created 0600); commit() flushes it to disk
+// and renames it over the target, keeping the target's permissions (POSIX: its owner where the
+// process may, its mode within what newFileAccess allows, a new file the mode it names;
+// Windows: a new file gets the directory's inherited security). A target
 // that is a symbolic link keeps the link: the file it points to is replaced. A writer destroyed
 // without a successful commit removes its temporary file and leaves the target exactly as it
 // was. A temporary file left by a writer whose process was killed before it committed is
@@ -87,16 +89,18 @@ class AtomicFileWriter {
 bool replaceFile(const std::string& path, std::string_view contents,
                  NewFileAccess newFileAccess = NewFileAccess::kOwnerOnly);
 
-// Appends one complete line to a file opened for appending (created when missing), in a single
-// write, so lines from concurrent writers never interleave. The line is given with or without
-// its own trailing line end; the file receives the text followed by the platform's text-mode
-// line end (CR LF on Windows, LF elsewhere). A CR or LF inside the text is written as a blank,
-// so one call always adds exactly one line. false when the path is empty, the file cannot be
-// opened or the write is short.
+// Appends one complete line to a file opened for appending (created when missing, as AppendFile
+// opens it), in a single write, so lines from concurrent writers never interleave. The line is
+// given with or without its own trailing line end; the file receives the text followed by the
+// platform's text-mode line end (CR LF on Windows, LF elsewhere). A CR or LF inside the text is
+// written as a blank, so one call always adds exactly one line. false when the path is empty,
+// the file cannot be opened or the write is short.
 bool appendLine(const std::string& path, std::string_view line);
 
-// An exclusive advisory lock held on a lock file (created when missing) for the object's life.
-// The constructor blocks until the lock is held or fails; isHeld() tells which.
+// An exclusive advisory lock held on a lock file (created when missing; POSIX: mode 0600) for
+// the object's life. The constructor blocks until the lock is held or fails; isHeld() tells
+// which. POSIX: a symbolic link or anything but a regular file at lockPath is not used (the
+// lock fails and the link's target is left untouched).
 class FileLock {
  public:
   explicit FileLock(const std::string& lockPath);

@@ -15,6 +15,10 @@ namespace gatekeeper::platform {
 
 const char kPathSeparator = '/';
 
+namespace {
+constexpr mode_t kNewLockMode = 0600;
+}  // namespace
+
 namespace internal {
 const char kLineEnd[] = "\n";
 }  // namespace internal
@@ -184,13 +188,17 @@ struct AtomicFileWriter::State {
   std::string target;
   std::string temporary;
   mode_t newFileMode = 0600;
+  mode_t widestMode = 0640;
   int fd = -1;
   bool failed = false;
 };
 
 AtomicFileWriter::AtomicFileWriter(const std::string& path, NewFileAccess newFileAccess)
     : state_(new State) {
-  if (newFileAccess == NewFileAccess::kEveryoneReads) state_->newFileMode = 0644;
+  if (newFileAccess == NewFileAccess::kEveryoneReads) {
+    state_->newFileMode = 0644;
+    state_->widestMode = 0644;
+  }
   if (path.empty()) return;
   state_->target = replacementTarget(path);
   removeStaleTemporaries(state_->target);
@@ -219,13 +227,15 @@ bool AtomicFileWriter::commit() {
   bool ok = !state_->failed;
   struct stat existing;
   if (ok && ::stat(state_->target.c_str(), &existing) == 0) {
-    // Keep the replaced file's owner where the process may, and always its mode.
+    // Keep the replaced file's owner where the process may, and its mode, but never wider
+    // than the widest that this kind of file may have (no execute, set-id or write bits for
+    // others, and for the database no reading by others).
     if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
       if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
         // Not permitted: the file keeps this process's owner.
       }
     }
-    ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
+    ok = ::fchmod(fd, existing.st_mode & state_->widestMode) == 0;
   } else if (ok && state_->newFileMode != 0600) {
     ok = ::fchmod(fd, state_->newFileMode) == 0;
   }
@@ -246,8 +256,18 @@ struct FileLock::State {
 
 FileLock::FileLock(const std::string& lockPath) : state_(new State) {
   if (lockPath.empty()) return;
-  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // Neither a symbolic link nor anything but a regular file planted in place of the lock file
+  // is used: the lock is then not held, and the link's target stays untouched.
+  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                        kNewLockMode);
   if (fd < 0) return;
+  struct stat st;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return;
+  }
   int rc;
   do {
     rc = ::flock(fd, LOCK_EX);

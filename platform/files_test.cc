@@ -226,7 +226,18 @@ mode_t modeOf(const std::string& path) {
   return st.st_mode & 07777;
 }
 
+// Sets the process's umask for a test's life.
+class ScopedUmask {
+ public:
+  explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
+  ~ScopedUmask() { ::umask(old_); }
+
+ private:
+  mode_t old_;
+};
+
 TEST(AtomicFileWriterTest, NewFileIsPrivateAndReplacedFileKeepsItsMode) {
+  ScopedUmask wide(0);
   ScratchDirectory dir;
   const std::string fresh = dir.file("fresh.cfg");
   ASSERT_TRUE(replaceFile(fresh, "x\n"));
@@ -238,12 +249,71 @@ TEST(AtomicFileWriterTest, NewFileIsPrivateAndReplacedFileKeepsItsMode) {
   ASSERT_TRUE(replaceFile(fresh, "y\n", NewFileAccess::kEveryoneReads));
   EXPECT_EQ(modeOf(fresh), 0600u);
 
-  const std::string shared = dir.file("shared.cfg");
-  writeWholeFile(shared, "old\n");
-  ASSERT_EQ(::chmod(shared.c_str(), 0640), 0);
-  ASSERT_TRUE(replaceFile(shared, "new\n"));
-  EXPECT_EQ(modeOf(shared), 0640u);
-  EXPECT_EQ(readWholeFile(shared), "new\n");
+  // ... but never wider than the kind of file allows.
+  struct Case {
+    mode_t existing;
+    NewFileAccess access;
+    mode_t kept;
+  };
+  const Case cases[] = {
+      {0640, NewFileAccess::kOwnerOnly, 0640},     {0400, NewFileAccess::kOwnerOnly, 0400},
+      {0644, NewFileAccess::kOwnerOnly, 0640},     {0666, NewFileAccess::kOwnerOnly, 0640},
+      {04755, NewFileAccess::kOwnerOnly, 0640},    {0660, NewFileAccess::kOwnerOnly, 0640},
+      {0666, NewFileAccess::kEveryoneReads, 0644}, {0600, NewFileAccess::kEveryoneReads, 0600},
+  };
+  for (const Case& c : cases) {
+    const std::string shared = dir.file("shared.cfg");
+    writeWholeFile(shared, "old\n");
+    ASSERT_EQ(::chmod(shared.c_str(), c.existing), 0);
+    ASSERT_TRUE(replaceFile(shared, "new\n", c.access));
+    EXPECT_EQ(modeOf(shared), c.kept) << std::oct << c.existing;
+    EXPECT_EQ(readWholeFile(shared), "new\n");
+  }
+}
+
+// Under the widest umask the lock file and a new log get no more than 0640.
+TEST(CreatedFilesTest, ModesUnderAWideUmask) {
+  ScopedUmask wide(0);
+  ScratchDirectory dir;
+  {
+    FileLock lock(dir.file("db.cfg.lock"));
+    ASSERT_TRUE(lock.isHeld());
+  }
+  EXPECT_EQ(modeOf(dir.file("db.cfg.lock")), 0600u);
+  ASSERT_TRUE(appendLine(dir.file("events.log"), "0, x"));
+  EXPECT_EQ(modeOf(dir.file("events.log")), 0640u);
+  AppendFile kept(dir.file("kept.log"));
+  ASSERT_TRUE(kept.isOpen());
+  EXPECT_EQ(modeOf(dir.file("kept.log")), 0640u);
+}
+
+// Something planted where the lock file or the log belongs (a symbolic link, whether its target
+// exists or not, or a FIFO) is not used: the operation fails and the target stays untouched.
+TEST(CreatedFilesTest, PlantedLinksAndFifosAreNotUsed) {
+  ScratchDirectory dir;
+  const std::string victim = dir.file("victim");
+  writeWholeFile(victim, "keep\n");
+  ASSERT_EQ(::chmod(victim.c_str(), 0600), 0);
+  const std::string dangling = dir.file("nowhere");
+  const std::string fifo = dir.file("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  struct Case {
+    const char* name;
+    std::string target;  // empty: the FIFO itself
+  };
+  const Case cases[] = {{"to-victim", victim}, {"to-nowhere", dangling}, {"fifo", ""}};
+  for (const Case& c : cases) {
+    const std::string planted = dir.file(c.name);
+    if (!c.target.empty()) ASSERT_EQ(::symlink(c.target.c_str(), planted.c_str()), 0);
+    EXPECT_FALSE(FileLock(planted).isHeld()) << c.name;
+    EXPECT_FALSE(appendLine(planted, "0, forged")) << c.name;
+    AppendFile kept(planted);
+    EXPECT_FALSE(kept.isOpen()) << c.name;
+    EXPECT_FALSE(kept.appendLine("0, forged")) << c.name;
+  }
+  EXPECT_EQ(readWholeFile(victim), "keep\n");
+  EXPECT_EQ(modeOf(victim), 0600u);
+  EXPECT_FALSE(std::filesystem::exists(dangling));
 }
 
 TEST(AtomicFileWriterTest, SymbolicLinkStaysALink) {
