@@ -24,6 +24,9 @@ THREADS = 128
 ACCOUNT_FILES = r"\.cfg(\.[^/]*)?$"
 # The name of the virtual host that answers requests for host names no site carries.
 UNKNOWN_HOST = "unknown-host.invalid"
+# The largest request body Apache hands a CGI program (LimitRequestBody): far above any form of
+# the programs, and what they accept themselves.
+REQUEST_BODY_LIMIT = 65536
 
 
 @dataclasses.dataclass
@@ -173,14 +176,18 @@ def give_to_run_user(path, run_user):
 
 
 def write_password_file(path, accounts):
-    """Writes an htpasswd file holding accounts (name -> password)."""
+    """Writes an htpasswd file holding accounts (name -> password), readable by its owner and
+    Apache's group only (0640; started as root, the group of Apache's children)."""
     if os.path.exists(path):
         os.remove(path)
     for name, password in accounts.items():
         flags = "-bc" if not os.path.exists(path) else "-b"
         subprocess.run(["htpasswd", flags, path, name, password], check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.chmod(path, 0o644)
+    os.chmod(path, 0o640)
+    run_user = unprivileged_user()
+    if run_user is not None:
+        os.chown(path, -1, pwd.getpwnam(run_user).pw_gid)
 
 
 def _quote(text):
@@ -275,6 +282,7 @@ def _location_section(site, location, password_file):
                   "        Options +ExecCGI",
                   "        SetHandler cgi-script",
                   f"        CGIPassAuth {'On' if location.pass_auth_to_scripts else 'Off'}",
+                  f"        LimitRequestBody {REQUEST_BODY_LIMIT}",
                   "        Require all granted",
                   "    </Directory>"]
     lines.append(f"    <Location {_quote(location.path)}>")
@@ -310,7 +318,7 @@ def _unknown_host_section(server, site):
     forged Host header would reach the site under a name that no binding covers, and a server
     account would log on to a bound site directly."""
     return [f"<VirtualHost {LOOPBACK}:{site.port}>",
-            f"    ServerName {UNKNOWN_HOST}",
+            f"    ServerName {UNKNOWN_HOST}:{site.port}",
             f"    DocumentRoot {_quote(server.unknown_host_root)}",
             "    <Location />",
             "        Require all denied",

@@ -74,8 +74,8 @@ def prepare(build, root, run_user, site_port, admin_port, fresh=False, mpm="even
     A fresh state has an empty registry: no settings key, no account database. Of Apache's own
     accounts, only administrators may open the administration site."""
     registry = os.path.join(root, "registry")
-    os.makedirs(backup_directory(root))
-    os.makedirs(registry)
+    state.make_data_directories(backup_directory(root))
+    state.make_data_directories(registry)
     if not fresh:
         state.write_settings(registry, database_path(root), backup_directory(root))
         state.write_sample_database(database_path(root), os.path.join(root, "events.log"),
@@ -106,6 +106,9 @@ def prepare(build, root, run_user, site_port, admin_port, fresh=False, mpm="even
     # The filter and the CGI programs run as Apache's user: they write the event log, backups,
     # the settings key, the database and the lock and temporary files beside it.
     conf.give_to_run_user(root, run_user)
+    # The state holds every password (database, backups, settings, Apache's accounts): it is
+    # for Apache's user alone.
+    os.chmod(root, state.DATA_DIRECTORY_MODE)
     return server, site_programs + admin_programs
 
 
