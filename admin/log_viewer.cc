@@ -1,9 +1,15 @@
 #include "admin/log_viewer.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdlib>
+#include <exception>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "accountdb/database_names.h"
@@ -112,32 +118,84 @@ void writeHeaderRow() {
   writeLine("</TR>");
 }
 
+// The rotated files beside the log that the page cannot read, ordered by rotation number:
+// the log's file name, a dot, the number and whatever the rotation added (events.log.2.gz,
+// events.log.1.gz), all but the uncompressed rotatedLogPath.
+std::vector<std::string> olderRotatedFiles(const std::string& logPath) {
+  namespace fs = std::filesystem;
+  const fs::path log(logPath);
+  const std::string prefix = log.filename().string() + ".";
+  const fs::path directory = log.has_parent_path() ? log.parent_path() : fs::path(".");
+  std::vector<std::pair<unsigned long long, std::string>> found;
+  std::error_code error;
+  for (fs::directory_iterator it(directory, error), end; !error && it != end;
+       it.increment(error)) {
+    std::string name;
+    try {
+      name = it->path().filename().string();
+    } catch (const std::exception&) {
+      continue;  // a name without a narrow form (Windows) is not one of ours
+    }
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string_view rest = std::string_view(name).substr(prefix.size());
+    unsigned long long number = 0;
+    const auto [after, parsed] = std::from_chars(rest.data(), rest.data() + rest.size(), number);
+    if (parsed != std::errc() || (after != rest.data() + rest.size() && *after != '.')) continue;
+    if (rest == "1") continue;  // the file the page reads
+    found.emplace_back(number, name);
+  }
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> names;
+  for (auto& [number, name] : found) names.push_back(std::move(name));
+  return names;
+}
+
+void writeOlderFilesNote(const std::string& logPath) {
+  const std::vector<std::string> older = olderRotatedFiles(logPath);
+  if (older.empty()) return;
+  writeText(older.size() == 1 ? "<BR><i>Older lines are in the rotated file "
+                              : "<BR><i>Older lines are in the rotated files ");
+  writeEscaped(older.front());
+  if (older.size() > 1) {
+    writeText(" to ");
+    writeEscaped(older.back());
+  }
+  writeLine(" beside the log.</i><BR>");
+}
+
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
 }  // namespace
 
-void writeLogRows(std::FILE* log, const LogFilter& filter, long long start) {
+long long writeLogRows(std::FILE* log, const LogFilter& filter, long long start) {
   const long long last = start + kLogPageStep;
-  if (last < 0) return;
+  if (last < 0) return 0;
   char buffer[kLineBufferSize];
   long long number = 0;
   while (std::fgets(buffer, sizeof buffer, log) != nullptr) {
     const std::vector<std::string_view> fields = splitFields(buffer);
     if (!passes(fields, filter)) continue;
     if (number >= start) writeRow(fields);
-    if (number == last) return;
+    if (number == last) return number + 1;
     ++number;
   }
+  return number;
 }
+
+std::string rotatedLogPath(const std::string& logPath) { return logPath + ".1"; }
 
 int writeLogViewer(ConfigFile& database, const FormFields& form, const FormFields&) {
   const char* path = accountdb::readText(*database.sectionByName(accountdb::kMain),
                                          accountdb::kLog);
   if (*path == '\0') return 1;
+  // Right after a rotation the current file may not exist yet (the filter creates it with its
+  // next line): the rotated one is listed alone then.
   const std::unique_ptr<std::FILE, FileCloser> log(std::fopen(path, "r"));
-  if (!log) return 1;
+  const std::unique_ptr<std::FILE, FileCloser> rotated(
+      std::fopen(rotatedLogPath(path).c_str(), "r"));
+  if (!log && !rotated) return 1;
 
   const long long start = form.field("Again").text().empty() ? form.field("record").number() : 0;
   const std::string& date = form.field("date").text();
@@ -151,8 +209,12 @@ int writeLogViewer(ConfigFile& database, const FormFields& form, const FormField
   writeLine("<HR>");
   writeLine("<TABLE BORDER=\"0\" CELLSPACING=\"1\">");
   writeHeaderRow();
-  writeLogRows(log.get(), filter, start);
+  const long long listed = log ? writeLogRows(log.get(), filter, start) : 0;
+  if (rotated && listed <= start + kLogPageStep) {
+    writeLogRows(rotated.get(), filter, start - listed);
+  }
   writeLine("</TABLE>");
+  writeOlderFilesNote(path);
   writeLine("<HR>");
   writeText("<B><INPUT TYPE=\"submit\" VALUE=\"Go to line:\" NAME=\"B1\"> "
             "<INPUT TYPE=\"text\" NAME=\"record\" SIZE=\"20\" VALUE=\"");

@@ -4,6 +4,7 @@
 #define GATEKEEPER_ADMIN_LOG_VIEWER_H_
 
 #include <cstdio>
+#include <string>
 
 #include "configstore/config_file.h"
 #include "platform/clock.h"
@@ -22,16 +23,26 @@ struct LogFilter {
 inline constexpr long long kLogPageStep = 50;
 
 // Writes one table row per log line that passes the filter, numbering those lines from 0 in
-// file order and writing the lines numbered start to start + kLogPageStep. Reads the log from
-// its current position line by line (at most 2047 characters a read) and stops right after
-// the last line it writes. A line is split at every comma, CR and LF; its first eight fields
-// fill the row's cells, a missing field an empty cell. A line whose first field does not read
-// as a number is of no event type; a line whose third field names no calendar day passes the
-// date filter.
-void writeLogRows(std::FILE* log, const LogFilter& filter, long long start);
+// file order and writing the lines numbered start to start + kLogPageStep (start may be
+// negative: the page then begins before the file). Reads the log from its current position
+// line by line (at most 2047 characters a read) and stops right after the last line it writes.
+// A line is split at every comma, CR and LF; its first eight fields fill the row's cells, a
+// missing field an empty cell. A line whose first field does not read as a number is of no
+// event type; a line whose third field names no calendar day passes the date filter. Returns
+// the number of lines that passed the filter and were read: start + kLogPageStep + 1 when the
+// page is complete, fewer when the file ended first (0 when the page ends before the file).
+long long writeLogRows(std::FILE* log, const LogFilter& filter, long long start);
 
-// Page handler of ViewLog: fields date, type, Again and record. Writes nothing at all when
-// MAIN/log names no file that can be read.
+// The file that logrotate leaves uncompressed beside the log (delaycompress): the log's path
+// plus ".1". It holds the lines written before the current file.
+std::string rotatedLogPath(const std::string& logPath);
+
+// Page handler of ViewLog: fields date, type, Again and record. The lines of the current log
+// are numbered first, as above; a page that goes past the current file's last passing line
+// goes on with the passing lines of rotatedLogPath, numbered on in that file's order. When
+// further rotated files lie beside the log (events.log.2.gz, ...), which the page cannot read,
+// a line of its own below the table names them. Writes nothing at all when MAIN/log names no
+// file that can be read and no rotated file can be read either.
 int writeLogViewer(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 }  // namespace gatekeeper

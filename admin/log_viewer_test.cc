@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "admin/action_table.h"
 #include "platform/scratch_directory.h"
@@ -190,13 +192,99 @@ TEST_F(LogViewerTest, ReadingStopsAfterThePagesLastLine) {
   ASSERT_NE(log, nullptr);
   {
     ResponseCapture page;
-    writeLogRows(log, LogFilter(), 10);
+    EXPECT_EQ(writeLogRows(log, LogFilter(), 10), 61);
     EXPECT_EQ(listedNames(page.text()), names(10, 60));
   }
   char next[2048];
   ASSERT_NE(std::fgets(next, sizeof next, log), nullptr);
   EXPECT_EQ(std::string(next), logLine("12", " 3/ 7/2001", "line61"));
   std::fclose(log);
+}
+
+// After a rotation the page goes on from the current file into the uncompressed rotated one,
+// numbering the lines that pass the filters on, in each file's order.
+TEST_F(LogViewerTest, PagesGoOnIntoTheRotatedFile) {
+  // Events 0 and 4 by turns, named cur0 to cur29 and old0 to old39.
+  std::string current;
+  std::string rotated;
+  for (int i = 0; i < 40; ++i) {
+    const char* event = i % 2 == 0 ? "0" : "4";
+    if (i < 30) current += logLine(event, " 3/14/2001", "cur" + std::to_string(i));
+    rotated += logLine(event, " 3/ 7/2001", "old" + std::to_string(i));
+  }
+  writeLog(current);
+  platform::writeWholeFile(log_ + ".1", rotated);
+
+  auto range = [](const char* name, int first, int last, int step) {
+    std::string listed;
+    for (int i = first; i <= last; i += step) listed += name + std::to_string(i) + " ";
+    return listed;
+  };
+  struct Case {
+    const char* type;
+    const char* date;
+    const char* record;
+    std::string listed;
+  };
+  const Case cases[] = {
+      {"-1", "", "", range("cur", 0, 29, 1) + range("old", 0, 20, 1)},
+      {"-1", "", "50", range("old", 20, 39, 1)},
+      {"-1", "", "100", ""},
+      {"-1", "", "-40", range("cur", 0, 10, 1)},
+      {"-1", "", "-45", range("cur", 0, 5, 1)},
+      {"4", "", "10", range("cur", 21, 29, 2) + range("old", 1, 39, 2)},
+      {"0", "", "15", range("old", 0, 38, 2)},
+      {"0", "3/8/2001", "", range("cur", 0, 28, 2)},
+  };
+  for (const Case& c : cases) {
+    FormFields form;
+    form.insert("type", c.type);
+    form.insert("date", c.date);
+    form.insert("record", c.record);
+    EXPECT_EQ(listedNames(view(form)), c.listed) << c.type << " " << c.record;
+  }
+
+  // A full page from the current file leaves the rotated one unread.
+  writeNumberedLog();
+  FormFields form;
+  form.insert("type", "-1");
+  EXPECT_EQ(listedNames(view(form)), names(0, 50));
+  // Right after a rotation there may be no current file yet.
+  std::filesystem::remove(log_);
+  EXPECT_EQ(listedNames(view(form)), range("old", 0, 39, 1));
+  std::filesystem::remove(log_ + ".1");
+  EXPECT_EQ(view(form), "");
+}
+
+TEST_F(LogViewerTest, LineOfItsOwnNamesTheRotatedFilesThePageCannotRead) {
+  writeLog(logLine("0", " 3/ 7/2001", "ann"));
+  struct Case {
+    std::vector<std::string> files;
+    const char* note;
+  };
+  const Case cases[] = {
+      {{}, nullptr},
+      {{"events.log.1", "events.log.old", "events.logx.2.gz", "other.log.2.gz"}, nullptr},
+      {{"events.log.2.gz"}, "<BR><i>Older lines are in the rotated file events.log.2.gz beside "
+                            "the log.</i><BR>\n<HR>"},
+      {{"events.log.10.gz", "events.log.3.gz", "events.log.1.gz", "events.log.2.gz"},
+       "<BR><i>Older lines are in the rotated files events.log.1.gz to events.log.10.gz beside "
+       "the log.</i><BR>\n<HR>"},
+  };
+  for (const Case& c : cases) {
+    platform::ScratchDirectory dir;
+    const std::string log = dir.file("events.log");
+    platform::writeWholeFile(log, logLine("0", " 3/ 7/2001", "ann"));
+    for (const std::string& name : c.files) platform::writeWholeFile(dir.file(name), "");
+    database_.sectionByName("MAIN")->setString("log", log.c_str());
+    const std::string page = view(FormFields());
+    EXPECT_EQ(listedNames(page), "ann ");
+    if (c.note == nullptr) {
+      EXPECT_EQ(page.find("Older lines"), std::string::npos) << page;
+    } else {
+      EXPECT_NE(page.find(std::string("</TABLE>\n") + c.note), std::string::npos) << page;
+    }
+  }
 }
 
 }  // namespace
