@@ -7,8 +7,10 @@
 #include "configstore/config_file.h"
 #include "filter/authenticate_request.h"
 #include "filter/backup_name.h"
+#include "filter/site_bindings.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/system_error.h"
 #include "websupport/settings_key.h"
 
 namespace gatekeeper {
@@ -39,7 +41,9 @@ AuthFilter::AuthFilter(Clock clock, std::uint64_t inlineLoadLimit)
   if (first.database != nullptr) {
     content_.publish(std::make_unique<Content>(std::move(first)));
   } else {
+    refusing_.store(first.configured);
     scheduleRetry();
+    reportFailedLoad(first, false);
   }
 }
 
@@ -51,6 +55,7 @@ AuthFilter::~AuthFilter() {
 AuthFilter::Content AuthFilter::loadFromSettings() {
   Content candidate;
   if (!readSetting(kConfigurationFileValue, &candidate.path)) return candidate;
+  candidate.configured = true;
   // The version is taken before the file is read: a save that lands while it loads then
   // differs from it and is picked up by the next request, instead of being taken for the
   // content already loaded. A file that cannot be examined leaves an empty version, which
@@ -59,7 +64,14 @@ AuthFilter::Content AuthFilter::loadFromSettings() {
   auto database = std::make_unique<ConfigFile>(candidate.path.c_str(), 0);
   // A file that holds nothing or ends inside an open section is being rewritten in place (or
   // was cut short): putting it in force would drop bindings or a user's disabled flag.
-  if (database->loadComplete() && database->count() > 0) candidate.database = std::move(database);
+  if (!database->loadComplete()) {
+    candidate.problem = platform::readProblem(candidate.path);
+    if (candidate.problem.empty()) candidate.problem = "ends inside an open section";
+  } else if (database->count() == 0) {
+    candidate.problem = "holds no sections";
+  } else {
+    candidate.database = std::move(database);
+  }
   return candidate;
 }
 
@@ -138,22 +150,97 @@ std::unique_ptr<AuthFilter::Content> AuthFilter::loadAndSwap(
   Content candidate = loadFromSettings();
   *usable = candidate.database != nullptr;
   if (!*usable) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    // The content in force stays; this version is not tried again before the retry is due.
-    attemptStamp_ = claimed;
-    scheduleRetry();
+    // Only the reload, which this thread holds, changes what is in force.
+    const bool inForce = content_.read().get() != nullptr;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      // The content in force stays; this version is not tried again before the retry is due.
+      attemptStamp_ = claimed;
+      scheduleRetry();
+      if (!inForce) refusing_.store(candidate.configured);
+    }
+    reportFailedLoad(candidate, inForce);
     return nullptr;
   }
   const std::string path = candidate.path;
   const platform::FileVersion version = candidate.version;
+  // In force until the next reload, which cannot start before this one has ended.
+  const ConfigFile& database = *candidate.database;
   // Returns once no decision holds the old content any more.
   std::unique_ptr<Content> replaced =
       content_.publish(std::make_unique<Content>(std::move(candidate)));
-  std::lock_guard<std::mutex> lock(mutex_);
-  databasePath_ = path;
-  attemptStamp_ = version;
-  retryPending_.store(false);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    databasePath_ = path;
+    attemptStamp_ = version;
+    retryPending_.store(false);
+    refusing_.store(false);
+  }
+  reportLoad(database, path);
   return replaced;
+}
+
+void AuthFilter::reportFailedLoad(const Content& candidate, bool contentInForce) {
+  if (!candidate.configured) return;  // nothing to load: a fresh installation
+  const std::string failure =
+      "the account database " + candidate.path + " cannot be loaded: " + candidate.problem;
+  if (!contentInForce) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      failureReported_ = true;
+    }
+    host_.report(Severity::kError,
+                 failure + "; requests with credentials are refused (503) until it loads");
+    return;
+  }
+  const platform::FileVersion& v = candidate.version;
+  const std::string key = candidate.path + '\n' + candidate.problem + '\n' +
+                          std::to_string(v.lastWriteTime) + ' ' + std::to_string(v.identity) +
+                          ' ' + std::to_string(v.size);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (key == lastFailureReported_) return;
+    lastFailureReported_ = key;
+    failureReported_ = true;
+  }
+  host_.report(Severity::kWarning, failure + "; the content loaded before stays in force");
+}
+
+void AuthFilter::reportLoad(const ConfigFile& database, const std::string& path) {
+  bool endsAFailure = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    endsAFailure = failureReported_;
+    failureReported_ = false;
+    lastFailureReported_.clear();
+  }
+  if (endsAFailure) {
+    host_.report(Severity::kNotice, "the account database " + path + " is loaded and in force");
+  }
+  for (const std::string& warning : unboundSiteWarnings(database, host_.sites(), path)) {
+    host_.report(Severity::kWarning, warning);
+  }
+}
+
+void AuthFilter::setHost(std::vector<FilterSite> sites, DiagnosticSink sink) {
+  host_.attach(std::move(sites), std::move(sink));
+  const auto held = content_.read();
+  if (held.get() == nullptr) return;
+  for (const std::string& warning :
+       unboundSiteWarnings(*held.get()->database, host_.sites(), held.get()->path)) {
+    host_.report(Severity::kWarning, warning);
+  }
+}
+
+void AuthFilter::detachHost() noexcept { host_.detach(); }
+
+DWORD AuthFilter::refuseUnavailable(HTTP_FILTER_CONTEXT* pfc) {
+  if (pfc->ServerSupportFunction != nullptr) {
+    pfc->ServerSupportFunction(pfc, SF_REQ_SEND_RESPONSE_HEADER,
+                               const_cast<char*>(kUnavailableStatus), 0, 0);
+  }
+  SetLastError(ERROR_BAD_CONFIGURATION);
+  return SF_STATUS_REQ_ERROR;
 }
 
 void AuthFilter::finishReload(std::unique_ptr<Content> replaced) {
@@ -212,8 +299,15 @@ DWORD AuthFilter::handleAuthentication(HTTP_FILTER_CONTEXT* pfc,
     const auto held = content_.read();
     const Content* content = held.get();
     if (content == nullptr) {
-      // Without a database a request passes through; it may start the load that is due.
+      // Without a database a request may start the load that is due; it passes through, unless
+      // the named database cannot be loaded and it carries credentials.
       if (retryPending_.load() && clock_() >= retryAt_.load()) startReload(std::nullopt, false);
+      const bool carriesCredentials =
+          (credentials->pszUser != nullptr && credentials->cbUserBuff > 0 &&
+           credentials->pszUser[0] != '\0') ||
+          (credentials->pszPassword != nullptr && credentials->cbPasswordBuff > 0 &&
+           credentials->pszPassword[0] != '\0');
+      if (refusing_.load() && carriesCredentials) return refuseUnavailable(pfc);
       return SF_STATUS_REQ_NEXT_NOTIFICATION;
     }
     // The one look at the database file; a file that cannot be examined counts as unchanged.

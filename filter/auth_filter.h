@@ -1,5 +1,5 @@
-// The filter object: the account database in force, its reload when the file changes, and the
-// event log that every decision writes to.
+// The filter object: the account database in force, its reload when the file changes, the
+// event log that every decision writes to, and the diagnostics it gives its host.
 #ifndef GATEKEEPER_FILTER_AUTH_FILTER_H_
 #define GATEKEEPER_FILTER_AUTH_FILTER_H_
 
@@ -12,8 +12,10 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "filter/event_log.h"
+#include "filter/host_link.h"
 #include "filter/published.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -22,6 +24,10 @@
 namespace gatekeeper {
 
 class ConfigFile;
+
+// The status of the response to requests with credentials while the named database cannot be
+// loaded.
+inline constexpr char kUnavailableStatus[] = "503 Service Unavailable";
 
 // One instance lives as long as the filter library is loaded and serves every request thread.
 //
@@ -42,8 +48,17 @@ class ConfigFile;
 // A load that cannot be used (the file cannot be opened or read, holds nothing, or ends inside
 // an open section, as a file caught half-written does) never replaces the content in force: the
 // filter keeps deciding on it and tries again when the file's version changes, or once a second
-// otherwise. A filter that has never loaded passes requests through and starts a load at most
-// once a second until one succeeds.
+// otherwise. A filter without content in force starts a load at most once a second until one
+// succeeds; meanwhile, where the settings key names no database (a fresh installation), it
+// passes requests through, but where it names one that cannot be loaded, it refuses every
+// request that carries credentials with "503 Service Unavailable": passing them on would let
+// the server's own accounts log on directly to the sites that the database protects.
+//
+// Diagnostics go to the host's log (host_link.h), when the host offers one: each failed load
+// while nothing is in force (one line per attempt, so at most one a second), a failed load that
+// leaves earlier content in force (once for each file version and reason), the load that ends a
+// failure, and after every load, and whenever the host names its sites, one warning for each
+// site of the host that no binding covers.
 class AuthFilter {
  public:
   // The current instant; tests pass their own to control the once-a-second retries.
@@ -66,6 +81,12 @@ class AuthFilter {
   // decide on the content in force.
   DWORD handleAuthentication(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials);
 
+  // The sites the host sends to the filter and where diagnostics go from now on; warns at once
+  // about the sites that the content in force does not bind. See HostLink for the sink's life.
+  void setHost(std::vector<FilterSite> sites, DiagnosticSink sink);
+  // The host's log is no longer there: nothing is written to it after this returns.
+  void detachHost() noexcept;
+
   // Reloads on the calling thread when no reload is in progress and either the file's version
   // differs from the one of the last attempt, or the last attempt failed at least a second ago.
   // true when this call put new content in force.
@@ -75,6 +96,9 @@ class AuthFilter {
 
   // Whether a database is in force.
   bool loaded() const;
+  // Whether requests with credentials are refused: the settings name a database that cannot be
+  // loaded and nothing is in force.
+  bool refusing() const { return refusing_.load(); }
   // Whether a reload is in progress.
   bool reloading() const;
   // Decisions in progress.
@@ -86,6 +110,8 @@ class AuthFilter {
     std::unique_ptr<ConfigFile> database;  // nullptr when it cannot be used
     std::string path;                      // the path read; empty when the value is missing
     platform::FileVersion version;         // the file's version just before it was read
+    bool configured = false;               // the settings key names a database
+    std::string problem;                   // why a named database cannot be used
   };
   static Content loadFromSettings();
   // Saves the database under a backup name built from the UTC time, if the settings key names
@@ -114,6 +140,12 @@ class AuthFilter {
   // With mutex_ held: whether a failed load is due to be tried again; schedules the next try.
   bool retryDue() const;
   void scheduleRetry();
+  // Diagnostics of one load attempt (not with mutex_ held): the failure of a candidate, with
+  // whether earlier content stays in force; the success of one.
+  void reportFailedLoad(const Content& candidate, bool contentInForce);
+  void reportLoad(const ConfigFile& database, const std::string& path);
+  // Answers a request that carries credentials while refusing(): the 503 response.
+  static DWORD refuseUnavailable(HTTP_FILTER_CONTEXT* pfc);
 
   const Clock clock_;
   const std::uint64_t inlineLoadLimit_;
@@ -122,6 +154,8 @@ class AuthFilter {
   // Set while a failed load waits for its retry; read without the lock on the request path.
   std::atomic<bool> retryPending_{false};
   std::atomic<platform::FileTime> retryAt_{0};
+  std::atomic<bool> refusing_{false};
+  HostLink host_;
 
   mutable std::mutex mutex_;
   std::condition_variable reloadEnded_;
@@ -131,6 +165,11 @@ class AuthFilter {
   // last attempt to load began.
   std::string databasePath_;
   platform::FileVersion attemptStamp_;
+  // The failure last reported while earlier content stayed in force (path, reason and file
+  // version), so that an unchanged file is not reported at every retry; whether the last
+  // attempt's failure was reported at all, so that its end is.
+  std::string lastFailureReported_;
+  bool failureReported_ = false;
   std::thread reloader_;
 };
 

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "filter/backup_name.h"
@@ -109,25 +110,169 @@ class AuthFilterTest : public ::testing::Test {
   std::string logPath_ = scratch_.file("events.log");
 };
 
-TEST_F(AuthFilterTest, InertWithoutAUsableDatabase) {
+// Diagnostics the filter gives its host, one "E|W|N: message" string each.
+class HostLog {
+ public:
+  DiagnosticSink sink() {
+    return [this](Severity severity, const std::string& message) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      const char* level = severity == Severity::kError     ? "E: "
+                          : severity == Severity::kWarning ? "W: "
+                                                           : "N: ";
+      lines_.push_back(level + message);
+    };
+  }
+  // The lines written since the last call.
+  std::vector<std::string> take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(lines_, {});
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
+
+// Without a database in force, a fresh installation (no key, no value) passes every request
+// through; a named database that cannot be loaded refuses every request that carries
+// credentials with 503 and says why in the host's log, once per load attempt (at most one a
+// second), not per request. Requests without credentials pass either way; nothing is logged
+// as an event (the event log's path is in the database).
+TEST_F(AuthFilterTest, WithoutADatabaseOnlyAFreshInstallationPasses) {
   const std::string whole = databaseVersion(1, logPath_);
-  const std::function<void()> cases[] = {
-      [&] { settings_.clear(); },
-      [&] { ASSERT_TRUE(settings_.store("Configuration File", scratch_.file("missing.cfg"))); },
-      [&] { platform::writeWholeFile(databasePath_, ""); },
-      [&] { platform::writeWholeFile(databasePath_, whole.substr(0, whole.rfind("} Staff;"))); },
+  const struct {
+    const char* name;
+    std::function<void()> spoil;
+    const char* reason;  // nullptr: requests pass
+  } cases[] = {
+      {"no settings key", [&] { settings_.removeKey(); }, nullptr},
+      {"no Configuration File value", [&] { settings_.remove("Configuration File"); }, nullptr},
+      {"missing file",
+       [&] { ASSERT_TRUE(settings_.store("Configuration File", scratch_.file("missing.cfg"))); },
+       "cannot be loaded: No such file or directory"},
+      {"unreadable",
+       [&] {
+         std::filesystem::remove(databasePath_);
+         std::filesystem::create_directory(databasePath_);
+       },
+       "cannot be loaded: Is a directory"},
+      {"empty", [&] { platform::writeWholeFile(databasePath_, ""); },
+       "cannot be loaded: holds no sections"},
+      {"cut short",
+       [&] { platform::writeWholeFile(databasePath_, whole.substr(0, whole.rfind("} Staff;"))); },
+       "cannot be loaded: ends inside an open section"},
   };
-  for (const std::function<void()>& spoil : cases) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(databasePath_);
     ASSERT_TRUE(settings_.store("Configuration File", databasePath_));
     writeDatabase(1);
-    spoil();
+    c.spoil();
     AuthFilter filter(clock_.clock());
+    HostLog log;
+    filter.setHost({}, log.sink());  // the failure at start reaches the host once it attaches
     EXPECT_FALSE(filter.loaded());
-    const TestOutcome outcome = send(filter);
-    EXPECT_EQ(outcome.status, static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
-    EXPECT_EQ(outcome.user, "john");
+    EXPECT_EQ(filter.refusing(), c.reason != nullptr);
+
+    const TestOutcome anonymous = send(filter, "", "");
+    EXPECT_EQ(anonymous.status, static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
+    EXPECT_TRUE(anonymous.responseStatuses.empty());
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      for (int request = 0; request < 3; ++request) {
+        const TestOutcome outcome = sendAndSettle(filter);
+        EXPECT_EQ(outcome.user, "john");
+        if (c.reason == nullptr) {
+          EXPECT_EQ(outcome.status, static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
+          EXPECT_TRUE(outcome.responseStatuses.empty());
+        } else {
+          EXPECT_EQ(outcome.status, static_cast<DWORD>(SF_STATUS_REQ_ERROR));
+          EXPECT_EQ(outcome.responseStatuses, std::vector<std::string>{"503 Service Unavailable"});
+        }
+      }
+      const std::vector<std::string> lines = log.take();
+      if (c.reason == nullptr) {
+        EXPECT_TRUE(lines.empty()) << lines.front();
+      } else {
+        ASSERT_EQ(lines.size(), 1u);  // the attempt at start, then the retry a second later
+        EXPECT_EQ(lines[0].rfind("E: the account database ", 0), 0u) << lines[0];
+        EXPECT_NE(lines[0].find(c.reason), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find(c.name == std::string("missing file") ? "missing.cfg" : "db.cfg"),
+                  std::string::npos)
+            << lines[0];
+      }
+      clock_.advanceMilliseconds(1000);
+    }
     EXPECT_FALSE(std::filesystem::exists(logPath_));
   }
+}
+
+// A filter refusing for a database it cannot load decides again once the file is repaired,
+// and says so.
+TEST_F(AuthFilterTest, RepairedDatabaseEndsTheRefusals) {
+  platform::writeWholeFile(databasePath_, "");
+  AuthFilter filter(clock_.clock());
+  HostLog log;
+  filter.setHost({}, log.sink());
+  EXPECT_EQ(sendAndSettle(filter).status, static_cast<DWORD>(SF_STATUS_REQ_ERROR));
+  writeDatabase(4);
+  clock_.advanceMilliseconds(1000);
+  sendAndSettle(filter);  // starts the load that is due
+  EXPECT_FALSE(filter.refusing());
+  EXPECT_EQ(send(filter).user, "acct4");
+  const std::vector<std::string> lines = log.take();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "N: the account database " + databasePath_ + " is loaded and in force");
+}
+
+// Each site the host names that no binding covers gets one warning naming the binding it
+// needs: when the host names its sites, and again at every load.
+TEST_F(AuthFilterTest, WarnsAboutSitesWithoutABinding) {
+  AuthFilter filter(clock_.clock());
+  HostLog log;
+  filter.setHost({{"intranet", "80"}, {"intranet", "8080"}, {"www.example.test", "80"}},
+                 log.sink());
+  const std::vector<std::string> expected = {
+      "W: no binding covers the site intranet:8080 in the account database " + databasePath_ +
+          " (it needs the binding \"intranet|8080\"): the filter leaves its requests to the "
+          "server's own authentication",
+      "W: no binding covers the site www.example.test:80 in the account database " +
+          databasePath_ +
+          " (it needs the binding \"www.example.test\"): the filter leaves its requests to the "
+          "server's own authentication"};
+  EXPECT_EQ(log.take(), expected);
+  sendAndSettle(filter);
+  EXPECT_TRUE(log.take().empty());  // nothing loaded, nothing said
+  writeDatabase(2);
+  sendAndSettle(filter);
+  EXPECT_EQ(log.take(), expected);
+
+  // Gone from the host: nothing more reaches its log.
+  filter.detachHost();
+  writeDatabase(3);
+  sendAndSettle(filter);
+  EXPECT_EQ(send(filter).user, "acct3");
+  EXPECT_TRUE(log.take().empty());
+}
+
+// A failed reload that leaves earlier content in force is reported once for each file version
+// and reason, not at every retry; the load that ends it is reported too.
+TEST_F(AuthFilterTest, FailedReloadWithContentInForceIsReportedOnce) {
+  AuthFilter filter(clock_.clock());
+  HostLog log;
+  filter.setHost({{"intranet", "80"}}, log.sink());
+  platform::writeWholeFile(databasePath_, "");
+  EXPECT_EQ(sendAndSettle(filter).user, "acct1");
+  clock_.advanceMilliseconds(1000);
+  EXPECT_EQ(sendAndSettle(filter).user, "acct1");
+  EXPECT_EQ(log.take(), std::vector<std::string>{
+                            "W: the account database " + databasePath_ +
+                            " cannot be loaded: holds no sections; the content loaded before "
+                            "stays in force"});
+  writeDatabase(5);
+  sendAndSettle(filter);
+  EXPECT_EQ(send(filter).user, "acct5");
+  EXPECT_EQ(log.take(), std::vector<std::string>{"N: the account database " + databasePath_ +
+                                                 " is loaded and in force"});
 }
 
 TEST_F(AuthFilterTest, DecidesOnTheLoadedDatabase) {

@@ -19,9 +19,13 @@ inline constexpr char kDenyStatus[] = "401 Access Denied";
 // SF_STATUS_REQ_HANDLED_NOTIFICATION (credentials left as sent, or replaced by the mapped
 // account's), or SF_STATUS_REQ_ERROR (refused; the thread's last error says why where set, and
 // bad credentials also get the deny response). Writes exactly one event (unless suppressed)
-// before any response is requested. Only reads the database; nowUtc is the current instant in
-// 100 ns ticks since 1601 (the expiry check's clock and the event's time). The event goes
-// through eventLog when given (the filter's log kept open), else through a file opened for it.
+// before any response is requested. A refusal for the user's own credentials or account (not
+// found, disabled, wrong password, expiry) is also reported to the server for its error log
+// (SF_REQ_REPORT_FAILED_LOGON, not asked of IIS), after the event and before the response; the
+// server's answer to that report changes nothing, not even the last error. Only reads the
+// database; nowUtc is the current instant in 100 ns ticks since 1601 (the expiry check's clock
+// and the event's time). The event goes through eventLog when given (the filter's log kept
+// open), else through a file opened for it.
 // The caller keeps the database alive and unchanged for the duration of the call.
 DWORD authenticateRequest(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
                           const ConfigSection& database, int64_t nowUtc,

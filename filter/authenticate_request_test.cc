@@ -270,6 +270,50 @@ TEST_F(AuthenticateRequestTest, DecisionTable) {
   }
 }
 
+#ifndef _WIN32
+// Refusals for the user's own credentials or account are reported for the server's log (where
+// fail2ban counts them) by the name as sent; configuration faults and successes are not. A
+// server that refuses the report changes neither the status nor the last error.
+TEST_F(AuthenticateRequestTest, FailedLogonsAreReportedForTheServerLog) {
+  const struct {
+    const char* user;
+    const char* password;
+    const char* port;
+    const char* report;  // nullptr: none
+  } rows[] = {
+      {"NoBody", "x", "80", "user NoBody not found"},
+      {"mary", "x", "80", "user mary: account disabled"},
+      {"JOHN", "wrong", "80", "user JOHN: Password Mismatch"},
+      {"expired", "p", "80", "user expired: account expired"},
+      {"future", "p", "80", "user future: expiration date after 2037 not supported"},
+      {"nodate", "p", "8080", "user nodate: expiration date missing"},
+      {"john\r\nuser x", "p", "80", "user john\r\nuser x not found"},  // the host escapes it
+      {"", "", "80", nullptr},
+      {"john", "secret", "80", nullptr},
+      {"passer", "anything", "80", nullptr},
+      {"john", "secret", "8081", nullptr},
+      {"BADDATE", "p", "80", nullptr},
+      {"nomap", "p", "80", nullptr},
+      {"ghost", "p", "80", nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.user);
+    TestRequest request;
+    request.user = row.user;
+    request.password = row.password;
+    request.variables["SERVER_PORT"] = row.port;
+    const TestOutcome reported = send(request);
+    EXPECT_EQ(reported.failedLogons, row.report != nullptr ? std::vector<std::string>{row.report}
+                                                           : std::vector<std::string>{});
+    request.takesFailedLogonReports = false;
+    const TestOutcome refused = send(request);
+    EXPECT_EQ(refused.status, reported.status);
+    EXPECT_EQ(refused.lastError, reported.lastError);
+    EXPECT_EQ(refused.responseStatuses, reported.responseStatuses);
+  }
+}
+#endif
+
 TEST_F(AuthenticateRequestTest, SuccessHandsOverTheMappedAccountAsStored) {
   const TestOutcome outcome = send("JOHN", "secret");
   EXPECT_EQ(outcome.status, kHandled);

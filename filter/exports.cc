@@ -1,10 +1,15 @@
-// The two entry points that the web server looks up in the filter library.
+// The two entry points that the web server looks up in the filter library, and on Linux the
+// optional export of our Apache host's extension (platform/isapi_host_extension.h).
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "filter/auth_filter.h"
 #include "platform/isapi.h"
+#include "platform/isapi_host_extension.h"
 
 namespace {
 
@@ -58,5 +63,35 @@ SENTRY_EXPORT DWORD WINAPI HttpFilterProc(HTTP_FILTER_CONTEXT* pfc, DWORD notifi
 } catch (...) {
   return SF_STATUS_REQ_NEXT_NOTIFICATION;
 }
+
+#ifndef _WIN32
+// Not exported by the Windows library (sentry.def keeps exactly the two entry points).
+SENTRY_EXPORT BOOL WINAPI SetFilterSites(const HOST_FILTER_SITE* sites, DWORD count,
+                                         PFN_HOST_LOG log, void* context) try {
+  if (log == nullptr) {
+    // The host is about to unload the library: let go of its log without building anything.
+    if (filter != nullptr) filter->detachHost();
+    return TRUE;
+  }
+  gatekeeper::AuthFilter* authFilter = theFilter();
+  if (authFilter == nullptr) return FALSE;
+  std::vector<gatekeeper::FilterSite> served;
+  for (DWORD i = 0; sites != nullptr && i < count; ++i) {
+    served.push_back({sites[i].serverName != nullptr ? sites[i].serverName : "",
+                      sites[i].serverPort != nullptr ? sites[i].serverPort : ""});
+  }
+  authFilter->setHost(std::move(served), [log, context](gatekeeper::Severity severity,
+                                                        const std::string& message) {
+    using gatekeeper::Severity;
+    const DWORD level = severity == Severity::kError     ? HOST_LOG_ERROR
+                        : severity == Severity::kWarning ? HOST_LOG_WARNING
+                                                         : HOST_LOG_NOTICE;
+    log(context, level, message.c_str());
+  });
+  return TRUE;
+} catch (...) {
+  return FALSE;
+}
+#endif
 
 }  // extern "C"

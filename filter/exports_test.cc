@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "filter/test_server.h"
+#include "platform/isapi_host_extension.h"
 #include "websupport/test_settings.h"
 #include "platform/scratch_directory.h"
 #include "platform/shared_library.h"
@@ -82,6 +85,42 @@ TEST_F(SentryLibraryTest, InertWithoutSettings) {
   EXPECT_EQ(outcome.status, static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
   EXPECT_EQ(outcome.user, "john");
 }
+
+#ifdef _WIN32
+TEST_F(SentryLibraryTest, WindowsLibraryExportsTheTwoEntryPointsOnly) {
+  platform::SharedLibrary library(SENTRY_LIBRARY);
+  ASSERT_TRUE(library.isLoaded()) << library.error();
+  EXPECT_EQ(library.symbol("SetFilterSites"), nullptr);
+}
+#else
+void WINAPI recordHostLine(void* context, DWORD severity, const char* message) {
+  static_cast<std::vector<std::string>*>(context)->push_back(std::to_string(severity) + " " +
+                                                             message);
+}
+
+// The host names its sites after GetFilterVersion; the filter warns about the unbound one
+// through the host's log, and lets go of the log before the host unloads it.
+TEST_F(SentryLibraryTest, TellsTheHostAboutSitesWithoutABinding) {
+  platform::SharedLibrary library(SENTRY_LIBRARY);
+  ASSERT_TRUE(library.isLoaded()) << library.error();
+  auto getFilterVersion =
+      reinterpret_cast<PFN_GETFILTERVERSION>(library.symbol("GetFilterVersion"));
+  auto setFilterSites =
+      reinterpret_cast<PFN_SETFILTERSITES>(library.symbol(SET_FILTER_SITES_EXPORT));
+  ASSERT_NE(getFilterVersion, nullptr);
+  ASSERT_NE(setFilterSites, nullptr);
+  HTTP_FILTER_VERSION version{};
+  ASSERT_TRUE(getFilterVersion(&version));
+
+  std::vector<std::string> lines;
+  const HOST_FILTER_SITE sites[] = {{"intranet", "80"}, {"intranet", "8090"}};
+  EXPECT_TRUE(setFilterSites(sites, 2, recordHostLine, &lines));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind("4 no binding covers the site intranet:8090 ", 0), 0u) << lines[0];
+  EXPECT_NE(lines[0].find("\"intranet|8090\""), std::string::npos) << lines[0];
+  EXPECT_TRUE(setFilterSites(nullptr, 0, nullptr, nullptr));
+}
+#endif
 
 }  // namespace
 }  // namespace gatekeeper

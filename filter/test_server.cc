@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/isapi_host_extension.h"
 #include "platform/names.h"
 
 namespace gatekeeper {
@@ -41,6 +42,15 @@ BOOL WINAPI getServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffe
 BOOL WINAPI serverSupportFunction(HTTP_FILTER_CONTEXT* pfc, enum SF_REQ_TYPE request, PVOID data,
                                   ULONG_PTR ul1, ULONG_PTR) {
   Call* call = static_cast<Call*>(pfc->ServerContext);
+#ifndef _WIN32
+  if (request == SF_REQ_REPORT_FAILED_LOGON && call->request->takesFailedLogonReports) {
+    const std::string user = data != nullptr ? static_cast<const char*>(data) : "(null)";
+    call->outcome->failedLogons.push_back(
+        ul1 != 0 ? "user " + user + ": " + reinterpret_cast<const char*>(ul1)
+                 : "user " + user + " not found");
+    return TRUE;
+  }
+#endif
   if (request != SF_REQ_SEND_RESPONSE_HEADER) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -25,6 +25,9 @@ struct TestRequest {
   // Called with the name of each server variable the filter asks for, before it is answered
   // (a test can hold a decision in progress there).
   std::function<void(const char* name)> onServerVariable;
+  // Whether the server takes the failed-logon reports of our own host (SF_REQ_REPORT_FAILED_LOGON);
+  // when not, it refuses them as IIS does with any request it does not know.
+  bool takesFailedLogonReports = true;
   DWORD userBufferSize = SF_MAX_USERNAME;
   DWORD passwordBufferSize = SF_MAX_PASSWORD;
 };
@@ -39,6 +42,8 @@ struct TestOutcome {
   std::vector<std::string> responseStatuses;
   // Extra header text passed along with each of them (empty when none).
   std::vector<std::string> responseHeaders;
+  // Failed logons reported for the server's log, as "user NAME: REASON" or "user NAME not found".
+  std::vector<std::string> failedLogons;
 };
 
 // A filter's notification entry: HttpFilterProc itself, or a test's own binding to a filter

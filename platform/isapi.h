@@ -60,7 +60,11 @@ enum SF_REQ_TYPE {
   SF_REQ_SET_CERTIFICATE_INFO,
   SF_REQ_GET_PROPERTY,
   SF_REQ_NORMALIZE_URL,
-  SF_REQ_DISABLE_NOTIFICATIONS
+  SF_REQ_DISABLE_NOTIFICATIONS,
+  // Not an IIS request: the first request code of the extensions that our own host offers
+  // (platform/isapi_host_extension.h), far above any code IIS defines. Declared here so that
+  // those codes are values of this type.
+  SF_REQ_HOST_EXTENSIONS = 0x4B470000
 };
 
 enum SF_STATUS_TYPE {

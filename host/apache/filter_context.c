@@ -5,10 +5,12 @@
 #include "apr_strings.h"
 #include "http_log.h"
 
+#include "failed_logon.h"
 #include "filter_response.h"
 #include "request_variables.h"
 #include "response_headers.h"
 #include "server_variable_copy.h"
+#include "platform/isapi_host_extension.h"
 
 APLOG_USE_MODULE(isapi_filter);
 
@@ -110,6 +112,14 @@ static BOOL WINAPI serverSupportFunction(HTTP_FILTER_CONTEXT* context, enum SF_R
   if (request == SF_REQ_SEND_RESPONSE_HEADER) {
     const char* statusText = data != NULL ? (const char*)data : "200 OK";
     return sendResponseHeader(call, statusText, (const char*)ul1);
+  }
+  if (request == SF_REQ_REPORT_FAILED_LOGON) {
+    if (data == NULL) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    logFailedLogon(call->request, (const char*)data, (const char*)ul1);
+    return TRUE;
   }
   SetLastError(ERROR_NOT_SUPPORTED);
   return FALSE;

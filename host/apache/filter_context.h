@@ -1,7 +1,8 @@
 // The HTTP_FILTER_CONTEXT handed to a filter for one notification of one request, with the
 // server's side of its callbacks: GetServerVariable, AddResponseHeaders, AllocMem and
-// ServerSupportFunction (SF_REQ_SEND_RESPONSE_HEADER). WriteClient is not offered: a filter
-// ends a request through the response it asks for, not by writing to the client.
+// ServerSupportFunction (SF_REQ_SEND_RESPONSE_HEADER; SF_REQ_REPORT_FAILED_LOGON of
+// platform/isapi_host_extension.h). WriteClient is not offered: a filter ends a request through
+// the response it asks for, not by writing to the client.
 #ifndef GATEKEEPER_HOST_APACHE_FILTER_CONTEXT_H_
 #define GATEKEEPER_HOST_APACHE_FILTER_CONTEXT_H_
 

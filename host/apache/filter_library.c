@@ -11,6 +11,8 @@ typedef BOOL(WINAPI* PFN_TERMINATEFILTER)(DWORD flags);
 
 static apr_status_t unloadFilterLibrary(void* data) {
   LoadedFilter* filter = data;
+  // The log given with the sites lives in the pool being cleared: the filter lets go of it.
+  if (filter->setFilterSites != NULL) filter->setFilterSites(NULL, 0, NULL, NULL);
   PFN_TERMINATEFILTER terminate = (PFN_TERMINATEFILTER)dlsym(filter->library, "TerminateFilter");
   if (terminate != NULL) terminate(HSE_TERM_MUST_UNLOAD);
   dlclose(filter->library);
@@ -52,6 +54,7 @@ const char* loadFilterLibrary(apr_pool_t* pool, const char* path, LoadedFilter**
   loaded->path = apr_pstrdup(pool, path);
   loaded->library = library;
   loaded->httpFilterProc = httpFilterProc;
+  loaded->setFilterSites = (PFN_SETFILTERSITES)dlsym(library, SET_FILTER_SITES_EXPORT);
 
   HTTP_FILTER_VERSION version;
   memset(&version, 0, sizeof(version));

@@ -8,6 +8,7 @@
 #include "http_config.h"
 #include "apr_tables.h"
 #include "platform/isapi.h"
+#include "platform/isapi_host_extension.h"
 
 extern module AP_MODULE_DECLARE_DATA isapi_filter_module;
 
@@ -16,6 +17,7 @@ typedef struct {
   const char* path;
   void* library;
   PFN_HTTPFILTERPROC httpFilterProc;
+  PFN_SETFILTERSITES setFilterSites;  // the optional export, or NULL
   DWORD flags;  // dwFlags from GetFilterVersion
   char description[SF_MAX_FILTER_DESC_LEN];
 } LoadedFilter;

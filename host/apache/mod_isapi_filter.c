@@ -2,11 +2,15 @@
 //
 //   IsapiFilter /path/to/filter.so     (server config or <VirtualHost>, may repeat)
 //
-// Libraries are loaded in the parent process at start-up, so every child of any MPM inherits
-// them; a library that cannot be loaded, or whose GetFilterVersion fails, stops the start.
-// Apache reads its configuration twice at start-up; the first pass only checks that each
-// library loads and exports the two entry points, so a filter is built (and reads its data)
-// once, in the pass that serves.
+// The directive itself checks that the library loads and exports the two entry points (without
+// starting it), so a wrong path is a configuration error: `apache2ctl configtest` reports it
+// with the system's reason, and a graceful restart asked for with it (apache2ctl graceful, or
+// apache2 -k graceful, which reads the configuration before it signals the server) leaves the
+// running server as it is. Libraries are loaded in the parent process at start-up, so every
+// child of any MPM inherits them; a library whose GetFilterVersion fails stops the start.
+// Apache reads its configuration twice at start-up; a filter is started (GetFilterVersion, which
+// builds its state and reads its data) once, in the pass that serves, and is then told its
+// sites (filter_sites.h).
 // Filters named in the main server apply to every virtual host, before the host's own.
 
 #include <string.h>
@@ -23,6 +27,7 @@
 #include "authentication_notification.h"
 #include "cgi_identity.h"
 #include "filter_library.h"
+#include "filter_sites.h"
 #include "isapi_filter_module.h"
 #include "replaced_credentials.h"
 
@@ -59,33 +64,18 @@ static const char* setIsapiFilter(cmd_parms* cmd, void* directoryConfig, const c
   IsapiServerConfig* config = ap_get_module_config(cmd->server->module_config, &isapi_filter_module);
   const char* resolved = ap_server_root_relative(cmd->pool, path);
   if (resolved == NULL) return apr_pstrcat(cmd->pool, "IsapiFilter: invalid path ", path, NULL);
+  const char* error = checkFilterLibrary(cmd->pool, resolved);
+  if (error != NULL) return apr_pstrcat(cmd->pool, "IsapiFilter: ", error, NULL);
   APR_ARRAY_PUSH(config->paths, const char*) = resolved;
   return NULL;
-}
-
-// The first configuration pass: every library named by any server loads and exports the entry
-// points; none is started.
-static int checkFilters(apr_pool_t* ptemp, server_rec* s) {
-  for (server_rec* server = s; server != NULL; server = server->next) {
-    IsapiServerConfig* config = ap_get_module_config(server->module_config, &isapi_filter_module);
-    for (int i = 0; i < config->paths->nelts; ++i) {
-      const char* error = checkFilterLibrary(ptemp, APR_ARRAY_IDX(config->paths, i, const char*));
-      if (error != NULL) {
-        ap_log_error(APLOG_MARK, APLOG_EMERG, 0, s, "IsapiFilter: %s", error);
-        return HTTP_INTERNAL_SERVER_ERROR;
-      }
-    }
-  }
-  return OK;
 }
 
 // Loads every library named by any server, each once, and gives each server its filters in
 // calling order.
 static int loadFilters(apr_pool_t* pconf, apr_pool_t* plog, apr_pool_t* ptemp, server_rec* s) {
   (void)plog;
-  if (ap_state_query(AP_SQ_MAIN_STATE) == AP_SQ_MS_CREATE_PRE_CONFIG) {
-    return checkFilters(ptemp, s);
-  }
+  // The first pass at start-up: the directives have checked the libraries; none is started.
+  if (ap_state_query(AP_SQ_MAIN_STATE) == AP_SQ_MS_CREATE_PRE_CONFIG) return OK;
   apr_hash_t* loaded = apr_hash_make(ptemp);
   for (server_rec* server = s; server != NULL; server = server->next) {
     IsapiServerConfig* config = ap_get_module_config(server->module_config, &isapi_filter_module);
@@ -106,6 +96,7 @@ static int loadFilters(apr_pool_t* pconf, apr_pool_t* plog, apr_pool_t* ptemp, s
       insertByPriority(config->filters, filter);
     }
   }
+  tellFiltersTheirSites(pconf, ptemp, s, loaded);
   return OK;
 }
 

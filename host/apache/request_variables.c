@@ -10,14 +10,14 @@
 
 #include "basic_credentials.h"
 
-// The name Apache gives CGI programs: the virtual host's own under UseCanonicalName On, the
-// client's Host header under Off. Filters bind sites by it, so a configuration that must not
-// let the client choose the site's name says On.
+// The name and port Apache gives CGI programs for the same request (SERVER_NAME and SERVER_PORT
+// of mod_cgi's environment): under UseCanonicalName On the virtual host's ServerName and its
+// port (the scheme's default port when ServerName names none), under Off the client's Host
+// header. Filters bind sites by them, as the CGI programs that manage a site do, so both find
+// the same binding; a configuration that must not let the client choose the site says On.
 static const char* serverName(request_rec* r) { return ap_get_server_name(r); }
 
-static const char* serverPort(request_rec* r) {
-  return apr_itoa(r->pool, r->connection->local_addr->port);
-}
+static const char* serverPort(request_rec* r) { return apr_itoa(r->pool, ap_get_server_port(r)); }
 
 static const char* isSecure(request_rec* r) {
   return ap_ssl_conn_is_ssl(r->connection) ? "1" : "0";
