@@ -15,10 +15,18 @@ namespace gatekeeper::accountdb {
 inline constexpr std::size_t kLongestStorableField = 1023;
 
 // Whether name can be stored as the name of a section or value (an NT account, an authority,
-// a user, a binding host): no ":", ";", "=", "[", "]", carriage return or line feed, no leading
-// blank (space or tab), and at most 1023 characters. The empty name passes (pages test
-// emptiness themselves, with their own message).
+// a user, a binding host): no ":", ";", "=", "[" or "]", no control character (C0, DEL and
+// C1: 0x00 to 0x1F, 0x7F, 0x80 to 0x9F, line breaks, tab, vertical tab, form feed and NEL
+// included), no blank at its start or end, and at most 1023 characters. Names compare
+// ignoring case only, so "bob " or "bob\v" would be a second user beside bob that a person
+// cannot tell from him, and a trailing blank does not survive every reader. The empty name
+// passes (pages test emptiness themselves, with their own message).
 bool isStorableName(std::string_view name);
+
+// Whether host can be the host of a site binding: a storable name without "|", which separates
+// the host from the port in the binding key (accountdb/binding_key.h), so that one site's host
+// cannot spell another site's key.
+bool isStorableBindingHost(std::string_view host);
 
 // Whether text can be stored as a text value (a password): no carriage return or line feed,
 // and at most 1023 characters.

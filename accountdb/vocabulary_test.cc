@@ -120,9 +120,17 @@ TEST(StorableTextTest, NamesAndTextsThatReadBackUnchanged) {
   for (const char* name : {"", "john", "Jörg Müller", "a b", "x|8080", "192.168.0.1", "a/b\\c"}) {
     EXPECT_TRUE(isStorableName(name)) << name;
   }
-  for (const char* name : {"a:b", "a;b", "a=b", "a[b", "a]b", "a\rb", "a\nb", " lead", "\tlead"}) {
+  for (const char* name : {"a:b", "a;b", "a=b", "a[b", "a]b", "a\rb", "a\nb", " lead", "\tlead",
+                           "trail ", "trail\t", "a\vb", "a\fb", "a\x85", "\x80x", "a\x9f",
+                           "a\x7f", "a\x01", "a\x1b" "b"}) {
     EXPECT_FALSE(isStorableName(name)) << name;
   }
+  EXPECT_FALSE(isStorableName(std::string("a\0b", 3)));
+  // Latin-1 letters and signs around the C1 range stay names.
+  EXPECT_TRUE(isStorableName("\xa0x\xff\xe9"));
+  EXPECT_TRUE(isStorableBindingHost("intranet.example"));
+  EXPECT_FALSE(isStorableBindingHost("intranet|8080"));
+  EXPECT_FALSE(isStorableBindingHost("intranet "));
   EXPECT_TRUE(isStorableName(std::string(1023, 'n')));
   EXPECT_FALSE(isStorableName(std::string(1024, 'n')));
 

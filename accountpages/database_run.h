@@ -27,7 +27,11 @@ int writeSetupErrorLines(int code);
 // Loads the account database named by the settings key under the database lock and calls
 // page with it; returns 0. When the key, its "Configuration File" value or the file is
 // missing (or the file does not load), calls writeSetupError with the code instead and returns
-// the code. The database is never saved here: only pages that store save it.
+// the code. When the key or the value exists but cannot be read (no access), writes instead
+// writeSetupErrorLines and one line naming the key and the system's reason, and no invitation
+// to set up a new installation. Every such failure also writes one error log line naming the
+// path (the key's directory, the value's file, the database) and the reason. The database is
+// never saved here: only pages that store save it.
 int runOnAccountDatabase(const std::function<void(ConfigFile& database)>& page,
                          int (*writeSetupError)(int code) = writeSetupErrorLines);
 

@@ -7,10 +7,21 @@
 
 namespace gatekeeper {
 
-bool checkStorableName(std::string_view label, std::string_view value) {
-  if (accountdb::isStorableName(value)) return true;
+namespace {
+
+bool refuseField(std::string_view label) {
   writeLine(std::string(label) + " contains characters that can not be stored !");
   return false;
+}
+
+}  // namespace
+
+bool checkStorableName(std::string_view label, std::string_view value) {
+  return accountdb::isStorableName(value) || refuseField(label);
+}
+
+bool checkStorableBindingHost(std::string_view label, std::string_view host) {
+  return accountdb::isStorableBindingHost(host) || refuseField(label);
 }
 
 bool checkStorablePassword(std::string_view password) {

@@ -13,6 +13,10 @@ namespace gatekeeper {
 // cannot be stored as a name (accountdb/storable_text.h); true otherwise.
 bool checkStorableName(std::string_view label, std::string_view value);
 
+// checkStorableName for the host of a site binding: also false for a host holding "|"
+// (accountdb::isStorableBindingHost), with the same line.
+bool checkStorableBindingHost(std::string_view label, std::string_view host);
+
 // false, after writing "Password can not contain line breaks !" (or "Password is too long to
 // be stored !"), when password cannot be stored as a text; true otherwise.
 bool checkStorablePassword(std::string_view password);

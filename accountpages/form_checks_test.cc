@@ -29,6 +29,10 @@ TEST(FormChecksTest, RefusalsNameTheField) {
     EXPECT_EQ(passed, *c.page == '\0');
     EXPECT_EQ(page.text(), c.page);
   }
+  ResponseCapture page;
+  EXPECT_TRUE(checkStorableBindingHost("Host name", "intranet"));
+  EXPECT_FALSE(checkStorableBindingHost("Host name", "intranet|8080"));
+  EXPECT_EQ(page.text(), "Host name contains characters that can not be stored !\n");
 }
 
 }  // namespace

@@ -231,7 +231,7 @@ int addUser(const UserPagesVariant& variant, ConfigFile& database, const FormFie
   }
   accountdb::writeUserEntry(*authority.section->getOrCreateSection(name.c_str()),
                             userEntryFromForm(form));
-  if (checkSaved(database.save())) {
+  if (checkSaved(database)) {
     writeResult("User <b>", name, "</b> added to authority <B>", authority, "</B>\n");
   }
   return 1;
@@ -250,7 +250,7 @@ int deleteUser(const UserPagesVariant& variant, ConfigFile& database, const Form
   const std::string& name = userField(form);
   ConfigSection* user = accountdb::findUser(*authority.section, name);
   if (!user->isPlaceholder()) authority.section->removeObject(user);
-  if (checkSaved(database.save())) {
+  if (checkSaved(database)) {
     writeResult("User <b>", name, "</b> deleted from authority <B>", authority, "</B>\n");
   }
   return 1;
@@ -287,7 +287,7 @@ int changeUser(const UserPagesVariant& variant, ConfigFile& database, const Form
     user = users.sectionByIndex(slot);
   }
   accountdb::writeUserEntry(*user, userEntryFromForm(form));
-  if (checkSaved(database.save())) {
+  if (checkSaved(database)) {
     writeResult("User <b>", name, "</b> changed in authority <B>", authority, "</B>");
     writeExpiryWarning(*user);
     writeLine("");

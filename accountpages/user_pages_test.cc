@@ -136,6 +136,10 @@ TEST_F(UserPagesTest, AddRefusesWhatCannotBeStoredAndLeavesTheFileAlone) {
   const Case cases[] = {
       {"", "Secret", "User name can not be empty !\n"},
       {"bad:name", "Secret", "User name contains characters that can not be stored !\n"},
+      // Names that compare unequal to bob but look like him.
+      {"bob ", "Secret", "User name contains characters that can not be stored !\n"},
+      {"bob\v", "Secret", "User name contains characters that can not be stored !\n"},
+      {"bob\x85", "Secret", "User name contains characters that can not be stored !\n"},
       {"Bob", "two\nlines", "Password can not contain line breaks !\n"},
       {"JOHN", "Secret", "User <B>JOHN</B> already exist in authority <B>Staff</b>\n"},
       {"expirationrequired", "Secret",

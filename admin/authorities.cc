@@ -90,7 +90,7 @@ int addAuthority(ConfigFile& database, const FormFields& form, const FormFields&
   }
   authority->setInt(accountdb::kExpirationRequired,
                     form.field(accountdb::kExpirationRequired).number());
-  if (checkSaved(database.save() != 0)) writeAuthorityResult(name, " created.");
+  if (checkSaved(database)) writeAuthorityResult(name, " created.");
   return 1;
 }
 
@@ -110,7 +110,7 @@ int deleteAuthority(ConfigFile& database, const FormFields& form, const FormFiel
   const std::string& name = form.field("Authority").text();
   ConfigSection& accounts = *database.sectionByName(accountdb::kAccounts);
   deleteSectionNamed(accounts, name);
-  if (checkSaved(database.save() != 0)) writeAuthorityResult(name, " deleted. ");
+  if (checkSaved(database)) writeAuthorityResult(name, " deleted. ");
   return 1;
 }
 
@@ -159,7 +159,7 @@ int changeAuthority(ConfigFile& database, const FormFields& form, const FormFiel
     return 1;
   }
   authority->rename(newName.c_str());
-  if (checkSaved(database.save() != 0)) writeAuthorityResult(name, " changed successfuly !");
+  if (checkSaved(database)) writeAuthorityResult(name, " changed successfuly !");
   return 1;
 }
 

@@ -45,7 +45,7 @@ int storeGeneralOptions(ConfigFile& database, const FormFields& form, const Form
   }
   main->setInt(accountdb::kDisable, disable);
   main->setString(accountdb::kLog, logFile.c_str());
-  checkSaved(database.save() != 0);
+  checkSaved(database);
   return writeGeneralOptions(database, form, query);
 }
 

@@ -11,6 +11,7 @@
 #include "configstore/config_file.h"
 #include "platform/names.h"
 #include "websupport/cross_site_check.h"
+#include "websupport/direct_logon.h"
 
 namespace gatekeeper {
 
@@ -20,6 +21,9 @@ int handleRequest(const FormFields& form, const FormFields& query, const FormFie
     reauthenticate(query);
     return 0;
   }
+  // Reauthentication reveals nothing and is how a refused browser logs on again; every other
+  // page, the Config action included, serves the web server's own logons only.
+  if (!admitDirectLogon()) return 0;
   writeHeaderBlock();
   if (platform::namesEqual(action.c_str(), "Config")) {
     if (admitStoringRequest()) saveLocation(form);

@@ -7,7 +7,8 @@
 namespace gatekeeper {
 
 // Answers one request: the reauthentication exchange, the Config action, or a framed page on
-// the account database named by the settings key. Action, PostAction and Olduser come from
+// the account database named by the settings key. Apart from reauthentication, a request whose
+// logon the filter replaced gets only the refusal of websupport/direct_logon.h (returns 0). Action, PostAction and Olduser come from
 // the query; every other input from the form. Returns 0, or the code of the setup error page
 // when the database could not be found or loaded. The cookies are not used.
 int handleRequest(const FormFields& form, const FormFields& query, const FormFields& cookies);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -13,7 +14,9 @@
 #include "websupport/test_settings.h"
 #include "configstore/config_file.h"
 #include "platform/scratch_directory.h"
+#include "platform/system_error.h"
 #include "websupport/database_lock.h"
+#include "websupport/error_log.h"
 #include "websupport/response_writer.h"
 
 namespace gatekeeper {
@@ -92,8 +95,11 @@ TEST_F(HandleRequestTest, MissingKeyOrPathGivesTheSetupErrorPage) {
 
 TEST_F(HandleRequestTest, UnloadableDatabaseGivesTheSetupErrorPage) {
   ASSERT_TRUE(TestSettings::store("Configuration File", settings_.file("missing.cfg")));
+  ErrorLogCapture log;
   EXPECT_EQ(run(FormFields()), setupErrorPage(3));
   EXPECT_EQ(code_, 3);
+  EXPECT_EQ(log.text(), "cannot load the account database " + settings_.file("missing.cfg") +
+                            ": No such file or directory\n");
   ASSERT_TRUE(TestSettings::store("Configuration File", ""));
   EXPECT_EQ(run(FormFields()), setupErrorPage(3));
   EXPECT_FALSE(std::filesystem::exists(".lock"));  // no lock file for an empty path
@@ -103,6 +109,7 @@ TEST_F(HandleRequestTest, FrameWithMenuLoginBoxAndLocationPage) {
   makeDatabase();
   ASSERT_TRUE(TestSettings::store("Backup directory", "C:\\backup \"<new>\" & old"));
   server_.set("AUTH_USER", "admin");
+  server_.set("LOGON_USER", "admin");
   const std::string page = run(FormFields());
   EXPECT_EQ(code_, 0);
   ASSERT_EQ(page.rfind(kHeaderBlock, 0), 0u);
@@ -171,6 +178,7 @@ TEST_F(HandleRequestTest, ActionComesFromTheQueryAlone) {
 TEST_F(HandleRequestTest, ReauthenticateAndConfigIgnoreLetterCaseAndNeedNoDatabase) {
   // No key and no database: both actions still answer.
   server_.set("AUTH_USER", "admin");
+  server_.set("LOGON_USER", "admin");
   FormFields query = action("reAUTHENTICATE");
   query.insert("OLDUSER", "ADMIN");
   EXPECT_EQ(run(query), "Status: 401\n\n");
@@ -283,6 +291,89 @@ TEST_F(HandleRequestTest, ConfigReportsAFailedSecondWrite) {
   const std::string page = run(action("Config"), configForm(settings_.file("accounts.cfg"), "x"));
   EXPECT_EQ(page.rfind(std::string(kHeaderBlock) + kRegistryError, 0), 0u);
   EXPECT_EQ(page.find("Path to the configuration saved"), std::string::npos);
+}
+#endif
+
+// The filter replaced the logon: a site user of a bound site reaches overseer as the server
+// account he is mapped to. No page, no load, no store; reauthentication still answers, and an
+// anonymous request or a direct logon is served as before.
+TEST_F(HandleRequestTest, LogonReplacedByTheFilterGetsNoPage) {
+  const std::string database = makeDatabase();
+  const std::string before = platform::readWholeFile(database);
+  server_.set("AUTH_USER", "john");
+  server_.set("LOGON_USER", "administrator");
+  const std::string refusal =
+      "Status: 403 Forbidden\nContent-Type: text/html\n\n<HTML><BODY>\n"
+      "NT user used for the actual authentication by the system differs the logged on user."
+      "<BR>\n</BODY></HTML>\n";
+  const struct {
+    const char* action;
+    FormFields form;
+  } requests[] = {
+      {"", FormFields()},
+      {"NTAccPass", FormFields()},
+      {"Config", configForm(settings_.file("elsewhere.cfg"), "")},
+      {"AuthAddDo", [] {
+         FormFields form;
+         form.insert("Authority", "Mine");
+         return form;
+       }()},
+  };
+  for (const auto& r : requests) {
+    ErrorLogCapture log;
+    EXPECT_EQ(run(action(r.action), r.form), refusal) << r.action;
+    EXPECT_EQ(log.text(),
+              "request refused: the filter logged user john on as the server account "
+              "administrator; this program serves direct logons only\n");
+  }
+  EXPECT_EQ(platform::readWholeFile(database), before);
+  EXPECT_EQ(TestSettings::read("Configuration File"), database);
+
+  FormFields query = action("Reauthenticate");
+  query.insert("Olduser", "john");
+  EXPECT_EQ(run(query), "Status: 401\n\n");
+
+  server_.set("LOGON_USER", "JOHN");  // a direct logon, letter case aside
+  EXPECT_NE(run(action("")).find("Kestrel Gatekeeper version 1.51"), std::string::npos);
+  server_.set("AUTH_USER", nullptr);  // anonymous
+  EXPECT_NE(run(action("")).find("Kestrel Gatekeeper version 1.51"), std::string::npos);
+}
+
+#ifndef _WIN32
+// A settings key that exists but cannot be read says so and invites no new installation (its
+// form would lead to an empty database beside the real one); a missing key keeps the setup
+// form. Both name the key's directory and the reason in the error log.
+TEST_F(HandleRequestTest, UnreadableSettingsKeyIsNamedInsteadOfTheSetupForm) {
+  const std::string key = settings_.registryRoot() + "/HKEY_LOCAL_MACHINE/Software/Kestrel/"
+                          "Gatekeeper (Text)";
+  TestSettings::removeKey();
+  {
+    ErrorLogCapture log;
+    EXPECT_EQ(run(action("")), setupErrorPage(1));
+    EXPECT_EQ(log.text(), "cannot read the settings key " + key + ": No such file or directory\n");
+  }
+  // A key the system cannot open although it is there (a loop of links stands for any such
+  // reason: "Permission denied" is not one that a test running as root can meet).
+  std::filesystem::create_directories(std::filesystem::path(key).parent_path());
+  std::filesystem::create_directory_symlink(key, key);
+  ErrorLogCapture log;
+  const std::string loop = platform::systemErrorText(ELOOP);
+  EXPECT_EQ(run(action("")), std::string(kHeaderBlock) +
+                                 "<HTML><BODY>\nError: 1<BR>\n"
+                                 "The settings key \\HKEY_LOCAL_MACHINE\\Software\\Kestrel\\"
+                                 "Gatekeeper (Text) can not be read: " + loop + "<BR>\n");
+  EXPECT_EQ(code_, 1);
+  EXPECT_EQ(log.text(), "cannot read the settings key " + key + ": " + loop + "\n");
+
+  // The same for the value that names the database.
+  std::filesystem::remove(key);
+  std::filesystem::create_directory(key);
+  std::filesystem::create_symlink(key + "/Configuration File", key + "/Configuration File");
+  EXPECT_EQ(run(action("")), std::string(kHeaderBlock) +
+                                 "<HTML><BODY>\nError: 2<BR>\n"
+                                 "The value Configuration File of the settings key "
+                                 "\\HKEY_LOCAL_MACHINE\\Software\\Kestrel\\Gatekeeper (Text) "
+                                 "can not be read: " + loop + "<BR>\n");
 }
 #endif
 

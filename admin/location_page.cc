@@ -7,7 +7,9 @@
 #include "websupport/form_markup.h"
 #include "admin/login_diagnostics.h"
 #include "admin/new_database.h"
+#include "platform/system_error.h"
 #include "websupport/action_link.h"
+#include "websupport/error_log.h"
 #include "websupport/response_writer.h"
 #include "websupport/settings_key.h"
 
@@ -98,6 +100,11 @@ void saveLocation(const FormFields& form) {
   const bool stored = key.openForWriting() &&
                       key.writeString(kConfigurationFileValue, path) &&
                       key.writeString(kBackupDirectoryValue, form.field("Backup").text());
+  if (!stored) {
+    writeErrorLog("cannot write the settings key " + SettingsKey::location() + ": " +
+                  (key.lastError() != 0 ? platform::systemErrorText(key.lastError())
+                                        : std::string("a path can not hold a zero byte")));
+  }
   key.close();
   if (!stored) {
     writeRegistryError();

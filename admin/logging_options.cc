@@ -59,13 +59,13 @@ int storeLoggingOptions(ConfigFile& database, const FormFields& form, const Form
   writeIntroduction();
   ConfigSection* dontLog = emptiedDontLog(database);
   if (dontLog == nullptr) {
-    checkSaved(false);
+    reportNotSaved(database, "the section MAIN/DONTLOG could not be made");
   } else {
     for (const accountdb::EventType& type : accountdb::EventTypeTable) {
       dontLog->addIntItem(accountdb::kEvent, std::to_string(type.id).c_str(),
                           form.field(boxName(type)).number());
     }
-    checkSaved(database.save());
+    checkSaved(database);
   }
   writeForm(database);
   return 1;

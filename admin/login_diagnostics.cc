@@ -4,6 +4,7 @@
 
 #include "admin/reauthenticate.h"
 #include "platform/names.h"
+#include "websupport/direct_logon.h"
 #include "websupport/html_escape.h"
 #include "websupport/response_writer.h"
 #include "websupport/server_variables.h"
@@ -34,7 +35,7 @@ void explainAnonymousAccess() {
 }
 
 void explainMappedAccount() {
-  writeLine("NT user used for the actual authentication by the system differs the logged on user.");
+  writeLine(kLogonReplacedText);
   writeLine("This can be a signal that the Gatekeeper filter works and handles requests to the admin CGI.");
   writeLine("You will need to make sure that access to this CGI was done without filter interference.<BR>");
   writeLine("Suggestion: Place OVERSEER.EXE on the site not handled by the filter. Or you can add an unmapped");

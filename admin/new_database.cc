@@ -6,6 +6,7 @@
 #include "accountdb/database_names.h"
 #include "configstore/config_file.h"
 #include "websupport/database_lock.h"
+#include "websupport/error_log.h"
 
 namespace gatekeeper {
 namespace {
@@ -29,7 +30,10 @@ NewDatabase createDatabaseIfMissing(const std::string& path) {
   const bool built = main != nullptr && main->getOrCreateSection(accountdb::kServers) != nullptr &&
                      database.getOrCreateSection(accountdb::kAccounts) != nullptr &&
                      database.getOrCreateSection(accountdb::kNtAccounts) != nullptr;
-  return built && database.save() ? NewDatabase::kCreated : NewDatabase::kFailed;
+  if (built && database.save()) return NewDatabase::kCreated;
+  writeErrorLog("cannot create the account database " + path + ": " +
+                (built ? database.lastFailure() : std::string("out of memory")));
+  return NewDatabase::kFailed;
 }
 
 }  // namespace gatekeeper

@@ -76,7 +76,7 @@ int addNtAccount(ConfigFile& database, const FormFields& form, const FormFields&
     return 1;
   }
   account->setString(accountdb::kPassword, password.c_str());
-  if (checkSaved(database.save() != 0)) {
+  if (checkSaved(database)) {
     writeText("NT Account ");
     writeBoldName(user);
     writeLine(" added successfuly. ");
@@ -101,7 +101,7 @@ int deleteNtAccount(ConfigFile& database, const FormFields& form, const FormFiel
   const std::string& name = form.field("NTAccount").text();
   ConfigSection& accounts = *database.sectionByName(accountdb::kNtAccounts);
   deleteSectionNamed(accounts, name);
-  if (checkSaved(database.save() != 0)) writeLine("Account deleted.");
+  if (checkSaved(database)) writeLine("Account deleted.");
   return 1;
 }
 
@@ -136,7 +136,7 @@ int changeNtAccountPassword(ConfigFile& database, const FormFields& form, const 
     writeLine("Internal error - can not store the password !");
     return 1;
   }
-  if (checkSaved(database.save() != 0)) {
+  if (checkSaved(database)) {
     writeText("Password of NT Account ");
     writeBoldName(user);
     writeLine(" changed successfuly. ");

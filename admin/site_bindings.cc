@@ -61,7 +61,7 @@ int addBinding(ConfigFile& database, const FormFields& form, const FormFields&) 
   const std::string key =
       accountdb::bindingKey(host, port.number() == 80 ? nullptr : port.text().c_str());
   // The host decides whether the key may start with a blank; the port adds only its suffix.
-  if (!checkStorableName("Host name", host) || !checkStorableName("TCP port", key) ||
+  if (!checkStorableBindingHost("Host name", host) || !checkStorableName("TCP port", key) ||
       !checkStorableName("Authority name", authority)) {
     return 1;
   }
@@ -79,7 +79,7 @@ int addBinding(ConfigFile& database, const FormFields& form, const FormFields&) 
     writeLine("Internal error - can not add the binding !");
     return 1;
   }
-  if (checkSaved(database.save() != 0)) {
+  if (checkSaved(database)) {
     writeText("Users connecting to ");
     writeBoldName(site);
     writeText(" will be authenticated in authority: ");
@@ -109,7 +109,7 @@ int deleteBinding(ConfigFile& database, const FormFields& form, const FormFields
       *database.sectionByName(accountdb::kMain)->sectionByName(accountdb::kServers);
   // Only a binding is deleted: a section of that name is no binding.
   if (!servers.valueByName(key.c_str())->isPlaceholder()) servers.deleteByName(key.c_str());
-  if (checkSaved(database.save() != 0)) {
+  if (checkSaved(database)) {
     writeText("Binding for <B>");
     writeEscaped(key);
     writeLine("</B> deleted.");

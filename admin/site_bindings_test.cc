@@ -96,6 +96,11 @@ TEST_F(SiteBindingsTest, AddChecksInOrderAndChangesNothingWhenOneFails) {
       {{{"Host", "a=b"}, {"Port", "80"}}, "Host name contains characters that can not be stored !\n"},
       {{{"Host", " intranet"}, {"Port", "80"}},
        "Host name contains characters that can not be stored !\n"},
+      // "other|8080" on port 80 would be the key of the site other on port 8080.
+      {{{"Host", "other|8080"}, {"Port", "80"}, {"Authority", "Staff"}},
+       "Host name contains characters that can not be stored !\n"},
+      {{{"Host", "intranet "}, {"Port", "80"}, {"Authority", "Staff"}},
+       "Host name contains characters that can not be stored !\n"},
       {{{"Host", "intranet"}, {"Port", "81[x]"}},
        "TCP port contains characters that can not be stored !\n"},
       {{{"Host", "intranet"}, {"Port", "80"}, {"Authority", "a\nb"}},

@@ -1,5 +1,7 @@
 // The storing pages of overseer store only what the program's own forms send: a request sent
 // from a page of another site leaves the database byte for byte as it was.
+#include <algorithm>
+#include <iterator>
 #include <string_view>
 
 #include "admin/page_test_support.h"
@@ -39,7 +41,18 @@ TEST_F(StoringPagesTest, SentFromAnotherSiteChangesNothing) {
       {"AuthRenDo", {{"Authority", "Staff"}, {"NewName", "Team"}}},
       {"BindAddDo", {{"Host", "extranet"}, {"Port", "80"}, {"Authority", "Staff"}}},
       {"BindDelDo", {{"Host", "intranet"}}},
+      {"AddUserDo", {{"Authority", "Staff"}, {"User", "ann"}, {"Pass", "p"}}},
+      {"DelUserDo", {{"Authority", "Staff"}, {"User", "ann"}}},
+      {"ChangeUserDo", {{"Authority", "Staff"}, {"User", "ann"}, {"Pass", "p"}}},
+      {"NoLogDo", {}},
   };
+  // Every storing page of the table has its case here.
+  for (const ActionEntry& entry : actionTable()) {
+    if (!entry.storing) continue;
+    EXPECT_TRUE(std::any_of(std::begin(cases), std::end(cases),
+                            [&](const Case& c) { return std::string_view(c.action) == entry.name; }))
+        << entry.name;
+  }
   for (const Case& c : cases) {
     writeDatabase(kDatabase);
     const std::string before = fileBytes();

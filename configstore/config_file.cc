@@ -1,25 +1,58 @@
 #include "configstore/config_file.h"
 
 #include "configstore/text_stream.h"
+#include "platform/system_error.h"
 
 namespace gatekeeper {
 
 ConfigFile::ConfigFile(const char* path, int32_t userValue) : ConfigSection(path, 1, userValue) {}
 
+int ConfigFile::note(Operation operation, int result, int systemError) {
+  lastFailed_ = result != 0 ? Operation::kNone : operation;
+  lastError_ = result != 0 ? 0 : systemError;
+  return result;
+}
+
+int ConfigFile::load() {
+  int systemError = 0;
+  const int result = loadFile(&systemError);
+  return note(Operation::kLoad, result, systemError);
+}
+
+int ConfigFile::save() {
+  int systemError = 0;
+  const int result = saveFile(&systemError);
+  return note(Operation::kSave, result, systemError);
+}
+
+std::string ConfigFile::lastFailure() const {
+  if (lastFailed_ == Operation::kNone) return std::string();
+  if (lastError_ != 0) return platform::systemErrorText(lastError_);
+  if (!hasName()) return "no file path is given";
+  if (lastFailed_ == Operation::kLoadIncomplete) return "the file ends inside an open section";
+  if (lastFailed_ == Operation::kSave) {
+    return "the configuration holds a name or text that the file format cannot carry";
+  }
+  const std::string problem = platform::readProblem(path());
+  return problem.empty() ? "the path names no regular file" : problem;
+}
+
 int ConfigFile::saveAs(const char* path) {
-  if (path == nullptr || *path == '\0' || !rename(path)) return 0;
+  if (path == nullptr || *path == '\0' || !rename(path)) return note(Operation::kSave, 0, 0);
   return save();
 }
 
 int ConfigFile::loadComplete() {
-  if (!hasName()) return 0;
+  if (!hasName()) return note(Operation::kLoad, 0, 0);
   TextStream stream(path(), 0);
   // Readers on many threads follow: every section is parsed here, except the small plain ones,
   // which their first reader parses in a few microseconds.
   stream.keepWholeSectionsAsText(false);
   bool endedInsideSection = false;
-  if (!readContentsReportingEnd(&stream, -1, &endedInsideSection)) return 0;
-  return endedInsideSection ? 0 : 1;
+  if (!readContentsReportingEnd(&stream, -1, &endedInsideSection)) {
+    return note(Operation::kLoad, 0, stream.systemError());
+  }
+  return note(Operation::kLoadIncomplete, endedInsideSection ? 0 : 1, 0);
 }
 
 }  // namespace gatekeeper

@@ -3,6 +3,7 @@
 #define GATEKEEPER_CONFIGSTORE_CONFIG_FILE_H_
 
 #include <cstdint>
+#include <string>
 
 #include "configstore/config_section.h"
 
@@ -27,6 +28,9 @@ class ConfigFile : public ConfigSection {
   // userValue is kept and copied with the object, never acted on.
   ConfigFile(const char* path, int32_t userValue);
 
+  int load() override;
+  int save() override;
+
   // The file path (nullptr when none).
   const char* path() const { return name(); }
   // Renames the root to another path and saves there; the tree keeps the new name. 1 or 0.
@@ -37,6 +41,24 @@ class ConfigFile : public ConfigSection {
   // few sections parses only those); loadComplete() parses them all at once, except small
   // sections of plain value lines, for a tree that many threads will read.
   int loadComplete();
+
+  // Why the last load, loadComplete, save or saveAs failed, for a diagnostic that names the
+  // path: the system's message for the error taken where the failure happened ("Permission
+  // denied", "No space left on device"), not whatever the thread's last error is later. A
+  // failure that the system did not report is described in words of its own (a save refused
+  // because the tree holds a name or text the format cannot carry; a path that names no
+  // regular file). Empty when the last of them succeeded or none has run.
+  std::string lastFailure() const;
+  // The system's error code of that failure (platform/system_error.h); 0 when there was none.
+  int lastSystemError() const { return lastError_; }
+
+ private:
+  enum class Operation { kNone, kLoad, kLoadIncomplete, kSave };
+  // Records the outcome of an operation; returns result.
+  int note(Operation operation, int result, int systemError);
+
+  Operation lastFailed_ = Operation::kNone;
+  int lastError_ = 0;
 };
 
 }  // namespace gatekeeper

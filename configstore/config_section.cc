@@ -412,10 +412,16 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
   return 1;
 }
 
-int ConfigSection::load() {
+int ConfigSection::load() { return loadFile(nullptr); }
+
+int ConfigSection::loadFile(int* systemError) {
+  if (systemError != nullptr) *systemError = 0;
   if (!fileBacked() || !hasName()) return 0;
   TextStream stream(name(), 0);
-  if (!stream.isOpen()) return 0;
+  if (!stream.isOpen()) {
+    if (systemError != nullptr) *systemError = stream.systemError();
+    return 0;
+  }
   readContents(&stream, -1);
   return 1;
 }
@@ -436,12 +442,19 @@ int ConfigSection::writeContents(ConfigStream* stream) {
   return 1;
 }
 
-int ConfigSection::save() {
+int ConfigSection::save() { return saveFile(nullptr); }
+
+int ConfigSection::saveFile(int* systemError) {
+  if (systemError != nullptr) *systemError = 0;
   if (!fileBacked() || !hasName()) return 0;
   TextStream stream(name(), TextStream::kWriteMode);
-  if (!stream.isOpen()) return 0;
-  if (!writeContents(&stream)) return 0;  // the stream is dropped: the file stays as it was
-  return stream.close();
+  // The stream's error is taken before it is destroyed: removing its temporary file could
+  // change the thread's last error.
+  int result = 0;
+  if (stream.isOpen() && writeContents(&stream)) result = stream.close();
+  // Otherwise the stream is dropped: the file stays as it was.
+  if (result == 0 && systemError != nullptr) *systemError = stream.systemError();
+  return result;
 }
 
 int ConfigSection::writeWhole(ConfigStream* stream) {

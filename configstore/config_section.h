@@ -137,6 +137,10 @@ class ConfigSection : public ConfigNode {
   ConfigSection(const char* name, int32_t fileBacked, int32_t userValue);
   // readContents, also telling whether the input ended while a section was still open.
   int readContentsReportingEnd(ConfigStream* stream, int32_t limit, bool* endedInsideSection);
+  // load() and save(), also giving the system's error code of a failure where it happened
+  // (TextStream::systemError; 0 after a success) through *systemError when it is not null.
+  int loadFile(int* systemError);
+  int saveFile(int* systemError);
 
  private:
   friend ConfigSection* nullSection();

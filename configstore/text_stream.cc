@@ -1,5 +1,6 @@
 #include "configstore/text_stream.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -12,6 +13,7 @@
 #include "configstore/item_conversion.h"
 #include "platform/files.h"
 #include "platform/names.h"
+#include "platform/system_error.h"
 
 namespace gatekeeper {
 
@@ -124,6 +126,7 @@ TextStream::TextStream(const char* path, int32_t mode) : ConfigStream(path) {
     if (file_ != nullptr && file_->isOpen()) {
       mode_ = kWriteMode | kOpenFlag;
     } else {
+      systemError_ = platform::lastSystemError();
       file_.reset();
     }
     return;
@@ -131,9 +134,13 @@ TextStream::TextStream(const char* path, int32_t mode) : ConfigStream(path) {
   // Read whole and at once, sharing the file so that a concurrent save can still replace it.
   platform::MemoryBlock text;
   size_t length = 0;
+  // Cleared first: a path that names no regular file fails without a call that sets errno.
+  errno = 0;
   if (platform::readFileContents(path, &text, &length)) {
     takeInput(SourceText::adopt(std::move(text), length));
     if (source_ != nullptr) mode_ = kOpenFlag;
+  } else {
+    systemError_ = platform::lastSystemError();
   }
 }
 
@@ -191,6 +198,7 @@ int TextStream::close() {
     flushOutput(true);
     if (file_ != nullptr) {
       result = !failed_ && file_->commit() ? 1 : 0;
+      if (result == 0 && systemError_ == 0) systemError_ = platform::lastSystemError();
       file_.reset();
     } else {
       result = failed_ ? 0 : 1;
@@ -221,12 +229,17 @@ int TextStream::fail() {
   return 0;
 }
 
+void TextStream::failWriting() {
+  if (!failed_) systemError_ = platform::lastSystemError();
+  failed_ = true;
+}
+
 void TextStream::flushOutput(bool force) {
   if (out_.empty() || (!force && out_.size() < kFlushSize)) return;
   if (memoryOut_ != nullptr) {
     memoryOut_->append(out_);
   } else if (file_ != nullptr && !file_->write(out_.data(), out_.size())) {
-    failed_ = true;
+    failWriting();
   }
   written_ += out_.size();
   out_.clear();
@@ -256,7 +269,7 @@ void TextStream::writeHeld() {
     if (memoryOut_ != nullptr) {
       memoryOut_->append(heldText_, heldLength_);
     } else if (file_ != nullptr && !file_->write(heldText_, heldLength_)) {
-      failed_ = true;
+      failWriting();
     }
     written_ += heldLength_;
   }

@@ -75,6 +75,12 @@ class TextStream : public ConfigStream {
   int close();
   // true once a write failed (an unwritable name or text, or a file write error).
   bool failed() const { return failed_; }
+  // The system's error code (platform/system_error.h) of the first failure of the file itself,
+  // taken where it happened: the file could not be read or its temporary file created (the
+  // stream stayed closed), a write failed, or close() could not replace the target. 0 when
+  // none of these failed: a name or text that the format cannot carry fails without one, and
+  // so does a path that names no regular file where the system reports nothing.
+  int systemError() const { return systemError_; }
 
   int isOpen() const override;
   int capabilities() const override;
@@ -167,6 +173,8 @@ class TextStream : public ConfigStream {
   void append(const std::string& text) { append(text.data(), text.size()); }
   void endLine();
   int fail();
+  // Marks a write of the file as failed, keeping the system's error of the first failure.
+  void failWriting();
   int writeValueLine(const char* typeWord, const char* name, const char* itemName,
                      const std::string& valueText);
   int openSectionLine(const char* name, const std::string& tagPart);
@@ -179,6 +187,7 @@ class TextStream : public ConfigStream {
 
   int32_t mode_ = 0;
   bool failed_ = false;
+  int systemError_ = 0;
   bool keepText_ = true;
   bool keepWhole_ = true;
   size_t baseDepth_ = 0;

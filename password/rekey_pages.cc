@@ -7,6 +7,7 @@
 #include "accountdb/value_readers.h"
 #include "accountpages/form_checks.h"
 #include "password/account_status.h"
+#include "password/failed_logon.h"
 #include "platform/clock.h"
 #include "site/site_request.h"
 #include "websupport/action_dispatch.h"
@@ -39,11 +40,14 @@ void writeSubmitParagraph(const char* label) {
 }
 
 // The user section named by User, when Pass is its password (compared exactly); otherwise
-// writes the one refusal for an unknown name and a wrong password alike and returns nullptr.
+// reports the failed logon (error log, pause), writes the one refusal for an unknown name and a
+// wrong password alike and returns nullptr.
 ConfigSection* loggedInUser(ConfigSection& authority, const FormFields& form) {
-  ConfigSection* user = authority.sectionByName(form.field("User").text().c_str());
-  if (user->isPlaceholder() ||
-      form.field("Pass").text() != readText(*user, accountdb::kPassword)) {
+  const std::string& name = form.field("User").text();
+  ConfigSection* user = authority.sectionByName(name.c_str());
+  if (user->isPlaceholder() || form.field("Pass").text() != readText(*user, accountdb::kPassword)) {
+    reportFailedLogon(
+        user->isPlaceholder() ? LogonFailure::kUnknownUser : LogonFailure::kWrongPassword, name);
     writeLine(kInvalidLogin);
     return nullptr;
   }
@@ -121,15 +125,16 @@ void writeStatusPage(ConfigFile&, ConfigSection& authority, const FormFields& fo
 
 void changePassword(ConfigFile& database, ConfigSection& authority, const FormFields& form) {
   writeHeading(authority, form);
-  // Unmapped users are the server's own accounts: their password is not kept here. Told before
-  // the password is checked.
-  if (readFlag(*authority.sectionByName(form.field("User").text().c_str()), accountdb::kDoNotMap)) {
+  // Checked first, so that no answer tells an unmapped account from an unknown name before the
+  // password matched.
+  ConfigSection* user = loggedInUser(authority, form);
+  if (user == nullptr) return;
+  // Unmapped users are the server's own accounts: their password is not kept here.
+  if (readFlag(*user, accountdb::kDoNotMap)) {
     writeLine(" Account was handled by NT authority directly and cannot be managed through this "
               "form !");
     return;
   }
-  ConfigSection* user = loggedInUser(authority, form);
-  if (user == nullptr) return;
   const std::string& newPassword = form.field("Newpass").text();
   if (newPassword != form.field("Newpass1").text()) {
     writeLine("New passwords do not match !");
@@ -137,7 +142,7 @@ void changePassword(ConfigFile& database, ConfigSection& authority, const FormFi
   }
   if (!checkStorablePassword(newPassword)) return;
   user->setString(accountdb::kPassword, newPassword.c_str());
-  if (checkSaved(database.save())) writeLine(" Password canged");
+  if (checkSaved(database)) writeLine(" Password canged");
 }
 
 constexpr Entry kPages[] = {

@@ -5,11 +5,17 @@
 
 #include <string>
 
+#include "password/failed_logon.h"
 #include "platform/clock.h"
 #include "site/site_test_support.h"
+#include "websupport/error_log.h"
 
 namespace gatekeeper {
 namespace {
+
+// Failed logons pause here instead of sleeping; counted.
+int pauses = 0;
+void countPause() { ++pauses; }
 
 class RekeyTest : public SiteTest {
  protected:
@@ -24,7 +30,10 @@ class RekeyTest : public SiteTest {
     bob->setInt("disabled", 0);
     // A user of the same name in another authority, never touched by this site.
     authority("Other").getOrCreateSection("bob")->setString("Password", "Secret");
+    previousPause_ = rekey::setFailedLogonPause(countPause);
+    pauses = 0;
   }
+  ~RekeyTest() override { rekey::setFailedLogonPause(previousPause_); }
   ConfigSection& bob() { return *authority("Staff").sectionByName("bob"); }
 
   std::string page(const char* action, const FormFields& form = FormFields()) {
@@ -47,6 +56,8 @@ class RekeyTest : public SiteTest {
         ->valueByName("Password")
         ->getString();
   }
+  rekey::LogonPause previousPause_ = nullptr;
+
   static std::string statusLine(const std::string& content) {
     const std::string heading = "<p><b>Account status</b></p>\n";
     const std::size_t start = content.find(heading);
@@ -187,13 +198,52 @@ TEST_F(RekeyTest, PasswordChangeChecksInOrderAndStoresOnlyThePassword) {
   EXPECT_NE(status("bob", "").find("Account status"), std::string::npos);
 }
 
-TEST_F(RekeyTest, UnmappedUserIsToldBeforeThePasswordCheck) {
+// No answer tells an existing account from an unknown name before the password matched: an
+// unmapped user with a wrong password gets what an unknown user gets, and is told that the
+// account is not managed here only with the right one.
+TEST_F(RekeyTest, UnmappedUserIsToldOnlyAfterThePasswordCheck) {
   bob().setInt("DoNotMap", 1);
   save();
-  EXPECT_EQ(change("wrong", "x", "x"),
+  const std::string refused = std::string(kHeadingOfBob) + "Invalid username or password !\n";
+  EXPECT_EQ(change("wrong", "x", "x"), refused);
+  EXPECT_EQ(page("editdo", fields({{"User", "bob"}, {"Pass", ""}, {"Newpass", "x"},
+                                   {"Newpass1", "x"}})),
+            refused);
+  EXPECT_EQ(change("Secret", "x", "x"),
             std::string(kHeadingOfBob) +
                 " Account was handled by NT authority directly and cannot be managed through "
                 "this form !\n");
+  EXPECT_EQ(storedPassword(), "Secret");
+}
+
+// Every failed logon, on the status page and on the change, writes one line that fail2ban's
+// apache-auth filter counts, and pauses before the answer; a successful one does neither.
+TEST_F(RekeyTest, FailedLogonsAreLoggedAndPaused) {
+  save();
+  const struct {
+    const char* user;
+    const char* pass;
+    bool change;
+    const char* logLine;
+  } cases[] = {
+      {"bob", "secret", false,
+       "user bob: authentication failure for \"/cgi/rekey\": Password Mismatch\n"},
+      {"carol", "Secret", false, "user carol not found: /cgi/rekey\n"},
+      {"bob", "wrong", true,
+       "user bob: authentication failure for \"/cgi/rekey\": Password Mismatch\n"},
+      {"`x\ny", "", true, "user \\x60x\\x0ay not found: /cgi/rekey\n"},
+      {"bob", "Secret", false, ""},
+  };
+  for (const auto& c : cases) {
+    pauses = 0;
+    ErrorLogCapture log;
+    const FormFields form = c.change ? fields({{"User", c.user}, {"Pass", c.pass},
+                                               {"Newpass", "n"}, {"Newpass1", "n"}})
+                                     : fields({{"User", c.user}, {"Pass", c.pass}});
+    page(c.change ? "editdo" : "edit", form);
+    EXPECT_EQ(log.text(), c.logLine) << c.user;
+    EXPECT_EQ(pauses, *c.logLine != '\0' ? 1 : 0) << c.user;
+  }
   EXPECT_EQ(storedPassword(), "Secret");
 }
 

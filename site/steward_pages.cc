@@ -6,6 +6,7 @@
 #include "site/site_request.h"
 #include "websupport/action_dispatch.h"
 #include "websupport/action_link.h"
+#include "websupport/direct_logon.h"
 #include "websupport/html_escape.h"
 #include "websupport/response_writer.h"
 #include "websupport/server_variables.h"
@@ -80,6 +81,7 @@ constexpr SiteFrameStyle kFrame = {
 std::span<const ActionEntry> actionTable() { return kActions; }
 
 int handleRequest(const FormFields& form, const FormFields& query, const FormFields&) {
+  if (!admitDirectLogon()) return 0;
   return handleSiteRequest(kFrame, dispatch, form, query);
 }
 

@@ -1,5 +1,6 @@
 // steward: the person who runs one site manages the users of the authority bound to that site,
-// and of no other. Who may run it is left to the web server's own authentication.
+// and of no other. Who may run it is left to the web server's own authentication, but a logon
+// that the filter replaced never reaches its pages (websupport/direct_logon.h).
 #ifndef GATEKEEPER_SITE_STEWARD_PAGES_H_
 #define GATEKEEPER_SITE_STEWARD_PAGES_H_
 
@@ -26,7 +27,8 @@ struct ActionEntry {
 std::span<const ActionEntry> actionTable();
 
 // The page entry: the frame with its menu and, on a site with an authority, the page named by
-// the query's Action. Returns 0, or the setup error code 1, 2 or 3. The cookies are not used.
+// the query's Action; a request whose logon the filter replaced gets the refusal alone and
+// nothing is loaded. Returns 0, or the setup error code 1, 2 or 3. The cookies are not used.
 int handleRequest(const FormFields& form, const FormFields& query, const FormFields& cookies);
 
 }  // namespace gatekeeper::steward

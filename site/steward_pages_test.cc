@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "site/site_test_support.h"
+#include "websupport/error_log.h"
 
 namespace gatekeeper {
 namespace {
@@ -127,6 +128,52 @@ TEST_F(StewardTest, RefusedChangesStoreNothing) {
   const std::unique_ptr<ConfigFile> after = reload();
   const ConfigSection& staff = *after->sectionByName("ACCOUNTS")->sectionByName("Staff");
   EXPECT_EQ(staff.count(), 1);
+}
+
+// Every storing page refuses a form sent from another site, and stores the same form sent from
+// its own.
+TEST_F(StewardTest, EveryStoringPageRefusesAnotherSite) {
+  int storing = 0;
+  for (const steward::ActionEntry& entry : steward::actionTable()) {
+    if (!entry.storing) continue;
+    ++storing;
+    const std::string before = platform::readWholeFile(path());
+    // bob exists: the one user that adding cannot store.
+    const FormFields form = userForm(std::string_view(entry.name) == "AddUserDo" ? "carol" : "bob", "new");
+    server_.set("HTTP_HOST", "alpha");
+    server_.set("HTTP_ORIGIN", "http://evil.example");
+    EXPECT_EQ(page(entry.name, form),
+              "Request refused - it was sent from another site !\n")
+        << entry.name;
+    EXPECT_EQ(platform::readWholeFile(path()), before) << entry.name;
+    server_.set("HTTP_ORIGIN", "http://alpha");
+    page(entry.name, form);
+    EXPECT_NE(platform::readWholeFile(path()), before) << entry.name;
+  }
+  EXPECT_EQ(storing, 3);
+}
+
+// A site user whom the filter mapped to a server account is a valid user to the web server;
+// steward must not serve him, or he could map a user of his own to any server account.
+TEST_F(StewardTest, LogonReplacedByTheFilterGetsNoPage) {
+  const std::string before = platform::readWholeFile(path());
+  server_.set("AUTH_USER", "john");
+  server_.set("LOGON_USER", "webuser");
+  for (const char* action : {"", "AddUserDo", "EditUser"}) {
+    ErrorLogCapture log;
+    EXPECT_EQ(run(steward::handleRequest, action, userForm("mine", "pw")),
+              "Status: 403 Forbidden\nContent-Type: text/html\n\n<HTML><BODY>\n"
+              "NT user used for the actual authentication by the system differs the logged on "
+              "user.<BR>\n</BODY></HTML>\n")
+        << action;
+    EXPECT_NE(log.text().find("user john on as the server account webuser"), std::string::npos);
+  }
+  EXPECT_EQ(platform::readWholeFile(path()), before);
+  // The site's manager, whom the web server checked itself, is served.
+  server_.set("AUTH_USER", "manager");
+  server_.set("LOGON_USER", "manager");
+  EXPECT_EQ(page("AddUserDo", userForm("mine", "pw")),
+            "User <b>mine</b> added to authority <B>Staff</B>\n");
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 # CGI support: request reader and form collections, response writers, self-links, form pieces,
 # HTML escaping, and what storing pages share (the cross-site check, the database lock, the report of
-# a failed save).
+# a failed save, the error log, the guard of the programs that serve direct logons only).
 target_sources(websupport PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/action_link.cc
   ${CMAKE_CURRENT_LIST_DIR}/cross_site_check.cc
   ${CMAKE_CURRENT_LIST_DIR}/database_lock.cc
+  ${CMAKE_CURRENT_LIST_DIR}/direct_logon.cc
+  ${CMAKE_CURRENT_LIST_DIR}/error_log.cc
   ${CMAKE_CURRENT_LIST_DIR}/form_fields.cc
   ${CMAKE_CURRENT_LIST_DIR}/form_markup.cc
   ${CMAKE_CURRENT_LIST_DIR}/html_escape.cc
@@ -19,6 +21,8 @@ target_sources(websupport PRIVATE
 gatekeeper_test(websupport_cgi_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/cross_site_check_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/direct_logon_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/error_log_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/form_fields_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/request_reader_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/response_writer_test.cc

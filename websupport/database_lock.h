@@ -14,7 +14,9 @@ namespace gatekeeper {
 class DatabaseLock {
  public:
   // Blocks until the lock on databasePath's lock file is held, or fails (an empty path, a
-  // directory where the lock file cannot be created); the caller goes on either way.
+  // directory where the lock file cannot be created); the caller goes on either way. A failure
+  // on a path that is not empty writes one error log line naming the lock file and the
+  // system's reason.
   explicit DatabaseLock(const std::string& databasePath);
   DatabaseLock(const DatabaseLock&) = delete;
   DatabaseLock& operator=(const DatabaseLock&) = delete;

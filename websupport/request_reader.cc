@@ -5,7 +5,9 @@
 #include <string_view>
 
 #include "platform/standard_streams.h"
+#include "websupport/error_log.h"
 #include "websupport/leading_number.h"
+#include "websupport/response_writer.h"
 #include "websupport/server_variables.h"
 #include "websupport/url_encoding.h"
 
@@ -26,6 +28,21 @@ std::string readBody(std::FILE* body, int length) {
     if (got < ask) break;
   }
   return bytes;
+}
+
+int bodyLength(const RawRequest& raw) {
+  return raw.contentLength ? leadingNumber(*raw.contentLength) : 0;
+}
+
+void refuseLongBody(const RawRequest& raw) {
+  writeErrorLog("request refused: its body of " + escapeForLog(*raw.contentLength) +
+                " bytes is longer than the " + std::to_string(kLongestRequestBody) +
+                " bytes a form may have");
+  writeText("Status: 413 Request Entity Too Large\n");
+  writeContentType("text/html");
+  writeLine("<HTML><BODY>");
+  writeLine("Request refused - the form sent is too large !<BR>");
+  writeLine("</BODY></HTML>");
 }
 
 bool isLineBreakOrTab(char c) { return c == '\r' || c == '\n' || c == '\t'; }
@@ -64,10 +81,12 @@ void insertSegments(std::string_view source, char separator, bool trimNames,
 
 }  // namespace
 
+bool requestBodyTooLong(const RawRequest& raw) { return bodyLength(raw) > kLongestRequestBody; }
+
 RequestFields parseRequest(const RawRequest& raw) {
   RequestFields fields;
-  const int bodyLength = raw.contentLength ? leadingNumber(*raw.contentLength) : 0;
-  insertSegments(readBody(raw.body, bodyLength), '&', false, &fields.form);
+  insertSegments(readBody(raw.body, std::min(bodyLength(raw), kLongestRequestBody)), '&', false,
+                 &fields.form);
   if (raw.queryString) insertSegments(*raw.queryString, '&', false, &fields.query);
   if (raw.cookie) insertSegments(*raw.cookie, ';', true, &fields.cookies);
   return fields;
@@ -80,6 +99,10 @@ int readRequest(PageEntry handleRequest) {
   raw.queryString = serverVariable("QUERY_STRING");
   raw.cookie = serverVariable("HTTP_COOKIE");
   raw.body = stdin;
+  if (requestBodyTooLong(raw)) {
+    refuseLongBody(raw);
+    return 0;
+  }
   const RequestFields fields = parseRequest(raw);
   return handleRequest(fields.form, fields.query, fields.cookies);
 }

@@ -30,6 +30,33 @@ class RequestReaderTest : public ::testing::Test {
   RawRequest raw_;
 };
 
+// A form is a few short fields: a longer body is refused before any of it is read, and the
+// reader never takes more than the limit whatever the length announced.
+TEST_F(RequestReaderTest, BodyLongerThanTheLimitIsRefused) {
+  const struct {
+    const char* contentLength;
+    bool tooLong;
+  } cases[] = {
+      {nullptr, false}, {"65536", false}, {"65537", true}, {"67108864", true},
+      {"99999999999999999999", true}, {"-1", false}, {"x", false},
+  };
+  for (const auto& c : cases) {
+    RawRequest raw;
+    if (c.contentLength != nullptr) raw.contentLength = c.contentLength;
+    EXPECT_EQ(requestBodyTooLong(raw), c.tooLong) << (c.contentLength ? c.contentLength : "-");
+  }
+  RawRequest limit;
+  limit.contentLength = std::to_string(kLongestRequestBody + 1);
+  EXPECT_TRUE(requestBodyTooLong(limit));
+  limit.contentLength = std::to_string(kLongestRequestBody);
+  EXPECT_FALSE(requestBodyTooLong(limit));
+
+  const std::string body = "a=" + std::string(kLongestRequestBody, 'x') + "&b=2";
+  const RequestFields fields = parse(std::to_string(body.size()), body);
+  EXPECT_EQ(fields.form.field("a").text().size(), static_cast<std::size_t>(kLongestRequestBody - 2));
+  EXPECT_EQ(fields.form.count(), 1);
+}
+
 TEST_F(RequestReaderTest, BodyIsReadOnlyWithANumericPositiveLength) {
   const std::string body = "a=1";
   EXPECT_EQ(parse(std::nullopt, body).form.count(), 0);

@@ -1,14 +1,22 @@
 #include "websupport/save_report.h"
 
+#include <string>
+
+#include "websupport/error_log.h"
 #include "websupport/response_writer.h"
 
 namespace gatekeeper {
 
-bool checkSaved(bool saved) {
-  if (!saved) {
-    writeLine("Error: the configuration file could not be saved - the change was not stored !<BR>");
-  }
-  return saved;
+void reportNotSaved(const ConfigFile& database, const char* reason) {
+  writeLine("Error: the configuration file could not be saved - the change was not stored !<BR>");
+  const char* path = database.path() != nullptr ? database.path() : "";
+  writeErrorLog(std::string("cannot save the account database ") + path + ": " + reason);
+}
+
+bool checkSaved(ConfigFile& database) {
+  if (database.save()) return true;
+  reportNotSaved(database, database.lastFailure().c_str());
+  return false;
 }
 
 }  // namespace gatekeeper

@@ -15,7 +15,7 @@ class ServerVariablesForTest {
   // Starts with SCRIPT_NAME scriptName and none of the login, site or browser variables.
   explicit ServerVariablesForTest(const char* scriptName = "/cgi/overseer") {
     for (const char* name :
-         {"AUTH_USER", "LOGON_USER", "COMPUTERNAME", "AUTH_TYPE", "SERVER_NAME", "SERVER_PORT",
+         {"AUTH_USER", "LOGON_USER", "REMOTE_USER", "COMPUTERNAME", "AUTH_TYPE", "SERVER_NAME", "SERVER_PORT",
           "HTTPS", "HTTP_HOST", "HTTP_ORIGIN", "HTTP_REFERER", "HTTP_SEC_FETCH_SITE"}) {
       set(name, nullptr);
     }

@@ -54,10 +54,24 @@ class SettingsKey {
   // back whole) or the store fails. Outside Windows the value file is replaced atomically.
   bool writeString(const char* valueName, std::string_view text);
 
+  // The system's error code (platform/system_error.h) of the last open, readString or
+  // writeString of this object that failed, taken where it failed: a key or value that does
+  // not exist gives a code for which meansMissing holds, one that this account may not read
+  // EACCES (ERROR_ACCESS_DENIED on Windows). 0 after a success, after reading a value of 0
+  // bytes, and for a refusal of the object's own (a write to a key opened for reading).
+  int lastError() const { return lastError_; }
+  // Whether an error code says that the key or value does not exist (rather than that it
+  // exists and cannot be used).
+  static bool meansMissing(int code);
+  // Where a key is kept, for a diagnostic: outside Windows the directory that stands for it;
+  // on Windows the registry path below its root key ("HKEY_LOCAL_MACHINE\Software\...").
+  static std::string location(RegistryRoot root = kSettingsRoot, const char* path = kSettingsPath);
+
  private:
   struct Handle;
   std::unique_ptr<Handle> handle_;
   bool writable_ = false;
+  mutable int lastError_ = 0;
 };
 
 }  // namespace gatekeeper

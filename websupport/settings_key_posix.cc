@@ -10,6 +10,7 @@
 
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/system_error.h"
 #include "websupport/settings_key.h"
 
 namespace gatekeeper {
@@ -71,12 +72,16 @@ SettingsKey::~SettingsKey() { close(); }
 
 bool SettingsKey::openForReading(RegistryRoot root, const char* path) {
   close();
+  lastError_ = 0;
   const std::vector<std::string> chain = keyDirectories(root, path);
-  if (chain.empty()) return false;
+  if (chain.empty()) {
+    lastError_ = ENOENT;  // no directory can stand for such a key: it cannot exist
+    return false;
+  }
   const int fd = openDirectory(chain.back());
-  if (fd < 0) return false;
-  if (::faccessat(fd, ".", R_OK | X_OK, 0) != 0) {
-    ::close(fd);
+  if (fd < 0 || ::faccessat(fd, ".", R_OK | X_OK, 0) != 0) {
+    lastError_ = platform::lastSystemError();
+    if (fd >= 0) ::close(fd);
     return false;
   }
   handle_.reset(new Handle{fd, chain.back()});
@@ -85,18 +90,25 @@ bool SettingsKey::openForReading(RegistryRoot root, const char* path) {
 
 bool SettingsKey::openForWriting(RegistryRoot root, const char* path) {
   close();
+  lastError_ = 0;
   const std::vector<std::string> chain = keyDirectories(root, path);
-  if (chain.empty()) return false;
+  if (chain.empty()) {
+    lastError_ = EINVAL;
+    return false;
+  }
   // The registry root itself is created too, as the predefined keys always exist on Windows.
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(chain.front()).parent_path(), ignored);
   for (const std::string& directory : chain) {
-    if (::mkdir(directory.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (::mkdir(directory.c_str(), 0755) != 0 && errno != EEXIST) {
+      lastError_ = platform::lastSystemError();
+      return false;
+    }
   }
   const int fd = openDirectory(chain.back());
-  if (fd < 0) return false;
-  if (::faccessat(fd, ".", R_OK | W_OK | X_OK, 0) != 0) {
-    ::close(fd);
+  if (fd < 0 || ::faccessat(fd, ".", R_OK | W_OK | X_OK, 0) != 0) {
+    lastError_ = platform::lastSystemError();
+    if (fd >= 0) ::close(fd);
     return false;
   }
   handle_.reset(new Handle{fd, chain.back()});
@@ -113,15 +125,23 @@ void SettingsKey::close() {
 }
 
 std::optional<std::string> SettingsKey::readString(const char* valueName) const {
-  if (handle_ == nullptr || valueName == nullptr || !isEntryName(valueName)) return std::nullopt;
+  lastError_ = 0;
+  if (handle_ == nullptr || valueName == nullptr || !isEntryName(valueName)) {
+    lastError_ = ENOENT;
+    return std::nullopt;
+  }
   const int fd = ::openat(handle_->fd, valueName, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) {
+    lastError_ = platform::lastSystemError();
+    return std::nullopt;
+  }
   std::string bytes;
   char buffer[4096];
   ssize_t n;
   while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
+      lastError_ = platform::lastSystemError();
       ::close(fd);
       return std::nullopt;
     }
@@ -133,6 +153,7 @@ std::optional<std::string> SettingsKey::readString(const char* valueName) const 
 }
 
 bool SettingsKey::writeString(const char* valueName, std::string_view text) {
+  lastError_ = 0;
   if (handle_ == nullptr || !writable_ || valueName == nullptr || !isEntryName(valueName) ||
       text.find('\0') != std::string_view::npos) {
     return false;
@@ -140,8 +161,20 @@ bool SettingsKey::writeString(const char* valueName, std::string_view text) {
   std::string bytes(text);
   bytes += '\0';
   // Every program of the system reads the settings, whichever account it runs under.
-  return platform::replaceFile(handle_->directory + "/" + valueName, bytes,
-                               platform::NewFileAccess::kEveryoneReads);
+  if (platform::replaceFile(handle_->directory + "/" + valueName, bytes,
+                            platform::NewFileAccess::kEveryoneReads)) {
+    return true;
+  }
+  lastError_ = platform::lastSystemError();
+  return false;
+}
+
+bool SettingsKey::meansMissing(int code) { return code == ENOENT || code == ENOTDIR; }
+
+std::string SettingsKey::location(RegistryRoot root, const char* path) {
+  const std::vector<std::string> chain = keyDirectories(root, path);
+  return chain.empty() ? std::string(rootKeyName(root)) + "\\" + (path != nullptr ? path : "")
+                       : chain.back();
 }
 
 }  // namespace gatekeeper

@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "platform/scratch_directory.h"
+#include "configstore/config_file.h"
 #include "websupport/database_lock.h"
+#include "websupport/error_log.h"
 #include "websupport/response_writer.h"
 #include "websupport/save_report.h"
 
@@ -46,13 +48,47 @@ TEST(DatabaseLockTest, NoLockFileForAMissingPath) {
   EXPECT_FALSE(DatabaseLock(dir.file("no-such-dir") + "/accounts.cfg").isHeld());
 }
 
-TEST(SaveReportTest, FailureReplacesTheSuccessLine) {
-  ResponseCapture page;
-  if (checkSaved(true)) writeLine("stored");
-  if (checkSaved(false)) writeLine("stored");
-  EXPECT_EQ(page.text(),
-            "stored\n"
-            "Error: the configuration file could not be saved - the change was not stored !<BR>\n");
+// A failed save replaces the success line on the page and names the file and the real reason
+// in the error log: the system's error where the file failed, or the format's refusal.
+TEST(SaveReportTest, FailureReplacesTheSuccessLineAndIsLoggedWithItsReason) {
+  platform::ScratchDirectory dir;
+  const std::string saved = dir.file("accounts.cfg");
+  const std::string noDirectory = dir.file("missing") + "/accounts.cfg";
+  const struct {
+    std::string path;
+    const char* sectionName;
+    const char* page;
+    std::string log;
+  } cases[] = {
+      {saved, "MAIN", "stored\n", ""},
+      {noDirectory, "MAIN",
+       "Error: the configuration file could not be saved - the change was not stored !<BR>\n",
+       "cannot save the account database " + noDirectory + ": No such file or directory\n"},
+      {saved, "two\nlines",
+       "Error: the configuration file could not be saved - the change was not stored !<BR>\n",
+       "cannot save the account database " + saved +
+           ": the configuration holds a name or text that the file format cannot carry\n"},
+  };
+  for (const auto& c : cases) {
+    ConfigFile database(c.path.c_str(), 1);
+    database.getOrCreateSection(c.sectionName);
+    ResponseCapture page;
+    ErrorLogCapture log;
+    if (checkSaved(database)) writeLine("stored");
+    EXPECT_EQ(page.text(), c.page) << c.path;
+    EXPECT_EQ(log.text(), c.log);
+  }
+}
+
+TEST(DatabaseLockTest, FailureIsLoggedWithTheLockFile) {
+  platform::ScratchDirectory dir;
+  const std::string database = dir.file("no-such-dir") + "/accounts.cfg";
+  ErrorLogCapture log;
+  EXPECT_FALSE(DatabaseLock(database).isHeld());
+  EXPECT_EQ(log.text(), "cannot lock the account database with " + database +
+                            ".lock: No such file or directory\n");
+  DatabaseLock("").isHeld();  // no path, nothing to name
+  EXPECT_EQ(log.text().find('\n'), log.text().size() - 1);
 }
 
 }  // namespace
