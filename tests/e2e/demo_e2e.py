@@ -94,6 +94,24 @@ def check_state(root, site_port):
     for line in (f"(string)localhost|{site_port}=Staff", f"(string)127.0.0.1|{site_port}=Staff",
                  f"(string)log={os.path.join(root, 'events.log')}", "(string)MapTo=webuser"):
         expect(line in database, f"{line} missing from the sample database")
+    # Users may be mapped to the listed NT accounts: never to the administrator's.
+    expect("{ administrator:" not in database, "the administrator's account is an NT account")
+
+
+def check_private_data(root, site):
+    """Everything that holds a password is for Apache's user and group alone, and the
+    programs take no request body above their limit."""
+    paths = [root, os.path.join(root, "accounts.cfg"), os.path.join(root, "passwords"),
+             os.path.join(root, "backups")]
+    for directory, _, files in os.walk(os.path.join(root, "registry")):
+        paths += [directory] + [os.path.join(directory, name) for name in files]
+    for path in paths:
+        mode = os.stat(path).st_mode
+        expect_equal(0, mode & 0o007, f"mode of {path} for others")
+        expect_equal(0o750 if os.path.isdir(path) else 0o640, mode & 0o777, f"mode of {path}")
+    r = e2e.fetch(site + "cgi-bin/steward", basic(*state.SAMPLE_SITE_MANAGER),
+                  data="x" * (65536 + 1))
+    expect_equal(413, r.status, f"a body above the limit: {r}")
 
 
 def check_fresh_state(root, welcome):
@@ -158,6 +176,7 @@ def run(args, work):
     def sample_state(welcome, root, site, admin):
         site_port = int(site.rstrip("/").rsplit(":", 1)[1])
         checks.run("demo_writes_the_settings_and_the_sample_database", check_state, root, site_port)
+        checks.run("demo_keeps_its_data_private", check_private_data, root, site)
 
         def sites_answer():
             expect(f"curl -u john:secret {site}" in welcome, "sample command in the welcome")
