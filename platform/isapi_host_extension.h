@@ -20,8 +20,8 @@ extern "C" {
 //          0 when the authority knows no such user.
 // The host writes one line to the error log of the request's server, in the shape of its own
 // Basic authentication's: with a reason `user NAME: authentication failure for "PATH": REASON`,
-// without one `user NAME not found: PATH`, PATH being the request's path. Every text is escaped
-// (no control character, line break, quote or backslash reaches the log raw). Nothing of the
+// without one `user NAME not found: PATH`, PATH being the request's path. No control character
+// or line break of these texts reaches the log raw (the error log escapes them). Nothing of the
 // response changes. Answers TRUE; FALSE with ERROR_INVALID_PARAMETER when pData is NULL. The
 // thread's last error is left alone on success.
 #define SF_REQ_REPORT_FAILED_LOGON ((enum SF_REQ_TYPE)(SF_REQ_HOST_EXTENSIONS + 1))
@@ -38,8 +38,8 @@ typedef struct _HOST_FILTER_SITE {
 #define HOST_LOG_WARNING 4
 #define HOST_LOG_NOTICE 5
 
-// Writes message (one line, no line end; the host escapes what it must and adds the filter's
-// name) to the host's error log, for the context the host gave with it. Callable from any
+// Writes message (one line, no line end; the host's log escapes what it must, and the host adds
+// the filter's name) to the host's error log, for the context the host gave with it. Callable from any
 // thread.
 typedef void(WINAPI* PFN_HOST_LOG)(void* hostContext, DWORD severity, const char* message);
 

@@ -1,26 +1,18 @@
 #include "failed_logon.h"
 
-#include "apr_strings.h"
 #include "http_log.h"
-
-#include "log_text.h"
 
 APLOG_USE_MODULE(isapi_filter);
 
-static const char* escaped(apr_pool_t* pool, const char* text) {
-  size_t size = escapedLogTextSize(text);
-  char* out = apr_palloc(pool, size);
-  escapeLogText(text, out, size);
-  return out;
-}
-
+// Apache's error log escapes every message itself (control characters, line breaks and
+// backslashes as \n, \xhh, \\), so the texts from the client go in as they are, as in
+// mod_auth_basic's own lines; escaping them here as well would double every backslash.
 void logFailedLogon(request_rec* r, const char* user, const char* reason) {
-  const char* path = escaped(r->pool, r->uri != NULL ? r->uri : "");
-  const char* name = escaped(r->pool, user);
+  const char* path = r->uri != NULL ? r->uri : "";
   if (reason == NULL) {
-    ap_log_rerror(APLOG_MARK, APLOG_ERR, 0, r, "user %s not found: %s", name, path);
+    ap_log_rerror(APLOG_MARK, APLOG_ERR, 0, r, "user %s not found: %s", user, path);
   } else {
     ap_log_rerror(APLOG_MARK, APLOG_ERR, 0, r, "user %s: authentication failure for \"%s\": %s",
-                  name, path, escaped(r->pool, reason));
+                  user, path, reason);
   }
 }

@@ -8,8 +8,8 @@
 
 // Writes one line at level error for r (Apache adds the client's address and port):
 // `user USER: authentication failure for "PATH": REASON`, or with a NULL reason
-// `user USER not found: PATH`; PATH is r->uri. user, reason and the path are escaped
-// (log_text.h).
+// `user USER not found: PATH`; PATH is r->uri. The error log escapes the line (no control
+// character or line break of a text from the client reaches it raw).
 void logFailedLogon(request_rec* r, const char* user, const char* reason);
 
 #endif  // GATEKEEPER_HOST_APACHE_FAILED_LOGON_H_

@@ -7,12 +7,8 @@
 #include "http_core.h"
 #include "http_log.h"
 
-#include "log_text.h"
 
 APLOG_USE_MODULE(isapi_filter);
-
-// The longest diagnostic line passed on; a longer one is cut.
-#define FILTER_LOG_LINE_MAX 2048
 
 typedef struct {
   server_rec* server;
@@ -22,12 +18,12 @@ typedef struct {
 static void WINAPI writeFilterLog(void* context, DWORD severity, const char* message) {
   const FilterLog* log = context;
   if (log == NULL) return;
-  char line[FILTER_LOG_LINE_MAX];
-  escapeLogText(message != NULL ? message : "", line, sizeof(line));
   int level = severity <= HOST_LOG_ERROR     ? APLOG_ERR
               : severity == HOST_LOG_WARNING ? APLOG_WARNING
                                              : APLOG_NOTICE;
-  ap_log_error(APLOG_MARK, level, 0, log->server, "ISAPI filter %s: %s", log->path, line);
+  // The error log escapes what the message holds (a path with a line break, say).
+  ap_log_error(APLOG_MARK, level, 0, log->server, "ISAPI filter %s: %s", log->path,
+               message != NULL ? message : "");
 }
 
 static int hasFilter(const server_rec* server, const LoadedFilter* filter) {

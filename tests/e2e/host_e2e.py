@@ -13,17 +13,25 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 import concurrent.futures
 import os
 import socket
+import subprocess
+import time
 
 import e2e_support as e2e
 from e2e_support import basic, expect, expect_equal
 
 import apache_config as conf
-from apache_process import ApacheProcess, free_port
+from apache_process import APACHE, ApacheProcess, free_port
 
 ACCOUNTS = {"webuser": "webpass", "alice": "alicepw", "bob": "bobpw"}
 REALM = "Kestrel test"
 # Seconds a client may take over a request's headers here: short, to see it cut off.
 HEADER_TIMEOUT = 2
+# A CGI program printing the site Apache names to CGI programs.
+SITE_INFO = """#!/bin/sh
+printf 'Content-Type: text/plain\\r\\n\\r\\n'
+echo "SERVER_NAME=$SERVER_NAME"
+echo "SERVER_PORT=$SERVER_PORT"
+"""
 
 
 def write_site(root):
@@ -35,6 +43,7 @@ def write_site(root):
         e2e.write_file(os.path.join(docs, area, "readme.txt"), "no index page here\n")
     for directory in ("cgi-bin", "cgi-leaky"):
         e2e.write_file(os.path.join(root, directory, "whoami"), e2e.WHOAMI, 0o755)
+    e2e.write_file(os.path.join(root, "cgi-bin", "siteinfo"), SITE_INFO, 0o755)
     return docs
 
 
@@ -70,11 +79,16 @@ def build_server(args, root):
         conf.Location("/index-leaky/", directory_index="/leaky-cgi/whoami"),
         conf.Location("/echoing/", require_user=True,
                       directives=["Header always echo ^Authorization$"]),
-        conf.Location("/client-named/", directives=["UseCanonicalName Off"])])
+        conf.Location("/client-named/", directives=["UseCanonicalName Off"]),
+        conf.Location("/client-named-cgi/", script_dir=cgi, directives=["UseCanonicalName Off"])])
     plain = conf.Site(free_port(), docs, REALM, [], list(common))
+    # A filtered site whose ServerName names no port: Apache tells CGI programs port 80.
+    renamed = conf.Site(free_port(), docs, REALM, [os.path.abspath(args.filter)],
+                        [conf.Location("/open-cgi/", script_dir=cgi)],
+                        directives=["ServerName www.example.test"])
     passwords = os.path.join(root, "passwords")
     conf.write_password_file(passwords, ACCOUNTS)
-    server = conf.Server(root, os.path.abspath(args.module), passwords, [filtered, plain],
+    server = conf.Server(root, os.path.abspath(args.module), passwords, [filtered, plain, renamed],
                          mpm=args.mpm, run_user=run_user, header_timeout=HEADER_TIMEOUT)
     conf.write(server)
     return server
@@ -85,6 +99,7 @@ class HostTests:
         self.filtered = f"http://127.0.0.1:{server.sites[0].port}"
         self.named = f"http://localhost:{server.sites[0].port}"
         self.plain = f"http://127.0.0.1:{server.sites[1].port}"
+        self.renamed = f"http://127.0.0.1:{server.sites[2].port}"
 
     def get(self, path, user=None, password=None, base=None, **kw):
         authorization = basic(user, password) if user is not None else None
@@ -305,7 +320,7 @@ class HostTests:
     def server_name_is_the_sites_own(self):
         """SERVER_NAME is the name Apache gives CGI programs: the site's own under
         UseCanonicalName On, whatever the client named; the Host header where a location says
-        Off. SERVER_PORT is the port the request arrived on. Host names that no site carries
+        Off. SERVER_PORT is the port of the site's ServerName. Host names that no site carries
         reach no site."""
         port = self.filtered.rsplit(":", 1)[1]
         for base, host in ((self.filtered, None), (self.named, "LOCALHOST"),
@@ -320,6 +335,32 @@ class HostTests:
         for options in ({"headers": ["Host: evil.example"]}, {"headers": ["Host:"], "http10": True}):
             r = self.get("/public/", "webuser", "webpass", **options)
             expect_equal((403, []), (r.status, r.all("X-Test-Filter-Saw")), f"unknown host {options}")
+
+    def filter_and_cgi_programs_see_the_same_site(self):
+        """SERVER_NAME and SERVER_PORT are what Apache tells CGI programs for the same request,
+        so the filter and the programs that manage a site find the same binding: the site's
+        ServerName and its port (80 when it names none, whatever port the request came in on),
+        or the client's Host header under UseCanonicalName Off."""
+        port = self.filtered.rsplit(":", 1)[1]
+        renamed_port = self.renamed.rsplit(":", 1)[1]
+        cases = [(self.filtered, "/open-cgi/siteinfo", None, ("localhost", port)),
+                 (self.filtered, "/open-cgi/siteinfo", f"127.0.0.1:{int(port) + 1}",
+                  ("localhost", port)),
+                 (self.renamed, "/open-cgi/siteinfo", "www.example.test", ("www.example.test", "80")),
+                 (self.renamed, "/open-cgi/siteinfo", f"www.example.test:{renamed_port}",
+                  ("www.example.test", "80")),
+                 (self.filtered, "/client-named-cgi/siteinfo", "127.0.0.1:8123",
+                  ("127.0.0.1", "8123"))]
+        for base, path, host, expected in cases:
+            what = f"{path} on {base} as {host}"
+            r = self.get(path, "vars", "x", base=base, headers=[f"Host: {host}"] if host else [])
+            expect_equal(200, r.status, what)
+            expect_equal(expected, (r.cgi().get("SERVER_NAME"), r.cgi().get("SERVER_PORT")),
+                         f"CGI program, {what}")
+            # A CGI response merges the filter's headers into its own: "v, v".
+            seen = tuple({part.strip() for part in (r.header(f"X-Var-{name}") or "").split(",")}
+                         for name in ("SERVER_NAME", "SERVER_PORT"))
+            expect_equal(tuple({value} for value in expected), seen, f"filter, {what}")
 
     def slow_headers_are_cut_off(self):
         """A client that never finishes its headers loses the connection long before Apache's
@@ -406,6 +447,58 @@ def startup_failures(args, work):
         expect(message in apache.log_tail(), f"{name}: no '{message}' in\n{apache.log_tail()}")
 
 
+def wrong_library_path_is_a_configuration_error(args, work):
+    """IsapiFilter naming a library that cannot be loaded fails the configuration test with the
+    path and the system's reason; a graceful restart asked for with it leaves the running server
+    serving, and a later one with the path put right goes ahead."""
+    run_user = conf.unprivileged_user()
+    root = conf.state_directory(os.path.join(work, "wrong-path"), run_user)
+    passwords = os.path.join(root, "passwords")
+    conf.write_password_file(passwords, {"webuser": "webpass"})
+    site = conf.Site(free_port(), write_site(root), REALM, [os.path.abspath(args.filter)])
+    server = conf.Server(root, os.path.abspath(args.module), passwords, [site], mpm=args.mpm,
+                         run_user=run_user)
+    conf.write(server)
+    env = dict(os.environ, **({"LD_PRELOAD": args.preload} if args.preload else {}))
+    missing = os.path.join(root, "no-such-filter.so")
+
+    def apache2(*options):
+        return subprocess.run([APACHE, "-f", server.config_path, *options], env=env,
+                              capture_output=True, text=True, timeout=60)
+
+    def log_count(text):
+        with open(server.error_log, encoding="utf-8", errors="replace") as f:
+            return f.read().count(text)
+
+    def answers():
+        r = e2e.fetch(f"http://127.0.0.1:{site.port}/public/")
+        return (r.status, r.all("X-Test-Filter-Saw"))
+
+    expect_equal(0, apache2("-t").returncode, "configuration test of the right path")
+    with ApacheProcess(server, env=env) as apache:
+        site.isapi_filters = [missing]
+        conf.write(server)
+        test = apache2("-t")
+        expect(test.returncode != 0, f"configtest passed: {test.stderr}")
+        expect(missing in test.stderr and "No such file or directory" in test.stderr, test.stderr)
+        graceful = apache2("-k", "graceful")
+        expect(graceful.returncode != 0, f"graceful with a wrong path: {graceful.stderr}")
+        expect(missing in graceful.stderr, graceful.stderr)
+        expect_equal((200, ["(anonymous)"]), answers(), "the running server")
+
+        site.isapi_filters = [os.path.abspath(args.filter)]
+        conf.write(server)
+        expect_equal(0, apache2("-k", "graceful").returncode, "graceful with the right path")
+        deadline = time.monotonic() + 60
+        while log_count("resuming normal operations") < 2 and time.monotonic() < deadline:
+            time.sleep(0.05)
+        expect_equal(2, log_count("resuming normal operations"), "start and one restart")
+        expect_equal(1, log_count("SIGUSR1"), "graceful restarts signalled")
+        expect(apache.process.poll() is None, "Apache exited")
+        expect_equal((200, ["(anonymous)"]), answers(), "after the restart")
+    expect_equal([], e2e.faults_in_log(server.error_log), "faults")
+
+
 def filters_start_once(args, work):
     """Apache reads its configuration twice at start-up; a filter is started (GetFilterVersion,
     which builds a filter's state) only in the pass that serves."""
@@ -435,11 +528,14 @@ def run(args, work):
         "deny_response", "requested_responses", "untrusted_response_texts",
         "statuses_by_last_error", "malformed_and_overlong_credentials", "faulty_filter_buffers",
         "later_modules_see_the_clients_credentials", "server_variables",
-        "server_name_is_the_sites_own", "slow_headers_are_cut_off",
+        "server_name_is_the_sites_own", "filter_and_cgi_programs_see_the_same_site",
+        "slow_headers_are_cut_off",
         "concurrent_requests_keep_their_own_credentials"), checks)
     checks.run("server_and_site_filters_in_priority_order",
                server_and_site_filters_in_priority_order, args, work)
     checks.run("startup_failures", startup_failures, args, work)
+    checks.run("wrong_library_path_is_a_configuration_error",
+               wrong_library_path_is_a_configuration_error, args, work)
     checks.run("filters_start_once", filters_start_once, args, work)
     return checks.summary()
 

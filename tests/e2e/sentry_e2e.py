@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """End-to-end tests of the filter sentry in Apache through mod_isapi_filter: a sample account
 database and settings key, three loopback ports (a bound site, a port no binding covers, a
-binding to a missing authority), driven with curl.
+binding to a missing authority), driven with curl; failed logons read by fail2ban's stock
+filter; a database that cannot be loaded at start and after a graceful restart.
 
 Usage: sentry_e2e.py --module mod_isapi_filter.so --filter sentry.so --mpm event|prefork
                      --work DIR [--preload LIBASAN]
@@ -13,6 +14,8 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 
 import glob
 import os
+import signal
+import subprocess
 import time
 
 import e2e_support as e2e
@@ -44,9 +47,9 @@ ACCOUNT_FILES = ("accounts.cfg", "accounts.cfg.lock", "accounts.cfg.Xy12Zw",
 class Deployment:
     """The state directory, the database and the Apache configuration of one run."""
 
-    def __init__(self, args, work):
+    def __init__(self, args, work, name="sentry"):
         self.run_user = conf.unprivileged_user()
-        self.root = conf.state_directory(os.path.join(work, "sentry-" + args.mpm), self.run_user)
+        self.root = conf.state_directory(os.path.join(work, f"{name}-{args.mpm}"), self.run_user)
         self.site_port, self.plain_port, self.missing_port = free_port(), free_port(), free_port()
         self.database = os.path.join(self.root, "accounts.cfg")
         self.backups = os.path.join(self.root, "backups")
@@ -89,6 +92,13 @@ class Deployment:
         text = state.database_text({"log": self.events}, bindings, {"Staff": staff},
                                    {"webuser": "webpass"})
         state.write_database(self.database, text)
+
+    def error_log_lines(self):
+        try:
+            with open(self.server.error_log, encoding="utf-8", errors="replace") as f:
+                return f.read().splitlines()
+        except FileNotFoundError:
+            return []
 
     def event_ids(self):
         try:
@@ -180,6 +190,46 @@ class SentryTests:
                 expect("Password" not in r.text, path)
         expect_equal(200, self.get(self.site + "/", "john", "secret").status, "other files")
 
+    def filtered_sites_without_a_binding_are_named_at_start(self):
+        """One warning per filtered site that no binding covers, naming the binding it needs;
+        none for the bound sites."""
+        warnings = [line for line in self.d.error_log_lines() if "no binding covers" in line]
+        expect_equal(1, len(warnings), f"warnings {warnings}")
+        expect(f"localhost:{self.d.plain_port} " in warnings[0], warnings[0])
+        expect(f'localhost|{self.d.plain_port}' in warnings[0], warnings[0])
+        expect(self.d.database in warnings[0], warnings[0])
+
+    def failed_logons_reach_fail2ban(self):
+        """Every refusal of the filter leaves one line in Apache's error log that fail2ban's
+        apache-auth filter counts against the client's address; names from the client cannot
+        forge or split a line."""
+        self.get(self.site + "/", "john", "wrong")
+        self.get(self.site + "/", "stranger", "x")
+        self.get(self.site + "/", "guest", "guest")
+        self.get(self.site + "/", "bad\r\nuser forged not found: /x", "x")
+        lines = self.d.error_log_lines()
+        expect(all(line.startswith("[") for line in lines if line),
+                f"a line split by a user name: {[l for l in lines if not l.startswith('[')]}")
+        refusals = [line for line in lines if "[isapi_filter:error]" in line and "] user " in line]
+        for text in ('user john: authentication failure for "/": Password Mismatch',
+                     "user stranger not found: /",
+                     'user guest: authentication failure for "/": account disabled',
+                     "user bad\\r\\nuser forged not found not found: /"):
+            expect(any(line.endswith(text) for line in refusals), f"{text!r} in {refusals}")
+        subset = os.path.join(self.d.root, "refusals.log")
+        with open(subset, "w", encoding="utf-8") as f:
+            f.write("\n".join(refusals) + "\n")
+        out = subprocess.run(["fail2ban-regex", "-o", "<ip> <F-USER>", subset,
+                              "/etc/fail2ban/filter.d/apache-auth.conf"],
+                             capture_output=True, text=True, timeout=120).stdout
+        found = out.splitlines()
+        expect_equal(len(refusals), len(found), f"fail2ban matches {found}")
+        for match in ("127.0.0.1 john:", "127.0.0.1 stranger"):
+            expect(match in found, f"{match!r} in {found}")
+        summary = subprocess.run(["fail2ban-regex", subset, "/etc/fail2ban/filter.d/apache-auth.conf"],
+                                 capture_output=True, text=True, timeout=120).stdout
+        expect(f"Failregex: {len(refusals)} total" in summary, summary)
+
     def changed_database_is_reloaded_with_a_backup(self):
         staff = dict(STAFF, john={"Password": "newsecret", "MapTo": "webuser"})
         self.d.write_database(staff)
@@ -193,6 +243,61 @@ class SentryTests:
         expect(backups, "no backup written")
         with open(backups[0], encoding="latin-1") as f:
             expect("Password=secret" in f.read(), "the backup holds the previous state")
+        # The new content does not bind the plain port either: said again after the load.
+        warnings = [line for line in self.d.error_log_lines() if "no binding covers" in line]
+        expect(len(warnings) >= 2, f"warnings after the reload: {warnings}")
+
+
+def wait_for(condition, what, timeout=60):
+    """Polls condition until it holds; raises naming what when it does not within timeout."""
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            raise AssertionError(f"not within {timeout} s: {what}")
+        time.sleep(0.05)
+
+
+def unloadable_database_refuses_credentials(args, work):
+    """A named database that cannot be loaded, at start or after a graceful restart, gets every
+    request with credentials refused with 503 (server accounts included), one line in Apache's
+    error log naming the file and why, and requests without credentials still reach Apache; the
+    repaired file is loaded by a later request."""
+    d = Deployment(args, work, "unloadable")
+    state.write_database(d.database, "")
+    env = dict(os.environ, GATEKEEPER_REGISTRY=d.registry)
+    apache = ApacheProcess(d.server, env=env, preload=args.preload)
+    site = f"http://127.0.0.1:{d.site_port}/"
+
+    def failures():
+        return [line for line in d.error_log_lines() if "cannot be loaded: holds no sections" in line
+                and d.database in line and "[isapi_filter:error]" in line]
+
+    apache.start()
+    try:
+        for user, password in (("john", "secret"), ("webuser", "webpass")):
+            r = e2e.fetch(site, basic(user, password))
+            expect_equal((503, "Service Unavailable"), (r.status, r.reason), f"{user} at start")
+        expect_equal(401, e2e.fetch(site).status, "anonymous: Apache's own challenge")
+        expect(failures(), "no error line for the database at start")
+        expect_equal([], d.event_ids(), "events without a database")
+
+        d.write_database(STAFF)
+        wait_for(lambda: e2e.fetch(site, basic("john", "secret")).status == 200,
+                 "the repaired database decides")
+
+        state.write_database(d.database, "")
+        before = len(failures())
+        generations = len([l for l in d.error_log_lines() if "resuming normal operations" in l])
+        apache.process.send_signal(signal.SIGUSR1)  # graceful restart
+        wait_for(lambda: len([l for l in d.error_log_lines()
+                              if "resuming normal operations" in l]) > generations,
+                 "the graceful restart")
+        wait_for(lambda: e2e.fetch(site, basic("webuser", "webpass")).status == 503,
+                 "server accounts refused after the graceful restart")
+        expect(len(failures()) > before, "no error line after the graceful restart")
+    finally:
+        apache.stop()
+    expect_equal([], e2e.faults_in_log(d.server.error_log), "faults")
 
 
 def run(args, work):
@@ -207,7 +312,11 @@ def run(args, work):
                       "missing_authority_is_not_found", "one_event_line_per_decision",
                       "unknown_host_names_reach_no_site", "cached_pages_stay_with_their_user",
                       "account_files_are_never_served",
+                      "filtered_sites_without_a_binding_are_named_at_start",
+                      "failed_logons_reach_fail2ban",
                       "changed_database_is_reloaded_with_a_backup"), checks)
+    checks.run("unloadable_database_refuses_credentials", unloadable_database_refuses_credentials,
+               args, work)
     return checks.summary()
 
 
