@@ -1,5 +1,6 @@
 #include "configstore/config_file.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -62,6 +63,47 @@ TEST_F(ConfigFileTest, MissingFileLoadsNothingAndSavesEmpty) {
   EXPECT_EQ(plain.save(), 0);
   EXPECT_EQ(plain.load(), 0);
   EXPECT_FALSE(fs::exists(path("plain.cfg")));
+}
+
+// A failure keeps its own reason, taken where it happened: the next diagnostic names it, not
+// whatever the thread's last error is by then. A success clears it.
+TEST_F(ConfigFileTest, FailuresKeepTheirReason) {
+  const std::string missing = path("missing.cfg");
+  const std::string noDirectory = path("no-dir") + "/db.cfg";
+  fs::create_directory(path("a-directory"));
+  put(path("cut.cfg"), "{ MAIN:\n    (int)Disable=0\n");
+  const struct {
+    std::string file;
+    const char* sectionName;  // saved when not null; otherwise loaded
+    bool complete;
+    const char* reason;
+  } cases[] = {
+      {missing, nullptr, false, "No such file or directory"},
+      {path("a-directory"), nullptr, false, "Is a directory"},
+      {path("cut.cfg"), nullptr, true, "the file ends inside an open section"},
+      {noDirectory, "MAIN", false, "No such file or directory"},
+      {missing, "two\nlines", false,
+       "the configuration holds a name or text that the file format cannot carry"},
+  };
+  for (const auto& c : cases) {
+    ConfigFile file(c.file.c_str(), 1);
+    EXPECT_EQ(file.lastFailure(), "");
+    int result;
+    if (c.sectionName != nullptr) {
+      file.getOrCreateSection(c.sectionName);
+      result = file.save();
+    } else {
+      result = c.complete ? file.loadComplete() : file.load();
+    }
+    EXPECT_EQ(result, 0) << c.file;
+    errno = EPERM;  // a later error must not replace the reason
+    EXPECT_EQ(file.lastFailure(), c.reason) << c.file;
+  }
+  ConfigFile file(missing.c_str(), 1);
+  EXPECT_EQ(file.load(), 0);
+  EXPECT_EQ(file.save(), 1);
+  EXPECT_EQ(file.lastFailure(), "");
+  EXPECT_EQ(file.lastSystemError(), 0);
 }
 
 TEST_F(ConfigFileTest, SaveAndLoadKeepTreeAndSlotOrder) {

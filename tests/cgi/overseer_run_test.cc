@@ -41,7 +41,7 @@ TEST_F(OverseerRunTest, FreshStateIsSetUpFromTheSetupErrorPage) {
 
 TEST_F(OverseerRunTest, BodyShorterThanContentLengthIsReadAsSent) {
   const std::string database = settings_.file("short.cfg");
-  ProgramRun config = run("Action=Config", "Config=" + database, "100000");
+  ProgramRun config = run("Action=Config", "Config=" + database, "60000");
   EXPECT_EQ(config.exitCode, 0);
   EXPECT_EQ(TestSettings::read("Configuration File"), database);
 }
@@ -55,6 +55,20 @@ TEST_F(OverseerRunTest, ReauthenticationWritesOnlyTheStatus) {
                                    "GMT\nContent-Type: text/html\n\nYou are reauthenticated",
                                    0),
             0u);
+}
+
+// The logon that the web server hands a CGI program after the filter mapped a site user: only
+// reauthentication answers; the refusal is named in the error log (standard error).
+TEST_F(OverseerRunTest, LogonReplacedByTheFilterIsRefused) {
+  server_.set("AUTH_USER", "john");
+  server_.set("LOGON_USER", "administrator");
+  const ProgramRun page = post("Action=Config", "Config=" + settings_.file("mine.cfg"));
+  EXPECT_EQ(page.output.rfind("Status: 403 Forbidden\n", 0), 0u) << page.output;
+  EXPECT_FALSE(TestSettings::read("Configuration File").has_value());
+  EXPECT_EQ(page.errors,
+            "request refused: the filter logged user john on as the server account "
+            "administrator; this program serves direct logons only\n");
+  EXPECT_EQ(run("Action=Reauthenticate&Olduser=john").output, "Status: 401\n\n");
 }
 
 // A run waits for the database lock before it loads the database.

@@ -19,6 +19,7 @@ namespace gatekeeper {
 struct ProgramRun {
   int exitCode = -1;
   std::string output;
+  std::string errors;  // what the program wrote to standard error (the web server's error log)
 };
 
 class ProgramRunTest : public ::testing::Test {
@@ -46,8 +47,10 @@ class ProgramRunTest : public ::testing::Test {
     const int number = runs_++;
     const std::string input = settings_.file("in" + std::to_string(number));
     const std::string output = settings_.file("out" + std::to_string(number));
+    const std::string errors = settings_.file("err" + std::to_string(number));
     platform::writeWholeFile(input, body);
-    std::string command = quoted(program_) + " < " + quoted(input) + " > " + quoted(output);
+    std::string command = quoted(program_) + " < " + quoted(input) + " > " + quoted(output) +
+                          " 2> " + quoted(errors);
 #ifdef _WIN32
     // cmd.exe drops the outermost pair of quotes of a command line holding several.
     command.insert(0, 1, '"');
@@ -57,7 +60,7 @@ class ProgramRunTest : public ::testing::Test {
     const int status = std::system(command.c_str());
     const int exitCode = (status >> 8) & 0xFF;  // the wait status holds the code above 8 bits
 #endif
-    return ProgramRun{exitCode, platform::readWholeFile(output)};
+    return ProgramRun{exitCode, platform::readWholeFile(output), platform::readWholeFile(errors)};
   }
 
   static std::string quoted(const std::string& text) { return '"' + text + '"'; }

@@ -31,6 +31,8 @@ TEST_F(RekeyRunTest, UserChangesThePasswordThroughTheForms) {
   ProgramRun missing = run("");
   EXPECT_EQ(missing.exitCode, 3);
   EXPECT_EQ(missing.output, "Content-Type: text/html\n\n<HTML><BODY>\nError: 3<BR>\n");
+  EXPECT_EQ(missing.errors, "cannot load the account database " + settings_.file("missing.cfg") +
+                                ": No such file or directory\n");
 
   {
     ConfigFile database(path().c_str(), 1);
@@ -60,6 +62,24 @@ TEST_F(RekeyRunTest, UserChangesThePasswordThroughTheForms) {
   EXPECT_EQ(changed.exitCode, 0);
   EXPECT_NE(changed.output.find(" Password canged\n"), std::string::npos);
   EXPECT_EQ(storedPassword(), "n&w");
+}
+
+// rekey is open to everyone: a body larger than any form is refused unread, with its own status,
+// and the page entry never runs (the settings would give the setup error page).
+TEST_F(RekeyRunTest, BodyLargerThanAnyFormIsRefusedUnread) {
+  const std::string body = "User=bob&Pass=" + std::string(70000, 'x');
+  for (const char* length : {"70014", "67108864"}) {
+    const ProgramRun refused = run("Action=edit", body, length);
+    EXPECT_EQ(refused.exitCode, 0);
+    EXPECT_EQ(refused.output,
+              "Status: 413 Request Entity Too Large\nContent-Type: text/html\n\n<HTML><BODY>\n"
+              "Request refused - the form sent is too large !<BR>\n</BODY></HTML>\n")
+        << length;
+    EXPECT_EQ(refused.errors, std::string("request refused: its body of ") + length +
+                                  " bytes is longer than the 65536 bytes a form may have\n");
+  }
+  // A form within the limit reaches the program.
+  EXPECT_EQ(post("Action=edit", "User=bob&Pass=x").exitCode, 1);
 }
 
 }  // namespace
