@@ -233,6 +233,11 @@ class PackageTests:
         expect_equal([], hardening, "hardening that lintian misses")
         expect(": spelling-error-in-binary" not in result.stdout,
                f"the product's own texts are overridden: {result.stdout}")
+        if build_is_optimized(self.p.build):
+            # The override of the programs' fortify tag holds only while they are fortified.
+            for name in os.listdir(self.p.path(PROGRAMS)):
+                symbols = run(["nm", "-D", self.p.path(f"{PROGRAMS}/{name}")])
+                expect("_chk@" in symbols, f"{name} calls no fortified function")
 
     def files_are_where_apache_and_debian_expect_them(self):
         expected = ["/usr/lib/apache2/modules/mod_isapi_filter.so",
