@@ -24,7 +24,7 @@ std::string failedLogonLine(LogonFailure failure, std::string_view user, std::st
 }
 
 void reportFailedLogon(LogonFailure failure, std::string_view user) {
-  writeErrorLog(failedLogonLine(failure, user, serverText("SCRIPT_NAME")));
+  writeClientErrorLog(failedLogonLine(failure, user, serverText("SCRIPT_NAME")));
   if (currentPause != nullptr) currentPause();
 }
 

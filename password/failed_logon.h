@@ -22,7 +22,8 @@ enum class LogonFailure {
 // NAME is the name as typed and URI the program's SCRIPT_NAME, both escapeForLog'd.
 std::string failedLogonLine(LogonFailure failure, std::string_view user, std::string_view uri);
 
-// Writes failedLogonLine for this request to the error log, then pauses (about a second) before
+// Writes failedLogonLine for this request to the error log (writeClientErrorLog, so that the
+// line names the client where the web server does not), then pauses (about a second) before
 // the caller answers, so that one client cannot try passwords quickly. The answer itself is
 // the same for both failures.
 void reportFailedLogon(LogonFailure failure, std::string_view user);

@@ -1,6 +1,10 @@
 #include "websupport/error_log.h"
 
+#include <chrono>
 #include <cstdio>
+#include <ctime>
+
+#include "websupport/server_variables.h"
 
 namespace gatekeeper {
 namespace {
@@ -52,6 +56,36 @@ void writeErrorLog(std::string_view line) {
   // Standard error is unbuffered: one write per line keeps lines of concurrent runs whole.
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);
+}
+
+std::string apacheClientPrefix(long long seconds, int microseconds, std::string_view address,
+                               std::string_view port) {
+  const std::time_t time = static_cast<std::time_t>(seconds);
+  // One thread per CGI process: the static buffer of localtime is not shared.
+  const std::tm* local = std::localtime(&time);
+  char date[64] = "";
+  if (local != nullptr) std::strftime(date, sizeof date, "%a %b %d %H:%M:%S", local);
+  char year[16] = "";
+  if (local != nullptr) std::strftime(year, sizeof year, "%Y", local);
+  char fraction[16];
+  std::snprintf(fraction, sizeof fraction, ".%06d", microseconds);
+  std::string prefix = std::string("[") + date + fraction + " " + year + "] [cgid:error] [client ";
+  prefix += escapeForLog(address);
+  if (!port.empty()) prefix += ":" + escapeForLog(port);
+  return prefix + "] ";
+}
+
+void writeClientErrorLog(std::string_view line) {
+  // A regular file (or /dev/null) can tell its position; a pipe or a terminal cannot.
+  if (captureBuffer != nullptr || std::ftell(stderr) < 0) {
+    writeErrorLog(line);
+    return;
+  }
+  const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::system_clock::now().time_since_epoch());
+  writeErrorLog(apacheClientPrefix(now.count() / 1000000, static_cast<int>(now.count() % 1000000),
+                                   serverText("REMOTE_ADDR"), serverText("REMOTE_PORT")) +
+                std::string(line));
 }
 
 ErrorLogCapture::ErrorLogCapture() : previous_(captureBuffer) { captureBuffer = &text_; }

@@ -16,6 +16,21 @@ namespace gatekeeper {
 // exactly one line and a text taken from the request cannot forge another.
 void writeErrorLog(std::string_view line);
 
+// Writes one line about the client of this request (a failed logon) for log scanners that ban
+// clients. Where standard error is the web server's error log file itself (Apache's mod_cgid
+// hands it to programs as it is, and writes nothing around their lines), the line gets the
+// prefix that Apache writes before its own lines, apacheClientPrefix for REMOTE_ADDR and
+// REMOTE_PORT, so that the scanner knows the client (fail2ban's apache-auth filter). Elsewhere
+// (a pipe: mod_cgi writes each line of a program with its own prefix, "AH01215: stderr from
+// PROGRAM: ", which no stock filter reads) the line alone. Captured lines are the line alone.
+void writeClientErrorLog(std::string_view line);
+
+// "[Tue Dec 08 14:17:49.087532 2026] [cgid:error] [client ADDR:PORT] ": Apache's error log
+// prefix for the local time given as seconds and microseconds since 1970; without ":PORT" when
+// port is empty.
+std::string apacheClientPrefix(long long seconds, int microseconds, std::string_view address,
+                               std::string_view port);
+
 // Text from the request or the database made fit for a log line: control characters, the
 // backslash and the backquote written as "\xHH" ("\x5c", "\x60"). The backquote is escaped
 // because log scanners skip a user name that starts with one (fail2ban's apache-auth).

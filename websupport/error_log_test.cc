@@ -24,5 +24,19 @@ TEST(ErrorLogTest, ControlCharactersCannotBreakOrForgeALine) {
   EXPECT_EQ(escapeForLog("`a\\b c\n"), "\\x60a\\x5cb c\\x0a");
 }
 
+// The prefix that lets fail2ban's apache-common.conf find the client: "[date] [module:error]
+// [client ADDR:PORT] ".
+TEST(ErrorLogTest, ClientPrefixHasApachesShape) {
+  const std::string prefix = apacheClientPrefix(1700000000, 42, "127.0.0.1", "43418");
+  ASSERT_EQ(prefix.front(), '[');
+  const std::size_t dateEnd = prefix.find("] ");
+  // "Tue Nov 14 22:13:20.000042 2023", in the local time zone.
+  EXPECT_EQ(dateEnd, 32u) << prefix;
+  EXPECT_EQ(prefix.substr(20, 7), ".000042");
+  EXPECT_EQ(prefix.substr(dateEnd), "] [cgid:error] [client 127.0.0.1:43418] ");
+  const std::string noPort = apacheClientPrefix(1700000000, 0, "::1", "");
+  EXPECT_EQ(noPort.substr(noPort.find("] ")), "] [cgid:error] [client ::1] ");
+}
+
 }  // namespace
 }  // namespace gatekeeper

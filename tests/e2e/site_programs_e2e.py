@@ -14,6 +14,7 @@ import sys
 sys.dont_write_bytecode = True  # keep the source tree free of caches
 
 import os
+import subprocess
 import urllib.parse
 
 import e2e_support as e2e
@@ -26,6 +27,11 @@ from apache_process import ApacheProcess, free_port
 
 MANAGER = state.SAMPLE_SITE_MANAGER
 STEWARD_BANNER = "Gatekeeper version 1.51 - authority manager"
+REPLACED_LOGON = "NT user used for the actual authentication by the system differs the logged on user."
+# The directory of the site's programs at a second URL where every account of Apache's may run
+# them (as a careless configuration would allow): the programs must guard themselves there.
+OPEN_PROGRAMS = "/open-cgi/"
+APACHE_AUTH_FILTER = "/etc/fail2ban/filter.d/apache-auth.conf"
 REKEY_BANNER = "Kestrel Gatekeeper version 1.51 - change password utility"
 
 
@@ -40,7 +46,12 @@ class Deployment:
         self.server, programs = demo.prepare(build, self.root, run_user, self.site_port,
                                              admin_port, mpm=args.mpm)
         expect_equal(["steward", "rekey"], programs, "programs installed")
+        site = self.server.sites[0]
+        site.locations.append(conf.Location(OPEN_PROGRAMS, require_user=True,
+                                            script_dir=os.path.join(self.root, "site-cgi")))
+        conf.write(self.server)
         self.site = f"http://127.0.0.1:{self.site_port}"
+        self.mpm = args.mpm
         self.database = demo.database_path(self.root)
         self.apache = ApacheProcess(
             self.server, env=dict(os.environ, GATEKEEPER_REGISTRY=os.path.join(self.root, "registry")),
@@ -109,6 +120,53 @@ class SiteProgramTests:
         expect(STEWARD_BANNER in r.text, r.text)
         expect_equal("/cgi-bin/steward?Action=AddUser", Page(r.text).link("Add new user"), "menu")
 
+    def steward_refuses_a_logon_the_filter_replaced(self):
+        """john is a valid user to Apache once the filter mapped him to webuser; through a
+        location open to every account he reaches steward, which must neither show nor store
+        anything for him (else he could map a user of his own to the administrator)."""
+        before = open(self.d.database, "rb").read()
+        r = self.d.get(OPEN_PROGRAMS + "steward", ("john", "secret"))
+        expect_equal(403, r.status, "mapped user on steward")
+        expect(REPLACED_LOGON in r.text and STEWARD_BANNER not in r.text, r.text)
+        body = "User=mine&Pass=x&MapTo=ON&NTAcc=administrator&Expire=&B1=Submit"
+        r = e2e.fetch(self.d.site + OPEN_PROGRAMS + "steward?Action=AddUserDo",
+                      basic("john", "secret"), data=body)
+        expect_equal(403, r.status, "mapped user adding a user")
+        expect_equal(before, open(self.d.database, "rb").read(), "database after the refusal")
+        expect(self.d.apache.log_tail(200).count("user john on as the server account webuser") >= 2,
+               "refusals in the error log")
+        # The site's manager, checked by Apache itself, is served there as well.
+        r = self.d.get(OPEN_PROGRAMS + "steward", MANAGER)
+        expect_equal(200, r.status, "the site's manager")
+        expect(STEWARD_BANNER in r.text, r.text)
+
+    def failed_rekey_logon_is_banned_by_fail2ban(self):
+        """mod_cgid (event MPM) writes a program's standard error to the error log as it is:
+        rekey gives its line Apache's prefix with the client, and fail2ban's stock apache-auth
+        filter counts it. mod_cgi (prefork) puts "AH01215: stderr from PROGRAM: " before each
+        line itself, which no stock filter reads; the line still names the client there."""
+        login = Page(self.d.get("/cgi-bin/rekey").text)
+        for user, password in (("mary", "not her password"), ("nobody", "x")):
+            r = self.d.submit(login, {"User": user, "Pass": password})
+            expect("Invalid username or password !" in r.text, r.text)
+        log = self.d.server.error_log
+        with open(log, encoding="latin-1") as f:
+            lines = [line for line in f if "rekey" in line and "user " in line]
+        mismatch = 'user mary: authentication failure for "/cgi-bin/rekey": Password Mismatch'
+        for text in (mismatch, "user nobody not found: /cgi-bin/rekey"):
+            expect(any(text in line and "[client 127.0.0.1:" in line for line in lines),
+                   f"{text!r} in {lines}")
+        if self.d.mpm != "event":
+            return
+        expect(any(f"[cgid:error] [client 127.0.0.1:" in line and line.rstrip().endswith(mismatch)
+                   for line in lines), lines)
+        out = subprocess.run(["fail2ban-regex", "--print-all-matched", log, APACHE_AUTH_FILTER],
+                             capture_output=True, text=True, timeout=120).stdout
+        matched = [line for line in out.splitlines() if "/cgi-bin/rekey" in line]
+        expect(any("user mary: authentication failure" in line for line in matched) and
+               any("user nobody not found" in line for line in matched), out)
+        expect("127.0.0.1" in out, out)
+
     def unmapped_manager_cannot_use_rekey(self):
         login = Page(self.d.get("/cgi-bin/rekey").text)
         status = Page(self.d.submit(login, {"User": MANAGER[0], "Pass": ""}).text)
@@ -124,7 +182,8 @@ def run(args, work):
         "rekey_is_open_and_names_the_site_authority",
         "user_changes_the_password_and_the_filter_takes_it",
         "wrong_password_and_cross_site_change_store_nothing",
-        "steward_only_for_the_sites_manager", "unmapped_manager_cannot_use_rekey"), checks)
+        "steward_only_for_the_sites_manager", "steward_refuses_a_logon_the_filter_replaced",
+        "failed_rekey_logon_is_banned_by_fail2ban", "unmapped_manager_cannot_use_rekey"), checks)
     return checks.summary()
 
 
