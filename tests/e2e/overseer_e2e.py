@@ -328,7 +328,7 @@ class AdministrationPagesTests(OverseerTests):
         expect("    { operator:\n        (string)Password=op pass\n" in self.d.database_text(),
                self.d.database_text())
         page = self.page("Change NT account password")
-        expect_equal(["webuser", "administrator", "operator"], select_options(page.text, "User"),
+        expect_equal([*state.SAMPLE_MAPPED_ACCOUNTS, "operator"], select_options(page.text, "User"),
                      "accounts in slot order")
         r = self.d.submit(page, {"User": "operator", "Pass": "new", "Pass2": "new"})
         expect("Password of NT Account <b>operator</b> changed successfuly." in r.text, r.text)
