@@ -85,8 +85,7 @@ bool requestBodyTooLong(const RawRequest& raw) { return bodyLength(raw) > kLonge
 
 RequestFields parseRequest(const RawRequest& raw) {
   RequestFields fields;
-  insertSegments(readBody(raw.body, std::min(bodyLength(raw), kLongestRequestBody)), '&', false,
-                 &fields.form);
+  insertSegments(readBody(raw.body, bodyLength(raw)), '&', false, &fields.form);
   if (raw.queryString) insertSegments(*raw.queryString, '&', false, &fields.query);
   if (raw.cookie) insertSegments(*raw.cookie, ';', true, &fields.cookies);
   return fields;

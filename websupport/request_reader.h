@@ -34,8 +34,9 @@ struct RequestFields {
   FormFields cookies;
 };
 
-// Reads the body (CONTENT_LENGTH bytes as "%d" reads it, at most kLongestRequestBody; none when
-// it is unset, not a number, 0 or negative; fewer when the stream ends first) and splits the three sources into fields:
+// Reads the body (CONTENT_LENGTH bytes as "%d" reads it; none when it is unset, not a number,
+// 0 or negative; fewer when the stream ends first; readRequest refuses a body longer than
+// kLongestRequestBody before it gets here) and splits the three sources into fields:
 // segments separated by "&" (";" for cookies), each "name=value" with the value ending at the
 // first raw carriage return, line feed or tab; name and value decoded after splitting. A
 // segment that is empty or begins with "=" is dropped; one without "=" is a name with an empty
