@@ -425,20 +425,27 @@ def server_and_site_filters_in_priority_order(args, work):
     expect_equal([], e2e.faults_in_log(server.error_log), "faults")
 
 
+def one_site_server(args, work, name, library):
+    """A server of its own below work/name: one site on a free port whose filter is library,
+    and webuser's password for Apache's own check. The configuration is written."""
+    run_user = conf.unprivileged_user()
+    root = conf.state_directory(os.path.join(work, name), run_user)
+    passwords = os.path.join(root, "passwords")
+    conf.write_password_file(passwords, {"webuser": "webpass"})
+    site = conf.Site(free_port(), write_site(root), REALM, [library])
+    server = conf.Server(root, os.path.abspath(args.module), passwords, [site], mpm=args.mpm,
+                         run_user=run_user)
+    conf.write(server)
+    return root, site, server
+
+
 def startup_failures(args, work):
     """A filter that cannot be loaded, or refuses to start, stops Apache's start."""
     cases = [("missing-library", os.path.join(work, "no-such-filter.so"), {}, "cannot load"),
              ("refused-start", os.path.abspath(args.filter), {"TEST_FILTER_REFUSE_START": "1"},
               "GetFilterVersion returned FALSE")]
     for name, library, env, message in cases:
-        run_user = conf.unprivileged_user()
-        root = conf.state_directory(os.path.join(work, name), run_user)
-        passwords = os.path.join(root, "passwords")
-        conf.write_password_file(passwords, {"webuser": "webpass"})
-        site = conf.Site(free_port(), write_site(root), REALM, [library])
-        server = conf.Server(root, os.path.abspath(args.module), passwords, [site], mpm=args.mpm,
-                             run_user=run_user)
-        conf.write(server)
+        _, _, server = one_site_server(args, work, name, library)
         apache = ApacheProcess(server, env={**os.environ, **env}, preload=args.preload)
         apache.start(wait_ready=False)
         code = apache.wait_exit(20)
@@ -451,14 +458,7 @@ def wrong_library_path_is_a_configuration_error(args, work):
     """IsapiFilter naming a library that cannot be loaded fails the configuration test with the
     path and the system's reason; a graceful restart asked for with it leaves the running server
     serving, and a later one with the path put right goes ahead."""
-    run_user = conf.unprivileged_user()
-    root = conf.state_directory(os.path.join(work, "wrong-path"), run_user)
-    passwords = os.path.join(root, "passwords")
-    conf.write_password_file(passwords, {"webuser": "webpass"})
-    site = conf.Site(free_port(), write_site(root), REALM, [os.path.abspath(args.filter)])
-    server = conf.Server(root, os.path.abspath(args.module), passwords, [site], mpm=args.mpm,
-                         run_user=run_user)
-    conf.write(server)
+    root, site, server = one_site_server(args, work, "wrong-path", os.path.abspath(args.filter))
     env = dict(os.environ, **({"LD_PRELOAD": args.preload} if args.preload else {}))
     missing = os.path.join(root, "no-such-filter.so")
 
@@ -504,14 +504,7 @@ def wrong_library_path_is_a_configuration_error(args, work):
 def filters_start_once(args, work):
     """Apache reads its configuration twice at start-up; a filter is started (GetFilterVersion,
     which builds a filter's state) only in the pass that serves."""
-    run_user = conf.unprivileged_user()
-    root = conf.state_directory(os.path.join(work, "start-once"), run_user)
-    passwords = os.path.join(root, "passwords")
-    conf.write_password_file(passwords, {"webuser": "webpass"})
-    site = conf.Site(free_port(), write_site(root), REALM, [os.path.abspath(args.filter)])
-    server = conf.Server(root, os.path.abspath(args.module), passwords, [site], mpm=args.mpm,
-                         run_user=run_user)
-    conf.write(server)
+    root, _, server = one_site_server(args, work, "start-once", os.path.abspath(args.filter))
     start_log = os.path.join(root, "filter-starts")
     with ApacheProcess(server, env={**os.environ, "TEST_FILTER_START_LOG": start_log},
                        preload=args.preload):
