@@ -15,6 +15,7 @@ std::string logonAccount() {
 }
 
 bool logonReplacedByFilter() {
+  if (!serverText(kLogonReplacedVariable).empty()) return true;
   const std::string user = serverText("AUTH_USER");
   return !user.empty() && !platform::namesEqual(user.c_str(), logonAccount().c_str());
 }

@@ -20,9 +20,15 @@ inline constexpr char kLogonReplacedText[] =
 // REMOTE_USER (what Apache itself sets for the authenticated account); else the empty text.
 std::string logonAccount();
 
-// Whether the filter replaced the request's logon: AUTH_USER (the name the client sent) is set
-// and differs, ignoring case, from logonAccount(). An anonymous request (no AUTH_USER) and a
-// logon that the web server checked as sent are not replaced.
+// The server variable that our Apache host sets (to "1") on a request whose credentials a
+// filter replaced, also where the site user's name equals the account's, so that AUTH_USER
+// and LOGON_USER cannot tell.
+inline constexpr char kLogonReplacedVariable[] = "LOGON_REPLACED_BY_FILTER";
+
+// Whether the filter replaced the request's logon: the host says so (kLogonReplacedVariable
+// set and not empty), or AUTH_USER (the name the client sent) is set and differs, ignoring
+// case, from logonAccount(). An anonymous request (no AUTH_USER) and a logon that the web
+// server checked as sent are not replaced.
 bool logonReplacedByFilter();
 
 // The check every request of such a program passes before anything is loaded or written.

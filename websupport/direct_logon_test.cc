@@ -16,6 +16,7 @@ TEST(DirectLogonTest, OnlyALogonTheFilterReplacedIsRefused) {
     const char* logonUser;
     const char* remoteUser;
     bool replaced;
+    const char* hostSaysReplaced = nullptr;
   } cases[] = {
       {nullptr, nullptr, nullptr, false},           // anonymous
       {"", "", nullptr, false},                     // anonymous, variables set empty
@@ -26,12 +27,17 @@ TEST(DirectLogonTest, OnlyALogonTheFilterReplacedIsRefused) {
       {"john", nullptr, "john", false},             // Apache alone: REMOTE_USER
       {"john", nullptr, "webuser", true},
       {"john", nullptr, nullptr, true},             // a logon with no account is no direct one
+      // A site user named like the account he is mapped to: only the host can tell.
+      {"administrator", "administrator", nullptr, true, "1"},
+      {"Administrator", "administrator", "administrator", true, "1"},
+      {"administrator", "administrator", nullptr, false, ""},
   };
   for (const auto& c : cases) {
     ServerVariablesForTest server;
     server.set("AUTH_USER", c.authUser);
     server.set("LOGON_USER", c.logonUser);
     server.set("REMOTE_USER", c.remoteUser);
+    server.set(kLogonReplacedVariable, c.hostSaysReplaced);
     EXPECT_EQ(logonReplacedByFilter(), c.replaced)
         << (c.authUser ? c.authUser : "-") << "/" << (c.logonUser ? c.logonUser : "-");
     ResponseCapture page;

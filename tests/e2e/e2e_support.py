@@ -24,6 +24,7 @@ WHOAMI = """#!/bin/sh
 printf 'Content-Type: text/plain\\r\\n\\r\\n'
 echo "AUTH_USER=${AUTH_USER-(unset)}"
 echo "LOGON_USER=${LOGON_USER-(unset)}"
+echo "LOGON_REPLACED_BY_FILTER=${LOGON_REPLACED_BY_FILTER-(unset)}"
 echo "REMOTE_USER=${REMOTE_USER-(unset)}"
 echo "AUTH_TYPE=${AUTH_TYPE-(unset)}"
 echo "HTTP_AUTHORIZATION=${HTTP_AUTHORIZATION-(unset)}"

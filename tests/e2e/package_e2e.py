@@ -377,6 +377,29 @@ class PackageTests:
             expect("john" in f.read(), "event log")
         expect(os.listdir(self.p.path(f"{DATA}/backups")), "no backup at the reload")
 
+    def no_site_user_reaches_overseer_as_the_administrator(self):
+        """A user mapped onto the administrator's server account, under another name or under
+        the administrator's own, gets no page of overseer on the bound site."""
+        database = self.p.path(f"{DATA}/accounts.cfg")
+        with open(database, encoding="latin-1") as f:
+            before = f.read()
+        users = {**state.SAMPLE_USERS, MANAGER[0]: {"DoNotMap": 1},
+                 "evil": {"Password": "evilpw", "MapTo": "administrator"},
+                 "administrator": {"Password": "evilpw", "MapTo": "administrator"}}
+        accounts = {**state.SAMPLE_MAPPED_ACCOUNTS, "administrator": ACCOUNTS["administrator"]}
+        state.write_database(database, state.database_text(
+            {"log": self.p.path(f"{LOGS}/events.log")},
+            {state.binding_key(SITE, self.site_port): state.SAMPLE_AUTHORITY},
+            {state.SAMPLE_AUTHORITY: users}, accounts))
+        try:
+            for user in ("evil", "administrator", "Administrator"):
+                r = self.site("/gatekeeper/overseer", (user, "evilpw"))
+                expect_equal(403, r.status, f"{user}: {r}")
+                expect(BANNER not in r.text and "Password" not in r.text, f"{user}: {r.text}")
+                expect("differs the logged on user" in r.text, f"{user}: {r.text}")
+        finally:
+            state.write_database(database, before)
+
     def steward_answers_the_named_manager_only(self):
         john = ("john", state.SAMPLE_USERS["john"]["Password"])
         for account in (None, john, ("webuser", ACCOUNTS["webuser"]),
@@ -491,6 +514,7 @@ def main():
         tests.configure_apache()
         e2e.run_suite(tests.apache, tests, ["administration_program_answers_its_administrator_only",
                                             "mapped_user_passes_the_filter",
+                                            "no_site_user_reaches_overseer_as_the_administrator",
                                             "steward_answers_the_named_manager_only",
                                             "filter_rekey_and_steward_find_one_binding_off_port_80",
                                             "forged_host_on_the_default_site_reaches_no_authority",
