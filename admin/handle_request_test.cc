@@ -99,7 +99,7 @@ TEST_F(HandleRequestTest, UnloadableDatabaseGivesTheSetupErrorPage) {
   EXPECT_EQ(run(FormFields()), setupErrorPage(3));
   EXPECT_EQ(code_, 3);
   EXPECT_EQ(log.text(), "cannot load the account database " + settings_.file("missing.cfg") +
-                            ": No such file or directory\n");
+                            ": " + platform::readProblem(settings_.file("missing.cfg")) + "\n");
   ASSERT_TRUE(TestSettings::store("Configuration File", ""));
   EXPECT_EQ(run(FormFields()), setupErrorPage(3));
   EXPECT_FALSE(std::filesystem::exists(".lock"));  // no lock file for an empty path

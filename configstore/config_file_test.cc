@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/system_error.h"
+
 namespace gatekeeper {
 namespace {
 
@@ -76,12 +78,13 @@ TEST_F(ConfigFileTest, FailuresKeepTheirReason) {
     std::string file;
     const char* sectionName;  // saved when not null; otherwise loaded
     bool complete;
-    const char* reason;
+    std::string reason;
   } cases[] = {
-      {missing, nullptr, false, "No such file or directory"},
-      {path("a-directory"), nullptr, false, "Is a directory"},
+      // The system's own words, which differ between systems.
+      {missing, nullptr, false, platform::readProblem(missing)},
+      {path("a-directory"), nullptr, false, platform::readProblem(path("a-directory"))},
       {path("cut.cfg"), nullptr, true, "the file ends inside an open section"},
-      {noDirectory, "MAIN", false, "No such file or directory"},
+      {noDirectory, "MAIN", false, platform::readProblem(noDirectory)},
       {missing, "two\nlines", false,
        "the configuration holds a name or text that the file format cannot carry"},
   };

@@ -2,6 +2,8 @@
 // report of a failed save.
 #include <gtest/gtest.h>
 
+#include "platform/system_error.h"
+
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -63,7 +65,8 @@ TEST(SaveReportTest, FailureReplacesTheSuccessLineAndIsLoggedWithItsReason) {
       {saved, "MAIN", "stored\n", ""},
       {noDirectory, "MAIN",
        "Error: the configuration file could not be saved - the change was not stored !<BR>\n",
-       "cannot save the account database " + noDirectory + ": No such file or directory\n"},
+       "cannot save the account database " + noDirectory + ": " +
+           platform::readProblem(noDirectory) + "\n"},
       {saved, "two\nlines",
        "Error: the configuration file could not be saved - the change was not stored !<BR>\n",
        "cannot save the account database " + saved +
@@ -86,7 +89,7 @@ TEST(DatabaseLockTest, FailureIsLoggedWithTheLockFile) {
   ErrorLogCapture log;
   EXPECT_FALSE(DatabaseLock(database).isHeld());
   EXPECT_EQ(log.text(), "cannot lock the account database with " + database +
-                            ".lock: No such file or directory\n");
+                            ".lock: " + platform::readProblem(database + ".lock") + "\n");
   DatabaseLock("").isHeld();  // no path, nothing to name
   EXPECT_EQ(log.text().find('\n'), log.text().size() - 1);
 }

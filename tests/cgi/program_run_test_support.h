@@ -60,7 +60,15 @@ class ProgramRunTest : public ::testing::Test {
     const int status = std::system(command.c_str());
     const int exitCode = (status >> 8) & 0xFF;  // the wait status holds the code above 8 bits
 #endif
-    return ProgramRun{exitCode, platform::readWholeFile(output), platform::readWholeFile(errors)};
+    return ProgramRun{exitCode, platform::readWholeFile(output),
+                      withLineFeeds(platform::readWholeFile(errors))};
+  }
+
+  // Standard error is a text stream: on Windows its lines end in CR LF. Compared as lines.
+  static std::string withLineFeeds(std::string text) {
+    std::size_t at = 0;
+    while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
+    return text;
   }
 
   static std::string quoted(const std::string& text) { return '"' + text + '"'; }
