@@ -1,34 +1,35 @@
 #include "accountpages/form_checks.h"
 
+#include <optional>
 #include <string>
 
-#include "accountdb/storable_text.h"
+#include "accountdb/storing_refusals.h"
 #include "websupport/response_writer.h"
 
 namespace gatekeeper {
 
 namespace {
 
-bool refuseField(std::string_view label) {
-  writeLine(std::string(label) + " contains characters that can not be stored !");
+bool refuse(const std::optional<std::string>& refusal) {
+  if (!refusal) return true;
+  writeLine(*refusal);
   return false;
 }
 
 }  // namespace
 
 bool checkStorableName(std::string_view label, std::string_view value) {
-  return accountdb::isStorableName(value) || refuseField(label);
+  return refuse(accountdb::unstorableNameRefusal(label, value));
 }
 
 bool checkStorableBindingHost(std::string_view label, std::string_view host) {
-  return accountdb::isStorableBindingHost(host) || refuseField(label);
+  return refuse(accountdb::unstorableBindingHostRefusal(label, host));
 }
 
 bool checkStorablePassword(std::string_view password) {
-  if (accountdb::isStorableText(password)) return true;
-  writeLine(password.size() > accountdb::kLongestStorableField
-                ? "Password is too long to be stored !"
-                : "Password can not contain line breaks !");
+  const char* refusal = accountdb::unstorablePasswordRefusal(password);
+  if (refusal == nullptr) return true;
+  writeLine(refusal);
   return false;
 }
 

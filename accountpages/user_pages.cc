@@ -6,8 +6,8 @@
 #include "accountdb/database_names.h"
 #include "accountdb/expiry_date.h"
 #include "accountdb/user_entry.h"
+#include "accountdb/user_rules.h"
 #include "accountdb/value_readers.h"
-#include "accountpages/form_checks.h"
 #include "accountpages/option_lists.h"
 #include "platform/names.h"
 #include "websupport/action_link.h"
@@ -39,40 +39,45 @@ void writeHeading(const char* heading) {
   writeLine("</H3>");
 }
 
-// "<before><name><middle><authority><after>": the one-line result of a storing page.
-void writeResult(const char* before, std::string_view user, const char* middle,
-                 const UserAuthority& authority, const char* after) {
-  writeText(before);
-  writeEscaped(user);
-  writeText(middle);
-  writeEscaped(authority.name);
-  writeText(after);
+// Writes a sentence of the rules with its names escaped and enclosed in the given tags
+// ("<b>" and "</b>" for the first name, then for the second), as each page has them.
+void writeSentence(const accountdb::Sentence& sentence, const char* open1, const char* close1,
+                   const char* open2 = "", const char* close2 = "") {
+  writeText(sentence.lead);
+  if (sentence.names > 0) {
+    writeText(open1);
+    writeEscaped(sentence.first);
+    writeText(close1);
+  }
+  writeText(sentence.middle);
+  if (sentence.names > 1) {
+    writeText(open2);
+    writeEscaped(sentence.second);
+    writeText(close2);
+  }
+  writeText(sentence.tail);
 }
 
-void writeAlreadyExists(std::string_view user, const UserAuthority& authority) {
-  writeResult("User <B>", user, "</B> already exist in authority <B>", authority, "</b>\n");
-}
-
-// false, after writing "Authority <b>NAME</b> not found !", when there is no such authority.
-bool checkAuthorityFound(const UserAuthority& authority) {
-  if (!authority.section->isPlaceholder()) return true;
-  writeText("Authority <b>");
-  writeEscaped(authority.name);
-  writeLine("</b> not found !");
+// Writes the page's one result line for a refusal of the rules; true when there is none.
+bool admitted(accountdb::UserRefusal refusal, const UserAuthority& authority,
+              const FormFields& form) {
+  if (refusal == accountdb::UserRefusal::kNone) return true;
+  const accountdb::Sentence sentence = accountdb::refusalSentence(
+      refusal, userField(form), authority.name, form.field("Pass").text());
+  if (refusal == accountdb::UserRefusal::kAlreadyExists) {
+    writeSentence(sentence, "<B>", "</B>", "<B>", "</b>");
+  } else {
+    writeSentence(sentence, "<b>", "</b>");
+  }
+  writeLine("");
   return false;
 }
 
-// The checks that adding and changing share, in their order; each failure writes the page's
-// one result line.
-bool admitUserEntry(const UserAuthority& authority, const FormFields& form) {
-  if (!checkAuthorityFound(authority)) return false;
-  const std::string& user = userField(form);
-  if (user.empty()) {
-    writeLine("User name can not be empty !");
-    return false;
-  }
-  return checkStorableName("User name", user) &&
-         checkStorablePassword(form.field("Pass").text());
+// Writes the page's one result line for a change stored by the rules.
+void writeChanged(accountdb::UserChange change, std::string_view user,
+                  const UserAuthority& authority) {
+  writeSentence(accountdb::changeSentence(change, user, authority.name), "<b>", "</b>", "<B>",
+                "</B>");
 }
 
 accountdb::UserEntry userEntryFromForm(const FormFields& form) {
@@ -168,16 +173,12 @@ void writeUserForm(const UserPagesVariant& variant, ConfigFile& database,
 }
 
 void writeExpiryWarning(const ConfigSection& user) {
-  switch (accountdb::judgeExpiryDate(readText(user, accountdb::kExpireDate))) {
-    case accountdb::ExpiryDateWarning::kUnreadable:
-      writeText("<BR><I><B>Warning:</B> Date format specified can not be recognized - user authentication will fail if expiration is enabled !</I>");
-      break;
-    case accountdb::ExpiryDateWarning::kAfterLastYear:
-      writeText("<BR><I><B>Warning:</B> Dates after year 2037 not supported - user authentication will fail if expiration is enabled !</I>");
-      break;
-    case accountdb::ExpiryDateWarning::kNone:
-      break;
-  }
+  const char* warning = accountdb::expiryWarningText(
+      accountdb::judgeExpiryDate(readText(user, accountdb::kExpireDate)));
+  if (warning == nullptr) return;
+  writeText("<BR><I><B>Warning:</B> ");
+  writeText(warning);
+  writeText("</I>");
 }
 
 }  // namespace
@@ -222,17 +223,14 @@ int writeAddUserForm(const UserPagesVariant& variant, ConfigFile& database,
 
 int addUser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
   const UserAuthority authority = variant.findAuthority(database, form);
-  if (!admitUserEntry(authority, form)) return 1;
   const std::string& name = userField(form);
-  if (!accountdb::findUser(*authority.section, name)->isPlaceholder() ||
-      accountdb::isAuthorityValueName(*authority.section, name)) {
-    writeAlreadyExists(name, authority);
+  if (!admitted(accountdb::addUser(*authority.section, name, userEntryFromForm(form)), authority,
+                form)) {
     return 1;
   }
-  accountdb::writeUserEntry(*authority.section->getOrCreateSection(name.c_str()),
-                            userEntryFromForm(form));
   if (checkSaved(database)) {
-    writeResult("User <b>", name, "</b> added to authority <B>", authority, "</B>\n");
+    writeChanged(accountdb::UserChange::kAdded, name, authority);
+    writeLine("");
   }
   return 1;
 }
@@ -246,12 +244,11 @@ int writeDeleteUserForm(const UserPagesVariant& variant, ConfigFile& database,
 
 int deleteUser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
   const UserAuthority authority = variant.findAuthority(database, form);
-  if (!checkAuthorityFound(authority)) return 1;
   const std::string& name = userField(form);
-  ConfigSection* user = accountdb::findUser(*authority.section, name);
-  if (!user->isPlaceholder()) authority.section->removeObject(user);
+  if (!admitted(accountdb::removeUser(*authority.section, name), authority, form)) return 1;
   if (checkSaved(database)) {
-    writeResult("User <b>", name, "</b> deleted from authority <B>", authority, "</B>\n");
+    writeChanged(accountdb::UserChange::kDeleted, name, authority);
+    writeLine("");
   }
   return 1;
 }
@@ -270,25 +267,14 @@ int writeEditUserForm(const UserPagesVariant& variant, ConfigFile& database,
 
 int changeUser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
   const UserAuthority authority = variant.findAuthority(database, form);
-  if (!admitUserEntry(authority, form)) return 1;
   const std::string& name = userField(form);
-  ConfigSection& users = *authority.section;
-  if (accountdb::isAuthorityValueName(users, name)) {
-    writeAlreadyExists(name, authority);
+  ConfigSection* user = nullptr;
+  if (!admitted(accountdb::replaceUser(*authority.section, name, userEntryFromForm(form), &user),
+                authority, form)) {
     return 1;
   }
-  // The entry is replaced whole, in the slot of the old one, so the user keeps its place.
-  ConfigSection* user = nullptr;
-  if (accountdb::findUser(users, name)->isPlaceholder()) {
-    user = users.getOrCreateSection(name.c_str());
-  } else {
-    const int32_t slot = users.indexOfName(name.c_str());
-    users.setAtIndex(slot, new ConfigSection(name.c_str()));
-    user = users.sectionByIndex(slot);
-  }
-  accountdb::writeUserEntry(*user, userEntryFromForm(form));
   if (checkSaved(database)) {
-    writeResult("User <b>", name, "</b> changed in authority <B>", authority, "</B>");
+    writeChanged(accountdb::UserChange::kChanged, name, authority);
     writeExpiryWarning(*user);
     writeLine("");
   }

@@ -1,0 +1,124 @@
+#include "accountdb/user_rules.h"
+
+#include "accountdb/database_names.h"
+#include "accountdb/storing_refusals.h"
+#include "accountdb/value_readers.h"
+
+namespace gatekeeper::accountdb {
+namespace {
+
+Sentence words(std::string lead) { return {std::move(lead), "", "", "", "", 0}; }
+
+Sentence twoNames(const char* lead, std::string_view first, const char* middle,
+                  std::string_view second) {
+  return {lead, std::string(first), middle, std::string(second), "", 2};
+}
+
+}  // namespace
+
+Sentence refusalSentence(UserRefusal refusal, std::string_view user, std::string_view authority,
+                         std::string_view password) {
+  switch (refusal) {
+    case UserRefusal::kNone:
+      break;
+    case UserRefusal::kAuthorityNotFound:
+      return {"Authority ", std::string(authority), "", "", " not found !", 1};
+    case UserRefusal::kEmptyName:
+      return words("User name can not be empty !");
+    case UserRefusal::kUnstorableName:
+      return words(unstorableNameRefusal("User name", user).value_or(""));
+    case UserRefusal::kUnstorablePassword: {
+      const char* text = unstorablePasswordRefusal(password);
+      return words(text != nullptr ? text : "");
+    }
+    case UserRefusal::kAlreadyExists:
+      return twoNames("User ", user, " already exist in authority ", authority);
+    case UserRefusal::kNoSuchUser:
+      return twoNames("User ", user, " does not exist in authority ", authority);
+  }
+  return words("");
+}
+
+Sentence changeSentence(UserChange change, std::string_view user, std::string_view authority) {
+  switch (change) {
+    case UserChange::kAdded:
+      return twoNames("User ", user, " added to authority ", authority);
+    case UserChange::kChanged:
+      return twoNames("User ", user, " changed in authority ", authority);
+    case UserChange::kDeleted:
+      break;
+  }
+  return twoNames("User ", user, " deleted from authority ", authority);
+}
+
+const char* expiryWarningText(ExpiryDateWarning warning) {
+  switch (warning) {
+    case ExpiryDateWarning::kUnreadable:
+      return "Date format specified can not be recognized - user authentication will fail if "
+             "expiration is enabled !";
+    case ExpiryDateWarning::kAfterLastYear:
+      return "Dates after year 2037 not supported - user authentication will fail if expiration "
+             "is enabled !";
+    case ExpiryDateWarning::kNone:
+      break;
+  }
+  return nullptr;
+}
+
+UserRefusal checkUserEntry(const ConfigSection& authority, const std::string& name,
+                           const std::string& password) {
+  if (authority.isPlaceholder()) return UserRefusal::kAuthorityNotFound;
+  if (name.empty()) return UserRefusal::kEmptyName;
+  if (unstorableNameRefusal("", name)) return UserRefusal::kUnstorableName;
+  if (unstorablePasswordRefusal(password) != nullptr) return UserRefusal::kUnstorablePassword;
+  return UserRefusal::kNone;
+}
+
+UserRefusal addUser(ConfigSection& authority, const std::string& name, const UserEntry& entry) {
+  const UserRefusal refusal = checkUserEntry(authority, name, entry.password);
+  if (refusal != UserRefusal::kNone) return refusal;
+  if (!findUser(authority, name)->isPlaceholder() || isAuthorityValueName(authority, name)) {
+    return UserRefusal::kAlreadyExists;
+  }
+  writeUserEntry(*authority.getOrCreateSection(name.c_str()), entry);
+  return UserRefusal::kNone;
+}
+
+UserRefusal replaceUser(ConfigSection& authority, const std::string& name, const UserEntry& entry,
+                        ConfigSection** stored) {
+  const UserRefusal refusal = checkUserEntry(authority, name, entry.password);
+  if (refusal != UserRefusal::kNone) return refusal;
+  if (isAuthorityValueName(authority, name)) return UserRefusal::kAlreadyExists;
+  // The entry is replaced whole, in the slot of the old one, so the user keeps its place.
+  ConfigSection* user = nullptr;
+  if (findUser(authority, name)->isPlaceholder()) {
+    user = authority.getOrCreateSection(name.c_str());
+  } else {
+    const int32_t slot = authority.indexOfName(name.c_str());
+    authority.setAtIndex(slot, new ConfigSection(name.c_str()));
+    user = authority.sectionByIndex(slot);
+  }
+  writeUserEntry(*user, entry);
+  if (stored != nullptr) *stored = user;
+  return UserRefusal::kNone;
+}
+
+UserRefusal removeUser(ConfigSection& authority, const std::string& name) {
+  if (authority.isPlaceholder()) return UserRefusal::kAuthorityNotFound;
+  ConfigSection* user = findUser(authority, name);
+  if (!user->isPlaceholder()) authority.removeObject(user);
+  return UserRefusal::kNone;
+}
+
+UserEntry readUserEntry(const ConfigSection& user) {
+  UserEntry entry;
+  entry.password = readText(user, kPassword);
+  entry.mapped = !readFlag(user, kDoNotMap);
+  entry.ntAccount = readText(user, kMapTo);
+  entry.expireDate = readText(user, kExpireDate);
+  entry.noExpiration = user.valueByName(kNoExpiration)->getInt();
+  entry.disabled = user.valueByName(kDisabled)->getInt();
+  return entry;
+}
+
+}  // namespace gatekeeper::accountdb
