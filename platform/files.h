@@ -55,10 +55,10 @@ bool readFileContents(const std::string& path, MemoryBlock* out, std::size_t* le
 
 // Writes a new version of a file without ever truncating the old one. The data goes to a
 // temporary file in the target's directory (POSIX: created 0600); commit() flushes it to disk
-// and renames it over the target, keeping the target's permissions (POSIX: its owner where the
-// process may, its mode within what newFileAccess allows, a new file the mode it names;
-// Windows: a new file gets the directory's inherited security). A target
-// that is a symbolic link keeps the link: the file it points to is replaced. A writer destroyed
+// and renames it over the target, keeping the target's permissions (POSIX: its owner and group
+// where the process may, else its group where the process is a member of it; its mode within
+// what newFileAccess allows; a new file the mode it names; Windows: a new file gets the
+// directory's inherited security). A target that is a symbolic link keeps the link: the file it points to is replaced. A writer destroyed
 // without a successful commit removes its temporary file and leaves the target exactly as it
 // was. A temporary file left by a writer whose process was killed before it committed is
 // removed by the next writer of the same target; a live writer's temporary file is never

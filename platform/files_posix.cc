@@ -227,12 +227,15 @@ bool AtomicFileWriter::commit() {
   bool ok = !state_->failed;
   struct stat existing;
   if (ok && ::stat(state_->target.c_str(), &existing) == 0) {
-    // Keep the replaced file's owner where the process may, and its mode, but never wider
-    // than the widest that this kind of file may have (no execute, set-id or write bits for
-    // others, and for the database no reading by others).
+    // Keep the replaced file's owner and group where the process may (the superuser always
+    // may, so a save by root leaves the web server's file its own), and its mode, but never
+    // wider than the widest that this kind of file may have (no execute, set-id or write bits
+    // for others, and for the database no reading by others). An owner who may not give the
+    // file away keeps at least its group, where it is a member of it.
     if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
-      if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
-        // Not permitted: the file keeps this process's owner.
+      if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 &&
+          ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0) {
+        // Not permitted: the file keeps this process's owner and group.
       }
     }
     ok = ::fchmod(fd, existing.st_mode & state_->widestMode) == 0;
