@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -15,6 +16,7 @@
 #include "accountdb/value_readers.h"
 #include "configstore/config_file.h"
 #include "configstore/text_stream.h"
+#include "platform/isapi.h"
 #include "platform/names.h"
 #include "platform/system_error.h"
 
@@ -145,6 +147,8 @@ std::string unreadableLine(std::string_view text, const std::string& innermostOp
       const std::size_t equals = close == std::string_view::npos ? close : text.find('=', close);
       if (equals != std::string_view::npos && equals + 1 == text.size()) return std::string();
       if (close == std::string_view::npos) return "a value line without its type: it is skipped";
+      // Without "=" the rest of the line may be a value (a password): it is not shown.
+      if (equals == std::string_view::npos) return "a value line without \"=\": it is skipped";
       const std::string_view name = text.substr(close + 1, equals - close - 1);
       return "value " + quoted(name) +
              " does not read (an unknown type word, or a value that does not scan as its "
@@ -339,10 +343,22 @@ class TreeCheck {
     findings_->push_back({line, line > 0 ? atLine(line) + text : text});
   }
 
+  // A flag that holds items but no number reads as unset (accountdb/value_readers.h), which
+  // whoever wrote it as text ("(string)disabled=1") did not mean.
+  void checkFlag(const ConfigSection& section, const char* flag, const OutlineSection* outline,
+                 int line, const std::string& owner) {
+    const ConfigValue* value = section.valueByName(flag);
+    if (value->isPlaceholder() || value->count() == 0 || value->indexOfType(kItemInt) != 0) return;
+    const int valueLine = outline != nullptr ? outline->valueLine(flag) : 0;
+    add(valueLine > 0 ? valueLine : line, owner + ": the flag " + std::string(flag) +
+                                              " holds no number, so the filter reads it as unset");
+  }
+
   void checkBindings();
   void checkBindingKey(const std::string& key, int line);
   void checkAuthorities();
-  void checkUser(const ConfigSection& authority, const ConfigSection& user, int line);
+  void checkUser(const ConfigSection& authority, const ConfigSection& user,
+                 const OutlineSection* outline, int line);
   void checkNtAccounts();
 
   const ConfigSection& database_;
@@ -356,6 +372,8 @@ void TreeCheck::checkBindings() {
     add(0, "no section MAIN: no site is bound, so the filter protects no site");
     return;
   }
+  checkFlag(*main, kDisable, outline_.section(kMain), outline_.sectionLine(kMain),
+            "section MAIN");
   const ConfigSection* servers = main->sectionByName(kServers);
   if (servers->isPlaceholder()) {
     add(outline_.sectionLine(kMain),
@@ -429,11 +447,13 @@ void TreeCheck::checkAuthorities() {
       add(line, "authority " + quoted(authority->name()) +
                     ": the name is not one the database can store");
     }
+    checkFlag(*authority, kExpirationRequired, authorityOutline, line,
+              "authority " + quoted(authority->name()));
     for (int32_t j = 1; j <= authority->count(); ++j) {
       const ConfigSection* user = authority->sectionByIndex(j);
       if (user->isPlaceholder()) continue;
-      checkUser(*authority, *user,
-                authorityOutline != nullptr ? authorityOutline->sectionLine(user->name()) : line);
+      const OutlineSection* userOutline = childOf(authorityOutline, user->name());
+      checkUser(*authority, *user, userOutline, userOutline != nullptr ? userOutline->line : line);
     }
     if (authorityOutline == nullptr) continue;
     for (const Repeat& repeat : authorityOutline->sectionRepeats) {
@@ -451,7 +471,8 @@ void TreeCheck::checkAuthorities() {
   }
 }
 
-void TreeCheck::checkUser(const ConfigSection& authority, const ConfigSection& user, int line) {
+void TreeCheck::checkUser(const ConfigSection& authority, const ConfigSection& user,
+                          const OutlineSection* outline, int line) {
   const std::string name = user.name() != nullptr ? user.name() : "";
   const std::string who = "user " + quoted(name) + " of authority " + quoted(authority.name());
   const char* refused = ": the filter refuses the user";
@@ -463,6 +484,9 @@ void TreeCheck::checkUser(const ConfigSection& authority, const ConfigSection& u
     add(line, who + " is hidden by the authority's value of that name: the filter never finds "
                     "the user");
     return;
+  }
+  for (const char* flag : {kDisabled, kDoNotMap, kNoExpiration}) {
+    checkFlag(user, flag, outline, line, who);
   }
   if (readFlag(user, kDoNotMap)) return;  // the server checks the credentials itself
 
@@ -513,6 +537,14 @@ void TreeCheck::checkNtAccounts() {
     }
     if (!isStorableText(readText(*account, kPassword))) {
       add(line, what + ": the password is not a text the database can store");
+    }
+    // The filter hands both to the server whole; a server is sure to give buffers of this size.
+    if (std::strlen(account->name() ? account->name() : "") >= SF_MAX_USERNAME ||
+        std::strlen(readText(*account, kPassword)) >= SF_MAX_PASSWORD) {
+      add(line, what + ": the name or password is longer than " +
+                    std::to_string(SF_MAX_USERNAME - 1) +
+                    " characters, more than the server's credential buffers are sure to "
+                    "hold: the filter refuses the users mapped to it");
     }
   }
   if (outline == nullptr) return;

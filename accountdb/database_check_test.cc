@@ -199,9 +199,10 @@ const Case kCases[] = {
               "            (strng)MapTo=web\n"       // 10
               "            (string)expiredate=\n"    // 11: an empty text, as written
               "            MapTo=web\n"              // 12
+              "            (string)Password secret\n" // 13
               "        } john;\n"
-              "        {ann:\n"                      // 14
-              "        } ann;\n"),                   // 15
+              "        {ann:\n"                      // 15
+              "        } ann;\n"),                   // 16
      {"line 8: user \"john\" of authority \"Staff\" is mapped to no NT account (no MapTo): the "
       "filter refuses the user",
       "line 9: value \"disabled\" does not read (an unknown type word, or a value that does "
@@ -209,11 +210,31 @@ const Case kCases[] = {
       "line 10: value \"MapTo\" does not read (an unknown type word, or a value that does not "
       "scan as its type): it is skipped",
       "line 12: the line is not one of the format: it is skipped",
-      "line 14: \"{ann:\" does not read as a section opening (a blank after \"{\", then the "
+      "line 13: a value line without \"=\": it is skipped",
+      "line 15: \"{ann:\" does not read as a section opening (a blank after \"{\", then the "
       "name and \":\"): it is skipped, and the section's lines are read into the enclosing "
       "one",
-      "line 15: \"} ann;\" does not close the open section \"Staff\" of line 7: it is "
+      "line 16: \"} ann;\" does not close the open section \"Staff\" of line 7: it is "
       "skipped"}},
+    {"flags_written_as_text",
+     "{ MAIN:\n    (string)Disable=1\n    { SERVERS:\n        (string)intranet=Staff\n"
+     "    } SERVERS;\n} MAIN;\n"                                                   // 1-6
+     "{ ACCOUNTS:\n    { Staff:\n        (string)ExpirationRequired=1\n"          // 7-9
+     "        { john:\n            (int)DoNotMap=1\n            (string)disabled=1\n"
+     "        } john;\n    } Staff;\n} ACCOUNTS;\n{ NTACCOUNTS:\n} NTACCOUNTS;\n",  // 10-17
+     {"line 2: section MAIN: the flag Disable holds no number, so the filter reads it as unset",
+      "line 9: authority \"Staff\": the flag ExpirationRequired holds no number, so the "
+      "filter reads it as unset",
+      "line 12: user \"john\" of authority \"Staff\": the flag disabled holds no number, so "
+      "the filter reads it as unset"}},
+    {"nt_account_too_long_for_the_server",
+     std::string(kEmpty, sizeof kEmpty - sizeof "} NTACCOUNTS;\r\n") +  // leaves NTACCOUNTS open
+         "    { fits:\n        (string)Password=" + std::string(256, 'p') + "\n    } fits;\n" +
+         "    { " + std::string(257, 'n') + ":\n    } " + std::string(257, 'n') + ";\n" +
+         "} NTACCOUNTS;\n",
+     {"line 11: NT account \"" + std::string(257, 'n') +
+      "\": the name or password is longer than 256 characters, more than the server's "
+      "credential buffers are sure to hold: the filter refuses the users mapped to it"}},
     {"file_that_does_not_load",
      database(kStaffBinding,
               "        { john:\n"                    // 8
