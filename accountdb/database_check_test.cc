@@ -97,9 +97,13 @@ TEST_P(DatabaseCheckTest, ReportsWhatTheFilterTripsOver) {
 const Case kCases[] = {
     {"clean", kClean, {}},
     {"new_installation", kEmpty, {}},
-    {"no_main",
-     "{ ACCOUNTS:\n} ACCOUNTS;\n{ NTACCOUNTS:\n} NTACCOUNTS;\n",
-     {"no section MAIN: no site is bound, so the filter protects no site"}},
+    {"no_main_comes_first",
+     "{ ACCOUNTS:\n    { Staff:\n        { john:\n            (int)DoNotMap=1\n"
+     "            (string)disabled=1\n        } john;\n    } Staff;\n} ACCOUNTS;\n"
+     "{ NTACCOUNTS:\n} NTACCOUNTS;\n",
+     {"no section MAIN: no site is bound, so the filter protects no site",
+      "line 5: user \"john\" of authority \"Staff\": the flag disabled holds no number, so "
+      "the filter reads it as unset"}},
     {"main_without_servers",
      "{ MAIN:\n    (string)SERVERS=x\n} MAIN;\n",
      {"line 1: section MAIN holds no section SERVERS: no site is bound, so the filter protects "
