@@ -291,7 +291,9 @@ void OutlineReader::onValue(TextStream* stream, int line) {
 
 // Where and why the filter does not load a file that could be read.
 std::string loadStop(const OutlineReader& outline, const ConfigFile& database) {
-  if (outline.openAtEnd.empty()) return "the filter does not load the file: " + database.lastFailure();
+  if (outline.openAtEnd.empty()) {
+    return "the filter does not load the file: " + database.lastFailure();
+  }
   std::string path;
   for (const OutlineReader::Open& open : outline.openAtEnd) {
     if (!path.empty()) path += '/';
