@@ -114,6 +114,14 @@ class FileLock {
   std::unique_ptr<State> state_;
 };
 
+// Creates the lock file at lockPath when there is none, owned like the file at referencePath
+// (POSIX: mode 0600, and the reference's owner and group where the process may give them), so
+// that a lock file first made by the superuser stays usable by the account that owns the file
+// it guards. An existing lock file (or anything else at lockPath) and a missing reference are
+// left alone; FileLock then creates or refuses it as it always does. Windows: nothing to do,
+// a new file gets the directory's inherited security.
+void createLockFileOwnedLike(const std::string& lockPath, const std::string& referencePath);
+
 // Sleeps the calling thread for the given number of milliseconds.
 void sleepMilliseconds(int milliseconds);
 

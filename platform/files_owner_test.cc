@@ -73,5 +73,37 @@ TEST(FileOwnerTest, OwnerMayNotGiveAwayKeepsTheGroup) {
   EXPECT_EQ(ownerOf(path).gid, kSharedGroup);
 }
 
+// The superuser making the lock file first leaves one that the database's owner can lock.
+TEST(FileOwnerTest, LockFileMadeForTheOwnerOfTheFileItGuards) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only the superuser may give files away";
+  ScratchDirectory dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  const std::string path = dir.file("accounts.cfg");
+  const std::string lock = path + ".lock";
+  writeWholeFile(path, "old\n");
+  ASSERT_EQ(::chown(path.c_str(), kOtherUser, kOtherGroup), 0);
+  createLockFileOwnedLike(lock, path);
+  EXPECT_EQ(ownerOf(lock).uid, kOtherUser);
+  EXPECT_EQ(ownerOf(lock).gid, kOtherGroup);
+  { FileLock held(lock); EXPECT_TRUE(held.isHeld()); }
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const bool became = ::setgroups(0, nullptr) == 0 && ::setgid(kOtherGroup) == 0 &&
+                        ::setuid(kOtherUser) == 0;
+    ::_exit(became && FileLock(lock).isHeld() ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // An existing lock file and a missing reference are left alone.
+  ASSERT_EQ(::chown(lock.c_str(), 0, 0), 0);
+  createLockFileOwnedLike(lock, path);
+  EXPECT_EQ(ownerOf(lock).uid, 0u);
+  createLockFileOwnedLike(dir.file("other.lock"), dir.file("missing.cfg"));
+  struct stat st {};
+  EXPECT_NE(::lstat(dir.file("other.lock").c_str(), &st), 0);
+}
+
 }  // namespace
 }  // namespace gatekeeper::platform

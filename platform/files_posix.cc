@@ -288,6 +288,21 @@ FileLock::~FileLock() {
 
 bool FileLock::isHeld() const { return state_->fd >= 0; }
 
+void createLockFileOwnedLike(const std::string& lockPath, const std::string& referencePath) {
+  struct stat reference;
+  if (lockPath.empty() || ::stat(referencePath.c_str(), &reference) != 0) return;
+  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        kNewLockMode);
+  if (fd < 0) return;  // there is one already, or none can be made here
+  if (reference.st_uid != ::geteuid() || reference.st_gid != ::getegid()) {
+    if (::fchown(fd, reference.st_uid, reference.st_gid) != 0 &&
+        ::fchown(fd, static_cast<uid_t>(-1), reference.st_gid) != 0) {
+      // Not permitted: the lock file stays this process's, as FileLock would have made it.
+    }
+  }
+  ::close(fd);
+}
+
 void sleepMilliseconds(int milliseconds) {
   if (milliseconds <= 0) return;
   struct timespec remaining = {milliseconds / 1000, (milliseconds % 1000) * 1000000L};

@@ -230,6 +230,8 @@ FileLock::~FileLock() {
 
 bool FileLock::isHeld() const { return state_->file != INVALID_HANDLE_VALUE; }
 
+void createLockFileOwnedLike(const std::string&, const std::string&) {}
+
 void sleepMilliseconds(int milliseconds) {
   if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
 }

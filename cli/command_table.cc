@@ -1,0 +1,72 @@
+#include "cli/command_table.h"
+
+#include "cli/user_commands.h"
+
+namespace gatekeeper::cli {
+namespace {
+
+const OptionSpec kJson = {"json", nullptr, 0};
+
+// Groups of options that exclude each other.
+enum Group { kNoGroup, kPasswordSource, kMapping, kDisabling, kExpiryDate, kExpiration };
+
+const std::vector<Command>& commands() {
+  static const std::vector<Command> table = {
+      {"user", "list", "AUTHORITY", 1, {kJson}, DatabaseUse::kReading, PasswordUse::kNone,
+       listUsers},
+      {"user", "show", "AUTHORITY NAME", 2, {kJson}, DatabaseUse::kReading, PasswordUse::kNone,
+       showUser},
+      {"user", "add", "AUTHORITY NAME", 2,
+       {{"password-stdin", nullptr, kNoGroup},
+        {"map-to", "NTACCOUNT", kMapping},
+        {"no-map", nullptr, kMapping},
+        {"expires", "MM/DD/YYYY", kNoGroup},
+        {"no-expiration", nullptr, kNoGroup},
+        {"disabled", nullptr, kNoGroup}},
+       DatabaseUse::kStoring, PasswordUse::kNewUser, addUser, kMapping},
+      {"user", "set", "AUTHORITY NAME", 2,
+       {{"password-stdin", nullptr, kPasswordSource},
+        {"password", nullptr, kPasswordSource},
+        {"map-to", "NTACCOUNT", kMapping},
+        {"no-map", nullptr, kMapping},
+        {"disabled", nullptr, kDisabling},
+        {"enabled", nullptr, kDisabling},
+        {"expires", "MM/DD/YYYY", kExpiryDate},
+        {"no-expires", nullptr, kExpiryDate},
+        {"no-expiration", nullptr, kExpiration},
+        {"expiration", nullptr, kExpiration}},
+       DatabaseUse::kStoring, PasswordUse::kChange, setUser, kNoGroup, true},
+      {"user", "del", "AUTHORITY NAME", 2, {}, DatabaseUse::kStoring, PasswordUse::kNone,
+       deleteUser},
+  };
+  return table;
+}
+
+std::string optionText(const OptionSpec& option) {
+  std::string text = std::string("--") + option.name;
+  if (option.valueName != nullptr) text += std::string(" ") + option.valueName;
+  return text;
+}
+
+}  // namespace
+
+std::span<const Command> commandTable() { return commands(); }
+
+std::string usageLine(const Command& command) {
+  std::string line = std::string("gatekeeper [--database FILE] ") + command.group;
+  if (command.name != nullptr) line += std::string(" ") + command.name;
+  if (command.operands[0] != '\0') line += std::string(" ") + command.operands;
+  for (std::size_t i = 0; i < command.options.size(); ++i) {
+    const OptionSpec& option = command.options[i];
+    const bool joinsPrevious = i > 0 && option.group != kNoGroup &&
+                               command.options[i - 1].group == option.group;
+    const bool joinsNext = i + 1 < command.options.size() && option.group != kNoGroup &&
+                           command.options[i + 1].group == option.group;
+    line += joinsPrevious ? " | " : " [";
+    line += optionText(option);
+    if (!joinsNext) line += "]";
+  }
+  return line;
+}
+
+}  // namespace gatekeeper::cli
