@@ -1,5 +1,6 @@
 #include "cli/command_table.h"
 
+#include "cli/check_command.h"
 #include "cli/user_commands.h"
 
 namespace gatekeeper::cli {
@@ -38,6 +39,8 @@ const std::vector<Command>& commands() {
        DatabaseUse::kStoring, PasswordUse::kChange, setUser, kNoGroup, true},
       {"user", "del", "AUTHORITY NAME", 2, {}, DatabaseUse::kStoring, PasswordUse::kNone,
        deleteUser},
+      {"check", nullptr, "", 0, {kJson}, DatabaseUse::kPathOnly, PasswordUse::kNone,
+       checkDatabase},
   };
   return table;
 }

@@ -242,7 +242,7 @@ class PackageTests:
     def files_are_where_apache_and_debian_expect_them(self):
         expected = ["/usr/lib/apache2/modules/mod_isapi_filter.so",
                     "/usr/lib/kestrel-gatekeeper/sentry.so", LOAD, CONF, LOGROTATE,
-                    "/usr/share/doc/kestrel-gatekeeper/copyright", *DOCS]
+                    "/usr/share/doc/kestrel-gatekeeper/copyright", *DOCS, "/usr/sbin/gatekeeper"]
         expected += [f"{PROGRAMS}/{name}" for name, built in BUILT_PROGRAMS.items()
                      if os.path.isfile(os.path.join(self.p.build, built))]
         missing = [path for path in expected if not os.path.isfile(self.p.path(path))]
