@@ -34,7 +34,8 @@ int usageError(Console& console, const std::string& reason, const Command& comma
 
 // "--name" or "--name=value" split into name and value; false for an argument that is no
 // option (an operand, or "-" alone).
-bool splitOption(const std::string& argument, std::string* name, std::optional<std::string>* value) {
+bool splitOption(const std::string& argument, std::string* name,
+                 std::optional<std::string>* value) {
   if (argument.size() < 3 || argument.compare(0, 2, "--") != 0) return false;
   const std::size_t equals = argument.find('=');
   *name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);

@@ -2,7 +2,8 @@
 """End-to-end tests of the command-line program gatekeeper beside the demo's set-up (scripts/
 lib/demo.py on free loopback ports, the sample database, the filter sentry protecting the site,
 overseer on the administration port): a user added from the command line while Apache runs is
-let in at the next request, and the database stays Apache's to write; twenty gatekeeper runs
+let in at the next request, and the database stays Apache's to write; a password typed on a
+terminal is not shown; twenty gatekeeper runs
 at once beside twenty overseer AddUserDo requests lose no change.
 
 Usage: cli_e2e.py --module mod_isapi_filter.so --filter sentry.so --overseer overseer
@@ -15,6 +16,8 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 
 import json
 import os
+import pty
+import select
 import subprocess
 import threading
 import urllib.parse
@@ -50,6 +53,34 @@ class Deployment:
         """gatekeeper with the arguments, finding the database through the demo's settings key."""
         return subprocess.run([self.gatekeeper, *arguments], input=stdin.encode("latin-1"),
                               env=self.environment, capture_output=True, timeout=60)
+
+    def run_on_terminal(self, arguments, typed):
+        """gatekeeper on a terminal of its own, each line of typed sent once the program's
+        next prompt has appeared; returns (status, everything the terminal showed)."""
+        pid, terminal = pty.fork()
+        if pid == 0:
+            os.execve(self.gatekeeper, [self.gatekeeper, *arguments], self.environment)
+        shown = b""
+        pending = list(typed)
+        prompts = 0
+        while True:
+            ready, _, _ = select.select([terminal], [], [], 60)
+            if not ready:
+                os.kill(pid, 9)
+                break
+            try:
+                chunk = os.read(terminal, 1024)
+            except OSError:  # the program ended and closed the terminal
+                break
+            if not chunk:
+                break
+            shown += chunk
+            if pending and shown.count(b"assword: ") > prompts:
+                prompts += 1
+                os.write(terminal, pending.pop(0).encode("latin-1") + b"\n")
+        _, status = os.waitpid(pid, 0)
+        os.close(terminal)
+        return os.waitstatus_to_exitcode(status), shown.decode("latin-1")
 
     def site(self, account):
         return e2e.fetch(f"http://127.0.0.1:{self.site_port}/", basic(*account))
@@ -89,6 +120,21 @@ class CommandLineTests:
         disabled = self.d.run("user", "set", state.SAMPLE_AUTHORITY, "newbie", "--disabled")
         expect_equal(0, disabled.returncode, disabled.stderr)
         expect_equal(401, self.d.site(("newbie", "fresh pass")).status, "disabled")
+
+    def password_typed_on_a_terminal_is_not_shown(self):
+        status, shown = self.d.run_on_terminal(
+            ["user", "set", state.SAMPLE_AUTHORITY, "john", "--password"],
+            ["typed secret", "typed secret"])
+        expect_equal(0, status, shown)
+        expect("Password: " in shown and "Repeat password: " in shown, shown)
+        expect("typed secret" not in shown, f"the password was echoed: {shown!r}")
+        expect("User john changed in authority Staff" in shown, shown)
+        expect_equal(200, self.d.site(("john", "typed secret")).status, "the typed password")
+        status, shown = self.d.run_on_terminal(
+            ["user", "set", state.SAMPLE_AUTHORITY, "john", "--password"], ["one", "two"])
+        expect_equal(1, status, shown)
+        expect("the passwords do not match" in shown, shown)
+        expect_equal(200, self.d.site(("john", "typed secret")).status, "kept after a mismatch")
 
     def refusal_in_the_pages_words(self):
         refused = self.d.run("user", "add", state.SAMPLE_AUTHORITY, "JOHN", "--no-map")
@@ -131,7 +177,8 @@ def run(args, work):
     checks = e2e.Checks()
     deployment = Deployment(args, work)
     e2e.run_suite(deployment.apache, CommandLineTests(deployment), (
-        "added_user_is_let_in_at_the_next_request", "refusal_in_the_pages_words",
+        "added_user_is_let_in_at_the_next_request", "password_typed_on_a_terminal_is_not_shown",
+        "refusal_in_the_pages_words",
         "concurrent_runs_beside_overseer_lose_nothing"), checks)
     return checks.summary()
 

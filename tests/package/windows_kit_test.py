@@ -61,7 +61,8 @@ def main():
                 if os.path.isfile(os.path.join(args.build_dir, built))]
     check("cgi-bin/overseer.exe" in programs, "overseer.exe not built")
     # The command-line program sits at the kit's root.
-    programs += ["gatekeeper.exe"] if os.path.isfile(os.path.join(args.build_dir, "cli/gatekeeper.exe")) else []
+    if os.path.isfile(os.path.join(args.build_dir, "cli", "gatekeeper.exe")):
+        programs.append("gatekeeper.exe")
     expected = sorted(["sentry.dll", "kestrel-gatekeeper.reg", "INSTALL.txt"] + programs)
     with zipfile.ZipFile(kit) as archive:
         files = sorted(os.path.relpath(entry, name) for entry in archive.namelist()
