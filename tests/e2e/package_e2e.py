@@ -234,7 +234,7 @@ class PackageTests:
         expect(": spelling-error-in-binary" not in result.stdout,
                f"the product's own texts are overridden: {result.stdout}")
         if build_is_optimized(self.p.build):
-            # The override of the programs' fortify tag holds only while they are fortified.
+            # An optimized build fortifies the programs' libc calls.
             for name in os.listdir(self.p.path(PROGRAMS)):
                 symbols = run(["nm", "-D", self.p.path(f"{PROGRAMS}/{name}")])
                 expect("_chk@" in symbols, f"{name} calls no fortified function")
