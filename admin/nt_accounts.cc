@@ -3,11 +3,10 @@
 #include <string>
 
 #include "accountdb/database_names.h"
-#include "accountpages/form_checks.h"
+#include "accountdb/nt_account_rules.h"
 #include "accountpages/option_lists.h"
 #include "websupport/form_markup.h"
 #include "admin/result_line.h"
-#include "admin/store_section.h"
 #include "websupport/response_writer.h"
 #include "websupport/save_report.h"
 
@@ -18,14 +17,19 @@ const ConfigSection& ntAccounts(const ConfigFile& database) {
   return *database.sectionByName(accountdb::kNtAccounts);
 }
 
-// The two password entries must be equal (case included) and storable; otherwise the page's
-// one line is written.
-bool checkPasswordEntries(const std::string& password, const std::string& confirmation) {
-  if (password != confirmation) {
-    writeLine("Password entries do not match !");
-    return false;
-  }
-  return checkStorablePassword(password);
+// Writes the page's one result line for a refusal of the rules; true when there is none.
+bool admitted(accountdb::NtAccountRefusal refusal, const std::string& password) {
+  if (refusal == accountdb::NtAccountRefusal::kNone) return true;
+  writeLine(accountdb::ntAccountRefusalSentence(refusal, password).plain());
+  return false;
+}
+
+// Writes the page's result line for a change stored by the rules, the name in bold.
+void writeChanged(accountdb::NtAccountChange change, const std::string& name) {
+  const accountdb::Sentence sentence = accountdb::ntAccountChangeSentence(change, name);
+  writeText(sentence.lead);
+  if (sentence.names > 0) writeBoldName(sentence.first);
+  writeLine(sentence.tail);
 }
 
 void writePasswordRows() {
@@ -58,29 +62,11 @@ int writeAddNtAccountForm(ConfigFile&, const FormFields&, const FormFields&) {
 int addNtAccount(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& user = form.field("User").text();
   const std::string& password = form.field("Pass").text();
-  if (user.empty()) {
-    writeLine("User name not specified !");
+  if (!admitted(accountdb::addNtAccount(database, user, password, form.field("Pass2").text()),
+                password)) {
     return 1;
   }
-  if (!checkStorableName("User name", user)) return 1;
-  if (!checkPasswordEntries(password, form.field("Pass2").text())) return 1;
-  if (!ntAccounts(database).sectionByName(user.c_str())->isPlaceholder()) {
-    writeLine("Account allready exist !");
-    return 1;
-  }
-  ConfigSection* accounts = sectionToStoreIn(database, accountdb::kNtAccounts);
-  if (accounts == nullptr) return 1;
-  ConfigSection* account = accounts->getOrCreateSection(user.c_str());
-  if (account == nullptr) {
-    writeLine("Internal error - can not add section for new NT account !");
-    return 1;
-  }
-  account->setString(accountdb::kPassword, password.c_str());
-  if (checkSaved(database)) {
-    writeText("NT Account ");
-    writeBoldName(user);
-    writeLine(" added successfuly. ");
-  }
+  if (checkSaved(database)) writeChanged(accountdb::NtAccountChange::kAdded, user);
   return 1;
 }
 
@@ -99,9 +85,8 @@ int writeDeleteNtAccountForm(ConfigFile& database, const FormFields&, const Form
 
 int deleteNtAccount(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& name = form.field("NTAccount").text();
-  ConfigSection& accounts = *database.sectionByName(accountdb::kNtAccounts);
-  deleteSectionNamed(accounts, name);
-  if (checkSaved(database)) writeLine("Account deleted.");
+  accountdb::removeNtAccount(database, name);
+  if (checkSaved(database)) writeChanged(accountdb::NtAccountChange::kDeleted, name);
   return 1;
 }
 
@@ -124,23 +109,14 @@ int writeNtAccountPasswordForm(ConfigFile& database, const FormFields&, const Fo
 int changeNtAccountPassword(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& user = form.field("User").text();
   const std::string& password = form.field("Pass").text();
-  ConfigSection* account = database.sectionByName(accountdb::kNtAccounts)->sectionByName(user.c_str());
-  if (account->isPlaceholder()) {
+  const accountdb::NtAccountRefusal refusal =
+      accountdb::changeNtAccountPassword(database, user, password, form.field("Pass2").text());
+  if (refusal == accountdb::NtAccountRefusal::kNotFound) {
     writeLine("User name not found !<BR>");
     return 1;
   }
-  if (!checkPasswordEntries(password, form.field("Pass2").text())) return 1;
-  // Get or create: an existing Password value keeps its name and gets its first string item
-  // replaced; a missing one is created as "password".
-  if (!account->setString(accountdb::kPasswordWrittenByChange, password.c_str())) {
-    writeLine("Internal error - can not store the password !");
-    return 1;
-  }
-  if (checkSaved(database)) {
-    writeText("Password of NT Account ");
-    writeBoldName(user);
-    writeLine(" changed successfuly. ");
-  }
+  if (!admitted(refusal, password)) return 1;
+  if (checkSaved(database)) writeChanged(accountdb::NtAccountChange::kPasswordChanged, user);
   return 1;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/command_table.h"
 
 #include "cli/check_command.h"
+#include "cli/ntaccount_commands.h"
 #include "cli/user_commands.h"
 
 namespace gatekeeper::cli {
@@ -41,6 +42,14 @@ const std::vector<Command>& commands() {
        deleteUser},
       {"check", nullptr, "", 0, {kJson}, DatabaseUse::kPathOnly, PasswordUse::kNone,
        checkDatabase},
+      {"ntaccount", "list", "", 0, {kJson}, DatabaseUse::kReading, PasswordUse::kNone,
+       listNtAccounts},
+      {"ntaccount", "add", "NAME", 1, {{"password-stdin", nullptr, kNoGroup}},
+       DatabaseUse::kStoring, PasswordUse::kRequired, addNtAccount},
+      {"ntaccount", "del", "NAME", 1, {}, DatabaseUse::kStoring, PasswordUse::kNone,
+       deleteNtAccount},
+      {"ntaccount", "passwd", "NAME", 1, {{"password-stdin", nullptr, kNoGroup}},
+       DatabaseUse::kStoring, PasswordUse::kRequired, changeNtAccountPassword},
   };
   return table;
 }

@@ -32,6 +32,8 @@ enum class PasswordUse {
   kNewUser,  // --password-stdin; else, unless --no-map, typed twice on a terminal (a usage
              // error when standard input is none)
   kChange,   // --password-stdin, or --password typed twice on a terminal; else none
+  kRequired,  // --password-stdin; else typed twice on a terminal (a usage error when standard
+              // input is none)
 };
 
 // One option: "--name", followed by a value when valueName is set ("--name VALUE" or

@@ -51,6 +51,9 @@ int readPassword(const Command& command, CommandRun& run) {
     case PasswordUse::kChange:
       if (run.has("password-stdin")) break;
       return run.has("password") ? typeTwice(run) : 0;
+    case PasswordUse::kRequired:
+      if (run.has("password-stdin")) break;
+      return typeTwice(run);
   }
   run.password = oneLine(run.console->in);
   return 0;
