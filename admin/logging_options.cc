@@ -5,6 +5,7 @@
 #include "accountdb/database_names.h"
 #include "accountdb/event_ids.h"
 #include "accountdb/event_suppression.h"
+#include "accountdb/option_rules.h"
 #include "websupport/action_link.h"
 #include "websupport/response_writer.h"
 #include "websupport/save_report.h"
@@ -38,15 +39,6 @@ void writeForm(const ConfigSection& database) {
   writeLine("</FORM>");
 }
 
-// MAIN/DONTLOG emptied, or created when missing; nullptr when a value holds either name.
-ConfigSection* emptiedDontLog(ConfigFile& database) {
-  ConfigSection* main = database.getOrCreateSection(accountdb::kMain);
-  if (main == nullptr) return nullptr;
-  ConfigSection* dontLog = main->getOrCreateSection(accountdb::kDontLog);
-  if (dontLog != nullptr) dontLog->clear();
-  return dontLog;
-}
-
 }  // namespace
 
 int writeLoggingOptions(ConfigFile& database, const FormFields&, const FormFields&) {
@@ -57,15 +49,14 @@ int writeLoggingOptions(ConfigFile& database, const FormFields&, const FormField
 
 int storeLoggingOptions(ConfigFile& database, const FormFields& form, const FormFields&) {
   writeIntroduction();
-  ConfigSection* dontLog = emptiedDontLog(database);
-  if (dontLog == nullptr) {
-    reportNotSaved(database, "the section MAIN/DONTLOG could not be made");
-  } else {
-    for (const accountdb::EventType& type : accountdb::EventTypeTable) {
-      dontLog->addIntItem(accountdb::kEvent, std::to_string(type.id).c_str(),
-                          form.field(boxName(type)).number());
-    }
+  const accountdb::OptionRefusal refusal =
+      accountdb::storeEventSuppression(database, [&form](std::int32_t id) {
+        return form.field("BOX" + std::to_string(id)).number();
+      });
+  if (refusal == accountdb::OptionRefusal::kNone) {
     checkSaved(database);
+  } else {
+    reportNotSaved(database, "the section MAIN/DONTLOG could not be made");
   }
   writeForm(database);
   return 1;

@@ -2,6 +2,7 @@
 
 #include "cli/check_command.h"
 #include "cli/ntaccount_commands.h"
+#include "cli/options_commands.h"
 #include "cli/user_commands.h"
 
 namespace gatekeeper::cli {
@@ -10,7 +11,7 @@ namespace {
 const OptionSpec kJson = {"json", nullptr, 0};
 
 // Groups of options that exclude each other.
-enum Group { kNoGroup, kPasswordSource, kMapping, kDisabling, kExpiryDate, kExpiration };
+enum Group { kNoGroup, kPasswordSource, kMapping, kDisabling, kExpiryDate, kExpiration, kLogging };
 
 const std::vector<Command>& commands() {
   static const std::vector<Command> table = {
@@ -50,6 +51,15 @@ const std::vector<Command>& commands() {
        deleteNtAccount},
       {"ntaccount", "passwd", "NAME", 1, {{"password-stdin", nullptr, kNoGroup}},
        DatabaseUse::kStoring, PasswordUse::kRequired, changeNtAccountPassword},
+      {"options", "show", "", 0, {kJson}, DatabaseUse::kReading, PasswordUse::kNone,
+       showOptions},
+      {"options", "set", "", 0,
+       {{"disable", nullptr, kDisabling},
+        {"enable", nullptr, kDisabling},
+        {"log", "FILE", kNoGroup},
+        {"suppress", "ID,...", kLogging},
+        {"log-all", nullptr, kLogging}},
+       DatabaseUse::kStoring, PasswordUse::kNone, setOptions, kNoGroup, true},
   };
   return table;
 }
