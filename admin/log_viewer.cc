@@ -1,20 +1,12 @@
 #include "admin/log_viewer.h"
 
-#include <algorithm>
-#include <charconv>
-#include <cstdlib>
-#include <exception>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <system_error>
-#include <utility>
 #include <vector>
 
 #include "accountdb/database_names.h"
 #include "accountdb/event_ids.h"
-#include "accountdb/expiry_date.h"
 #include "accountdb/value_readers.h"
 #include "websupport/action_link.h"
 #include "websupport/html_escape.h"
@@ -23,53 +15,11 @@
 namespace gatekeeper {
 namespace {
 
-constexpr int kLineBufferSize = 2048;  // 2047 characters and the terminating zero
-constexpr int kColumns = 8;
-
-// 00:00:00 UTC at the start of the day that text names as month/day/year; kNotADate when it
-// does not read as three numbers or names no day of the calendar.
-platform::FileTime dayOf(const std::string& text) {
-  accountdb::ExpiryDate date;
-  if (!accountdb::parseExpiryDate(text.c_str(), &date)) return platform::kNotADate;
-  return accountdb::utcExpiryMoment(date);
-}
-
-std::vector<std::string_view> splitFields(std::string_view line) {
-  std::vector<std::string_view> fields;
-  std::size_t begin = 0;
-  for (std::size_t i = 0; i <= line.size(); ++i) {
-    if (i == line.size() || line[i] == ',' || line[i] == '\r' || line[i] == '\n') {
-      fields.push_back(line.substr(begin, i - begin));
-      begin = i + 1;
-    }
-  }
-  return fields;
-}
-
-// The event id of a line's first field, read as C reads an integer literal (decimal, "0x"
-// hexadecimal, leading-zero octal, blanks before it skipped); false when it holds no number.
-bool readEventId(std::string_view field, long long* id) {
-  const std::string text(field);
-  char* end = nullptr;
-  *id = std::strtoll(text.c_str(), &end, 0);
-  return end != text.c_str();
-}
-
-bool passes(const std::vector<std::string_view>& fields, const LogFilter& filter) {
-  if (filter.type >= 0) {
-    long long id = 0;
-    if (!readEventId(fields[0], &id) || id != filter.type) return false;
-  }
-  if (filter.since != platform::kNotADate && fields.size() > 2) {
-    const platform::FileTime day = dayOf(std::string(fields[2]));
-    if (day != platform::kNotADate && day < filter.since) return false;
-  }
-  return true;
-}
+using accountdb::kLogColumns;
 
 void writeRow(const std::vector<std::string_view>& fields) {
   writeText("<TR>");
-  for (int column = 0; column < kColumns; ++column) {
+  for (int column = 0; column < kLogColumns; ++column) {
     writeText("<TD NOWRAP BGCOLOR=\"#E0E0E0\">");
     if (column < static_cast<int>(fields.size())) writeEscaped(fields[column]);
     writeText("</TD>");
@@ -118,40 +68,8 @@ void writeHeaderRow() {
   writeLine("</TR>");
 }
 
-// The rotated files beside the log that the page cannot read, ordered by rotation number:
-// the log's file name, a dot, the number and whatever the rotation added (events.log.2.gz,
-// events.log.1.gz), all but the uncompressed rotatedLogPath.
-std::vector<std::string> olderRotatedFiles(const std::string& logPath) {
-  namespace fs = std::filesystem;
-  const fs::path log(logPath);
-  const std::string prefix = log.filename().string() + ".";
-  const fs::path directory = log.has_parent_path() ? log.parent_path() : fs::path(".");
-  std::vector<std::pair<unsigned long long, std::string>> found;
-  std::error_code error;
-  for (fs::directory_iterator it(directory, error), end; !error && it != end;
-       it.increment(error)) {
-    std::string name;
-    try {
-      name = it->path().filename().string();
-    } catch (const std::exception&) {
-      continue;  // a name without a narrow form (Windows) is not one of ours
-    }
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
-    const std::string_view rest = std::string_view(name).substr(prefix.size());
-    unsigned long long number = 0;
-    const auto [after, parsed] = std::from_chars(rest.data(), rest.data() + rest.size(), number);
-    if (parsed != std::errc() || (after != rest.data() + rest.size() && *after != '.')) continue;
-    if (rest == "1") continue;  // the file the page reads
-    found.emplace_back(number, name);
-  }
-  std::sort(found.begin(), found.end());
-  std::vector<std::string> names;
-  for (auto& [number, name] : found) names.push_back(std::move(name));
-  return names;
-}
-
 void writeOlderFilesNote(const std::string& logPath) {
-  const std::vector<std::string> older = olderRotatedFiles(logPath);
+  const std::vector<std::string> older = accountdb::olderRotatedLogs(logPath);
   if (older.empty()) return;
   writeText(older.size() == 1 ? "<BR><i>Older lines are in the rotated file "
                               : "<BR><i>Older lines are in the rotated files ");
@@ -172,19 +90,17 @@ struct FileCloser {
 long long writeLogRows(std::FILE* log, const LogFilter& filter, long long start) {
   const long long last = start + kLogPageStep;
   if (last < 0) return 0;
-  char buffer[kLineBufferSize];
+  std::string line;
   long long number = 0;
-  while (std::fgets(buffer, sizeof buffer, log) != nullptr) {
-    const std::vector<std::string_view> fields = splitFields(buffer);
-    if (!passes(fields, filter)) continue;
+  while (accountdb::readLogLine(log, &line)) {
+    const std::vector<std::string_view> fields = accountdb::splitLogLine(line);
+    if (!accountdb::passesLogFilter(fields, filter)) continue;
     if (number >= start) writeRow(fields);
     if (number == last) return number + 1;
     ++number;
   }
   return number;
 }
-
-std::string rotatedLogPath(const std::string& logPath) { return logPath + ".1"; }
 
 int writeLogViewer(ConfigFile& database, const FormFields& form, const FormFields&) {
   const char* path = accountdb::readText(*database.sectionByName(accountdb::kMain),
@@ -203,7 +119,7 @@ int writeLogViewer(ConfigFile& database, const FormFields& form, const FormField
   filter.type = form.field("type").number();
   writeFilterForm(date, filter.type);
   if (!date.empty()) {
-    filter.since = dayOf(date);
+    filter.since = accountdb::logDay(date);
     if (filter.since == platform::kNotADate) writeLine("<BR><i>Invalid date format !</I><BR>");
   }
   writeLine("<HR>");

@@ -6,18 +6,15 @@
 #include <cstdio>
 #include <string>
 
+#include "accountdb/event_log_reader.h"
 #include "configstore/config_file.h"
-#include "platform/clock.h"
 #include "websupport/form_fields.h"
 
 namespace gatekeeper {
 
-// Which lines of the log are listed.
-struct LogFilter {
-  int type = -1;  // the event id whose lines are listed; negative: every line
-  platform::FileTime since = platform::kNotADate;  // lines dated before this day are skipped;
-                                                   // kNotADate: no date filter
-};
+// Which lines of the log are listed, and how a line is read: accountdb/event_log_reader.h.
+using accountdb::LogFilter;
+using accountdb::rotatedLogPath;
 
 // The number of lines a page lists after its first: a page from line n shows n to n + 50.
 inline constexpr long long kLogPageStep = 50;
@@ -32,10 +29,6 @@ inline constexpr long long kLogPageStep = 50;
 // the number of lines that passed the filter and were read: start + kLogPageStep + 1 when the
 // page is complete, fewer when the file ended first (0 when the page ends before the file).
 long long writeLogRows(std::FILE* log, const LogFilter& filter, long long start);
-
-// The file that logrotate leaves uncompressed beside the log (delaycompress): the log's path
-// plus ".1". It holds the lines written before the current file.
-std::string rotatedLogPath(const std::string& logPath);
 
 // Page handler of ViewLog: fields date, type, Again and record. The lines of the current log
 // are numbered first, as above; a page that goes past the current file's last passing line
