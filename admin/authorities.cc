@@ -2,13 +2,12 @@
 
 #include <string>
 
+#include "accountdb/authority_rules.h"
 #include "accountdb/database_names.h"
 #include "accountdb/value_readers.h"
-#include "accountpages/form_checks.h"
 #include "accountpages/option_lists.h"
 #include "websupport/form_markup.h"
 #include "admin/result_line.h"
-#include "admin/store_section.h"
 #include "websupport/response_writer.h"
 #include "websupport/save_report.h"
 
@@ -30,10 +29,14 @@ void writePolicyExplanation(const char* checkboxName) {
   writeLine(" - Users with &quot;Account does not expire&quot; checked</I>");
 }
 
-void writeAuthorityResult(const std::string& name, const char* suffix) {
-  writeText("Authority ");
-  writeBoldName(name);
-  writeLine(suffix);
+using accountdb::AuthorityChange;
+using accountdb::AuthorityRefusal;
+
+// The page's one result line: the rule's sentence with the authority's name in bold.
+void writeResult(const accountdb::Sentence& sentence) {
+  writeText(sentence.lead);
+  if (sentence.names > 0) writeBoldName(sentence.first);
+  writeLine(sentence.middle + sentence.tail);
 }
 
 void writeEditRow(const ConfigSection& authority) {
@@ -72,25 +75,13 @@ int writeAddAuthorityForm(ConfigFile&, const FormFields&, const FormFields&) {
 
 int addAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& name = form.field("Authority").text();
-  if (name.empty()) {
-    writeLine("Authority name can not be empty !");
-    return 1;
+  const AuthorityRefusal refusal = accountdb::addAuthority(
+      database, name, form.field(accountdb::kExpirationRequired).number());
+  if (refusal != AuthorityRefusal::kNone) {
+    writeResult(accountdb::authorityRefusalSentence(refusal, name, name));
+  } else if (checkSaved(database)) {
+    writeResult(accountdb::authorityChangeSentence(AuthorityChange::kAdded, name));
   }
-  if (!checkStorableName("Authority name", name)) return 1;
-  if (!authorities(database).sectionByName(name.c_str())->isPlaceholder()) {
-    writeAuthorityResult(name, " already exist !");
-    return 1;
-  }
-  ConfigSection* accounts = sectionToStoreIn(database, accountdb::kAccounts);
-  if (accounts == nullptr) return 1;
-  ConfigSection* authority = accounts->getOrCreateSection(name.c_str());
-  if (authority == nullptr) {
-    writeLine("Internal error - can not add section for new authority !");
-    return 1;
-  }
-  authority->setInt(accountdb::kExpirationRequired,
-                    form.field(accountdb::kExpirationRequired).number());
-  if (checkSaved(database)) writeAuthorityResult(name, " created.");
   return 1;
 }
 
@@ -108,9 +99,11 @@ int writeDeleteAuthorityForm(ConfigFile& database, const FormFields&, const Form
 
 int deleteAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& name = form.field("Authority").text();
-  ConfigSection& accounts = *database.sectionByName(accountdb::kAccounts);
-  deleteSectionNamed(accounts, name);
-  if (checkSaved(database)) writeAuthorityResult(name, " deleted. ");
+  // A name that is not there deletes nothing and is confirmed all the same.
+  accountdb::removeAuthority(database, name);
+  if (checkSaved(database)) {
+    writeResult(accountdb::authorityChangeSentence(AuthorityChange::kDeleted, name));
+  }
   return 1;
 }
 
@@ -134,32 +127,13 @@ int writeEditAuthorityForms(ConfigFile& database, const FormFields&, const FormF
 int changeAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& name = form.field("Authority").text();
   const std::string& newName = form.field("NewName").text();
-  ConfigSection* accounts = database.sectionByName(accountdb::kAccounts);
-  ConfigSection* authority = accounts->sectionByName(name.c_str());
-  if (authority->isPlaceholder()) {
-    writeAuthorityResult(name, " not found !");
-    return 1;
+  const AuthorityRefusal refusal = accountdb::changeAuthority(
+      database, name, newName, form.field(accountdb::kExpirationRequired).number());
+  if (refusal != AuthorityRefusal::kNone) {
+    writeResult(accountdb::authorityRefusalSentence(refusal, name, newName));
+  } else if (checkSaved(database)) {
+    writeResult(accountdb::authorityChangeSentence(AuthorityChange::kChanged, name));
   }
-  if (newName.empty()) {
-    writeAuthorityResult(name, " not changed - name can not be empty !");
-    return 1;
-  }
-  if (!checkStorableName("Authority name", newName)) return 1;
-  // Another child of that name would hide one of the two from every lookup; the authority's
-  // own name in other letter case is no conflict.
-  const NamedObject* holder = accounts->getByName(newName.c_str());
-  if (holder != nullptr && holder != authority) {
-    writeAuthorityResult(newName, " already exist !");
-    return 1;
-  }
-  // A user of that name would take the place of the policy value.
-  if (!authority->setInt(accountdb::kExpirationRequired,
-                         form.field(accountdb::kExpirationRequired).number())) {
-    writeLine("Internal error - can not store the expiration policy !");
-    return 1;
-  }
-  authority->rename(newName.c_str());
-  if (checkSaved(database)) writeAuthorityResult(name, " changed successfuly !");
   return 1;
 }
 

@@ -1,6 +1,7 @@
 // Authorities (the sections of ACCOUNTS): add one, delete one, rename one or change its
 // expiration policy (ExpirationRequired). Each is a form page and a storing page ("Do").
-// Bindings name authorities by name and are left as they are.
+// Bindings name authorities by name and are left as they are. The storing pages change the tree
+// through the rules of accountdb/authority_rules.h and write the rule's sentence.
 #ifndef GATEKEEPER_ADMIN_AUTHORITIES_H_
 #define GATEKEEPER_ADMIN_AUTHORITIES_H_
 

@@ -2,13 +2,10 @@
 
 #include <string>
 
-#include "accountdb/binding_key.h"
+#include "accountdb/binding_rules.h"
 #include "accountdb/database_names.h"
-#include "accountpages/form_checks.h"
 #include "accountpages/option_lists.h"
 #include "websupport/form_markup.h"
-#include "admin/result_line.h"
-#include "admin/store_section.h"
 #include "websupport/html_escape.h"
 #include "websupport/response_writer.h"
 #include "websupport/save_report.h"
@@ -29,6 +26,25 @@ void writeLabelledInput(const char* label, const char* name, const char* value) 
   writeLine("</P>");
 }
 
+using accountdb::BindingRefusal;
+
+// The page's one result line: the rule's sentence with its names escaped inside the tags.
+void writeSentence(const accountdb::Sentence& sentence, const char* open, const char* close) {
+  writeText(sentence.lead);
+  if (sentence.names > 0) {
+    writeText(open);
+    writeEscaped(sentence.first);
+    writeText(close);
+  }
+  writeText(sentence.middle);
+  if (sentence.names > 1) {
+    writeText(open);
+    writeEscaped(sentence.second);
+    writeText(close);
+  }
+  writeLine(sentence.tail);
+}
+
 }  // namespace
 
 int writeAddBindingForm(ConfigFile& database, const FormFields&, const FormFields&) {
@@ -45,46 +61,14 @@ int writeAddBindingForm(ConfigFile& database, const FormFields&, const FormField
 }
 
 int addBinding(ConfigFile& database, const FormFields& form, const FormFields&) {
-  const std::string& host = form.field("Host").text();
   const FormField& port = form.field("Port");
+  const accountdb::BindingSite site{form.field("Host").text(), port.text(), port.number()};
   const std::string& authority = form.field("Authority").text();
-  if (port.number() <= 0) {
-    writeText("Invalid TCP port specified (<b>");
-    writeEscaped(port.text());
-    writeLine("</b>). Please click back button of your browser and correct port value.");
-    return 1;
-  }
-  if (host.empty()) {
-    writeLine("Invalid host name specified !");
-    return 1;
-  }
-  const std::string key =
-      accountdb::bindingKey(host, port.number() == 80 ? nullptr : port.text().c_str());
-  // The host decides whether the key may start with a blank; the port adds only its suffix.
-  if (!checkStorableBindingHost("Host name", host) || !checkStorableName("TCP port", key) ||
-      !checkStorableName("Authority name", authority)) {
-    return 1;
-  }
-  const std::string site = host + ":" + port.text();
-  if (!bindings(database).valueByName(key.c_str())->isPlaceholder()) {
-    writeText("Binding for ");
-    writeBoldName(site);
-    writeLine(" already exist !");
-    return 1;
-  }
-  ConfigSection* main = sectionToStoreIn(database, accountdb::kMain);
-  ConfigSection* servers = main != nullptr ? sectionToStoreIn(*main, accountdb::kServers) : nullptr;
-  if (servers == nullptr) return 1;
-  if (!servers->setString(key.c_str(), authority.c_str())) {
-    writeLine("Internal error - can not add the binding !");
-    return 1;
-  }
-  if (checkSaved(database)) {
-    writeText("Users connecting to ");
-    writeBoldName(site);
-    writeText(" will be authenticated in authority: ");
-    writeBoldName(authority);
-    writeLine(" .");
+  const BindingRefusal refusal = accountdb::addBinding(database, site, authority);
+  if (refusal != BindingRefusal::kNone) {
+    writeSentence(accountdb::bindingRefusalSentence(refusal, site), "<b>", "</b>");
+  } else if (checkSaved(database)) {
+    writeSentence(accountdb::bindingAddedSentence(site, authority), "<b>", "</b>");
   }
   return 1;
 }
@@ -105,14 +89,10 @@ int writeDeleteBindingForm(ConfigFile& database, const FormFields&, const FormFi
 
 int deleteBinding(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& key = form.field("Host").text();
-  ConfigSection& servers =
-      *database.sectionByName(accountdb::kMain)->sectionByName(accountdb::kServers);
-  // Only a binding is deleted: a section of that name is no binding.
-  if (!servers.valueByName(key.c_str())->isPlaceholder()) servers.deleteByName(key.c_str());
+  // A key that is not there deletes nothing and is confirmed all the same.
+  accountdb::removeBinding(database, key);
   if (checkSaved(database)) {
-    writeText("Binding for <B>");
-    writeEscaped(key);
-    writeLine("</B> deleted.");
+    writeSentence(accountdb::bindingDeletedSentence(key), "<B>", "</B>");
   }
   return 1;
 }

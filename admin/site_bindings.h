@@ -1,6 +1,7 @@
 // Site bindings (the values of MAIN/SERVERS): the binding key of a site, its host alone on
 // port 80 and otherwise host "|" port, names the authority that authenticates the site. A
-// binding is added or deleted, never changed in place.
+// binding is added or deleted, never changed in place. The storing pages change the tree through
+// the rules of accountdb/binding_rules.h and write the rule's sentence.
 #ifndef GATEKEEPER_ADMIN_SITE_BINDINGS_H_
 #define GATEKEEPER_ADMIN_SITE_BINDINGS_H_
 
