@@ -1,6 +1,9 @@
 #include "cli/command_table.h"
 
+#include "cli/authority_commands.h"
+#include "cli/binding_commands.h"
 #include "cli/check_command.h"
+#include "cli/log_command.h"
 #include "cli/ntaccount_commands.h"
 #include "cli/options_commands.h"
 #include "cli/user_commands.h"
@@ -11,7 +14,7 @@ namespace {
 const OptionSpec kJson = {"json", nullptr, 0};
 
 // Groups of options that exclude each other.
-enum Group { kNoGroup, kPasswordSource, kMapping, kDisabling, kExpiryDate, kExpiration, kLogging };
+enum Group { kNoGroup, kPasswordSource, kMapping, kDisabling, kExpiryDate, kExpiration, kPolicy, kLogging };
 
 const std::vector<Command>& commands() {
   static const std::vector<Command> table = {
@@ -60,6 +63,29 @@ const std::vector<Command>& commands() {
         {"suppress", "ID,...", kLogging},
         {"log-all", nullptr, kLogging}},
        DatabaseUse::kStoring, PasswordUse::kNone, setOptions, kNoGroup, true},
+      {"authority", "list", "", 0, {kJson}, DatabaseUse::kReading, PasswordUse::kNone,
+       listAuthorities},
+      {"authority", "add", "NAME", 1, {{"expiration-required", nullptr, kNoGroup}},
+       DatabaseUse::kStoring, PasswordUse::kNone, addAuthority},
+      {"authority", "del", "NAME", 1, {}, DatabaseUse::kStoring, PasswordUse::kNone,
+       deleteAuthority},
+      {"authority", "rename", "OLD NEW", 2, {}, DatabaseUse::kStoring, PasswordUse::kNone,
+       renameAuthority},
+      {"authority", "set", "NAME", 1,
+       {{"expiration-required", nullptr, kPolicy}, {"no-expiration-required", nullptr, kPolicy}},
+       DatabaseUse::kStoring, PasswordUse::kNone, setAuthority, kPolicy},
+      {"binding", "list", "", 0, {kJson}, DatabaseUse::kReading, PasswordUse::kNone,
+       listBindings},
+      {"binding", "add", "HOST PORT AUTHORITY", 3, {}, DatabaseUse::kStoring, PasswordUse::kNone,
+       addBinding},
+      {"binding", "del", "HOST PORT", 2, {}, DatabaseUse::kStoring, PasswordUse::kNone,
+       deleteBinding},
+      {"log", nullptr, "", 0,
+       {{"type", "ID", kNoGroup},
+        {"since", "MM/DD/YYYY", kNoGroup},
+        {"follow", nullptr, kNoGroup},
+        kJson},
+       DatabaseUse::kReading, PasswordUse::kNone, showLog},
   };
   return table;
 }
