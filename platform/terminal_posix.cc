@@ -41,14 +41,16 @@ std::optional<std::string> readLineWithoutEcho(const char* prompt) {
   struct termios silent = saved;
   silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
   silent.c_lflag |= ECHONL;
-  ::fputs(prompt, stderr);
-  ::fflush(stderr);
+  // The echo goes off (and what was typed before the prompt is dropped) before the prompt is
+  // shown: a line typed as soon as the prompt appears is then neither echoed nor dropped.
   if (::tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent) != 0) {
     for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
       ::sigaction(kEndingSignals[i], &previous[i], nullptr);
     }
     return std::nullopt;
   }
+  ::fputs(prompt, stderr);
+  ::fflush(stderr);
   // Read byte by byte, so that nothing after the line is taken from standard input.
   std::string line;
   bool ended = false;

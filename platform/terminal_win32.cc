@@ -22,12 +22,13 @@ std::optional<std::string> readLineWithoutEcho(const char* prompt) {
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD saved = 0;
   if (!consoleMode(input, &saved)) return std::nullopt;
-  fputs(prompt, stderr);
-  fflush(stderr);
+  // The echo goes off before the prompt is shown, so a line typed at once is not echoed.
   if (SetConsoleMode(input, (saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) |
                                 ENABLE_LINE_INPUT) == 0) {
     return std::nullopt;
   }
+  fputs(prompt, stderr);
+  fflush(stderr);
   std::string line;
   bool ended = false;
   for (;;) {
