@@ -20,6 +20,7 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 
 import argparse
 import grp
+import gzip
 import os
 import pwd
 import re
@@ -52,6 +53,8 @@ REKEY_NO_SITE = "No authority was defined for site answering on"
 DOCS = ["/usr/share/doc/kestrel-gatekeeper/README.Debian.gz",
         "/usr/share/doc/kestrel-gatekeeper/examples/fail2ban-jail.conf",
         "/usr/share/lintian/overrides/kestrel-gatekeeper"]
+MANUAL = "/usr/share/man/man8/gatekeeper.8.gz"
+COMPLETION = "/usr/share/bash-completion/completions/gatekeeper"
 
 
 def run(command, **kwargs):
@@ -231,6 +234,8 @@ class PackageTests:
             # An unoptimized tree cannot fortify libc calls; every other flag applies.
             hardening = [line for line in hardening if "hardening-no-fortify-functions" not in line]
         expect_equal([], hardening, "hardening that lintian misses")
+        expect(": no-manual-page" not in result.stdout and ": groff-message" not in result.stdout,
+               f"gatekeeper has a manual page that renders: {result.stdout}")
         expect(": spelling-error-in-binary" not in result.stdout,
                f"the product's own texts are overridden: {result.stdout}")
         if build_is_optimized(self.p.build):
@@ -242,7 +247,8 @@ class PackageTests:
     def files_are_where_apache_and_debian_expect_them(self):
         expected = ["/usr/lib/apache2/modules/mod_isapi_filter.so",
                     "/usr/lib/kestrel-gatekeeper/sentry.so", LOAD, CONF, LOGROTATE,
-                    "/usr/share/doc/kestrel-gatekeeper/copyright", *DOCS, "/usr/sbin/gatekeeper"]
+                    "/usr/share/doc/kestrel-gatekeeper/copyright", *DOCS, "/usr/sbin/gatekeeper",
+                    MANUAL, COMPLETION]
         expected += [f"{PROGRAMS}/{name}" for name, built in BUILT_PROGRAMS.items()
                      if os.path.isfile(os.path.join(self.p.build, built))]
         missing = [path for path in expected if not os.path.isfile(self.p.path(path))]
@@ -257,6 +263,26 @@ class PackageTests:
         with open(os.path.join(self.p.control, "conffiles"), encoding="utf-8") as f:
             conffiles = sorted(f.read().split())
         expect_equal(sorted([LOAD, CONF, LOGROTATE]), conffiles, "conffiles")
+
+    def manual_page_renders_and_completion_loads(self):
+        with gzip.open(self.p.path(MANUAL), "rt", encoding="utf-8") as f:
+            page = f.read()
+        rendered = subprocess.run(["groff", "-man", "-ww", "-z"], input=page,
+                                  capture_output=True, text=True)
+        expect_equal(("", 0), (rendered.stderr, rendered.returncode), "groff on gatekeeper(8)")
+        for command in ("ntaccount passwd", "authority rename", "binding add", "options set",
+                        "log"):
+            expect(command in page, f"gatekeeper(8) describes {command}")
+        # The completion as bash-completion loads it: sourced, registered for gatekeeper, and
+        # offering the groups as the first word.
+        script = (f"source '{self.p.path(COMPLETION)}' && complete -p gatekeeper && "
+                  "COMP_WORDS=(gatekeeper ''); COMP_CWORD=1; _gatekeeper; echo \"${COMPREPLY[*]}\"; "
+                  "COMP_WORDS=(gatekeeper au); _gatekeeper; echo \"${COMPREPLY[*]}\"")
+        lines = run(["bash", "--norc", "--noprofile", "-c", script]).splitlines()
+        expect_equal("complete -F _gatekeeper gatekeeper", lines[0], "completion registered")
+        expect_equal({"user", "check", "ntaccount", "options", "authority", "binding", "log"},
+                     set(lines[1].split()), "first words")
+        expect_equal("authority", lines[2], "first word from 'au'")
 
     # --- postinst ---------------------------------------------------------------------
 
@@ -507,6 +533,7 @@ def main():
         tests = PackageTests(Package(args, work), args)
         for name in ("lintian_reports_no_error_and_no_hardening_gap",
                      "files_are_where_apache_and_debian_expect_them",
+                     "manual_page_renders_and_completion_loads",
                      "postinst_creates_the_data_for_apaches_user",
                      "postinst_keeps_an_existing_key_and_database",
                      "logrotate_accepts_the_shipped_rules"):
