@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -12,6 +13,26 @@
 #include "accountdb/expiry_date.h"
 
 namespace gatekeeper::accountdb {
+namespace {
+
+// Positions past 2 GiB: long has 32 bits on Windows.
+std::int64_t positionOf(std::FILE* file) {
+#ifdef _WIN32
+  return _ftelli64(file);
+#else
+  return ftello(file);
+#endif
+}
+
+bool seekTo(std::FILE* file, std::int64_t position) {
+#ifdef _WIN32
+  return _fseeki64(file, position, SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
+#endif
+}
+
+}  // namespace
 
 std::vector<std::string_view> splitLogLine(std::string_view line) {
   std::vector<std::string_view> fields;
@@ -52,7 +73,7 @@ bool passesLogFilter(const std::vector<std::string_view>& fields, const LogFilte
 
 bool readLogLine(std::FILE* log, std::string* line, bool wholeLinesOnly) {
   char buffer[kLogReadLength + 1];
-  const long before = wholeLinesOnly ? std::ftell(log) : 0;
+  const std::int64_t before = wholeLinesOnly ? positionOf(log) : 0;
   if (std::fgets(buffer, sizeof buffer, log) == nullptr) {
     std::clearerr(log);  // a file that grows later reads on from here
     return false;
@@ -62,7 +83,7 @@ bool readLogLine(std::FILE* log, std::string* line, bool wholeLinesOnly) {
                    (length == 0 || buffer[length - 1] != '\n');
   if (wholeLinesOnly && cut && before >= 0) {
     std::clearerr(log);
-    std::fseek(log, before, SEEK_SET);
+    seekTo(log, before);
     return false;
   }
   line->assign(buffer, length);

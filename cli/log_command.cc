@@ -52,6 +52,16 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// A path as the system names it (backslashes kept), its control characters as "\xHH".
+std::string pathText(const std::string& path) {
+  std::string text;
+  for (const char c : path) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    text += byte < 0x20 || byte == 0x7f ? plainText(std::string(1, c)) : std::string(1, c);
+  }
+  return text;
+}
+
 std::string withoutLineEnd(std::string line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
   return line;
@@ -141,7 +151,7 @@ CommandResult showLog(CommandRun& run) {
       accountdb::readText(*run.database->sectionByName(accountdb::kMain), accountdb::kLog);
   if (path.empty()) {
     return {kExitFailed, false,
-            {"gatekeeper: " + plainText(run.databasePath) + " names no event log (MAIN/log)"},
+            {"gatekeeper: " + pathText(run.databasePath) + " names no event log (MAIN/log)"},
             {}};
   }
 
@@ -158,7 +168,7 @@ CommandResult showLog(CommandRun& run) {
 
   CommandResult result;
   for (const std::string& name : accountdb::olderRotatedLogs(path)) {
-    run.console->err << "gatekeeper: older lines are in " << plainText(name)
+    run.console->err << "gatekeeper: older lines are in " << pathText(name)
                      << " beside the log, which is not read\n";
   }
   const bool rotatedRead = writeFile(accountdb::rotatedLogPath(path), filter, write);
@@ -177,7 +187,7 @@ CommandResult showLog(CommandRun& run) {
   const bool currentRead = problem.empty() && writeFile(path, filter, write);
   if (!currentRead && !rotatedRead) {
     result.exit = kExitFailed;
-    result.messages.push_back("gatekeeper: cannot read " + plainText(path) + ": " +
+    result.messages.push_back("gatekeeper: cannot read " + pathText(path) + ": " +
                               (problem.empty() ? std::string("unknown reason") : problem));
   } else if (json) {
     out << (first ? "[]\n" : "\n]\n");

@@ -1,68 +1,73 @@
 #include "cli/log_tail.h"
 
+#include <cstdio>
+#include <memory>
 #include <utility>
 
 #include "accountdb/event_log_reader.h"
 #include "platform/files.h"
 
 namespace gatekeeper::cli {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Positions past 2 GiB: long has 32 bits on Windows.
+bool seekTo(std::FILE* file, std::int64_t position) {
+#ifdef _WIN32
+  return _fseeki64(file, position, SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
+#endif
+}
+
+std::int64_t positionOf(std::FILE* file) {
+#ifdef _WIN32
+  return _ftelli64(file);
+#else
+  return ftello(file);
+#endif
+}
+
+}  // namespace
 
 LogTail::LogTail(std::string path) : path_(std::move(path)) {}
 
-LogTail::~LogTail() { close(); }
-
-bool LogTail::open() {
-  // The identity is taken before and after opening: a rotation in between would otherwise pair
-  // the old file with the new one's identity, and the new file would never be read.
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    platform::FileVersion before;
-    if (!platform::fileVersion(path_, &before)) return false;
-    std::FILE* file = std::fopen(path_.c_str(), "r");
-    if (file == nullptr) return false;
-    platform::FileVersion after;
-    if (platform::fileVersion(path_, &after) && after.identity == before.identity) {
-      file_ = file;
-      identity_ = after.identity;
-      return true;
-    }
-    std::fclose(file);
-  }
-  return false;
-}
-
-void LogTail::close() {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
-}
-
-void LogTail::readWholeLines(const LineSink& sink) {
+bool LogTail::readFollowed(const std::string& path, bool wholeLinesOnly, const LineSink& sink) {
+  platform::FileVersion before;
+  if (!platform::fileVersion(path, &before) || before.identity != identity_) return false;
+  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
+  if (!file) return false;
+  // Replaced between the look and the open: the next poll finds the new file.
+  platform::FileVersion after;
+  if (!platform::fileVersion(path, &after) || after.identity != identity_) return false;
+  if (after.size < static_cast<std::uint64_t>(position_)) position_ = 0;  // truncated
+  if (!seekTo(file.get(), position_)) return false;
   std::string line;
-  while (accountdb::readLogLine(file_, &line, true)) sink(line);
-}
-
-void LogTail::readToEnd(const LineSink& sink) {
-  std::string line;
-  while (accountdb::readLogLine(file_, &line)) sink(line);
+  while (accountdb::readLogLine(file.get(), &line, wholeLinesOnly)) sink(line);
+  if (const std::int64_t position = positionOf(file.get()); position >= 0) position_ = position;
+  return true;
 }
 
 void LogTail::poll(const LineSink& sink) {
-  if (file_ == nullptr && !open()) return;
-  readWholeLines(sink);
   platform::FileVersion now;
-  if (!platform::fileVersion(path_, &now)) return;  // renamed, the new file not made yet
-  if (now.identity != identity_) {
-    // Nobody appends to the renamed file any more: what is left of it, finished or not, is
-    // its last line.
-    readToEnd(sink);
-    close();
-    if (open()) readWholeLines(sink);
-    return;
+  const bool present = platform::fileVersion(path_, &now);
+  if (started_ && (!present || now.identity != identity_)) {
+    // Rotated: what is left of the old file is read where the rotation put it. Until a new file
+    // is in place the old one may still gain lines; after that, nobody appends to it, and what
+    // is left of it, finished or not, is its last line.
+    readFollowed(accountdb::rotatedLogPath(path_), !present, sink);
+    if (!present) return;
   }
-  const long position = std::ftell(file_);
-  if (position >= 0 && now.size < static_cast<std::uint64_t>(position)) {
-    std::fseek(file_, 0, SEEK_SET);
-    readWholeLines(sink);
+  if (!present) return;
+  if (!started_ || now.identity != identity_) {
+    started_ = true;
+    identity_ = now.identity;
+    position_ = 0;
   }
+  readFollowed(path_, true, sink);
 }
 
 }  // namespace gatekeeper::cli
