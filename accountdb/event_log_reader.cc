@@ -11,28 +11,9 @@
 #include <utility>
 
 #include "accountdb/expiry_date.h"
+#include "platform/files.h"
 
 namespace gatekeeper::accountdb {
-namespace {
-
-// Positions past 2 GiB: long has 32 bits on Windows.
-std::int64_t positionOf(std::FILE* file) {
-#ifdef _WIN32
-  return _ftelli64(file);
-#else
-  return ftello(file);
-#endif
-}
-
-bool seekTo(std::FILE* file, std::int64_t position) {
-#ifdef _WIN32
-  return _fseeki64(file, position, SEEK_SET) == 0;
-#else
-  return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
-#endif
-}
-
-}  // namespace
 
 std::vector<std::string_view> splitLogLine(std::string_view line) {
   std::vector<std::string_view> fields;
@@ -73,7 +54,7 @@ bool passesLogFilter(const std::vector<std::string_view>& fields, const LogFilte
 
 bool readLogLine(std::FILE* log, std::string* line, bool wholeLinesOnly) {
   char buffer[kLogReadLength + 1];
-  const std::int64_t before = wholeLinesOnly ? positionOf(log) : 0;
+  const std::int64_t before = wholeLinesOnly ? platform::streamPosition(log) : 0;
   if (std::fgets(buffer, sizeof buffer, log) == nullptr) {
     std::clearerr(log);  // a file that grows later reads on from here
     return false;
@@ -83,7 +64,7 @@ bool readLogLine(std::FILE* log, std::string* line, bool wholeLinesOnly) {
                    (length == 0 || buffer[length - 1] != '\n');
   if (wholeLinesOnly && cut && before >= 0) {
     std::clearerr(log);
-    seekTo(log, before);
+    platform::seekStream(log, before);
     return false;
   }
   line->assign(buffer, length);

@@ -76,22 +76,22 @@ int readArguments(const Command& command, std::span<const std::string> arguments
       }
       continue;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* given = nullptr;
     for (const OptionSpec& option : command.options) {
-      if (name == option.name) spec = &option;
+      if (name == option.name) given = &option;
     }
-    if (spec == nullptr) return usageError(console, "unknown option --" + name, command);
-    if (spec->valueName == nullptr && value) {
+    if (given == nullptr) return usageError(console, "unknown option --" + name, command);
+    if (given->valueName == nullptr && value) {
       return usageError(console, "--" + name + " takes no value", command);
     }
-    if (spec->valueName != nullptr && !value) {
+    if (given->valueName != nullptr && !value) {
       if (i + 1 == arguments.size()) {
-        return usageError(console, "--" + name + " needs " + spec->valueName, command);
+        return usageError(console, "--" + name + " needs " + given->valueName, command);
       }
       value = arguments[++i];
     }
     for (const OptionSpec& other : command.options) {
-      if (other.group != 0 && other.group == spec->group && name != other.name &&
+      if (other.group != 0 && other.group == given->group && name != other.name &&
           run.has(other.name)) {
         return usageError(console, "--" + name + " and --" + other.name + " exclude each other",
                           command);

@@ -14,23 +14,6 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// Positions past 2 GiB: long has 32 bits on Windows.
-bool seekTo(std::FILE* file, std::int64_t position) {
-#ifdef _WIN32
-  return _fseeki64(file, position, SEEK_SET) == 0;
-#else
-  return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
-#endif
-}
-
-std::int64_t positionOf(std::FILE* file) {
-#ifdef _WIN32
-  return _ftelli64(file);
-#else
-  return ftello(file);
-#endif
-}
-
 }  // namespace
 
 LogTail::LogTail(std::string path) : path_(std::move(path)) {}
@@ -44,10 +27,10 @@ bool LogTail::readFollowed(const std::string& path, bool wholeLinesOnly, const L
   platform::FileVersion after;
   if (!platform::fileVersion(path, &after) || after.identity != identity_) return false;
   if (after.size < static_cast<std::uint64_t>(position_)) position_ = 0;  // truncated
-  if (!seekTo(file.get(), position_)) return false;
+  if (!platform::seekStream(file.get(), position_)) return false;
   std::string line;
   while (accountdb::readLogLine(file.get(), &line, wholeLinesOnly)) sink(line);
-  if (const std::int64_t position = positionOf(file.get()); position >= 0) position_ = position;
+  if (const std::int64_t position = platform::streamPosition(file.get()); position >= 0) position_ = position;
   return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -96,6 +97,12 @@ bool replaceFile(const std::string& path, std::string_view contents,
 // written as a blank, so one call always adds exactly one line. false when the path is empty,
 // the file cannot be opened or the write is short.
 bool appendLine(const std::string& path, std::string_view line);
+
+// The position of an open stream, or -1; positions past 2 GiB too (long has 32 bits on
+// Windows, so std::ftell cannot tell them).
+std::int64_t streamPosition(std::FILE* file);
+// Moves an open stream to position (from its start); false when it cannot.
+bool seekStream(std::FILE* file, std::int64_t position);
 
 // An exclusive advisory lock held on a lock file (created when missing; POSIX: mode 0600) for
 // the object's life. The constructor blocks until the lock is held or fails; isHeld() tells

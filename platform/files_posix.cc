@@ -310,4 +310,10 @@ void sleepMilliseconds(int milliseconds) {
   }
 }
 
+std::int64_t streamPosition(std::FILE* file) { return ftello(file); }
+
+bool seekStream(std::FILE* file, std::int64_t position) {
+  return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
+}
+
 }  // namespace gatekeeper::platform

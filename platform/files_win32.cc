@@ -236,4 +236,10 @@ void sleepMilliseconds(int milliseconds) {
   if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
 }
 
+std::int64_t streamPosition(std::FILE* file) { return _ftelli64(file); }
+
+bool seekStream(std::FILE* file, std::int64_t position) {
+  return _fseeki64(file, position, SEEK_SET) == 0;
+}
+
 }  // namespace gatekeeper::platform
