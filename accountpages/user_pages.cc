@@ -9,6 +9,7 @@
 #include "accountdb/user_rules.h"
 #include "accountdb/value_readers.h"
 #include "accountpages/option_lists.h"
+#include "accountpages/sentence_markup.h"
 #include "platform/names.h"
 #include "websupport/action_link.h"
 #include "websupport/form_markup.h"
@@ -37,25 +38,6 @@ void writeHeading(const char* heading) {
   writeText("<H3>");
   writeText(heading);
   writeLine("</H3>");
-}
-
-// Writes a sentence of the rules with its names escaped and enclosed in the given tags
-// ("<b>" and "</b>" for the first name, then for the second), as each page has them.
-void writeSentence(const accountdb::Sentence& sentence, const char* open1, const char* close1,
-                   const char* open2 = "", const char* close2 = "") {
-  writeText(sentence.lead);
-  if (sentence.names > 0) {
-    writeText(open1);
-    writeEscaped(sentence.first);
-    writeText(close1);
-  }
-  writeText(sentence.middle);
-  if (sentence.names > 1) {
-    writeText(open2);
-    writeEscaped(sentence.second);
-    writeText(close2);
-  }
-  writeText(sentence.tail);
 }
 
 // Writes the page's one result line for a refusal of the rules; true when there is none.

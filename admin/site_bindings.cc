@@ -4,6 +4,7 @@
 
 #include "accountdb/binding_rules.h"
 #include "accountdb/database_names.h"
+#include "accountpages/sentence_markup.h"
 #include "accountpages/option_lists.h"
 #include "websupport/form_markup.h"
 #include "websupport/html_escape.h"
@@ -29,20 +30,9 @@ void writeLabelledInput(const char* label, const char* name, const char* value) 
 using accountdb::BindingRefusal;
 
 // The page's one result line: the rule's sentence with its names escaped inside the tags.
-void writeSentence(const accountdb::Sentence& sentence, const char* open, const char* close) {
-  writeText(sentence.lead);
-  if (sentence.names > 0) {
-    writeText(open);
-    writeEscaped(sentence.first);
-    writeText(close);
-  }
-  writeText(sentence.middle);
-  if (sentence.names > 1) {
-    writeText(open);
-    writeEscaped(sentence.second);
-    writeText(close);
-  }
-  writeLine(sentence.tail);
+void writeResultLine(const accountdb::Sentence& sentence, const char* open, const char* close) {
+  writeSentence(sentence, open, close, open, close);
+  writeLine("");
 }
 
 }  // namespace
@@ -66,9 +56,9 @@ int addBinding(ConfigFile& database, const FormFields& form, const FormFields&) 
   const std::string& authority = form.field("Authority").text();
   const BindingRefusal refusal = accountdb::addBinding(database, site, authority);
   if (refusal != BindingRefusal::kNone) {
-    writeSentence(accountdb::bindingRefusalSentence(refusal, site), "<b>", "</b>");
+    writeResultLine(accountdb::bindingRefusalSentence(refusal, site), "<b>", "</b>");
   } else if (checkSaved(database)) {
-    writeSentence(accountdb::bindingAddedSentence(site, authority), "<b>", "</b>");
+    writeResultLine(accountdb::bindingAddedSentence(site, authority), "<b>", "</b>");
   }
   return 1;
 }
@@ -92,7 +82,7 @@ int deleteBinding(ConfigFile& database, const FormFields& form, const FormFields
   // A key that is not there deletes nothing and is confirmed all the same.
   accountdb::removeBinding(database, key);
   if (checkSaved(database)) {
-    writeSentence(accountdb::bindingDeletedSentence(key), "<B>", "</B>");
+    writeResultLine(accountdb::bindingDeletedSentence(key), "<B>", "</B>");
   }
   return 1;
 }
