@@ -169,6 +169,9 @@ std::unique_ptr<AuthFilter::Content> AuthFilter::loadAndSwap(
   // Returns once no decision holds the old content any more.
   std::unique_ptr<Content> replaced =
       content_.publish(std::make_unique<Content>(std::move(candidate)));
+  // No decision on the old content runs any more, so none remembers a logon after this: what
+  // was verified against it goes with it.
+  verifiedLogons_.clear();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     databasePath_ = path;
@@ -321,7 +324,7 @@ DWORD AuthFilter::handleAuthentication(HTTP_FILTER_CONTEXT* pfc,
     }
     if (start != Start::kClaimedForCaller) {
       return authenticateRequest(pfc, credentials, *content->database,
-                                 platform::currentFileTime(), &eventLog_);
+                                 platform::currentFileTime(), &eventLog_, &verifiedLogons_);
     }
   }
   // A small file: this request reads it and decides on what is in force then. It holds no
@@ -331,7 +334,7 @@ DWORD AuthFilter::handleAuthentication(HTTP_FILTER_CONTEXT* pfc,
   const auto held = content_.read();
   if (held.get() == nullptr) return SF_STATUS_REQ_NEXT_NOTIFICATION;
   return authenticateRequest(pfc, credentials, *held.get()->database,
-                             platform::currentFileTime(), &eventLog_);
+                             platform::currentFileTime(), &eventLog_, &verifiedLogons_);
 }
 
 }  // namespace gatekeeper

@@ -17,6 +17,7 @@
 #include "filter/event_log.h"
 #include "filter/host_link.h"
 #include "filter/published.h"
+#include "filter/verified_logons.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/isapi.h"
@@ -53,6 +54,10 @@ inline constexpr char kUnavailableStatus[] = "503 Service Unavailable";
 // passes requests through, but where it names one that cannot be loaded, it refuses every
 // request that carries credentials with "503 Service Unavailable": passing them on would let
 // the server's own accounts log on directly to the sites that the database protects.
+//
+// Passwords kept as hashes: a logon verified once is remembered (VerifiedLogons), so that the
+// same user with the same password is not hashed again at every request. Whatever was
+// remembered is forgotten when new content is put in force.
 //
 // Diagnostics go to the host's log (host_link.h), when the host offers one: each failed load
 // while nothing is in force (one line per attempt, so at most one a second), a failed load that
@@ -103,6 +108,8 @@ class AuthFilter {
   bool reloading() const;
   // Decisions in progress.
   int readerCount() const;
+  // The logons verified against the content in force.
+  const VerifiedLogons& verifiedLogons() const { return verifiedLogons_; }
 
  private:
   // A database and where it came from: the content in force, or a candidate for it.
@@ -151,6 +158,8 @@ class AuthFilter {
   const std::uint64_t inlineLoadLimit_;
   Published<Content> content_;
   EventLogFile eventLog_;
+  // Cleared at every swap, once no decision on the content replaced is running any more.
+  VerifiedLogons verifiedLogons_;
   // Set while a failed load waits for its retry; read without the lock on the request path.
   std::atomic<bool> retryPending_{false};
   std::atomic<platform::FileTime> retryAt_{0};

@@ -15,6 +15,7 @@
 
 #include "filter/backup_name.h"
 #include "filter/test_server.h"
+#include "passhash/pbkdf2_sha256_form.h"
 #include "websupport/test_settings.h"
 #include "platform/files.h"
 #include "platform/scratch_directory.h"
@@ -25,18 +26,27 @@ namespace {
 
 // A database that binds site "intranet" to authority Staff, where john (password "secret") is
 // mapped to an account named after the version, with the version as its password. mary has the
-// same password and mapping but is disabled, by the last item of her section.
-std::string databaseVersion(int version, const std::string& logPath) {
+// same password and mapping but is disabled, by the last item of her section. john's Password
+// may be given another text (a hash).
+std::string databaseVersion(int version, const std::string& logPath,
+                            const std::string& johnPassword = "secret") {
   const std::string account = "acct" + std::to_string(version);
   return "{ MAIN:\n    (string)log=" + logPath +
          "\n    { SERVERS:\n        (string)intranet=Staff\n    } SERVERS;\n} MAIN;\n"
          "{ NTACCOUNTS:\n    { " + account + ":\n        (string)Password=pw" +
          std::to_string(version) + "\n    } " + account + ";\n} NTACCOUNTS;\n"
-         "{ ACCOUNTS:\n    { Staff:\n        { john:\n            (string)Password=secret\n"
+         "{ ACCOUNTS:\n    { Staff:\n        { john:\n            (string)Password=" +
+         johnPassword + "\n"
          "            (string)MapTo=" + account + "\n        } john;\n"
          "        { mary:\n            (string)Password=secret\n"
          "            (string)MapTo=" + account + "\n            (int)disabled=1\n"
          "        } mary;\n    } Staff;\n} ACCOUNTS;\n";
+}
+
+// A new pbkdf2-sha256 hash of password (a fresh salt each time), of few rounds: quick to
+// verify, and verified on every platform. Empty when the system gives no random bytes.
+std::string pbkdf2Hash(std::string_view password) {
+  return passhash::newPbkdf2Sha256(password, 10).value_or("");
 }
 
 // A clock that moves only when the test moves it.
@@ -64,8 +74,9 @@ class AuthFilterTest : public ::testing::Test {
 
   // Saves a version the way the CGI programs do (a new file replaces the old one), with no
   // pause: two saves within one tick of the file system's clock must still be told apart.
-  void writeDatabase(int version) {
-    ASSERT_TRUE(platform::replaceFile(databasePath_, databaseVersion(version, logPath_)));
+  void writeDatabase(int version, const std::string& johnPassword = "secret") {
+    ASSERT_TRUE(platform::replaceFile(databasePath_,
+                                      databaseVersion(version, logPath_, johnPassword)));
   }
 
   TestOutcome send(AuthFilter& filter, const std::string& user = "john",
@@ -279,6 +290,42 @@ TEST_F(AuthFilterTest, FailedReloadWithContentInForceIsReportedOnce) {
   EXPECT_EQ(send(filter).user, "acct5");
   EXPECT_EQ(log.take(), std::vector<std::string>{"N: the account database " + databasePath_ +
                                                  " is loaded and in force"});
+}
+
+// A logon verified against a hashed password is remembered until new content is put in force:
+// after a reload the old password is refused where the file gives a new hash, and even an
+// unchanged hash is verified again.
+TEST_F(AuthFilterTest, VerifiedLogonsLastUntilTheNextReload) {
+  writeDatabase(1, pbkdf2Hash("first"));
+  AuthFilter filter(clock_.clock());
+  const VerifiedLogons& logons = filter.verifiedLogons();
+  ASSERT_TRUE(logons.enabled());
+  EXPECT_EQ(send(filter, "john", "first").user, "acct1");
+  EXPECT_EQ(send(filter, "john", "first").user, "acct1");
+  EXPECT_EQ(logons.hits(), 1u);
+  EXPECT_EQ(logons.size(), 1u);
+  const TestOutcome wrong = send(filter, "john", "second");
+  EXPECT_EQ(wrong.status, static_cast<DWORD>(SF_STATUS_REQ_ERROR));
+  EXPECT_EQ(wrong.responseStatuses, std::vector<std::string>{"401 Access Denied"});
+
+  const std::string second = pbkdf2Hash("second");
+  writeDatabase(2, second);
+  const TestOutcome old = send(filter, "john", "first");  // reloads, then decides
+  filter.waitForReload();
+  EXPECT_EQ(old.status, static_cast<DWORD>(SF_STATUS_REQ_ERROR));
+  EXPECT_EQ(old.user, "john");
+  EXPECT_EQ(logons.size(), 0u);
+  EXPECT_EQ(send(filter, "john", "second").user, "acct2");
+  EXPECT_EQ(send(filter, "john", "second").user, "acct2");
+  EXPECT_EQ(logons.hits(), 2u);
+
+  writeDatabase(3, second);
+  send(filter, "john", "");  // reloads
+  filter.waitForReload();
+  EXPECT_EQ(logons.size(), 0u);
+  EXPECT_EQ(send(filter, "john", "second").user, "acct3");
+  EXPECT_EQ(logons.hits(), 2u);  // verified again
+  EXPECT_EQ(logons.size(), 1u);
 }
 
 TEST_F(AuthFilterTest, DecidesOnTheLoadedDatabase) {

@@ -11,6 +11,8 @@
 #include "configstore/config_section.h"
 #include "filter/event_log.h"
 #include "filter/server_variable.h"
+#include "filter/verified_logons.h"
+#include "passhash/password_hash.h"
 #include "platform/isapi_host_extension.h"
 
 namespace gatekeeper {
@@ -28,12 +30,14 @@ constexpr char kAccountTooLongDescription[] =
 class Decision {
  public:
   Decision(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
-           const ConfigSection& database, int64_t nowUtc, EventLogFile* eventLog)
+           const ConfigSection& database, int64_t nowUtc, EventLogFile* eventLog,
+           VerifiedLogons* verifiedLogons)
       : pfc_(pfc), credentials_(credentials), database_(database), now_(nowUtc),
-        eventLog_(eventLog) {
+        eventLog_(eventLog), verifiedLogons_(verifiedLogons) {
     sentName_ = boundedText(credentials->pszUser, credentials->cbUserBuff);
     sentPassword_ = boundedText(credentials->pszPassword, credentials->cbPasswordBuff);
   }
+  ~Decision() { wipeSecret(sentPassword_.data(), sentPassword_.size()); }
 
   DWORD run();
 
@@ -102,6 +106,7 @@ class Decision {
     return SF_STATUS_REQ_ERROR;
   }
 
+  bool passwordMatches() const;
   DWORD checkExpiry();
   DWORD mapToAccount();
 
@@ -110,6 +115,7 @@ class Decision {
   const ConfigSection& database_;
   const int64_t now_;
   EventLogFile* const eventLog_;
+  VerifiedLogons* const verifiedLogons_;
   std::string sentName_;
   std::string sentPassword_;
   ServerVariable<kHostBufferSize> host_;
@@ -158,14 +164,21 @@ DWORD Decision::run() {
     logUser(kEventNotMapped);
     return SF_STATUS_REQ_HANDLED_NOTIFICATION;
   }
-  if (sentPassword_ != readText(*user_, kPassword)) {
-    return denyLogon(kEventInvalidPassword, "Password Mismatch");
-  }
+  if (!passwordMatches()) return denyLogon(kEventInvalidPassword, "Password Mismatch");
   if (!readFlag(*user_, kNoExpiration)) {
     const DWORD expired = checkExpiry();
     if (expired != 0) return expired;
   }
   return mapToAccount();
+}
+
+// Whether the password sent is the user's: a stored hash verified by its scheme (a logon
+// verified before answers from the cache), a plain text compared exactly.
+bool Decision::passwordMatches() const {
+  const char* stored = readText(*user_, kPassword);
+  if (passhash::schemeOf(stored) == passhash::Scheme::kPlain) return sentPassword_ == stored;
+  if (verifiedLogons_ != nullptr) return verifiedLogons_->verify(stored, sentPassword_);
+  return passhash::verifyPassword(stored, sentPassword_);
 }
 
 // Steps on the user's expiry date; 0 when the user may go on to the mapping.
@@ -226,8 +239,8 @@ DWORD Decision::mapToAccount() {
 
 DWORD authenticateRequest(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
                           const ConfigSection& database, int64_t nowUtc,
-                          EventLogFile* eventLog) {
-  return Decision(pfc, credentials, database, nowUtc, eventLog).run();
+                          EventLogFile* eventLog, VerifiedLogons* verifiedLogons) {
+  return Decision(pfc, credentials, database, nowUtc, eventLog, verifiedLogons).run();
 }
 
 }  // namespace gatekeeper

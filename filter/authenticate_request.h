@@ -10,6 +10,7 @@ namespace gatekeeper {
 
 class ConfigSection;
 class EventLogFile;
+class VerifiedLogons;
 
 // The status text of the deny response.
 inline constexpr char kDenyStatus[] = "401 Access Denied";
@@ -26,10 +27,14 @@ inline constexpr char kDenyStatus[] = "401 Access Denied";
 // database; nowUtc is the current instant in 100 ns ticks since 1601 (the expiry check's clock
 // and the event's time). The event goes through eventLog when given (the filter's log kept
 // open), else through a file opened for it.
+// A user's Password that is a hash (passhash::schemeOf) is verified by its scheme, through
+// verifiedLogons when given, so that a logon verified before is not hashed again; a plain one
+// is compared exactly, case included, and never goes through verifiedLogons.
 // The caller keeps the database alive and unchanged for the duration of the call.
 DWORD authenticateRequest(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
                           const ConfigSection& database, int64_t nowUtc,
-                          EventLogFile* eventLog = nullptr);
+                          EventLogFile* eventLog = nullptr,
+                          VerifiedLogons* verifiedLogons = nullptr);
 
 }  // namespace gatekeeper
 

@@ -9,6 +9,9 @@
 
 #include "configstore/config_file.h"
 #include "filter/test_server.h"
+#include "filter/verified_logons.h"
+#include "passhash/password_hash.h"
+#include "passhash/pbkdf2_sha256_form.h"
 #include "platform/clock.h"
 #include "platform/scratch_directory.h"
 
@@ -111,6 +114,18 @@ constexpr char kDatabase[] = R"({ MAIN:
 } NTACCOUNTS;
 )";
 
+// A new pbkdf2-sha256 hash of password (a fresh salt each time), of few rounds: quick to
+// verify, and verified on every platform. Empty when the system gives no random bytes.
+std::string pbkdf2Hash(std::string_view password) {
+  return passhash::newPbkdf2Sha256(password, 10).value_or("");
+}
+
+// A user of authority Staff mapped to WebUser, with the given Password.
+std::string staffUser(const std::string& name, const std::string& password) {
+  return "{ ACCOUNTS:\n{ Staff:\n{ " + name + ":\n(string)Password=" + password +
+         "\n(string)MapTo=webuser\n} " + name + ";\n} Staff;\n} ACCOUNTS;\n";
+}
+
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
   for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
     text.replace(at, from.size(), to);
@@ -155,7 +170,7 @@ class AuthenticateRequestTest : public ::testing::Test {
     return sendAuthentication(
         [this](HTTP_FILTER_CONTEXT* pfc, DWORD, void* data) {
           return authenticateRequest(pfc, static_cast<HTTP_FILTER_AUTHENT*>(data), *database_,
-                                     now_);
+                                     now_, nullptr, verifiedLogons_);
         },
         request);
   }
@@ -180,6 +195,7 @@ class AuthenticateRequestTest : public ::testing::Test {
   std::string logPath_ = scratch_.file("events.log");
   std::unique_ptr<ConfigFile> database_;
   int64_t now_ = kNow;
+  VerifiedLogons* verifiedLogons_ = nullptr;
 };
 
 struct Row {
@@ -507,6 +523,120 @@ TEST_F(AuthenticateRequestTest, MissingLogDirectoryDoesNotChangeTheDecision) {
   const TestOutcome outcome = send("john", "secret");
   EXPECT_EQ(outcome.status, kHandled);
   EXPECT_EQ(outcome.user, "WebUser");
+}
+
+// A Password that is a hash is verified by its scheme, with or without the cache of verified
+// logons, and the second time as the first: the right password passes the password step and
+// maps, any other text (the hash itself included) is refused as a wrong password. A text that
+// only looks like a hash is a plain password, compared exactly.
+TEST_F(AuthenticateRequestTest, HashedPasswordsAreVerifiedByTheirScheme) {
+  const std::string hash = pbkdf2Hash("Open Sesame");
+  ASSERT_EQ(passhash::schemeOf(hash), passhash::Scheme::kPbkdf2Sha256) << hash;
+  loadDatabase(staffUser("hashed", hash) + staffUser("lookalike", "$pbkdf2-sha256$x"));
+  const struct {
+    const char* user;
+    std::string password;
+    bool accepted;
+  } rows[] = {
+      {"hashed", "Open Sesame", true},   {"HASHED", "Open Sesame", true},
+      {"hashed", "open sesame", false},  {"hashed", "Open Sesame ", false},
+      {"hashed", "", false},             {"hashed", hash, false},
+      {"lookalike", "$pbkdf2-sha256$x", true}, {"lookalike", "x", false},
+  };
+  VerifiedLogons cache;
+  for (VerifiedLogons* logons : {static_cast<VerifiedLogons*>(nullptr), &cache}) {
+    verifiedLogons_ = logons;
+    for (int pass = 0; pass < 2; ++pass) {
+      for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(logons ? "cache, " : "no cache, ") + row.user + " / " +
+                     row.password + " pass " + std::to_string(pass));
+        std::remove(logPath_.c_str());
+        const TestOutcome outcome = send(row.user, row.password);
+        const std::vector<std::string> event = onlyEvent();
+        ASSERT_EQ(event.size(), 8u);
+        if (row.accepted) {
+          EXPECT_EQ(outcome.status, kHandled);
+          EXPECT_EQ(event[0], "0");
+          EXPECT_EQ(outcome.user, "WebUser");
+          EXPECT_EQ(outcome.password, "ntpass");
+          EXPECT_TRUE(outcome.responseStatuses.empty());
+        } else {
+          EXPECT_EQ(outcome.status, kError);
+          EXPECT_EQ(event[0], "4");
+          EXPECT_EQ(event[3], "Invalid password (UserName UserDB)");
+          EXPECT_EQ(event[4], row.user);
+          EXPECT_EQ(outcome.user, row.user);
+          EXPECT_EQ(outcome.password, row.password);
+          EXPECT_EQ(outcome.responseStatuses, std::vector<std::string>{"401 Access Denied"});
+        }
+      }
+    }
+  }
+  // Two logons were verified: with both names the same user.
+  EXPECT_EQ(cache.size(), 1u);
+}
+
+// The cache answers a logon it verified before without the verifier, never a wrong password,
+// and is not consulted for plain passwords; the steps before the password still come first.
+TEST_F(AuthenticateRequestTest, VerifiedLogonIsAnsweredWithoutHashingAgain) {
+  loadDatabase(staffUser("hashed", pbkdf2Hash("Open Sesame")) +
+               "{ ACCOUNTS:\n{ Staff:\n{ mary:\n(string)Password=" +
+               pbkdf2Hash("Open Sesame") + "\n} mary;\n} Staff;\n} ACCOUNTS;\n");
+  int verifications = 0;
+  VerifiedLogons::Options options;
+  options.verifier = [&verifications](std::string_view stored, std::string_view sent) {
+    ++verifications;
+    return passhash::verifyPassword(stored, sent);
+  };
+  VerifiedLogons cache(options);
+  verifiedLogons_ = &cache;
+  const struct {
+    const char* user;
+    const char* password;
+    const char* eventId;
+    int verifications;  // so far
+  } steps[] = {
+      {"hashed", "Open Sesame", "0", 1},
+      {"hashed", "Open Sesame", "0", 1},  // from the cache
+      {"hashed", "Open Sesame!", "4", 2},
+      {"hashed", "Open Sesame!", "4", 3},
+      {"Hashed", "Open Sesame", "0", 3},
+      {"john", "secret", "0", 3},         // plain
+      {"john", "wrong", "4", 3},
+      {"mary", "Open Sesame", "14", 3},   // disabled before the password is looked at
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(std::string(step.user) + " / " + step.password);
+    std::remove(logPath_.c_str());
+    send(step.user, step.password);
+    EXPECT_EQ(onlyEvent()[0], step.eventId);
+    EXPECT_EQ(verifications, step.verifications);
+  }
+  EXPECT_EQ(cache.hits(), 2u);
+  EXPECT_EQ(cache.size(), 1u);
+}
+
+// The system's own default scheme where it is yescrypt (Linux), with the cache.
+TEST_F(AuthenticateRequestTest, YescryptHashIsVerified) {
+  if (!passhash::canVerify(passhash::Scheme::kYescrypt)) GTEST_SKIP() << "no yescrypt here";
+  const std::optional<std::string> hash = passhash::hashPassword("Open Sesame");
+  ASSERT_TRUE(hash.has_value());
+  if (passhash::schemeOf(*hash) != passhash::Scheme::kYescrypt) {
+    GTEST_SKIP() << "new hashes are " << passhash::schemeName(passhash::schemeOf(*hash));
+  }
+  loadDatabase(staffUser("hashed", *hash));
+  VerifiedLogons cache;
+  verifiedLogons_ = &cache;
+  for (const char* password : {"Open Sesame", "open sesame", "Open Sesame"}) {
+    SCOPED_TRACE(password);
+    std::remove(logPath_.c_str());
+    const TestOutcome outcome = send("hashed", password);
+    const bool right = std::string(password) == "Open Sesame";
+    EXPECT_EQ(outcome.status, right ? kHandled : kError);
+    EXPECT_EQ(onlyEvent()[0], right ? "0" : "4");
+    EXPECT_EQ(outcome.user, right ? "WebUser" : "hashed");
+  }
+  EXPECT_EQ(cache.hits(), 1u);
 }
 
 }  // namespace
