@@ -12,6 +12,7 @@
 #include "accountdb/database_names.h"
 #include "accountdb/expiry_date.h"
 #include "accountdb/storable_text.h"
+#include "passhash/password_hash.h"
 #include "accountdb/user_entry.h"
 #include "accountdb/value_readers.h"
 #include "configstore/config_file.h"
@@ -491,6 +492,12 @@ void TreeCheck::checkUser(const ConfigSection& authority, const ConfigSection& u
     checkFlag(user, flag, outline, line, who);
   }
   if (readFlag(user, kDoNotMap)) return;  // the server checks the credentials itself
+
+  const passhash::Scheme scheme = passhash::schemeOf(readText(user, kPassword));
+  if (!passhash::canVerify(scheme)) {
+    add(line, who + ": the password is a " + passhash::schemeName(scheme) +
+                  " hash, which this system cannot verify" + refused);
+  }
 
   const ConfigValue* mapTo = user.valueByName(kMapTo);
   const char* account = textOf(*mapTo);

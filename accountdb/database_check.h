@@ -27,7 +27,8 @@ namespace gatekeeper::accountdb {
 //     database cannot store;
 //   - users mapped to nothing or to an NT account NTACCOUNTS does not hold, expiry dates that
 //     do not read or lie after 2037, users without a date where the authority requires one
-//     (unless noexpiration is set), users hidden by an authority value of the same name;
+//     (unless noexpiration is set), users hidden by an authority value of the same name,
+//     passwords hashed in a scheme this system cannot verify (a Linux hash on Windows);
 //     users not mapped (DoNotMap) are checked for their name and flags only;
 //   - flags that hold no number (written as text), which read as unset;
 //   - names and passwords the database cannot store; NT accounts whose name or password is

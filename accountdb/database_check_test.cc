@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "passhash/password_hash.h"
 #include "platform/scratch_directory.h"
 #include "platform/system_error.h"
 
@@ -281,6 +282,31 @@ TEST(DatabaseCheckFileTest, ReportsABlockNeverClosedAndALineTooLongForTheFormat)
                    "a line of its own",
                    "line 10: block \"key\" is never closed: every later line of the file is "
                    "read as one of its bytes"}));
+}
+
+// Hashes are checked by whether this system verifies their scheme (yescrypt only where the
+// system's crypt library has it); a portable scheme is never reported.
+TEST(DatabaseCheckFileTest, ReportsHashesThisSystemCannotVerify) {
+  platform::ScratchDirectory scratch;
+  const std::string path = scratch.file("accounts.cfg");
+  const std::string yescrypt =
+      "$y$j9T$ujnv.jDatmUDejHJLmMw/0$l6Tb500.e2itPCI2v0GpmGNOQepoiqGAtFxzWN6VEP6";
+  ASSERT_EQ(passhash::schemeOf(yescrypt), passhash::Scheme::kYescrypt);
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "{ MAIN:\n    { SERVERS:\n    } SERVERS;\n} MAIN;\n{ ACCOUNTS:\n    { Staff:\n"
+        << "        { y:\n            (string)Password=" << yescrypt
+        << "\n            (string)MapTo=web\n            (int)noexpiration=1\n        } y;\n"
+        << "        { p:\n            (string)Password=" << passhash::hashPassword("x").value()
+        << "\n            (string)MapTo=web\n            (int)noexpiration=1\n        } p;\n"
+        << "    } Staff;\n} ACCOUNTS;\n{ NTACCOUNTS:\n    { web:\n    } web;\n} NTACCOUNTS;\n";
+  }
+  const Lines expected =
+      passhash::canVerify(passhash::Scheme::kYescrypt)
+          ? Lines{}
+          : Lines{"line 7: user \"y\" of authority \"Staff\": the password is a yescrypt hash, "
+                  "which this system cannot verify: the filter refuses the user"};
+  EXPECT_EQ(checkDatabaseFile(path), expected);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 //   MAIN                  general options
 //     Disable             flag: the filter passes every request on unchanged
 //     log                 text: full path of the event log
+//     HashPasswords       flag: new passwords of site users are stored hashed
 //     SERVERS             one text value per bound site: binding key = authority name
 //     DONTLOG             logging options
 //       Event             one int item per event id, named by the id in decimal
@@ -11,7 +12,7 @@
 //     <authority>
 //       ExpirationRequired  flag: users without an expiry date are refused
 //       <user>
-//         Password        text
+//         Password        text: the password, or a hash of it (passhash/password_hash.h)
 //         disabled        flag
 //         DoNotMap        flag: credentials go to the server unchanged
 //         MapTo           text: name of the section in NTACCOUNTS
@@ -37,6 +38,7 @@ inline constexpr char kNtAccounts[] = "NTACCOUNTS";
 // Values of MAIN.
 inline constexpr char kDisable[] = "Disable";
 inline constexpr char kLog[] = "log";
+inline constexpr char kHashPasswords[] = "HashPasswords";
 
 // The value of DONTLOG.
 inline constexpr char kEvent[] = "Event";

@@ -39,12 +39,16 @@ OptionRefusal storeGeneralOptions(ConfigSection& database, const GeneralOptions&
   ConfigSection* main = database.getOrCreateSection(kMain);
   if (main == nullptr) return OptionRefusal::kNoMainSection;
   // A section of either name inside MAIN cannot take the value; MAIN stays as it was.
+  const bool hashingValueExists = !main->valueByName(kHashPasswords)->isPlaceholder();
+  const bool storeHashing = options.hashPasswords && (*options.hashPasswords || hashingValueExists);
   if ((options.disable && !main->sectionByName(kDisable)->isPlaceholder()) ||
-      (options.logFile && !main->sectionByName(kLog)->isPlaceholder())) {
+      (options.logFile && !main->sectionByName(kLog)->isPlaceholder()) ||
+      (storeHashing && !main->sectionByName(kHashPasswords)->isPlaceholder())) {
     return OptionRefusal::kValueInTheWay;
   }
   if (options.disable) main->setInt(kDisable, *options.disable ? 1 : 0);
   if (options.logFile) main->setString(kLog, options.logFile->c_str());
+  if (storeHashing) main->setInt(kHashPasswords, *options.hashPasswords ? 1 : 0);
   return OptionRefusal::kNone;
 }
 

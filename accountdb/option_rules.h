@@ -1,5 +1,6 @@
 // The rules for the options of the filter in MAIN: whether it is disabled (Disable), where it
-// writes its event log (log) and which events it keeps out of the log (DONTLOG/Event). Shared
+// writes its event log (log), whether site users' passwords are stored hashed (HashPasswords)
+// and which events it keeps out of the log (DONTLOG/Event). Shared
 // by every program that changes them (overseer's general options and logging options pages,
 // the command line). A rule checks first, then changes the tree, or refuses without changing
 // anything, naming the refusal in the system's own words. A rule never saves.
@@ -32,13 +33,16 @@ std::string optionRefusalText(OptionRefusal refusal);
 struct GeneralOptions {
   std::optional<bool> disable;
   std::optional<std::string> logFile;
+  std::optional<bool> hashPasswords = std::nullopt;
 };
 
 // Stores the general options in MAIN of the database's root (creating MAIN when missing):
 // Disable as the int 1 or 0 (the value's first int item set, or one appended beside a string
 // item), log as the text stored as given. Checks, in this order: the log file can be stored
 // as a text, MAIN can be made (a value node MAIN is in the way), no section inside MAIN holds
-// the name of a value to be stored.
+// the name of a value to be stored. HashPasswords is stored as the int 1 or 0 like Disable,
+// except that "off" is written only over an existing value: a database that never turned the
+// option on keeps exactly the bytes it had.
 OptionRefusal storeGeneralOptions(ConfigSection& database, const GeneralOptions& options);
 
 // Replaces MAIN/DONTLOG (creating MAIN and DONTLOG when missing, emptying DONTLOG otherwise)

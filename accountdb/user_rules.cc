@@ -3,6 +3,7 @@
 #include "accountdb/database_names.h"
 #include "accountdb/storing_refusals.h"
 #include "accountdb/value_readers.h"
+#include "passhash/password_hash.h"
 
 namespace gatekeeper::accountdb {
 namespace {
@@ -31,6 +32,10 @@ Sentence refusalSentence(UserRefusal refusal, std::string_view user, std::string
       const char* text = unstorablePasswordRefusal(password);
       return words(text != nullptr ? text : "");
     }
+    case UserRefusal::kPasswordLikeHash:
+      return words(passwordRefusalText(PasswordRefusal::kLooksLikeHash, password));
+    case UserRefusal::kPasswordNotHashed:
+      return words(passwordRefusalText(PasswordRefusal::kNotHashed, password));
     case UserRefusal::kAlreadyExists:
       return twoNames("User ", user, " already exist in authority ", authority);
     case UserRefusal::kNoSuchUser:
@@ -71,34 +76,62 @@ UserRefusal checkUserEntry(const ConfigSection& authority, const std::string& na
   if (name.empty()) return UserRefusal::kEmptyName;
   if (unstorableNameRefusal("", name)) return UserRefusal::kUnstorableName;
   if (unstorablePasswordRefusal(password) != nullptr) return UserRefusal::kUnstorablePassword;
+  if (passhash::isPasswordHash(password)) return UserRefusal::kPasswordLikeHash;
   return UserRefusal::kNone;
 }
 
-UserRefusal addUser(ConfigSection& authority, const std::string& name, const UserEntry& entry) {
+UserRefusal userRefusalOf(PasswordRefusal refusal) {
+  switch (refusal) {
+    case PasswordRefusal::kNone:
+      break;
+    case PasswordRefusal::kUnstorable:
+      return UserRefusal::kUnstorablePassword;
+    case PasswordRefusal::kLooksLikeHash:
+      return UserRefusal::kPasswordLikeHash;
+    case PasswordRefusal::kNotHashed:
+      return UserRefusal::kPasswordNotHashed;
+  }
+  return UserRefusal::kNone;
+}
+
+UserRefusal addUser(ConfigSection& authority, const std::string& name, const UserEntry& entry,
+                    const PasswordStorage& storage) {
   const UserRefusal refusal = checkUserEntry(authority, name, entry.password);
   if (refusal != UserRefusal::kNone) return refusal;
   if (!findUser(authority, name)->isPlaceholder() || isAuthorityValueName(authority, name)) {
     return UserRefusal::kAlreadyExists;
   }
-  writeUserEntry(*authority.getOrCreateSection(name.c_str()), entry);
+  UserEntry toStore = entry;
+  const PasswordRefusal hashing = preparePassword(storage, entry.password, &toStore.password);
+  if (hashing != PasswordRefusal::kNone) return userRefusalOf(hashing);
+  writeUserEntry(*authority.getOrCreateSection(name.c_str()), toStore);
   return UserRefusal::kNone;
 }
 
 UserRefusal replaceUser(ConfigSection& authority, const std::string& name, const UserEntry& entry,
-                        ConfigSection** stored) {
+                        ConfigSection** stored, const PasswordStorage& storage) {
   const UserRefusal refusal = checkUserEntry(authority, name, entry.password);
   if (refusal != UserRefusal::kNone) return refusal;
   if (isAuthorityValueName(authority, name)) return UserRefusal::kAlreadyExists;
+  const ConfigSection& existing = *findUser(authority, name);
+  UserEntry toStore = entry;
+  if (entry.password.empty() && !existing.isPlaceholder() &&
+      emptyPasswordKeepsStored(storage, existing)) {
+    toStore.password = readText(existing, kPassword);
+  } else {
+    const PasswordRefusal hashing = preparePassword(storage, entry.password, &toStore.password);
+    if (hashing != PasswordRefusal::kNone) return userRefusalOf(hashing);
+  }
   // The entry is replaced whole, in the slot of the old one, so the user keeps its place.
   ConfigSection* user = nullptr;
-  if (findUser(authority, name)->isPlaceholder()) {
+  if (existing.isPlaceholder()) {
     user = authority.getOrCreateSection(name.c_str());
   } else {
     const int32_t slot = authority.indexOfName(name.c_str());
     authority.setAtIndex(slot, new ConfigSection(name.c_str()));
     user = authority.sectionByIndex(slot);
   }
-  writeUserEntry(*user, entry);
+  writeUserEntry(*user, toStore);
   if (stored != nullptr) *stored = user;
   return UserRefusal::kNone;
 }

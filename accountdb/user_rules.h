@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "accountdb/expiry_date.h"
+#include "accountdb/password_rules.h"
 #include "accountdb/user_entry.h"
 #include "configstore/config_section.h"
 
@@ -24,8 +25,10 @@ enum class UserRefusal {
   kEmptyName,           // "User name can not be empty !"
   kUnstorableName,      // "User name contains characters that can not be stored !"
   kUnstorablePassword,  // "Password can not contain line breaks !" / "... too long to be stored !"
+  kPasswordLikeHash,    // "Password can not have the form of a password hash !"
   kAlreadyExists,       // "User NAME already exist in authority AUTHORITY"
   kNoSuchUser,          // "User NAME does not exist in authority AUTHORITY"
+  kPasswordNotHashed,   // "Password could not be hashed - the change was not stored !"
 };
 
 // What a rule did.
@@ -57,25 +60,32 @@ Sentence changeSentence(UserChange change, std::string_view user, std::string_vi
 const char* expiryWarningText(ExpiryDateWarning warning);
 
 // The checks that adding and changing share, in their order: authority is not the placeholder
-// section, name is not empty, name and password can be stored.
+// section, name is not empty, name and password can be stored, the password does not have the
+// form of a hash (password_rules.h).
 UserRefusal checkUserEntry(const ConfigSection& authority, const std::string& name,
                            const std::string& password);
 
 // Adds a new user: checkUserEntry, then kAlreadyExists when a user of that name (ignoring
-// case) or one of the authority's own values holds the name. On kNone the user's section is
-// created and the entry written (writeUserEntry).
-UserRefusal addUser(ConfigSection& authority, const std::string& name, const UserEntry& entry);
+// case) or one of the authority's own values holds the name, then kPasswordNotHashed when
+// storage asks for a hash that the system cannot make. On kNone the user's section is created
+// and the entry written (writeUserEntry), its password as storage asks (preparePassword).
+UserRefusal addUser(ConfigSection& authority, const std::string& name, const UserEntry& entry,
+                    const PasswordStorage& storage = {});
 
 // Replaces a user whole with entry: values not in an entry do not survive. The user keeps its
 // slot, and so its place in every list; a name that matches no user creates one. Refused as
 // addUser, except that only a name held by one of the authority's own values is kAlreadyExists.
-// *stored, when given, receives the user's section after a change.
+// An empty password keeps the stored one where emptyPasswordKeepsStored says so. *stored, when
+// given, receives the user's section after a change.
 UserRefusal replaceUser(ConfigSection& authority, const std::string& name, const UserEntry& entry,
-                        ConfigSection** stored = nullptr);
+                        ConfigSection** stored = nullptr, const PasswordStorage& storage = {});
 
 // Removes the user of that name. kAuthorityNotFound for the placeholder section; a name that
 // matches no user removes nothing and is not refused (the pages confirm it all the same).
 UserRefusal removeUser(ConfigSection& authority, const std::string& name);
+
+// The refusal of a password rule as the refusal of a user change.
+UserRefusal userRefusalOf(PasswordRefusal refusal);
 
 // The entry of a stored user, as writeUserEntry would write it back.
 UserEntry readUserEntry(const ConfigSection& user);

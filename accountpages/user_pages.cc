@@ -5,6 +5,7 @@
 
 #include "accountdb/database_names.h"
 #include "accountdb/expiry_date.h"
+#include "accountdb/password_rules.h"
 #include "accountdb/user_entry.h"
 #include "accountdb/user_rules.h"
 #include "accountdb/value_readers.h"
@@ -121,8 +122,14 @@ void writeUserForm(const UserPagesVariant& variant, ConfigFile& database,
   } else {
     writeLine("<P>Username: <INPUT TYPE=\"text\" NAME=\"User\" SIZE=\"20\"></P>");
   }
+  // A form never shows a hash; where an empty field keeps the stored password it shows none.
   writeText("<P>Password: ");
-  writeTextInput("Pass", 20, readText(user, accountdb::kPassword));
+  if (editing && accountdb::emptyPasswordKeepsStored(accountdb::passwordStorage(database), user)) {
+    writeTextInput("Pass", 20);
+    writeText(" <I>leave empty to keep the password</I>");
+  } else {
+    writeTextInput("Pass", 20, readText(user, accountdb::kPassword));
+  }
   writeLine("</P>");
   writeLine("<P><I>Please pay attention to the appropriate account selection. If you are adding user that will manage this authority - leave authentication");
   writeLine("task to the IIS by unchecking MapTo checkbox.</I></P>");
@@ -206,8 +213,9 @@ int writeAddUserForm(const UserPagesVariant& variant, ConfigFile& database,
 int addUser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
   const UserAuthority authority = variant.findAuthority(database, form);
   const std::string& name = userField(form);
-  if (!admitted(accountdb::addUser(*authority.section, name, userEntryFromForm(form)), authority,
-                form)) {
+  if (!admitted(accountdb::addUser(*authority.section, name, userEntryFromForm(form),
+                                   accountdb::passwordStorage(database)),
+                authority, form)) {
     return 1;
   }
   if (checkSaved(database)) {
@@ -251,7 +259,8 @@ int changeUser(const UserPagesVariant& variant, ConfigFile& database, const Form
   const UserAuthority authority = variant.findAuthority(database, form);
   const std::string& name = userField(form);
   ConfigSection* user = nullptr;
-  if (!admitted(accountdb::replaceUser(*authority.section, name, userEntryFromForm(form), &user),
+  if (!admitted(accountdb::replaceUser(*authority.section, name, userEntryFromForm(form), &user,
+                                       accountdb::passwordStorage(database)),
                 authority, form)) {
     return 1;
   }

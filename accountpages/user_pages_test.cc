@@ -9,6 +9,7 @@
 
 #include "accountdb/database_names.h"
 #include "accountdb/value_readers.h"
+#include "passhash/password_hash.h"
 #include "platform/scratch_directory.h"
 #include "websupport/response_writer.h"
 #include "websupport/server_variables_for_test.h"
@@ -87,6 +88,15 @@ class UserPagesTest : public ::testing::Test {
     form.insert("noexpiration", "1");
     form.insert("B1", "Submit");
     return form;
+  }
+
+  // Changes the saved database.
+  template <typename Change>
+  void edit(Change change) {
+    ConfigFile database(path_.c_str(), 1);
+    ASSERT_EQ(database.load(), 1);
+    change(database);
+    ASSERT_EQ(database.save(), 1);
   }
 
   platform::ScratchDirectory dir_;
@@ -274,6 +284,54 @@ TEST_F(UserPagesTest, FormsCarryOnlyTheUserAndShowTheStoredValues) {
                     writeChangeUserChooser}) {
     EXPECT_EQ(run(page, form).find("Authority"), std::string::npos);
   }
+}
+
+// Where passwords are stored hashed, or the user's is a hash, the edit form shows no password
+// and an empty field keeps the stored one; the pages store new passwords as the database asks.
+TEST_F(UserPagesTest, HashedPasswordsAreNeverShownAndKeptByAnEmptyField) {
+  constexpr char kEmptyField[] =
+      "<P>Password: <INPUT TYPE=\"text\" NAME=\"Pass\" SIZE=\"20\" VALUE=\"\"> <I>leave empty to "
+      "keep the password</I></P>";
+  FormFields john;
+  john.insert("User", "john");
+  const std::string hash = passhash::hashPassword("old").value();
+  edit([&](ConfigFile& database) {
+    database.sectionByName("ACCOUNTS")->sectionByName("Staff")->sectionByName("John")
+        ->setString("Password", hash.c_str());
+  });
+  std::string form = run(writeEditUserForm, john);
+  EXPECT_NE(form.find(kEmptyField), std::string::npos) << form;
+  EXPECT_EQ(form.find(hash), std::string::npos);
+
+  // An empty field keeps the hash; the rest of the entry is replaced as always.
+  EXPECT_EQ(run(changeUser, userForm("john", "")),
+            "User <b>john</b> changed in authority <B>Staff</B>\n");
+  EXPECT_STREQ(readText(*savedStaff()->sectionByName("john"), "Password"), hash.c_str());
+  EXPECT_STREQ(readText(*savedStaff()->sectionByName("john"), "MapTo"), "guest");
+  // Option off: a password typed in is stored as typed, and the form shows it again.
+  run(changeUser, userForm("john", "typed"));
+  EXPECT_STREQ(readText(*savedStaff()->sectionByName("john"), "Password"), "typed");
+  EXPECT_NE(run(writeEditUserForm, john).find("VALUE=\"typed\"></P>"), std::string::npos);
+
+  // Option on: new and changed passwords are stored hashed; no plain one is shown either.
+  edit([](ConfigFile& database) { database.sectionByName("MAIN")->setInt("HashPasswords", 1); });
+  form = run(writeEditUserForm, john);
+  EXPECT_NE(form.find(kEmptyField), std::string::npos) << form;
+  EXPECT_EQ(form.find("typed"), std::string::npos);
+  run(changeUser, userForm("john", "changed"));
+  run(addUser, userForm("Carl", "added"));
+  for (const auto& [name, password] : {std::pair{"john", "changed"}, {"Carl", "added"}}) {
+    const std::string stored = readText(*savedStaff()->sectionByName(name), "Password");
+    EXPECT_TRUE(passhash::isPasswordHash(stored)) << name;
+    EXPECT_TRUE(passhash::verifyPassword(stored, password)) << name;
+  }
+  // The add form has nothing to keep: its field is as always.
+  EXPECT_EQ(run(writeAddUserForm, john).find("leave empty"), std::string::npos);
+
+  // A password of the form of a hash is refused: it could never be told from one.
+  EXPECT_EQ(run(addUser, userForm("Dora", hash)),
+            "Password can not have the form of a password hash !\n");
+  EXPECT_EQ(savedUsers(), "john mary Carl ");
 }
 
 }  // namespace

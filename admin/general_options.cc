@@ -17,6 +17,9 @@ int writeGeneralOptions(ConfigFile& database, const FormFields&, const FormField
   writeText("<P>");
   writeCheckbox("Disable", "ON", accountdb::readFlag(main, accountdb::kDisable));
   writeLine("<i>Disable filter (filter will pass authentication to the IIS while disabled)</i></P>");
+  writeText("<P>");
+  writeCheckbox("HashPasswords", "ON", accountdb::readFlag(main, accountdb::kHashPasswords));
+  writeLine("<i>Store site users' passwords hashed</i></P>");
   writeText("<P>Log file: ");
   writeTextInput("LogFile", 47, accountdb::readText(main, accountdb::kLog));
   writeLine("</P>");
@@ -31,6 +34,7 @@ int storeGeneralOptions(ConfigFile& database, const FormFields& form, const Form
   accountdb::GeneralOptions options;
   options.disable = platform::namesEqual(form.field("Disable").text().c_str(), "ON");
   options.logFile = form.field("LogFile").text();
+  options.hashPasswords = platform::namesEqual(form.field("HashPasswords").text().c_str(), "ON");
   const accountdb::OptionRefusal refusal = accountdb::storeGeneralOptions(database, options);
   if (refusal == accountdb::OptionRefusal::kUnstorableLogFile) {
     writeLine(accountdb::optionRefusalText(refusal) + "<BR>");

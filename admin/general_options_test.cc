@@ -78,6 +78,27 @@ TEST_F(GeneralOptionsTest, StoreSetsTheFlagAndThePath) {
   }
 }
 
+// The hashing option: shown ticked when set; stored as 1 when ticked, and as 0 only over a value
+// that exists, so a database that never had the option keeps its bytes.
+TEST_F(GeneralOptionsTest, HashPasswordsOptionIsShownAndStored) {
+  const std::string ticked = "<INPUT TYPE=\"checkbox\" NAME=\"HashPasswords\" VALUE=\"ON\" CHECKED>"
+                             "<i>Store site users' passwords hashed</i>";
+  const std::string unticked = "<INPUT TYPE=\"checkbox\" NAME=\"HashPasswords\" VALUE=\"ON\">"
+                               "<i>Store site users' passwords hashed</i>";
+  writeDatabase("{ MAIN:\n    (string)log=x\n} MAIN;\n");
+  EXPECT_TRUE(contains(run("mainscreen"), unticked));
+  std::string page = run("MainScreenDo", {{"LogFile", "x"}});
+  EXPECT_EQ(fileText(), "{ MAIN:\n    (string)log=x\n    (int)Disable=0\n} MAIN;\n");
+  page = run("MainScreenDo", {{"LogFile", "x"}, {"HashPasswords", "on"}});
+  EXPECT_TRUE(contains(page, ticked)) << page;
+  EXPECT_EQ(fileText(),
+            "{ MAIN:\n    (string)log=x\n    (int)Disable=0\n    (int)HashPasswords=1\n} MAIN;\n");
+  page = run("MainScreenDo", {{"LogFile", "x"}});
+  EXPECT_TRUE(contains(page, unticked)) << page;
+  EXPECT_EQ(fileText(),
+            "{ MAIN:\n    (string)log=x\n    (int)Disable=0\n    (int)HashPasswords=0\n} MAIN;\n");
+}
+
 TEST_F(GeneralOptionsTest, UnstorableOptionsChangeNothing) {
   struct Case {
     const char* before;

@@ -4,10 +4,11 @@
 #include <string>
 
 #include "accountdb/database_names.h"
+#include "accountdb/password_rules.h"
 #include "accountdb/value_readers.h"
-#include "accountpages/form_checks.h"
 #include "password/account_status.h"
 #include "password/failed_logon.h"
+#include "passhash/password_hash.h"
 #include "platform/clock.h"
 #include "site/site_request.h"
 #include "websupport/action_dispatch.h"
@@ -39,13 +40,15 @@ void writeSubmitParagraph(const char* label) {
   writeLine("</p>");
 }
 
-// The user section named by User, when Pass is its password (compared exactly); otherwise
+// The user section named by User, when Pass is its password (a plain password compared
+// exactly, a hash verified by its scheme); otherwise
 // reports the failed logon (error log, pause), writes the one refusal for an unknown name and a
 // wrong password alike and returns nullptr.
 ConfigSection* loggedInUser(ConfigSection& authority, const FormFields& form) {
   const std::string& name = form.field("User").text();
   ConfigSection* user = authority.sectionByName(name.c_str());
-  if (user->isPlaceholder() || form.field("Pass").text() != readText(*user, accountdb::kPassword)) {
+  if (user->isPlaceholder() ||
+      !passhash::verifyPassword(readText(*user, accountdb::kPassword), form.field("Pass").text())) {
     reportFailedLogon(
         user->isPlaceholder() ? LogonFailure::kUnknownUser : LogonFailure::kWrongPassword, name);
     writeLine(kInvalidLogin);
@@ -140,8 +143,13 @@ void changePassword(ConfigFile& database, ConfigSection& authority, const FormFi
     writeLine("New passwords do not match !");
     return;
   }
-  if (!checkStorablePassword(newPassword)) return;
-  user->setString(accountdb::kPassword, newPassword.c_str());
+  // Stored as the database asks: hashed when its option says so.
+  const accountdb::PasswordRefusal refusal =
+      accountdb::setUserPassword(*user, accountdb::passwordStorage(database), newPassword);
+  if (refusal != accountdb::PasswordRefusal::kNone) {
+    writeLine(accountdb::passwordRefusalText(refusal, newPassword));
+    return;
+  }
   if (checkSaved(database)) writeLine(" Password canged");
 }
 

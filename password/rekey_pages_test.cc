@@ -6,6 +6,7 @@
 #include <string>
 
 #include "password/failed_logon.h"
+#include "passhash/password_hash.h"
 #include "platform/clock.h"
 #include "site/site_test_support.h"
 #include "websupport/error_log.h"
@@ -262,6 +263,35 @@ TEST_F(RekeyTest, TextsFromTheRequestAreEscaped) {
   const std::string content = status("bob", "\"><script>");
   EXPECT_NE(content.find("NAME=\"Pass\" VALUE=\"&quot;&gt;&lt;script&gt;\""), std::string::npos);
   EXPECT_NE(status("<i>x", "").find("User: <I>&lt;i&gt;x</I>"), std::string::npos);
+}
+
+// A stored hash is verified at logon; a new password is stored as the database asks.
+TEST_F(RekeyTest, HashedPasswordsLogOnAndChangesFollowTheOption) {
+  bob().setString("Password", passhash::hashPassword("Secret").value().c_str());
+  save();
+  const std::string refused = std::string(kHeadingOfBob) + "Invalid username or password !\n";
+  EXPECT_EQ(status("bob", "secret"), refused);
+  EXPECT_NE(status("bob", "Secret").find("Account status"), std::string::npos);
+  EXPECT_EQ(pauses, 1);
+
+  // Option off: the new password is stored as typed.
+  EXPECT_EQ(change("Secret", "Plain", "Plain"), std::string(kHeadingOfBob) + " Password canged\n");
+  EXPECT_EQ(storedPassword(), "Plain");
+
+  // Option on: hashed, and the hash logs on. (The test's copy of the database is written over
+  // the file, so it takes the password the change stored.)
+  bob().setString("Password", "Plain");
+  database().sectionByName("MAIN")->setInt("HashPasswords", 1);
+  save();
+  EXPECT_EQ(change("Plain", "Hidden", "Hidden"), std::string(kHeadingOfBob) + " Password canged\n");
+  const std::string stored = storedPassword();
+  EXPECT_TRUE(passhash::isPasswordHash(stored)) << stored;
+  EXPECT_EQ(status("bob", "Plain"), refused);
+  EXPECT_NE(status("bob", "Hidden").find("Account status"), std::string::npos);
+  // A new password of the form of a hash is refused, with either setting.
+  EXPECT_EQ(change("Hidden", stored.c_str(), stored.c_str()),
+            std::string(kHeadingOfBob) + "Password can not have the form of a password hash !\n");
+  EXPECT_EQ(storedPassword(), stored);
 }
 
 }  // namespace
