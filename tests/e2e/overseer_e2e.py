@@ -313,11 +313,14 @@ class AdministrationPagesTests(OverseerTests):
         database = self.d.database_text()
         expect("    (int)Disable=1\n" in database and f"    (string)log={log}.new\n" in database,
                database)
+        expect('NAME="HashPasswords" VALUE="ON" CHECKED><i>Store site users\' passwords hashed</i>'
+               in r.text and "    (int)HashPasswords=1\n" in database, database)
         # Unticked and the old path again: the filter maps the site's users as before.
-        self.d.submit(AdminPage(r.text), {"LogFile": log}, unticked=("Disable",))
+        self.d.submit(AdminPage(r.text), {"LogFile": log}, unticked=("Disable", "HashPasswords"))
         database = self.d.database_text()
         expect("    (int)Disable=0\n" in database and f"    (string)log={log}\n" in database,
                database)
+        expect("    (int)HashPasswords=0\n" in database, database)
         r = e2e.fetch(self.d.site + "/cgi-bin/whoami", basic("john", "secret"))
         expect_equal((200, "webuser"), (r.status, r.cgi().get("LOGON_USER")), "mapped again")
 
