@@ -57,8 +57,10 @@ bool verifyPassword(std::string_view stored, std::string_view sent);
 // 10 to 50 ms on a current server.
 Scheme defaultScheme();
 
-// The rounds of new pbkdf2-sha256 hashes (the default scheme on Windows).
-inline constexpr unsigned kDefaultPbkdf2Rounds = 100000;
+// The rounds of new pbkdf2-sha256 hashes (the default scheme on Windows). One verification,
+// measured in processor time on a busy 2-core AMD EPYC: 23 ms with the portable code (Linux,
+// Release build), 48 ms through CNG under Wine.
+inline constexpr unsigned kDefaultPbkdf2Rounds = 40000;
 
 // A new hash of password in the default scheme, with a fresh random salt; nullopt when the
 // system gives no random bytes or its crypt library fails.

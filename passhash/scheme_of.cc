@@ -31,7 +31,8 @@ bool isCrypt64Of(std::string_view text, std::size_t minSize, std::size_t maxSize
   return text.size() >= minSize && text.size() <= maxSize && isCrypt64(text);
 }
 
-// yescrypt: $y$PARAMS$SALT$HASH, parameters and salt in the crypt alphabet, hash 43 characters.
+// yescrypt: $y$PARAMS$SALT$HASH, parameters (up to 64 characters) and salt (up to 86) in the
+// crypt alphabet, hash 43 characters.
 bool isYescrypt(std::string_view rest) {
   const std::vector<std::string_view> parts = fields(rest);
   return parts.size() == 3 && isCrypt64Of(parts[0], 1, 64) && isCrypt64Of(parts[1], 1, 86) &&
