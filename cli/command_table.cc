@@ -3,6 +3,7 @@
 #include "cli/authority_commands.h"
 #include "cli/binding_commands.h"
 #include "cli/check_command.h"
+#include "cli/import_command.h"
 #include "cli/log_command.h"
 #include "cli/ntaccount_commands.h"
 #include "cli/options_commands.h"
@@ -14,7 +15,18 @@ namespace {
 const OptionSpec kJson = {"json", nullptr, 0};
 
 // Groups of options that exclude each other.
-enum Group { kNoGroup, kPasswordSource, kMapping, kDisabling, kExpiryDate, kExpiration, kPolicy, kLogging };
+enum Group {
+  kNoGroup,
+  kPasswordSource,
+  kMapping,
+  kDisabling,
+  kExpiryDate,
+  kExpiration,
+  kPolicy,
+  kLogging,
+  kPasswordStorage,
+  kImportAuthority,
+};
 
 const std::vector<Command>& commands() {
   static const std::vector<Command> table = {
@@ -44,6 +56,8 @@ const std::vector<Command>& commands() {
        DatabaseUse::kStoring, PasswordUse::kChange, setUser, kNoGroup, true},
       {"user", "del", "AUTHORITY NAME", 2, {}, DatabaseUse::kStoring, PasswordUse::kNone,
        deleteUser},
+      {"user", "rehash", "[AUTHORITY]", 1, {}, DatabaseUse::kStoring, PasswordUse::kNone,
+       rehashUsers, kNoGroup, false, true},
       {"check", nullptr, "", 0, {kJson}, DatabaseUse::kPathOnly, PasswordUse::kNone,
        checkDatabase},
       {"ntaccount", "list", "", 0, {kJson}, DatabaseUse::kReading, PasswordUse::kNone,
@@ -61,7 +75,9 @@ const std::vector<Command>& commands() {
         {"enable", nullptr, kDisabling},
         {"log", "FILE", kNoGroup},
         {"suppress", "ID,...", kLogging},
-        {"log-all", nullptr, kLogging}},
+        {"log-all", nullptr, kLogging},
+        {"hash-passwords", nullptr, kPasswordStorage},
+        {"plain-passwords", nullptr, kPasswordStorage}},
        DatabaseUse::kStoring, PasswordUse::kNone, setOptions, kNoGroup, true},
       {"authority", "list", "", 0, {kJson}, DatabaseUse::kReading, PasswordUse::kNone,
        listAuthorities},
@@ -86,6 +102,13 @@ const std::vector<Command>& commands() {
         {"follow", nullptr, kNoGroup},
         kJson},
        DatabaseUse::kReading, PasswordUse::kNone, showLog},
+      {"import", "htpasswd", "FILE", 1,
+       {{"authority", "NAME", kImportAuthority},
+        {"map-to", "NTACCOUNT", kNoGroup},
+        {"allow-weak", nullptr, kNoGroup},
+        {"replace", nullptr, kNoGroup},
+        kJson},
+       DatabaseUse::kStoring, PasswordUse::kNone, importHtpasswdFile, kImportAuthority},
   };
   return table;
 }
@@ -103,9 +126,20 @@ std::span<const Command> commandTable() { return commands(); }
 std::string usageLine(const Command& command) {
   std::string line = std::string("gatekeeper [--database FILE] ") + command.group;
   if (command.name != nullptr) line += std::string(" ") + command.name;
+  const OptionSpec* required = nullptr;  // the one option of the required group
+  int inRequiredGroup = 0;
+  for (const OptionSpec& option : command.options) {
+    if (command.requiredGroup != kNoGroup && option.group == command.requiredGroup) {
+      required = &option;
+      ++inRequiredGroup;
+    }
+  }
+  if (inRequiredGroup != 1) required = nullptr;
+  if (required != nullptr) line += " " + optionText(*required);
   if (command.operands[0] != '\0') line += std::string(" ") + command.operands;
   for (std::size_t i = 0; i < command.options.size(); ++i) {
     const OptionSpec& option = command.options[i];
+    if (&option == required) continue;
     const bool joinsPrevious = i > 0 && option.group != kNoGroup &&
                                command.options[i - 1].group == option.group;
     const bool joinsNext = i + 1 < command.options.size() && option.group != kNoGroup &&

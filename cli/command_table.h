@@ -57,33 +57,38 @@ struct CommandRun {
 };
 
 // What a handler reports. The dispatcher saves when changed is set (kStoring rows only), and
-// only once saved writes messages to standard output and warnings to standard error; exit is
-// the process's status (0 done, 1 refused or failed, 2 usage).
+// only once saved writes report to standard output, then messages (to standard output when
+// exit is 0, else to standard error: the reason of a refusal) and warnings to standard error;
+// exit is the process's status (0 done, 1 refused or failed, 2 usage). A command that did part
+// of its work and says so with status 1 puts what it did in report.
 struct CommandResult {
   int exit = 0;
   bool changed = false;
   std::vector<std::string> messages;
   std::vector<std::string> warnings;
+  std::vector<std::string> report = {};
 };
 
 struct Command {
   const char* group;  // first word: "user", "check"
   const char* name;   // second word: "list", "add"; nullptr for a command of one word
-  const char* operands;  // as the usage line names them: "AUTHORITY NAME"
-  int operandCount;
+  const char* operands;  // as the usage line names them: "AUTHORITY NAME", "[AUTHORITY]"
+  int operandCount;      // the most operands; all are needed unless operandsOptional
   std::vector<OptionSpec> options;
   DatabaseUse database;
   PasswordUse password;
   CommandResult (*handler)(CommandRun& run);
   int requiredGroup = 0;       // one option of this group must be given
   bool needsAnOption = false;  // at least one option must be given
+  bool operandsOptional = false;  // fewer operands than operandCount, none included, will do
 };
 
 // Every command, in the order of the usage text.
 std::span<const Command> commandTable();
 
 // "gatekeeper [--database FILE] user add AUTHORITY NAME [--password-stdin] [--map-to NTACCOUNT
-// | --no-map] ...": the usage line of one command.
+// | --no-map] ...": the usage line of one command. A required group of one option is written
+// without brackets before the operands: "import htpasswd --authority NAME FILE ...".
 std::string usageLine(const Command& command);
 
 }  // namespace gatekeeper::cli

@@ -7,9 +7,11 @@ cli/gatekeeper.bash-completion offers it too.
 
 usage: completion_test.py GATEKEEPER COMPLETION
 """
+import os
 import re
 import subprocess
 import sys
+import tempfile
 
 PROGRAM, COMPLETION = sys.argv[1], sys.argv[2]
 
@@ -59,6 +61,12 @@ def main():
             expect(complete(*words, "OPERAND", "--"), options, f"options of {' '.join(words)}")
     expect(complete("log", "--type", "1"), {"10", "11", "12", "13", "14", "15", "16"},
            "event ids")
+    expect(complete("import", "htpasswd", "--authority", ""), set(), "authority names")
+    with tempfile.TemporaryDirectory() as directory:
+        password_file = os.path.join(directory, "site.htpasswd")
+        open(password_file, "w").close()
+        expect(complete("import", "htpasswd", "--authority", "Staff", password_file[:-4]),
+               {password_file}, "the password file")
     for failure in failures:
         print(failure)
     return 1 if failures else 0

@@ -99,7 +99,8 @@ int readArguments(const Command& command, std::span<const std::string> arguments
     }
     run.options[name] = value.value_or("");
   }
-  if (run.operands.size() < static_cast<std::size_t>(command.operandCount)) {
+  if (!command.operandsOptional &&
+      run.operands.size() < static_cast<std::size_t>(command.operandCount)) {
     return usageError(console, std::string("missing ") + command.operands, command);
   }
   if (run.operands.size() > static_cast<std::size_t>(command.operandCount)) {
@@ -128,6 +129,7 @@ int finish(const Command& command, CommandRun& run) {
       !saveDatabase(*run.database, console.err)) {
     return kExitFailed;
   }
+  for (const std::string& line : result.report) console.out << line << "\n";
   for (const std::string& message : result.messages) {
     (result.exit == kExitDone ? console.out : console.err) << message << "\n";
   }

@@ -48,11 +48,14 @@ CommandResult showOptions(CommandRun& run) {
   const ConfigSection& main = *run.database->sectionByName(accountdb::kMain);
   const bool disabled = accountdb::readFlag(main, accountdb::kDisable);
   const std::string logFile = accountdb::readText(main, accountdb::kLog);
+  const bool hashPasswords = accountdb::readFlag(main, accountdb::kHashPasswords);
   const std::vector<std::int32_t> suppressed = accountdb::suppressedEvents(*run.database);
   std::ostream& out = run.console->out;
   if (run.has("json")) {
     out << "{\"disabled\": " << (disabled ? "true" : "false")
-        << ", \"logFile\": " << jsonString(logFile) << ", \"suppressedEvents\": [";
+        << ", \"logFile\": " << jsonString(logFile)
+        << ", \"hashPasswords\": " << (hashPasswords ? "true" : "false")
+        << ", \"suppressedEvents\": [";
     for (std::size_t i = 0; i < suppressed.size(); ++i) {
       out << (i == 0 ? "" : ", ") << "{\"id\": " << suppressed[i]
           << ", \"name\": " << jsonString(accountdb::eventTypeName(suppressed[i])) << "}";
@@ -62,7 +65,8 @@ CommandResult showOptions(CommandRun& run) {
   }
   std::vector<std::vector<std::string>> rows = {
       {"Filter disabled:", disabled ? "Yes" : "No"},
-      {"Log file:", logFile.empty() ? "-" : plainText(logFile)}};
+      {"Log file:", logFile.empty() ? "-" : plainText(logFile)},
+      {"Store site users' passwords hashed:", hashPasswords ? "Yes" : "No"}};
   if (suppressed.empty()) rows.push_back({"Suppressed events:", "-"});
   for (std::size_t i = 0; i < suppressed.size(); ++i) {
     rows.push_back({i == 0 ? "Suppressed events:" : "",
@@ -85,7 +89,9 @@ CommandResult setOptions(CommandRun& run) {
   if (run.has("disable")) options.disable = true;
   if (run.has("enable")) options.disable = false;
   if (run.has("log")) options.logFile = run.options.at("log");
-  if (options.disable || options.logFile) {
+  if (run.has("hash-passwords")) options.hashPasswords = true;
+  if (run.has("plain-passwords")) options.hashPasswords = false;
+  if (options.disable || options.logFile || options.hashPasswords) {
     const accountdb::OptionRefusal refusal =
         accountdb::storeGeneralOptions(*run.database, options);
     if (refusal != accountdb::OptionRefusal::kNone) return refused(refusal);

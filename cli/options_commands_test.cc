@@ -38,22 +38,28 @@ TEST_F(OptionsCommandsTest, ShowAfterSet) {
   };
   const Case cases[] = {
       {{},
-       "Filter disabled:    No\nLog file:           -\nSuppressed events:  -\n",
-       "{\"disabled\": false, \"logFile\": \"\", \"suppressedEvents\": []}\n"},
-      {{"--disable", "--log", "C:\\logs\\sentry.log", "--suppress", "0,12"},
-       "Filter disabled:    Yes\n"
-       "Log file:           C:\\x5clogs\\x5csentry.log\n"
-       "Suppressed events:  12 Site not handled\n"
-       "                    0 Authentication success\n",
-       "{\"disabled\": true, \"logFile\": \"C:\\\\logs\\\\sentry.log\", \"suppressedEvents\": "
-       "[{\"id\": 12, \"name\": \"Site not handled\"}, {\"id\": 0, \"name\": \"Authentication "
-       "success\"}]}\n"},
-      {{"--enable", "--log-all"},
-       "Filter disabled:    No\n"
-       "Log file:           C:\\x5clogs\\x5csentry.log\n"
-       "Suppressed events:  -\n",
-       "{\"disabled\": false, \"logFile\": \"C:\\\\logs\\\\sentry.log\", \"suppressedEvents\": "
+       "Filter disabled:                     No\n"
+       "Log file:                            -\n"
+       "Store site users' passwords hashed:  No\n"
+       "Suppressed events:                   -\n",
+       "{\"disabled\": false, \"logFile\": \"\", \"hashPasswords\": false, \"suppressedEvents\": "
        "[]}\n"},
+      {{"--disable", "--log", "C:\\logs\\sentry.log", "--suppress", "0,12", "--hash-passwords"},
+       "Filter disabled:                     Yes\n"
+       "Log file:                            C:\\x5clogs\\x5csentry.log\n"
+       "Store site users' passwords hashed:  Yes\n"
+       "Suppressed events:                   12 Site not handled\n"
+       "                                     0 Authentication success\n",
+       "{\"disabled\": true, \"logFile\": \"C:\\\\logs\\\\sentry.log\", \"hashPasswords\": true, "
+       "\"suppressedEvents\": [{\"id\": 12, \"name\": \"Site not handled\"}, {\"id\": 0, "
+       "\"name\": \"Authentication success\"}]}\n"},
+      {{"--enable", "--log-all", "--plain-passwords"},
+       "Filter disabled:                     No\n"
+       "Log file:                            C:\\x5clogs\\x5csentry.log\n"
+       "Store site users' passwords hashed:  No\n"
+       "Suppressed events:                   -\n",
+       "{\"disabled\": false, \"logFile\": \"C:\\\\logs\\\\sentry.log\", \"hashPasswords\": false, "
+       "\"suppressedEvents\": []}\n"},
   };
   for (const Case& c : cases) {
     if (!c.set.empty()) {
@@ -91,6 +97,13 @@ TEST_F(OptionsCommandsTest, SetStoresAsThePagesAndLeavesTheRest) {
   EXPECT_EQ(savedMain().valueByName("Disable")->getInt(), 0);
   EXPECT_STREQ(accountdb::readText(savedMain(), "log"), "");
   EXPECT_FALSE(savedMain().sectionByName("SERVERS")->isPlaceholder());
+  // The password storage is written only once turned on, and then kept as 1 or 0.
+  EXPECT_TRUE(savedMain().valueByName("HashPasswords")->isPlaceholder());
+  ASSERT_EQ(run({"options", "set", "--hash-passwords"}).status, 0);
+  EXPECT_EQ(savedMain().valueByName("HashPasswords")->getInt(), 1);
+  EXPECT_EQ(savedMain().valueByName("Disable")->getInt(), 0);
+  ASSERT_EQ(run({"options", "set", "--plain-passwords"}).status, 0);
+  EXPECT_EQ(savedMain().valueByName("HashPasswords")->getInt(), 0);
 }
 
 TEST_F(OptionsCommandsTest, UsageErrorsAndRefusalsStoreNothing) {
@@ -102,6 +115,8 @@ TEST_F(OptionsCommandsTest, UsageErrorsAndRefusalsStoreNothing) {
   const Case cases[] = {
       {{"options", "set"}, 2, "gatekeeper: nothing to change\n"},
       {{"options", "set", "--disable", "--enable"}, 2, "gatekeeper: --enable and --disable"},
+      {{"options", "set", "--hash-passwords", "--plain-passwords"}, 2,
+       "gatekeeper: --plain-passwords and --hash-passwords exclude each other"},
       {{"options", "set", "--suppress", "1", "--log-all"}, 2,
        "gatekeeper: --log-all and --suppress"},
       {{"options", "set", "--disable", "--suppress", "1"}, 2,

@@ -3,9 +3,11 @@
 #include <ostream>
 
 #include "accountdb/database_names.h"
+#include "accountdb/password_rules.h"
 #include "accountdb/user_rules.h"
 #include "accountdb/value_readers.h"
 #include "cli/output_text.h"
+#include "passhash/password_hash.h"
 
 namespace gatekeeper::cli {
 namespace {
@@ -81,6 +83,20 @@ std::string nameOf(const ConfigSection& section) {
   return section.name() != nullptr ? section.name() : "";
 }
 
+// How a user's password is kept, never the password or its hash.
+struct PasswordKept {
+  bool set;          // not empty
+  std::string name;  // "none", "plain", or the scheme of the hash
+  bool verifiable;   // this build verifies it (a plain or empty one always)
+};
+
+PasswordKept passwordKept(const ConfigSection& user) {
+  const std::string_view stored = accountdb::readText(user, accountdb::kPassword);
+  const passhash::Scheme scheme = passhash::schemeOf(stored);
+  return {!stored.empty(), stored.empty() ? "none" : passhash::schemeName(scheme),
+          passhash::canVerify(scheme)};
+}
+
 // The user's values as one JSON object, on one line.
 std::string jsonUser(const ConfigSection& user, bool withPassword) {
   using accountdb::readFlag;
@@ -93,8 +109,10 @@ std::string jsonUser(const ConfigSection& user, bool withPassword) {
           jsonBool(readFlag(user, accountdb::kNoExpiration));
   json += std::string(", \"disabled\": ") + jsonBool(readFlag(user, accountdb::kDisabled));
   if (withPassword) {
-    json += std::string(", \"passwordSet\": ") +
-            jsonBool(*readText(user, accountdb::kPassword) != '\0');
+    const PasswordKept kept = passwordKept(user);
+    json += std::string(", \"passwordSet\": ") + jsonBool(kept.set);
+    json += ", \"passwordStorage\": " + jsonString(kept.name);
+    json += std::string(", \"passwordVerifiable\": ") + jsonBool(kept.verifiable);
   }
   return json + "}";
 }
@@ -151,8 +169,11 @@ CommandResult showUser(CommandRun& run) {
   const std::vector<std::string> values = userRow(*user);
   std::vector<std::vector<std::string>> rows = {{"Authority:", plainText(nameOf(*authority))}};
   for (std::size_t i = 0; i < values.size(); ++i) rows.push_back({kHeader[i] + ":", values[i]});
-  const bool passwordSet = *accountdb::readText(*user, accountdb::kPassword) != '\0';
-  rows.push_back({"Password:", passwordSet ? "set" : "not set"});
+  const PasswordKept kept = passwordKept(*user);
+  rows.push_back({"Password:", kept.verifiable ? kept.name
+                                               : kept.name + " (this system can not verify it:"
+                                                             " the filter refuses the user until"
+                                                             " a new password is set)"});
   writeColumns(out, rows);
   return {};
 }
@@ -161,7 +182,8 @@ CommandResult addUser(CommandRun& run) {
   ConfigSection& authority = *findAuthority(run);
   UserEntry entry;
   applyOptions(run, &entry);
-  const UserRefusal refusal = accountdb::addUser(authority, userName(run), entry);
+  const UserRefusal refusal = accountdb::addUser(authority, userName(run), entry,
+                                                 accountdb::passwordStorage(*run.database));
   if (refusal != UserRefusal::kNone) return refused(refusal, run, userName(run), entry.password);
   return stored(UserChange::kAdded, run, userName(run),
                 accountdb::findUser(authority, userName(run)));
@@ -174,11 +196,22 @@ CommandResult setUser(CommandRun& run) {
   if (existing->isPlaceholder()) return refused(UserRefusal::kNoSuchUser, run, userName(run));
   // The user keeps the name it is stored under, whatever letter case the command gave.
   const std::string name = nameOf(*existing);
+  const accountdb::PasswordStorage storage = accountdb::passwordStorage(*run.database);
   UserEntry entry = accountdb::readUserEntry(*existing);
+  // Without a new password the stored one stays exactly as it is: a hash (which no entry may
+  // carry as a new password), or a plain one that is not hashed behind the person's back.
+  if (!run.password && accountdb::emptyPasswordKeepsStored(storage, *existing)) {
+    entry.password.clear();
+  }
   applyOptions(run, &entry);
   ConfigSection* user = nullptr;
-  const UserRefusal refusal = accountdb::replaceUser(authority, name, entry, &user);
+  const UserRefusal refusal = accountdb::replaceUser(authority, name, entry, &user, storage);
   if (refusal != UserRefusal::kNone) return refused(refusal, run, name, entry.password);
+  // An empty password given on purpose is stored, as it always was, even where an empty one
+  // otherwise keeps the stored password.
+  if (run.password && run.password->empty()) {
+    accountdb::setUserPassword(*user, storage, "");
+  }
   return stored(UserChange::kChanged, run, name, user);
 }
 
@@ -191,6 +224,36 @@ CommandResult deleteUser(CommandRun& run) {
   const UserRefusal refusal = accountdb::removeUser(authority, name);
   if (refusal != UserRefusal::kNone) return refused(refusal, run, name);
   return stored(UserChange::kDeleted, run, name, nullptr);
+}
+
+CommandResult rehashUsers(CommandRun& run) {
+  ConfigSection& accounts = *run.database->sectionByName(accountdb::kAccounts);
+  std::vector<ConfigSection*> authorities;
+  if (!run.operands.empty()) {
+    ConfigSection* authority = findAuthority(run);
+    if (authority->isPlaceholder()) return refused(UserRefusal::kAuthorityNotFound, run, "");
+    authorities.push_back(authority);
+  } else {
+    for (int32_t slot = 1; slot <= accounts.count(); ++slot) {
+      ConfigSection* authority = accounts.sectionByIndex(slot);
+      if (!authority->isPlaceholder()) authorities.push_back(authority);
+    }
+  }
+  CommandResult result;
+  for (ConfigSection* authority : authorities) {
+    const accountdb::RehashCount count = accountdb::rehashPasswords(*authority);
+    const std::string name = plainText(nameOf(*authority));
+    result.report.push_back("Authority " + name + ": " + std::to_string(count.hashed) +
+                            (count.hashed == 1 ? " password" : " passwords") + " hashed");
+    if (count.failed > 0) {
+      result.exit = 1;
+      result.messages.push_back("Authority " + name + ": " + std::to_string(count.failed) +
+                                (count.failed == 1 ? " password" : " passwords") +
+                                " could not be hashed and stay plain");
+    }
+    result.changed = result.changed || count.hashed > 0;
+  }
+  return result;
 }
 
 }  // namespace gatekeeper::cli

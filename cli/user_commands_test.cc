@@ -10,6 +10,7 @@
 
 #include "accountdb/value_readers.h"
 #include "cli/cli_test_support.h"
+#include "passhash/password_hash.h"
 #include "platform/scratch_directory.h"
 
 namespace gatekeeper::cli {
@@ -45,10 +46,11 @@ TEST_F(UserCommandsTest, ListAndShow) {
        "Expire date:    -\n"
        "No expiration:  No\n"
        "Disabled:       No\n"
-       "Password:       set\n"},
+       "Password:       plain\n"},
       {{"user", "show", "Staff", "mary", "--json"},
        "{\"name\": \"mary\", \"mapped\": false, \"ntAccount\": \"\", \"expireDate\": "
-       "\"12/31/2037\", \"noExpiration\": false, \"disabled\": true, \"passwordSet\": true}\n"},
+       "\"12/31/2037\", \"noExpiration\": false, \"disabled\": true, \"passwordSet\": true, "
+       "\"passwordStorage\": \"plain\", \"passwordVerifiable\": true}\n"},
   };
   for (const Case& c : cases) {
     const RunOutput result = run(c.arguments);
@@ -244,6 +246,118 @@ TEST_F(UserCommandsTest, PasswordTypedTwiceOnATerminal) {
   EXPECT_EQ(piped.err.find("gatekeeper: a password is needed"), 0u);
   EXPECT_EQ(run({"user", "set", "Staff", "mary", "--password"}, "pw\n").status, 2);
   EXPECT_TRUE(savedUser("Staff", "eve")->isPlaceholder());
+}
+
+TEST_F(UserCommandsTest, PasswordsStoredAsTheDatabaseAsks) {
+  const std::string scheme = passhash::schemeName(passhash::defaultScheme());
+  ASSERT_EQ(run({"options", "set", "--hash-passwords"}).status, 0);
+  const RunOutput added =
+      run({"user", "add", "Staff", "bob", "--map-to", "guest", "--password-stdin"}, "s3cret\n");
+  ASSERT_EQ(added.status, 0) << added.err;
+  const std::string hash = readText(*savedUser("Staff", "bob"), "Password");
+  EXPECT_EQ(passhash::schemeOf(hash), passhash::defaultScheme()) << hash;
+  EXPECT_TRUE(passhash::verifyPassword(hash, "s3cret"));
+  // Shown by its scheme, never the hash itself; the listing shows no password at all.
+  RunOutput shown = run({"user", "show", "Staff", "bob"});
+  EXPECT_NE(shown.out.find("Password:       " + scheme + "\n"), std::string::npos) << shown.out;
+  EXPECT_EQ(shown.out.find(hash), std::string::npos);
+  shown = run({"user", "show", "Staff", "bob", "--json"});
+  EXPECT_NE(shown.out.find("\"passwordSet\": true, \"passwordStorage\": \"" + scheme +
+                           "\", \"passwordVerifiable\": true}"),
+            std::string::npos)
+      << shown.out;
+  EXPECT_EQ(shown.out.find(hash), std::string::npos);
+  for (const char* format : {"--json", ""}) {
+    std::vector<std::string> arguments = {"user", "list", "Staff"};
+    if (*format != '\0') arguments.push_back(format);
+    EXPECT_EQ(run(arguments).out.find(hash), std::string::npos);
+  }
+
+  // A change without a password keeps the hash as it is, whether or not the option is on
+  // now; a plain password stored before the option stays plain.
+  for (const char* storage : {"--hash-passwords", "--plain-passwords"}) {
+    ASSERT_EQ(run({"options", "set", storage}).status, 0);
+    const RunOutput changed = run({"user", "set", "Staff", "bob", "--disabled"});
+    ASSERT_EQ(changed.status, 0) << storage << changed.err;
+    EXPECT_EQ(readText(*savedUser("Staff", "bob"), "Password"), hash) << storage;
+    ASSERT_EQ(run({"user", "set", "Staff", "mary", "--enabled"}).status, 0);
+    EXPECT_STREQ(readText(*savedUser("Staff", "mary"), "Password"), "pw") << storage;
+  }
+  // A new password while the option is off is stored plain.
+  ASSERT_EQ(run({"user", "set", "Staff", "bob", "--password-stdin"}, "plain again\n").status, 0);
+  EXPECT_STREQ(readText(*savedUser("Staff", "bob"), "Password"), "plain again");
+  // And hashed while it is on; an empty one given on purpose is stored empty.
+  ASSERT_EQ(run({"options", "set", "--hash-passwords"}).status, 0);
+  ASSERT_EQ(run({"user", "set", "Staff", "bob", "--password-stdin"}, "next\n").status, 0);
+  EXPECT_TRUE(passhash::verifyPassword(readText(*savedUser("Staff", "bob"), "Password"), "next"));
+  ASSERT_EQ(run({"user", "set", "Staff", "bob", "--password-stdin"}, "\n").status, 0);
+  EXPECT_STREQ(readText(*savedUser("Staff", "bob"), "Password"), "");
+  EXPECT_NE(run({"user", "show", "Staff", "bob"}).out.find("Password:       none\n"),
+            std::string::npos);
+
+  // No password may look like a hash: it could never be told from one.
+  const std::string before = platform::readWholeFile(databasePath());
+  for (const char* command : {"add", "set"}) {
+    const RunOutput refused =
+        run({"user", command, "Staff", std::string(command) == "add" ? "carol" : "mary",
+             "--map-to", "guest", "--password-stdin"},
+            hash + "\n");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "Password can not have the form of a password hash !\n");
+  }
+  EXPECT_EQ(platform::readWholeFile(databasePath()), before);
+}
+
+TEST_F(UserCommandsTest, ShowNotesAHashThisSystemCannotVerify) {
+  const char* yescrypt = "$y$j9T$cX51ep3u3S3jKH9bDN7WV0$Y6XearS/oztaePzWy/c7m6my61ytEv.KlduVhBQDg/4";
+  {
+    ConfigFile database(databasePath().c_str(), 1);
+    ASSERT_EQ(database.load(), 1);
+    database.sectionByName("ACCOUNTS")->sectionByName("Staff")->sectionByName("John")->setString(
+        "Password", yescrypt);
+    ASSERT_EQ(database.save(), 1);
+  }
+  const bool verifiable = passhash::canVerify(passhash::Scheme::kYescrypt);
+  EXPECT_NE(run({"user", "show", "Staff", "John"})
+                .out.find(verifiable ? "Password:       yescrypt\n"
+                                     : "Password:       yescrypt (this system can not verify it: "
+                                       "the filter refuses the user until a new password is set)\n"),
+            std::string::npos);
+  EXPECT_NE(run({"user", "show", "Staff", "John", "--json"})
+                .out.find(std::string("\"passwordStorage\": \"yescrypt\", \"passwordVerifiable\": ") +
+                          (verifiable ? "true" : "false")),
+            std::string::npos);
+}
+
+TEST_F(UserCommandsTest, RehashHashesEveryPlainPassword) {
+  ASSERT_EQ(run({"authority", "add", "Other"}).status, 0);
+  ASSERT_EQ(run({"user", "add", "Other", "zed", "--map-to", "guest", "--password-stdin"}, "z\n")
+                .status,
+            0);
+  ASSERT_EQ(run({"user", "add", "Other", "nopass", "--no-map"}).status, 0);
+  // One authority; the option stays off, and a hash is never hashed again.
+  RunOutput result = run({"user", "rehash", "staff"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "Authority Staff: 2 passwords hashed\n");
+  const std::string johnHash = readText(*savedUser("Staff", "John"), "Password");
+  EXPECT_TRUE(passhash::verifyPassword(johnHash, "old"));
+  EXPECT_TRUE(passhash::verifyPassword(readText(*savedUser("Staff", "mary"), "Password"), "pw"));
+  EXPECT_STREQ(readText(*savedUser("Other", "zed"), "Password"), "z");
+  EXPECT_TRUE(saved().sectionByName("MAIN")->valueByName("HashPasswords")->isPlaceholder());
+  // Every authority; an empty password stays empty.
+  result = run({"user", "rehash"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "Authority Staff: 0 passwords hashed\nAuthority Other: 1 password hashed\n");
+  EXPECT_EQ(readText(*savedUser("Staff", "John"), "Password"), johnHash);
+  EXPECT_TRUE(passhash::verifyPassword(readText(*savedUser("Other", "zed"), "Password"), "z"));
+  EXPECT_STREQ(readText(*savedUser("Other", "nopass"), "Password"), "");
+
+  const std::string before = platform::readWholeFile(databasePath());
+  result = run({"user", "rehash", "Nope"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "Authority Nope not found !\n");
+  EXPECT_EQ(run({"user", "rehash", "Staff", "Other"}).status, 2);
+  EXPECT_EQ(platform::readWholeFile(databasePath()), before);
 }
 
 }  // namespace
