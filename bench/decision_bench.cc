@@ -1,6 +1,9 @@
 // Authentication decisions against a database of a million users, through the filter object as
 // the web server calls it (version check of the database file, decision, event log line), from
-// one and from two threads; and a reload of that database while decisions go on.
+// one and from two threads; and a reload of that database while decisions go on. Beside them,
+// decisions on a small database whose passwords are hashed in the system's default scheme,
+// every logon verified once before (the cache of verified logons warm), next to the same
+// database with the passwords in plain; and one verification of such a hash (a cold logon).
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
@@ -11,13 +14,16 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bench/sample_database.h"
 #include "filter/auth_filter.h"
+#include "passhash/password_hash.h"
 #include "platform/files.h"
 #include "websupport/settings_key.h"
 
@@ -60,19 +66,26 @@ std::string databasePath() {
   return (workDirectory() / ("db-" + std::to_string(kUsers) + ".cfg")).string();
 }
 
-// The settings key of a registry of the benchmark's own, naming a 1M-user database whose
-// event log is on.
+// A filter on the database at path, through the settings key of a registry of the benchmark's
+// own. The key names the 1M-user database again afterwards: the shared filter's reloads read it.
+std::unique_ptr<AuthFilter> filterOn(const std::string& path) {
+  ::setenv("GATEKEEPER_REGISTRY", (workDirectory() / "registry").string().c_str(), 1);
+  SettingsKey key;
+  key.openForWriting();
+  key.writeString("Configuration File", path);
+  key.writeString("Backup directory", (workDirectory() / "backups").string());
+  auto filter = std::make_unique<AuthFilter>();
+  key.writeString("Configuration File", databasePath());
+  return filter;
+}
+
+// The filter on a 1M-user database whose event log is on.
 AuthFilter& sharedFilter() {
   static std::unique_ptr<AuthFilter> filter = [] {
-    ::setenv("GATEKEEPER_REGISTRY", (workDirectory() / "registry").string().c_str(), 1);
     if (!std::filesystem::exists(databasePath())) {
       writeSampleDatabase(databasePath(), kUsers, (workDirectory() / "events.log").string());
     }
-    SettingsKey key;
-    key.openForWriting();
-    key.writeString("Configuration File", databasePath());
-    key.writeString("Backup directory", (workDirectory() / "backups").string());
-    return std::make_unique<AuthFilter>();
+    return filterOn(databasePath());
   }();
   return *filter;
 }
@@ -107,7 +120,7 @@ DWORD decide(AuthFilter& filter, int user) {
   char name[SF_MAX_USERNAME];
   char password[SF_MAX_PASSWORD];
   std::snprintf(name, sizeof name, "user%d", user);
-  std::snprintf(password, sizeof password, "pw%d", user);
+  std::snprintf(password, sizeof password, "%s", samplePassword(user).c_str());
   HTTP_FILTER_AUTHENT credentials{name, sizeof name, password, sizeof password};
   return filter.handleAuthentication(&context, &credentials);
 }
@@ -170,6 +183,78 @@ void BM_ReloadWhileDeciding(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ReloadWhileDeciding)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The small databases: few users, since each hash takes tens of milliseconds to make and to
+// verify the first time.
+constexpr int kSmallUsers = 64;
+
+// A hash of user i's password in the system's default scheme, made once per run.
+const std::string& sampleHash(int i) {
+  static const std::vector<std::string> hashes = [] {
+    std::vector<std::string> made;
+    for (int user = 0; user < kSmallUsers; ++user) {
+      made.push_back(passhash::hashPassword(samplePassword(user)).value_or(""));
+    }
+    return made;
+  }();
+  return hashes[static_cast<std::size_t>(i)];
+}
+
+// The filter on kSmallUsers users with their passwords plain or hashed, event log on, every
+// user decided once (for hashes: verified and remembered).
+AuthFilter& smallFilter(bool hashed) {
+  const auto make = [](bool hashed) {
+    const std::string path =
+        (workDirectory() / (hashed ? "hashed.cfg" : "plain.cfg")).string();
+    writeSampleDatabase(path, kSmallUsers, (workDirectory() / "events-small.log").string(),
+                        "\r\n", hashed ? std::function<std::string(int)>(sampleHash)
+                                        : std::function<std::string(int)>());
+    std::unique_ptr<AuthFilter> filter = filterOn(path);
+    for (int user = 0; user < kSmallUsers; ++user) decide(*filter, user);
+    return filter;
+  };
+  if (hashed) {
+    static const std::unique_ptr<AuthFilter> withHashes = make(true);
+    return *withHashes;
+  }
+  static const std::unique_ptr<AuthFilter> plain = make(false);
+  return *plain;
+}
+
+void smallDecisions(benchmark::State& state, bool hashed) {
+  AuthFilter& filter = smallFilter(hashed);
+  int user = state.thread_index() * 17;
+  for (auto _ : state) {
+    if (decide(filter, user++ % kSmallUsers) != SF_STATUS_REQ_HANDLED_NOTIFICATION) {
+      state.SkipWithError("refused");
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_DecisionPlainPasswords(benchmark::State& state) { smallDecisions(state, false); }
+BENCHMARK(BM_DecisionPlainPasswords)->Threads(1)->Threads(2)->UseRealTime();
+
+void BM_DecisionHashedPasswordsWarm(benchmark::State& state) {
+  if (passhash::schemeOf(sampleHash(0)) == passhash::Scheme::kPlain) {
+    state.SkipWithError("no hash could be made");
+    return;
+  }
+  smallDecisions(state, true);
+  state.SetLabel(passhash::schemeName(passhash::schemeOf(sampleHash(0))));
+}
+BENCHMARK(BM_DecisionHashedPasswordsWarm)->Threads(1)->Threads(2)->UseRealTime();
+
+// One verification of a hash in the default scheme: what a logon costs that the cache does
+// not hold (the first one of a user, or any after a reload).
+void BM_ColdVerification(benchmark::State& state) {
+  const std::string& hash = sampleHash(0);
+  for (auto _ : state) {
+    if (!passhash::verifyPassword(hash, samplePassword(0))) state.SkipWithError("refused");
+  }
+  state.SetLabel(passhash::schemeName(passhash::schemeOf(hash)));
+}
+BENCHMARK(BM_ColdVerification)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace gatekeeper::bench
