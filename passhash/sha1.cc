@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-#include "passhash/secure_memory.h"
+#include "passhash/padded_blocks.h"
 
 namespace gatekeeper::passhash {
 namespace {
@@ -52,16 +52,8 @@ void compress(std::array<std::uint32_t, 5>& state, const unsigned char* block) {
 Sha1Digest sha1(std::string_view message) {
   std::array<std::uint32_t, 5> state = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476,
                                         0xc3d2e1f0};
-  // The message with its padding: 0x80, zeros up to 56 mod 64, the bit length big-endian.
-  std::string padded(message);
-  padded.push_back(static_cast<char>(0x80));
-  while (padded.size() % 64 != 56) padded.push_back('\0');
-  const std::uint64_t bits = static_cast<std::uint64_t>(message.size()) * 8;
-  for (int i = 7; i >= 0; --i) padded.push_back(static_cast<char>(bits >> (8 * i)));
-  for (std::size_t at = 0; at < padded.size(); at += 64) {
-    compress(state, reinterpret_cast<const unsigned char*>(padded.data() + at));
-  }
-  wipe(padded.data(), padded.size());
+  forEachPaddedBlock(message, LengthOrder::kBigEndian,
+                     [&state](const unsigned char* block) { compress(state, block); });
   Sha1Digest digest;
   for (int i = 0; i < 5; ++i) {
     for (int j = 0; j < 4; ++j) digest[4 * i + j] = static_cast<std::uint8_t>(state[i] >> (24 - 8 * j));
