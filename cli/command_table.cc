@@ -12,7 +12,7 @@
 namespace gatekeeper::cli {
 namespace {
 
-const OptionSpec kJson = {"json", nullptr, 0};
+const CommandOption kJson = {"json", nullptr, 0};
 
 // Groups of options that exclude each other.
 enum Group {
@@ -113,7 +113,7 @@ const std::vector<Command>& commands() {
   return table;
 }
 
-std::string optionText(const OptionSpec& option) {
+std::string optionText(const CommandOption& option) {
   std::string text = std::string("--") + option.name;
   if (option.valueName != nullptr) text += std::string(" ") + option.valueName;
   return text;
@@ -126,9 +126,9 @@ std::span<const Command> commandTable() { return commands(); }
 std::string usageLine(const Command& command) {
   std::string line = std::string("gatekeeper [--database FILE] ") + command.group;
   if (command.name != nullptr) line += std::string(" ") + command.name;
-  const OptionSpec* required = nullptr;  // the one option of the required group
+  const CommandOption* required = nullptr;  // the one option of the required group
   int inRequiredGroup = 0;
-  for (const OptionSpec& option : command.options) {
+  for (const CommandOption& option : command.options) {
     if (command.requiredGroup != kNoGroup && option.group == command.requiredGroup) {
       required = &option;
       ++inRequiredGroup;
@@ -138,7 +138,7 @@ std::string usageLine(const Command& command) {
   if (required != nullptr) line += " " + optionText(*required);
   if (command.operands[0] != '\0') line += std::string(" ") + command.operands;
   for (std::size_t i = 0; i < command.options.size(); ++i) {
-    const OptionSpec& option = command.options[i];
+    const CommandOption& option = command.options[i];
     if (&option == required) continue;
     const bool joinsPrevious = i > 0 && option.group != kNoGroup &&
                                command.options[i - 1].group == option.group;

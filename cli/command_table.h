@@ -38,7 +38,7 @@ enum class PasswordUse {
 
 // One option: "--name", followed by a value when valueName is set ("--name VALUE" or
 // "--name=VALUE"). Options of one non-zero group exclude each other.
-struct OptionSpec {
+struct CommandOption {
   const char* name;
   const char* valueName;
   int group;
@@ -74,7 +74,7 @@ struct Command {
   const char* name;   // second word: "list", "add"; nullptr for a command of one word
   const char* operands;  // as the usage line names them: "AUTHORITY NAME", "[AUTHORITY]"
   int operandCount;      // the most operands; all are needed unless operandsOptional
-  std::vector<OptionSpec> options;
+  std::vector<CommandOption> options;
   DatabaseUse database;
   PasswordUse password;
   CommandResult (*handler)(CommandRun& run);

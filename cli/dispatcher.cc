@@ -76,8 +76,8 @@ int readArguments(const Command& command, std::span<const std::string> arguments
       }
       continue;
     }
-    const OptionSpec* given = nullptr;
-    for (const OptionSpec& option : command.options) {
+    const CommandOption* given = nullptr;
+    for (const CommandOption& option : command.options) {
       if (name == option.name) given = &option;
     }
     if (given == nullptr) return usageError(console, "unknown option --" + name, command);
@@ -90,7 +90,7 @@ int readArguments(const Command& command, std::span<const std::string> arguments
       }
       value = arguments[++i];
     }
-    for (const OptionSpec& other : command.options) {
+    for (const CommandOption& other : command.options) {
       if (other.group != 0 && other.group == given->group && name != other.name &&
           run.has(other.name)) {
         return usageError(console, "--" + name + " and --" + other.name + " exclude each other",
@@ -111,7 +111,7 @@ int readArguments(const Command& command, std::span<const std::string> arguments
   }
   if (command.requiredGroup != 0) {
     std::string names;
-    for (const OptionSpec& option : command.options) {
+    for (const CommandOption& option : command.options) {
       if (option.group != command.requiredGroup) continue;
       if (run.has(option.name)) return 0;
       names += std::string(names.empty() ? "--" : " or --") + option.name;
