@@ -280,7 +280,8 @@ class PackageTests:
                   "COMP_WORDS=(gatekeeper au); _gatekeeper; echo \"${COMPREPLY[*]}\"")
         lines = run(["bash", "--norc", "--noprofile", "-c", script]).splitlines()
         expect_equal("complete -F _gatekeeper gatekeeper", lines[0], "completion registered")
-        expect_equal({"user", "check", "ntaccount", "options", "authority", "binding", "log"},
+        expect_equal({"user", "check", "ntaccount", "options", "authority", "binding", "log",
+                      "import"},
                      set(lines[1].split()), "first words")
         expect_equal("authority", lines[2], "first word from 'au'")
 
