@@ -10,6 +10,14 @@
 namespace gatekeeper {
 namespace {
 
+// prefix followed by number in decimal (built by appending: GCC 12 warns falsely about
+// "literal" + std::to_string under optimisation).
+std::string numbered(const char* prefix, int number) {
+  std::string text = prefix;
+  text += std::to_string(number);
+  return text;
+}
+
 // A verifier that accepts the password "right" for every stored text that ends in "ok", and
 // "right" + n for the stored text "h" + n; and counts its calls.
 class CountingVerifier {
@@ -124,8 +132,8 @@ TEST(VerifiedLogonsTest, StaysWithinItsCapacity) {
   VerifiedLogons cache(withVerifier(counting, 2048));
   ASSERT_EQ(cache.capacity(), 2048u);
   for (int i = 0; i < 3 * 2048; ++i) {
-    const std::string stored = "h" + std::to_string(i);
-    const std::string sent = "right" + std::to_string(i);
+    const std::string stored = numbered("h", i);
+    const std::string sent = numbered("right", i);
     ASSERT_TRUE(cache.verify(stored, sent));
     if (i % 256 == 0) {
       ASSERT_LE(cache.size(), cache.capacity());
@@ -144,7 +152,7 @@ TEST(VerifiedLogonsTest, ClearForgetsEveryLogon) {
   CountingVerifier counting;
   VerifiedLogons cache(withVerifier(counting));
   for (int i = 0; i < 100; ++i) {
-    ASSERT_TRUE(cache.verify("h" + std::to_string(i), "right" + std::to_string(i)));
+    ASSERT_TRUE(cache.verify(numbered("h", i), numbered("right", i)));
   }
   EXPECT_EQ(cache.size(), 100u);
   cache.clear();
@@ -186,13 +194,13 @@ TEST(VerifiedLogonsTest, ManyThreadsVerifyAtOnce) {
       for (int i = 0; i < kRounds; ++i) {
         const int shared = i % 16;
         const int own = 1000 + t * kRounds + i;
-        if (!cache.verify("h" + std::to_string(shared), "right" + std::to_string(shared))) {
+        if (!cache.verify(numbered("h", shared), numbered("right", shared))) {
           ++wrongAnswers;
         }
-        if (!cache.verify("h" + std::to_string(own), "right" + std::to_string(own))) {
+        if (!cache.verify(numbered("h", own), numbered("right", own))) {
           ++wrongAnswers;
         }
-        if (cache.verify("h" + std::to_string(shared), "wrong")) ++wrongAnswers;
+        if (cache.verify(numbered("h", shared), "wrong")) ++wrongAnswers;
         if (t == 0 && i % 100 == 99) cache.clear();
         if (cache.size() > cache.capacity()) ++wrongAnswers;
       }
