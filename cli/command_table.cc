@@ -135,7 +135,10 @@ std::string usageLine(const Command& command) {
     }
   }
   if (inRequiredGroup != 1) required = nullptr;
-  if (required != nullptr) line += " " + optionText(*required);
+  if (required != nullptr) {
+    line += ' ';
+    line += optionText(*required);
+  }
   if (command.operands[0] != '\0') line += std::string(" ") + command.operands;
   for (std::size_t i = 0; i < command.options.size(); ++i) {
     const CommandOption& option = command.options[i];
