@@ -13,6 +13,7 @@
 #include "filter/server_variable.h"
 #include "filter/verified_logons.h"
 #include "passhash/password_hash.h"
+#include "passhash/secure_memory.h"
 #include "platform/isapi_host_extension.h"
 
 namespace gatekeeper {
@@ -37,7 +38,7 @@ class Decision {
     sentName_ = boundedText(credentials->pszUser, credentials->cbUserBuff);
     sentPassword_ = boundedText(credentials->pszPassword, credentials->cbPasswordBuff);
   }
-  ~Decision() { wipeSecret(sentPassword_.data(), sentPassword_.size()); }
+  ~Decision() { passhash::wipe(sentPassword_.data(), sentPassword_.size()); }
 
   DWORD run();
 

@@ -9,16 +9,10 @@
 
 #include "passhash/hmac_sha256.h"
 #include "passhash/password_hash.h"
+#include "passhash/secure_memory.h"
 #include "platform/random_bytes.h"
 
 namespace gatekeeper {
-
-void wipeSecret(void* bytes, std::size_t size) {
-  if (size == 0) return;
-  std::memset(bytes, 0, size);
-  // The compiler must assume that the zeroed bytes are read here, so it keeps the memset.
-  __asm__ __volatile__("" : : "r"(bytes) : "memory");
-}
 
 namespace {
 
@@ -34,7 +28,7 @@ std::size_t powerOfTwoAtLeast(std::size_t n) {
 // A digest that wipes itself when it goes.
 struct LogonDigest {
   Digest bytes;
-  ~LogonDigest() { wipeSecret(bytes.data(), bytes.size()); }
+  ~LogonDigest() { passhash::wipe(bytes.data(), bytes.size()); }
 };
 
 // The set within a shard: the digest's second to fifth bytes (the first chose the shard).
@@ -69,7 +63,7 @@ struct VerifiedLogons::Shard {
   // With the lock held: wipes and frees the sets.
   void forget(std::size_t setsPerShard) {
     if (sets == nullptr) return;
-    wipeSecret(sets.get(), setsPerShard * sizeof(Set));
+    passhash::wipe(sets.get(), setsPerShard * sizeof(Set));
     sets.reset();
     size = 0;
   }
@@ -93,7 +87,7 @@ VerifiedLogons::VerifiedLogons(Options options)
   enabled_ = options_.randomBytes ? options_.randomBytes(key, sizeof key)
                                   : platform::fillRandomBytes(key, sizeof key);
   if (enabled_) mac_.emplace(std::string_view(key, sizeof key));
-  wipeSecret(key, sizeof key);
+  passhash::wipe(key, sizeof key);
 }
 
 // The keyed states wipe themselves as mac_ goes.
@@ -123,7 +117,7 @@ bool VerifiedLogons::verify(std::string_view storedHash, std::string_view sent) 
     message[storedHash.size()] = '\0';
     std::memcpy(message + storedHash.size() + 1, sent.data(), sent.size());
     digest.bytes = mac_->mac(std::string_view(message, length));
-    wipeSecret(message, length);
+    passhash::wipe(message, length);
   }
 
   Shard& shard = shards_[digest.bytes[0]];

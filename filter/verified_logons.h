@@ -80,10 +80,6 @@ class VerifiedLogons {
   std::unique_ptr<Shard[]> shards_;
 };
 
-// Sets size bytes to zero in a way the compiler keeps, though nothing reads them afterwards:
-// one memset, not a byte loop.
-void wipeSecret(void* bytes, std::size_t size);
-
 }  // namespace gatekeeper
 
 #endif  // GATEKEEPER_FILTER_VERIFIED_LOGONS_H_
