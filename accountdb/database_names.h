@@ -27,8 +27,9 @@
 namespace gatekeeper::accountdb {
 
 // Sections. MAIN, ACCOUNTS and NTACCOUNTS lie at the root, SERVERS and DONTLOG inside MAIN.
-// No program creates MAIN, SERVERS, ACCOUNTS or NTACCOUNTS: the smallest working database holds
-// these four, empty. DONTLOG is created when the logging options are first stored.
+// The smallest working database holds MAIN, SERVERS, ACCOUNTS and NTACCOUNTS, empty (a new
+// database made by overseer's set-up form has them). A storing page creates a missing one it
+// writes into; DONTLOG is created when the logging options are first stored.
 inline constexpr char kMain[] = "MAIN";
 inline constexpr char kServers[] = "SERVERS";
 inline constexpr char kDontLog[] = "DONTLOG";

@@ -25,6 +25,8 @@ std::string passwordRefusalText(PasswordRefusal refusal, std::string_view passwo
       return "Password can not have the form of a password hash !";
     case PasswordRefusal::kNotHashed:
       return "Password could not be hashed - the change was not stored !";
+    case PasswordRefusal::kSectionInTheWay:
+      return std::string("a section of the user holds the name ") + kPassword;
   }
   return "";
 }
@@ -51,8 +53,9 @@ PasswordRefusal setUserPassword(ConfigSection& user, const PasswordStorage& stor
                                 std::string_view password) {
   std::string stored;
   const PasswordRefusal refusal = preparePassword(storage, password, &stored);
-  if (refusal == PasswordRefusal::kNone) user.setString(kPassword, stored.c_str());
-  return refusal;
+  if (refusal != PasswordRefusal::kNone) return refusal;
+  if (user.setString(kPassword, stored.c_str()) == 0) return PasswordRefusal::kSectionInTheWay;
+  return PasswordRefusal::kNone;
 }
 
 RehashCount rehashPasswords(ConfigSection& authority) {

@@ -33,6 +33,7 @@ enum class PasswordRefusal {
   kUnstorable,    // a line break, or too long (unstorablePasswordRefusal's words)
   kLooksLikeHash, // "Password can not have the form of a password hash !"
   kNotHashed,     // "Password could not be hashed - the change was not stored !"
+  kSectionInTheWay,  // a section of the user holds the name Password (a file edited by hand)
 };
 
 // The words of a refusal of password; "" for kNone.
@@ -51,7 +52,8 @@ PasswordRefusal preparePassword(const PasswordStorage& storage, std::string_view
 bool emptyPasswordKeepsStored(const PasswordStorage& storage, const ConfigSection& user);
 
 // Checks and stores password as the user's Password (preparePassword); the user is unchanged
-// on a refusal.
+// on a refusal. kSectionInTheWay when a section of the user holds the name, so that no value
+// can take it.
 PasswordRefusal setUserPassword(ConfigSection& user, const PasswordStorage& storage,
                                 std::string_view password);
 

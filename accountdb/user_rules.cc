@@ -89,6 +89,7 @@ UserRefusal userRefusalOf(PasswordRefusal refusal) {
     case PasswordRefusal::kLooksLikeHash:
       return UserRefusal::kPasswordLikeHash;
     case PasswordRefusal::kNotHashed:
+    case PasswordRefusal::kSectionInTheWay:  // never for a user section the rules write whole
       return UserRefusal::kPasswordNotHashed;
   }
   return UserRefusal::kNone;

@@ -146,6 +146,11 @@ void changePassword(ConfigFile& database, ConfigSection& authority, const FormFi
   // Stored as the database asks: hashed when its option says so.
   const accountdb::PasswordRefusal refusal =
       accountdb::setUserPassword(*user, accountdb::passwordStorage(database), newPassword);
+  if (refusal == accountdb::PasswordRefusal::kSectionInTheWay) {
+    // Nothing was changed: saving now would report a change that was never made.
+    reportNotSaved(database, accountdb::passwordRefusalText(refusal, newPassword).c_str());
+    return;
+  }
   if (refusal != accountdb::PasswordRefusal::kNone) {
     writeLine(accountdb::passwordRefusalText(refusal, newPassword));
     return;

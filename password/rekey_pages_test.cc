@@ -294,5 +294,19 @@ TEST_F(RekeyTest, HashedPasswordsLogOnAndChangesFollowTheOption) {
   EXPECT_EQ(storedPassword(), stored);
 }
 
+// A file edited by hand where a section of the user holds the name Password: no value can
+// take the new password, so the change is reported as not stored, and the file is not written.
+TEST_F(RekeyTest, PasswordThatCannotBeSetIsReportedNotStored) {
+  bob().removeObject(bob().valueByName("Password"));
+  ASSERT_NE(bob().getOrCreateSection("password"), nullptr);
+  save();
+  EXPECT_EQ(change("", "New", "New"),
+            std::string(kHeadingOfBob) +
+                "Error: the configuration file could not be saved - the change was not stored "
+                "!<BR>\n");
+  EXPECT_FALSE(reload()->sectionByName("ACCOUNTS")->sectionByName("Staff")->sectionByName("bob")
+                   ->sectionByName("Password")->isPlaceholder());
+}
+
 }  // namespace
 }  // namespace gatekeeper
