@@ -172,7 +172,7 @@ void writeExpiryWarning(const ConfigSection& user) {
 
 }  // namespace
 
-int writeUserList(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
+void writeUserList(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
   const UserAuthority authority = variant.findAuthority(database, form);
   variant.writeListHeading(authority);
   writeLine("List of registered users:<BR>");
@@ -201,75 +201,67 @@ int writeUserList(const UserPagesVariant& variant, ConfigFile& database, const F
     writeLine("</TR>");
   }
   writeLine("</TABLE>");
-  return 1;
 }
 
-int writeAddUserForm(const UserPagesVariant& variant, ConfigFile& database,
-                     const FormFields& form) {
+void writeAddUserForm(const UserPagesVariant& variant, ConfigFile& database,
+                      const FormFields& form) {
   writeUserForm(variant, database, variant.findAuthority(database, form), nullptr);
-  return 1;
 }
 
-int addUser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
+void addUser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
   const UserAuthority authority = variant.findAuthority(database, form);
   const std::string& name = userField(form);
   if (!admitted(accountdb::addUser(*authority.section, name, userEntryFromForm(form),
                                    accountdb::passwordStorage(database)),
                 authority, form)) {
-    return 1;
+    return;
   }
   if (checkSaved(database)) {
     writeChanged(accountdb::UserChange::kAdded, name, authority);
     writeLine("");
   }
-  return 1;
 }
 
-int writeDeleteUserForm(const UserPagesVariant& variant, ConfigFile& database,
-                        const FormFields& form) {
+void writeDeleteUserForm(const UserPagesVariant& variant, ConfigFile& database,
+                         const FormFields& form) {
   writeChooser(variant, database, form, "Delete User", "DelUserDo",
                variant.deleteChooserDropDown, "Delete");
-  return 1;
 }
 
-int deleteUser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
+void deleteUser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
   const UserAuthority authority = variant.findAuthority(database, form);
   const std::string& name = userField(form);
-  if (!admitted(accountdb::removeUser(*authority.section, name), authority, form)) return 1;
+  if (!admitted(accountdb::removeUser(*authority.section, name), authority, form)) return;
   if (checkSaved(database)) {
     writeChanged(accountdb::UserChange::kDeleted, name, authority);
     writeLine("");
   }
-  return 1;
 }
 
-int writeChangeUserChooser(const UserPagesVariant& variant, ConfigFile& database,
-                           const FormFields& form) {
+void writeChangeUserChooser(const UserPagesVariant& variant, ConfigFile& database,
+                            const FormFields& form) {
   writeChooser(variant, database, form, "User", "EditUser", false, "Submit");
-  return 1;
 }
 
-int writeEditUserForm(const UserPagesVariant& variant, ConfigFile& database,
-                      const FormFields& form) {
+void writeEditUserForm(const UserPagesVariant& variant, ConfigFile& database,
+                       const FormFields& form) {
   writeUserForm(variant, database, variant.findAuthority(database, form), &userField(form));
-  return 1;
 }
 
-int changeUser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
+void changeUser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
   const UserAuthority authority = variant.findAuthority(database, form);
   const std::string& name = userField(form);
   ConfigSection* user = nullptr;
   if (!admitted(accountdb::replaceUser(*authority.section, name, userEntryFromForm(form), &user,
                                        accountdb::passwordStorage(database)),
                 authority, form)) {
-    return 1;
+    return;
   }
   if (checkSaved(database)) {
     writeChanged(accountdb::UserChange::kChanged, name, authority);
     writeExpiryWarning(*user);
     writeLine("");
   }
-  return 1;
 }
 
 }  // namespace gatekeeper

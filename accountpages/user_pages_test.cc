@@ -52,7 +52,7 @@ class UserPagesTest : public ::testing::Test {
     EXPECT_EQ(database.save(), 1);
   }
 
-  using Page = int (*)(const UserPagesVariant&, ConfigFile&, const FormFields&);
+  using Page = void (*)(const UserPagesVariant&, ConfigFile&, const FormFields&);
 
   // Runs a page on the database as saved; returns what it wrote.
   std::string run(Page page, const FormFields& form) {

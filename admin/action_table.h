@@ -11,13 +11,12 @@
 namespace gatekeeper {
 
 // A page handler writes the page's content into the content cell of the frame. It gets the
-// loaded account database, the form collection and the query collection, and returns 1 by
-// convention (the frame ignores the result). A handler that stores a change creates a missing
-// MAIN, MAIN/SERVERS, ACCOUNTS or NTACCOUNTS section it writes into (getOrCreateSection), so
-// no change is dropped, saves the database itself and reports the save through checkSaved
-// (websupport/save_report.h). The run holds the database lock throughout.
-using PageHandler = int (*)(ConfigFile& database, const FormFields& form,
-                            const FormFields& query);
+// loaded account database, the form collection and the query collection. A handler that
+// stores a change creates a missing MAIN, MAIN/SERVERS, ACCOUNTS or NTACCOUNTS section it
+// writes into (getOrCreateSection), so no change is dropped, saves the database itself and
+// reports the save through checkSaved (websupport/save_report.h). The run holds the database lock throughout.
+using PageHandler = void (*)(ConfigFile& database, const FormFields& form,
+                             const FormFields& query);
 
 struct ActionEntry {
   const char* name;  // at most 31 characters, compared ignoring case

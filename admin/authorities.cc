@@ -56,7 +56,7 @@ void writeEditRow(const ConfigSection& authority) {
 
 }  // namespace
 
-int writeAddAuthorityForm(ConfigFile&, const FormFields&, const FormFields&) {
+void writeAddAuthorityForm(ConfigFile&, const FormFields&, const FormFields&) {
   writeLine("<p><b>Add new Authority</b></p>");
   writeFormStart("AuthAddDo");
   writeText("<P>Authority name: ");
@@ -70,10 +70,9 @@ int writeAddAuthorityForm(ConfigFile&, const FormFields&, const FormFields&) {
   writePolicyExplanation("this check box");
   writeLine("</P>");
   writeFormEnd();
-  return 1;
 }
 
-int addAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
+void addAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& name = form.field("Authority").text();
   const AuthorityRefusal refusal = accountdb::addAuthority(
       database, name, form.field(accountdb::kExpirationRequired).number());
@@ -82,10 +81,9 @@ int addAuthority(ConfigFile& database, const FormFields& form, const FormFields&
   } else if (checkSaved(database)) {
     writeResult(accountdb::authorityChangeSentence(AuthorityChange::kAdded, name));
   }
-  return 1;
 }
 
-int writeDeleteAuthorityForm(ConfigFile& database, const FormFields&, const FormFields&) {
+void writeDeleteAuthorityForm(ConfigFile& database, const FormFields&, const FormFields&) {
   writeLine("<p><b>Delete Authority</b></p>");
   writeLine("<I>Warning ! Bindings to this authority will not work - you can create new "
             "authority with the same name at later time to restore user resolution.</I>");
@@ -94,20 +92,18 @@ int writeDeleteAuthorityForm(ConfigFile& database, const FormFields&, const Form
   writeSectionSelect("Authority", 12, authorities(database));
   writeLine("</P>");
   writeSubmitAndFormEnd("Submit");
-  return 1;
 }
 
-int deleteAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
+void deleteAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& name = form.field("Authority").text();
   // A name that is not there deletes nothing and is confirmed all the same.
   accountdb::removeAuthority(database, name);
   if (checkSaved(database)) {
     writeResult(accountdb::authorityChangeSentence(AuthorityChange::kDeleted, name));
   }
-  return 1;
 }
 
-int writeEditAuthorityForms(ConfigFile& database, const FormFields&, const FormFields&) {
+void writeEditAuthorityForms(ConfigFile& database, const FormFields&, const FormFields&) {
   writeLine("<p><b>Rename (Edit) Authority</b></p>");
   writeLine("<I>Warning ! Renaming authority may cause some bindings to not work.</I><BR>");
   writePolicyExplanation("&quot;Expiration required&quot; check box");
@@ -121,10 +117,9 @@ int writeEditAuthorityForms(ConfigFile& database, const FormFields&, const FormF
     if (!authority->isPlaceholder()) writeEditRow(*authority);
   }
   writeLine("</TABLE>");
-  return 1;
 }
 
-int changeAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
+void changeAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& name = form.field("Authority").text();
   const std::string& newName = form.field("NewName").text();
   const AuthorityRefusal refusal = accountdb::changeAuthority(
@@ -134,7 +129,6 @@ int changeAuthority(ConfigFile& database, const FormFields& form, const FormFiel
   } else if (checkSaved(database)) {
     writeResult(accountdb::authorityChangeSentence(AuthorityChange::kChanged, name));
   }
-  return 1;
 }
 
 }  // namespace gatekeeper

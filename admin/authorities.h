@@ -11,30 +11,30 @@
 namespace gatekeeper {
 
 // AuthAdd: the form with Authority and the checkbox ExpirationRequired (value "1").
-int writeAddAuthorityForm(ConfigFile& database, const FormFields& form, const FormFields& query);
+void writeAddAuthorityForm(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 // AuthAddDo: checks that Authority is given and storable and that no authority of that name
 // exists (ignoring case); then creates it with ExpirationRequired set to the field's number
 // (0 when unticked) and saves.
-int addAuthority(ConfigFile& database, const FormFields& form, const FormFields& query);
+void addAuthority(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 // AuthDel: the form with the select list Authority (12 lines) of all authorities.
-int writeDeleteAuthorityForm(ConfigFile& database, const FormFields& form,
-                             const FormFields& query);
+void writeDeleteAuthorityForm(ConfigFile& database, const FormFields& form,
+                              const FormFields& query);
 
 // AuthDelDo: deletes the authority named Authority with all its users and saves. A name that
 // is not there deletes nothing and gets the same answer.
-int deleteAuthority(ConfigFile& database, const FormFields& form, const FormFields& query);
+void deleteAuthority(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 // AuthRen: one form per authority, each a table row with the hidden current name Authority,
 // NewName and the checkbox ExpirationRequired.
-int writeEditAuthorityForms(ConfigFile& database, const FormFields& form,
-                            const FormFields& query);
+void writeEditAuthorityForms(ConfigFile& database, const FormFields& form,
+                             const FormFields& query);
 
 // AuthRenDo: checks that the authority Authority exists, that NewName is given and storable and
 // that no other authority has that name; then renames the section (letter case included), sets
 // ExpirationRequired and saves.
-int changeAuthority(ConfigFile& database, const FormFields& form, const FormFields& query);
+void changeAuthority(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 }  // namespace gatekeeper
 

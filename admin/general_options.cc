@@ -10,7 +10,7 @@
 
 namespace gatekeeper {
 
-int writeGeneralOptions(ConfigFile& database, const FormFields&, const FormFields&) {
+void writeGeneralOptions(ConfigFile& database, const FormFields&, const FormFields&) {
   const ConfigSection& main = *database.sectionByName(accountdb::kMain);
   writeLine("<p><b>General options:</b></p>");
   writeFormStart("MainScreenDo");
@@ -27,10 +27,9 @@ int writeGeneralOptions(ConfigFile& database, const FormFields&, const FormField
   writeSubmitButton("Submit");
   writeLine("</P>");
   writeFormEnd();
-  return 1;
 }
 
-int storeGeneralOptions(ConfigFile& database, const FormFields& form, const FormFields& query) {
+void storeGeneralOptions(ConfigFile& database, const FormFields& form, const FormFields& query) {
   accountdb::GeneralOptions options;
   options.disable = platform::namesEqual(form.field("Disable").text().c_str(), "ON");
   options.logFile = form.field("LogFile").text();
@@ -38,14 +37,15 @@ int storeGeneralOptions(ConfigFile& database, const FormFields& form, const Form
   const accountdb::OptionRefusal refusal = accountdb::storeGeneralOptions(database, options);
   if (refusal == accountdb::OptionRefusal::kUnstorableLogFile) {
     writeLine(accountdb::optionRefusalText(refusal) + "<BR>");
-    return writeGeneralOptions(database, form, query);
+    writeGeneralOptions(database, form, query);
+    return;
   }
   if (refusal != accountdb::OptionRefusal::kNone) {
     writeLine(accountdb::optionRefusalText(refusal));
-    return 1;
+    return;
   }
   checkSaved(database);
-  return writeGeneralOptions(database, form, query);
+  writeGeneralOptions(database, form, query);
 }
 
 }  // namespace gatekeeper

@@ -10,13 +10,13 @@ namespace gatekeeper {
 
 // MainScreen: the form with the checkbox Disable (value "ON", ticked when MAIN/Disable holds a
 // non-zero int) and the text input LogFile holding MAIN/log. Reads the database only.
-int writeGeneralOptions(ConfigFile& database, const FormFields& form, const FormFields& query);
+void writeGeneralOptions(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 // MainScreenDo: stores Disable as the int 1 when the field reads "ON" (ignoring case), else 0
 // (setting the value's first int item, appending one beside a string item), and LogFile as
 // the text of MAIN/log; saves, then shows the form again. A log path that the database cannot
 // hold is refused with one line and nothing is changed; a failed save is reported.
-int storeGeneralOptions(ConfigFile& database, const FormFields& form, const FormFields& query);
+void storeGeneralOptions(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 }  // namespace gatekeeper
 

@@ -48,7 +48,7 @@ void writeSaved(const std::string& path) {
 
 }  // namespace
 
-int writeLocationPage(ConfigFile&, const FormFields&, const FormFields&) {
+void writeLocationPage(ConfigFile&, const FormFields&, const FormFields&) {
   std::string path;
   std::string backup;
   {
@@ -76,7 +76,6 @@ int writeLocationPage(ConfigFile&, const FormFields&, const FormFields&) {
   writeSubmitButton("Submit");
   writeLine("</P>");
   writeFormEnd();
-  return 1;
 }
 
 void saveLocation(const FormFields& form) {

@@ -11,7 +11,7 @@ namespace gatekeeper {
 // Page handler of the empty action: explains where the database is found and offers the form
 // for the Config action, filled with the current "Configuration File" and "Backup directory"
 // (empty when the key or a value is missing). Never touches the database.
-int writeLocationPage(ConfigFile& database, const FormFields& form, const FormFields& query);
+void writeLocationPage(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 // The Config action, written right after the header block, without the frame: stores the form
 // fields Config and Backup as "Configuration File" and "Backup directory" (creating the key).

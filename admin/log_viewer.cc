@@ -102,16 +102,16 @@ long long writeLogRows(std::FILE* log, const LogFilter& filter, long long start)
   return number;
 }
 
-int writeLogViewer(ConfigFile& database, const FormFields& form, const FormFields&) {
+void writeLogViewer(ConfigFile& database, const FormFields& form, const FormFields&) {
   const char* path = accountdb::readText(*database.sectionByName(accountdb::kMain),
                                          accountdb::kLog);
-  if (*path == '\0') return 1;
+  if (*path == '\0') return;
   // Right after a rotation the current file may not exist yet (the filter creates it with its
   // next line): the rotated one is listed alone then.
   const std::unique_ptr<std::FILE, FileCloser> log(std::fopen(path, "r"));
   const std::unique_ptr<std::FILE, FileCloser> rotated(
       std::fopen(rotatedLogPath(path).c_str(), "r"));
-  if (!log && !rotated) return 1;
+  if (!log && !rotated) return;
 
   const long long start = form.field("Again").text().empty() ? form.field("record").number() : 0;
   const std::string& date = form.field("date").text();
@@ -137,7 +137,6 @@ int writeLogViewer(ConfigFile& database, const FormFields& form, const FormField
   writeText(std::to_string(start + kLogPageStep));
   writeLine("\"></B>");
   writeLine("</FORM>");
-  return 1;
 }
 
 }  // namespace gatekeeper

@@ -36,7 +36,7 @@ long long writeLogRows(std::FILE* log, const LogFilter& filter, long long start)
 // further rotated files lie beside the log (events.log.2.gz, ...), which the page cannot read,
 // a line of its own below the table names them. Writes nothing at all when MAIN/log names no
 // file that can be read and no rotated file can be read either.
-int writeLogViewer(ConfigFile& database, const FormFields& form, const FormFields& query);
+void writeLogViewer(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 }  // namespace gatekeeper
 

@@ -41,13 +41,12 @@ void writeForm(const ConfigSection& database) {
 
 }  // namespace
 
-int writeLoggingOptions(ConfigFile& database, const FormFields&, const FormFields&) {
+void writeLoggingOptions(ConfigFile& database, const FormFields&, const FormFields&) {
   writeIntroduction();
   writeForm(database);
-  return 1;
 }
 
-int storeLoggingOptions(ConfigFile& database, const FormFields& form, const FormFields&) {
+void storeLoggingOptions(ConfigFile& database, const FormFields& form, const FormFields&) {
   writeIntroduction();
   const accountdb::OptionRefusal refusal =
       accountdb::storeEventSuppression(database, [&form](std::int32_t id) {
@@ -59,7 +58,6 @@ int storeLoggingOptions(ConfigFile& database, const FormFields& form, const Form
     reportNotSaved(database, "the section MAIN/DONTLOG could not be made");
   }
   writeForm(database);
-  return 1;
 }
 
 }  // namespace gatekeeper

@@ -9,12 +9,12 @@
 namespace gatekeeper {
 
 // NoLog: one checkbox BOX<id> per row of EventTypeTable, ticked when that event is suppressed.
-int writeLoggingOptions(ConfigFile& database, const FormFields& form, const FormFields& query);
+void writeLoggingOptions(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 // NoLogDo: replaces MAIN/DONTLOG (creating MAIN and DONTLOG when missing) with one Event item
 // per row of EventTypeTable, in table order, named by the id and holding the number of its
 // BOX field (1 ticked, 0 not), saves, then shows the form again.
-int storeLoggingOptions(ConfigFile& database, const FormFields& form, const FormFields& query);
+void storeLoggingOptions(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 }  // namespace gatekeeper
 

@@ -40,7 +40,7 @@ void writePasswordRows() {
 
 }  // namespace
 
-int writeAddNtAccountForm(ConfigFile&, const FormFields&, const FormFields&) {
+void writeAddNtAccountForm(ConfigFile&, const FormFields&, const FormFields&) {
   writeLine("<p><b>Add NT Account</b></p>");
   writeLine("Every successfuly authenticated user will be mapped to one of these accounts. This "
             "account will be used when system ");
@@ -56,21 +56,19 @@ int writeAddNtAccountForm(ConfigFile&, const FormFields&, const FormFields&) {
   writeLine("</TD></TR>");
   writeLine("</TABLE>");
   writeSubmitAndFormEnd("Submit");
-  return 1;
 }
 
-int addNtAccount(ConfigFile& database, const FormFields& form, const FormFields&) {
+void addNtAccount(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& user = form.field("User").text();
   const std::string& password = form.field("Pass").text();
   if (!admitted(accountdb::addNtAccount(database, user, password, form.field("Pass2").text()),
                 password)) {
-    return 1;
+    return;
   }
   if (checkSaved(database)) writeChanged(accountdb::NtAccountChange::kAdded, user);
-  return 1;
 }
 
-int writeDeleteNtAccountForm(ConfigFile& database, const FormFields&, const FormFields&) {
+void writeDeleteNtAccountForm(ConfigFile& database, const FormFields&, const FormFields&) {
   writeLine("<p><b>Delete NT Account</b></p>");
   writeLine("<I>Warning ! All users mapped to this account will not be able to log on unless you "
             "change mapping ");
@@ -80,17 +78,15 @@ int writeDeleteNtAccountForm(ConfigFile& database, const FormFields&, const Form
   writeSectionSelect("NTAccount", 1, ntAccounts(database));
   writeLine("</P>");
   writeSubmitAndFormEnd("Submit");
-  return 1;
 }
 
-int deleteNtAccount(ConfigFile& database, const FormFields& form, const FormFields&) {
+void deleteNtAccount(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& name = form.field("NTAccount").text();
   accountdb::removeNtAccount(database, name);
   if (checkSaved(database)) writeChanged(accountdb::NtAccountChange::kDeleted, name);
-  return 1;
 }
 
-int writeNtAccountPasswordForm(ConfigFile& database, const FormFields&, const FormFields&) {
+void writeNtAccountPasswordForm(ConfigFile& database, const FormFields&, const FormFields&) {
   writeLine("<p><b>Change NT Account password</b></p>");
   writeFormStart("NTAccPassDo");
   writeLine("<TABLE>");
@@ -103,21 +99,19 @@ int writeNtAccountPasswordForm(ConfigFile& database, const FormFields&, const Fo
   writeLine("</TD></TR>");
   writeLine("</TABLE>");
   writeSubmitAndFormEnd("Submit");
-  return 1;
 }
 
-int changeNtAccountPassword(ConfigFile& database, const FormFields& form, const FormFields&) {
+void changeNtAccountPassword(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& user = form.field("User").text();
   const std::string& password = form.field("Pass").text();
   const accountdb::NtAccountRefusal refusal =
       accountdb::changeNtAccountPassword(database, user, password, form.field("Pass2").text());
   if (refusal == accountdb::NtAccountRefusal::kNotFound) {
     writeLine("User name not found !<BR>");
-    return 1;
+    return;
   }
-  if (!admitted(refusal, password)) return 1;
+  if (!admitted(refusal, password)) return;
   if (checkSaved(database)) writeChanged(accountdb::NtAccountChange::kPasswordChanged, user);
-  return 1;
 }
 
 }  // namespace gatekeeper

@@ -9,30 +9,30 @@
 namespace gatekeeper {
 
 // NTAccAdd: the form with User, Pass and Pass2.
-int writeAddNtAccountForm(ConfigFile& database, const FormFields& form, const FormFields& query);
+void writeAddNtAccountForm(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 // NTAccAddDo: checks, in this order, that User is given and storable, that Pass and Pass2 are
 // equal (case included) and storable, and that no account of that name exists (ignoring case);
 // then adds the section with its Password and saves. The first failing check is the page's
 // only line and nothing changes.
-int addNtAccount(ConfigFile& database, const FormFields& form, const FormFields& query);
+void addNtAccount(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 // NTAccDel: the form with the select list NTAccount of all NT accounts.
-int writeDeleteNtAccountForm(ConfigFile& database, const FormFields& form,
-                             const FormFields& query);
+void writeDeleteNtAccountForm(ConfigFile& database, const FormFields& form,
+                              const FormFields& query);
 
 // NTAccDelDo: deletes the account named NTAccount (ignoring case) and saves. A name that is not
 // there deletes nothing and gets the same answer. Users mapped to it keep their mapping.
-int deleteNtAccount(ConfigFile& database, const FormFields& form, const FormFields& query);
+void deleteNtAccount(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 // NTAccPass: the form with the select list User, Pass and Pass2.
-int writeNtAccountPasswordForm(ConfigFile& database, const FormFields& form,
-                               const FormFields& query);
+void writeNtAccountPasswordForm(ConfigFile& database, const FormFields& form,
+                                const FormFields& query);
 
 // NTAccPassDo: checks that the account User exists and that Pass and Pass2 are equal and
 // storable; then sets its password (creating the value "password" when it has none) and saves.
-int changeNtAccountPassword(ConfigFile& database, const FormFields& form,
-                            const FormFields& query);
+void changeNtAccountPassword(ConfigFile& database, const FormFields& form,
+                             const FormFields& query);
 
 }  // namespace gatekeeper
 

@@ -37,7 +37,7 @@ void writeResultLine(const accountdb::Sentence& sentence, const char* open, cons
 
 }  // namespace
 
-int writeAddBindingForm(ConfigFile& database, const FormFields&, const FormFields&) {
+void writeAddBindingForm(ConfigFile& database, const FormFields&, const FormFields&) {
   writeLine("<p><b>Add server bindings</b></p>");
   writeFormStart("BindAddDo");
   writeLine("<P><B>Server identification</B></P>");
@@ -47,10 +47,9 @@ int writeAddBindingForm(ConfigFile& database, const FormFields&, const FormField
   writeSectionSelect("Authority", 1, *database.sectionByName(accountdb::kAccounts));
   writeLine("</P>");
   writeSubmitAndFormEnd("Submit");
-  return 1;
 }
 
-int addBinding(ConfigFile& database, const FormFields& form, const FormFields&) {
+void addBinding(ConfigFile& database, const FormFields& form, const FormFields&) {
   const FormField& port = form.field("Port");
   const accountdb::BindingSite site{form.field("Host").text(), port.text(), port.number()};
   const std::string& authority = form.field("Authority").text();
@@ -60,10 +59,9 @@ int addBinding(ConfigFile& database, const FormFields& form, const FormFields&) 
   } else if (checkSaved(database)) {
     writeResultLine(accountdb::bindingAddedSentence(site, authority), "<b>", "</b>");
   }
-  return 1;
 }
 
-int writeDeleteBindingForm(ConfigFile& database, const FormFields&, const FormFields&) {
+void writeDeleteBindingForm(ConfigFile& database, const FormFields&, const FormFields&) {
   writeLine("<p><b>Delete server bindings</b></p>");
   writeLine("<I>Warning ! After deletion site answering at the deleted IP or DNS name will not be "
             "handled by filter. You can add new binding later</I>");
@@ -74,17 +72,15 @@ int writeDeleteBindingForm(ConfigFile& database, const FormFields&, const FormFi
   writeSelectEnd();
   writeLine("</P>");
   writeSubmitAndFormEnd("Delete");
-  return 1;
 }
 
-int deleteBinding(ConfigFile& database, const FormFields& form, const FormFields&) {
+void deleteBinding(ConfigFile& database, const FormFields& form, const FormFields&) {
   const std::string& key = form.field("Host").text();
   // A key that is not there deletes nothing and is confirmed all the same.
   accountdb::removeBinding(database, key);
   if (checkSaved(database)) {
     writeResultLine(accountdb::bindingDeletedSentence(key), "<B>", "</B>");
   }
-  return 1;
 }
 
 }  // namespace gatekeeper

@@ -11,21 +11,21 @@
 namespace gatekeeper {
 
 // BindAdd: the form with Host, Port (preset to 80) and the select list Authority.
-int writeAddBindingForm(ConfigFile& database, const FormFields& form, const FormFields& query);
+void writeAddBindingForm(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 // BindAddDo: checks, in this order, that Port reads as a positive number, that Host is given
 // and storable (with the port suffix), that Authority is storable, and that no binding has the
 // key (ignoring case); then adds the binding and saves. The key's suffix is the Port text as
 // sent when it does not read as 80 ("8080x" gives "|8080x", "080" none).
-int addBinding(ConfigFile& database, const FormFields& form, const FormFields& query);
+void addBinding(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 // BindDel: the form with the select list Host (12 lines) of all bindings.
-int writeDeleteBindingForm(ConfigFile& database, const FormFields& form,
-                           const FormFields& query);
+void writeDeleteBindingForm(ConfigFile& database, const FormFields& form,
+                            const FormFields& query);
 
 // BindDelDo: deletes the binding whose key is Host (ignoring case) and saves. A key that is not
 // there deletes nothing and gets the same answer.
-int deleteBinding(ConfigFile& database, const FormFields& form, const FormFields& query);
+void deleteBinding(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 }  // namespace gatekeeper
 

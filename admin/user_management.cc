@@ -33,7 +33,7 @@ constexpr UserPagesVariant kOverseerUsers = {authorityFromForm, true, writeAutho
 
 }  // namespace
 
-int writeAuthorityChooser(ConfigFile& database, const FormFields&, const FormFields& query) {
+void writeAuthorityChooser(ConfigFile& database, const FormFields&, const FormFields& query) {
   const std::string& postAction = query.field("PostAction").text();
   writeLine("<H3>Select Authority</H3>");
   for (const char* target : kChooserTargets) {
@@ -46,44 +46,43 @@ int writeAuthorityChooser(ConfigFile& database, const FormFields&, const FormFie
     writeLine("</SELECT>");
     writeLine("<INPUT TYPE=\"submit\" VALUE=\"Next &gt;&gt;\" NAME=\"B1\">");
     writeLine("</FORM>");
-    return 1;
+    return;
   }
   writeText("No user page is named <b>");
   writeEscaped(postAction);
   writeLine("</b> !");
-  return 1;
 }
 
-int writeAuthorityUsers(ConfigFile& database, const FormFields& form, const FormFields&) {
-  return writeUserList(kOverseerUsers, database, form);
+void writeAuthorityUsers(ConfigFile& database, const FormFields& form, const FormFields&) {
+  writeUserList(kOverseerUsers, database, form);
 }
 
-int writeAddUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  return writeAddUserForm(kOverseerUsers, database, form);
+void writeAddUser(ConfigFile& database, const FormFields& form, const FormFields&) {
+  writeAddUserForm(kOverseerUsers, database, form);
 }
 
-int storeNewUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  return addUser(kOverseerUsers, database, form);
+void storeNewUser(ConfigFile& database, const FormFields& form, const FormFields&) {
+  addUser(kOverseerUsers, database, form);
 }
 
-int writeDeleteUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  return writeDeleteUserForm(kOverseerUsers, database, form);
+void writeDeleteUser(ConfigFile& database, const FormFields& form, const FormFields&) {
+  writeDeleteUserForm(kOverseerUsers, database, form);
 }
 
-int storeUserDeletion(ConfigFile& database, const FormFields& form, const FormFields&) {
-  return deleteUser(kOverseerUsers, database, form);
+void storeUserDeletion(ConfigFile& database, const FormFields& form, const FormFields&) {
+  deleteUser(kOverseerUsers, database, form);
 }
 
-int writeChangeUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  return writeChangeUserChooser(kOverseerUsers, database, form);
+void writeChangeUser(ConfigFile& database, const FormFields& form, const FormFields&) {
+  writeChangeUserChooser(kOverseerUsers, database, form);
 }
 
-int writeEditUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  return writeEditUserForm(kOverseerUsers, database, form);
+void writeEditUser(ConfigFile& database, const FormFields& form, const FormFields&) {
+  writeEditUserForm(kOverseerUsers, database, form);
 }
 
-int storeChangedUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  return changeUser(kOverseerUsers, database, form);
+void storeChangedUser(ConfigFile& database, const FormFields& form, const FormFields&) {
+  changeUser(kOverseerUsers, database, form);
 }
 
 }  // namespace gatekeeper

@@ -12,19 +12,19 @@ namespace gatekeeper {
 // page named by the query field PostAction (ListAuthority, AddUser, DelUser or ChangeUser,
 // ignoring case). Any other PostAction gets a refusal line instead of the form, so the chooser
 // never leads to a storing page.
-int writeAuthorityChooser(ConfigFile& database, const FormFields& form, const FormFields& query);
+void writeAuthorityChooser(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 // The user pages (accountpages/user_pages.h) on the authority named by the field Authority.
 // The storing ones refuse an authority that does not exist ("Authority <b>NAME</b> not
 // found !") and store nothing.
-int writeAuthorityUsers(ConfigFile& database, const FormFields& form, const FormFields& query);
-int writeAddUser(ConfigFile& database, const FormFields& form, const FormFields& query);
-int storeNewUser(ConfigFile& database, const FormFields& form, const FormFields& query);
-int writeDeleteUser(ConfigFile& database, const FormFields& form, const FormFields& query);
-int storeUserDeletion(ConfigFile& database, const FormFields& form, const FormFields& query);
-int writeChangeUser(ConfigFile& database, const FormFields& form, const FormFields& query);
-int writeEditUser(ConfigFile& database, const FormFields& form, const FormFields& query);
-int storeChangedUser(ConfigFile& database, const FormFields& form, const FormFields& query);
+void writeAuthorityUsers(ConfigFile& database, const FormFields& form, const FormFields& query);
+void writeAddUser(ConfigFile& database, const FormFields& form, const FormFields& query);
+void storeNewUser(ConfigFile& database, const FormFields& form, const FormFields& query);
+void writeDeleteUser(ConfigFile& database, const FormFields& form, const FormFields& query);
+void storeUserDeletion(ConfigFile& database, const FormFields& form, const FormFields& query);
+void writeChangeUser(ConfigFile& database, const FormFields& form, const FormFields& query);
+void writeEditUser(ConfigFile& database, const FormFields& form, const FormFields& query);
+void storeChangedUser(ConfigFile& database, const FormFields& form, const FormFields& query);
 
 }  // namespace gatekeeper
 

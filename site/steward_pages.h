@@ -13,8 +13,8 @@
 namespace gatekeeper::steward {
 
 // A user page, run on the site's authority as the variant finds it.
-using PageHandler = int (*)(const UserPagesVariant& variant, ConfigFile& database,
-                            const FormFields& form);
+using PageHandler = void (*)(const UserPagesVariant& variant, ConfigFile& database,
+                             const FormFields& form);
 
 struct ActionEntry {
   const char* name;  // compared ignoring case

@@ -17,15 +17,14 @@ namespace gatekeeper {
 // Entry: { const char* name; Handler handler; bool storing; }. Finds the first entry whose name
 // equals action ignoring case and calls its handler with args; a storing entry's handler is
 // called only when admitStoringRequest() lets the request through (otherwise the refusal line
-// is the page's content). Returns false when no entry has that name.
+// is the page's content). An action that no entry names writes nothing.
 template <typename Entry, typename... Args>
-bool runAction(std::span<const Entry> table, const std::string& action, Args&&... args) {
+void runAction(std::span<const Entry> table, const std::string& action, Args&&... args) {
   for (const Entry& entry : table) {
     if (!platform::namesEqual(entry.name, action.c_str())) continue;
     if (!entry.storing || admitStoringRequest()) entry.handler(std::forward<Args>(args)...);
-    return true;
+    return;
   }
-  return false;
 }
 
 }  // namespace gatekeeper
