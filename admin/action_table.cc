@@ -8,6 +8,7 @@
 #include "admin/log_viewer.h"
 #include "admin/logging_options.h"
 #include "admin/nt_accounts.h"
+#include "admin/reauthenticate.h"
 #include "admin/site_bindings.h"
 #include "admin/user_management.h"
 #include "websupport/action_dispatch.h"
@@ -15,10 +16,15 @@
 namespace gatekeeper {
 namespace {
 
+// The two pages answered before the frame.
+void answerReauthenticate(const FormFields&, const FormFields& query) { reauthenticate(query); }
+void answerConfig(const FormFields& form, const FormFields&) { saveLocation(form); }
+
 // The pages in the order they are searched. The empty action (no Action field, or an empty
-// one) is the configuration-file location page; "Reauthenticate" and "Config" are answered before
-// the frame is written (admin/handle_request.cc).
+// one) is the configuration-file location page.
 constexpr ActionEntry kActions[] = {
+    {"Reauthenticate", nullptr, false, Answer::kFirst, answerReauthenticate},
+    {"Config", nullptr, true, Answer::kBeforeFrame, answerConfig},
     {"", writeLocationPage, false},
     {"MainScreen", writeGeneralOptions, false},
     {"MainScreenDo", storeGeneralOptions, true},
@@ -56,8 +62,18 @@ constexpr ActionEntry kActions[] = {
 
 std::span<const ActionEntry> actionTable() { return kActions; }
 
+const ActionEntry* requestedAction(const FormFields& query) {
+  return findAction(actionTable(), query.field("Action").text());
+}
+
+void answerBeforeFrame(const ActionEntry& entry, const FormFields& form, const FormFields& query) {
+  runAdmitted(entry, [&] { entry.early(form, query); });
+}
+
 void dispatchAction(ConfigFile& database, const FormFields& form, const FormFields& query) {
-  runAction(actionTable(), query.field("Action").text(), database, form, query);
+  const ActionEntry* entry = requestedAction(query);
+  if (entry == nullptr || entry->answer != Answer::kInFrame) return;
+  runAdmitted(*entry, [&] { entry->handler(database, form, query); });
 }
 
 }  // namespace gatekeeper

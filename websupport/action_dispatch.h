@@ -1,7 +1,8 @@
 // Dispatch over a program's action table: the page named by the query field Action. Every
 // program keeps its pages in a table of entries with a name, a handler and whether the page
 // stores a change; the pages that store pass the cross-site check here, where they are
-// dispatched, so a page cannot store by forgetting to call it.
+// dispatched, so a page cannot store by forgetting to call it. An entry is
+// { const char* name; Handler handler; bool storing; ... }.
 #ifndef GATEKEEPER_WEBSUPPORT_ACTION_DISPATCH_H_
 #define GATEKEEPER_WEBSUPPORT_ACTION_DISPATCH_H_
 
@@ -14,17 +15,29 @@
 
 namespace gatekeeper {
 
-// Entry: { const char* name; Handler handler; bool storing; }. Finds the first entry whose name
-// equals action ignoring case and calls its handler with args; a storing entry's handler is
-// called only when admitStoringRequest() lets the request through (otherwise the refusal line
-// is the page's content). An action that no entry names writes nothing.
+// The first entry whose name equals action ignoring case, or nullptr when no entry has it.
+template <typename Entry>
+const Entry* findAction(std::span<const Entry> table, const std::string& action) {
+  for (const Entry& entry : table) {
+    if (platform::namesEqual(entry.name, action.c_str())) return &entry;
+  }
+  return nullptr;
+}
+
+// Runs the page of entry by calling page(), a storing entry's only when admitStoringRequest()
+// lets the request through (otherwise the refusal line is the page's content).
+template <typename Entry, typename Page>
+void runAdmitted(const Entry& entry, Page&& page) {
+  if (!entry.storing || admitStoringRequest()) std::forward<Page>(page)();
+}
+
+// Calls the handler of the entry named by action with args, past the cross-site check as
+// runAdmitted does. An action that no entry names writes nothing.
 template <typename Entry, typename... Args>
 void runAction(std::span<const Entry> table, const std::string& action, Args&&... args) {
-  for (const Entry& entry : table) {
-    if (!platform::namesEqual(entry.name, action.c_str())) continue;
-    if (!entry.storing || admitStoringRequest()) entry.handler(std::forward<Args>(args)...);
-    return;
-  }
+  const Entry* entry = findAction(table, action);
+  if (entry == nullptr) return;
+  runAdmitted(*entry, [&] { entry->handler(std::forward<Args>(args)...); });
 }
 
 }  // namespace gatekeeper
