@@ -9,12 +9,6 @@
 namespace gatekeeper {
 namespace {
 
-struct MenuEntry {
-  const char* text;
-  const char* action;
-  const char* postAction;  // nullptr: a plain action link
-};
-
 // The menu, top to bottom. The user pages first ask for the authority, then continue with
 // their PostAction.
 constexpr MenuEntry kMenu[] = {
@@ -67,6 +61,8 @@ void writeMenu() {
 }
 
 }  // namespace
+
+std::span<const MenuEntry> frameMenu() { return kMenu; }
 
 void writePageFrame(ConfigFile& database, const FormFields& form, const FormFields& query) {
   writeHead();
