@@ -94,9 +94,8 @@ void writeUserSelect(const UserAuthority& authority, bool dropDown) {
   writeSectionSelect("User", dropDown ? 1 : 12, *authority.section);
 }
 
-void writeChooser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form,
+void writeChooser(const UserPagesVariant& variant, const UserAuthority& authority,
                   const char* heading, const char* action, bool dropDown, const char* button) {
-  const UserAuthority authority = variant.findAuthority(database, form);
   writeHeading(heading);
   writeFormStart(action);
   writeHiddenFields(variant, authority, nullptr);
@@ -172,8 +171,8 @@ void writeExpiryWarning(const ConfigSection& user) {
 
 }  // namespace
 
-void writeUserList(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
-  const UserAuthority authority = variant.findAuthority(database, form);
+void writeUserList(const UserPagesVariant& variant, const UserAuthority& authority, ConfigFile&,
+                   const FormFields&) {
   variant.writeListHeading(authority);
   writeLine("List of registered users:<BR>");
   writeLine("<TABLE BORDER=\"0\" WIDTH=\"100%\" CELLSPACING=\"1\">");
@@ -203,13 +202,13 @@ void writeUserList(const UserPagesVariant& variant, ConfigFile& database, const 
   writeLine("</TABLE>");
 }
 
-void writeAddUserForm(const UserPagesVariant& variant, ConfigFile& database,
-                      const FormFields& form) {
-  writeUserForm(variant, database, variant.findAuthority(database, form), nullptr);
+void writeAddUserForm(const UserPagesVariant& variant, const UserAuthority& authority,
+                      ConfigFile& database, const FormFields&) {
+  writeUserForm(variant, database, authority, nullptr);
 }
 
-void addUser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
-  const UserAuthority authority = variant.findAuthority(database, form);
+void addUser(const UserPagesVariant&, const UserAuthority& authority,
+             ConfigFile& database, const FormFields& form) {
   const std::string& name = userField(form);
   if (!admitted(accountdb::addUser(*authority.section, name, userEntryFromForm(form),
                                    accountdb::passwordStorage(database)),
@@ -222,14 +221,14 @@ void addUser(const UserPagesVariant& variant, ConfigFile& database, const FormFi
   }
 }
 
-void writeDeleteUserForm(const UserPagesVariant& variant, ConfigFile& database,
-                         const FormFields& form) {
-  writeChooser(variant, database, form, "Delete User", "DelUserDo",
-               variant.deleteChooserDropDown, "Delete");
+void writeDeleteUserForm(const UserPagesVariant& variant, const UserAuthority& authority,
+                         ConfigFile&, const FormFields&) {
+  writeChooser(variant, authority, "Delete User", "DelUserDo", variant.deleteChooserDropDown,
+               "Delete");
 }
 
-void deleteUser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
-  const UserAuthority authority = variant.findAuthority(database, form);
+void deleteUser(const UserPagesVariant&, const UserAuthority& authority,
+                ConfigFile& database, const FormFields& form) {
   const std::string& name = userField(form);
   if (!admitted(accountdb::removeUser(*authority.section, name), authority, form)) return;
   if (checkSaved(database)) {
@@ -238,18 +237,18 @@ void deleteUser(const UserPagesVariant& variant, ConfigFile& database, const For
   }
 }
 
-void writeChangeUserChooser(const UserPagesVariant& variant, ConfigFile& database,
-                            const FormFields& form) {
-  writeChooser(variant, database, form, "User", "EditUser", false, "Submit");
+void writeChangeUserChooser(const UserPagesVariant& variant, const UserAuthority& authority,
+                            ConfigFile&, const FormFields&) {
+  writeChooser(variant, authority, "User", "EditUser", false, "Submit");
 }
 
-void writeEditUserForm(const UserPagesVariant& variant, ConfigFile& database,
-                       const FormFields& form) {
-  writeUserForm(variant, database, variant.findAuthority(database, form), &userField(form));
+void writeEditUserForm(const UserPagesVariant& variant, const UserAuthority& authority,
+                       ConfigFile& database, const FormFields& form) {
+  writeUserForm(variant, database, authority, &userField(form));
 }
 
-void changeUser(const UserPagesVariant& variant, ConfigFile& database, const FormFields& form) {
-  const UserAuthority authority = variant.findAuthority(database, form);
+void changeUser(const UserPagesVariant&, const UserAuthority& authority,
+                ConfigFile& database, const FormFields& form) {
   const std::string& name = userField(form);
   ConfigSection* user = nullptr;
   if (!admitted(accountdb::replaceUser(*authority.section, name, userEntryFromForm(form), &user,

@@ -20,14 +20,14 @@ namespace {
 using accountdb::readFlag;
 using accountdb::readText;
 
-UserAuthority staffAuthority(ConfigFile& database, const FormFields&) {
+UserAuthority staffAuthority(ConfigFile& database) {
   ConfigSection* staff = database.sectionByName("ACCOUNTS")->sectionByName("Staff");
   return {staff, staff->isPlaceholder() ? "" : staff->name()};
 }
 
 void writeSiteHeading(const UserAuthority&) { writeLine("Administration of users<BR>"); }
 
-constexpr UserPagesVariant kSiteVariant = {staffAuthority, false, writeSiteHeading, true};
+constexpr UserPagesVariant kSiteVariant = {false, writeSiteHeading, true};
 
 class UserPagesTest : public ::testing::Test {
  protected:
@@ -52,14 +52,15 @@ class UserPagesTest : public ::testing::Test {
     EXPECT_EQ(database.save(), 1);
   }
 
-  using Page = void (*)(const UserPagesVariant&, ConfigFile&, const FormFields&);
+  using Page = void (*)(const UserPagesVariant&, const UserAuthority&, ConfigFile&,
+                        const FormFields&);
 
   // Runs a page on the database as saved; returns what it wrote.
   std::string run(Page page, const FormFields& form) {
     ConfigFile database(path_.c_str(), 1);
     EXPECT_EQ(database.load(), 1);
     ResponseCapture capture;
-    page(kSiteVariant, database, form);
+    page(kSiteVariant, staffAuthority(database), database, form);
     return capture.text();
   }
   // The authority Staff as saved.

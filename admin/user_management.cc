@@ -14,6 +14,7 @@ namespace {
 // The pages the authority chooser may continue with: those that show an authority's users.
 constexpr const char* kChooserTargets[] = {"ListAuthority", "AddUser", "DelUser", "ChangeUser"};
 
+// The authority of the request: the one named by the field Authority.
 UserAuthority authorityFromForm(ConfigFile& database, const FormFields& form) {
   const std::string& name = form.field("Authority").text();
   ConfigSection* section =
@@ -28,8 +29,7 @@ void writeAuthorityHeading(const UserAuthority& authority) {
   writeLine("</b><BR>");
 }
 
-constexpr UserPagesVariant kOverseerUsers = {authorityFromForm, true, writeAuthorityHeading,
-                                             false};
+constexpr UserPagesVariant kOverseerUsers = {true, writeAuthorityHeading, false};
 
 }  // namespace
 
@@ -54,35 +54,35 @@ void writeAuthorityChooser(ConfigFile& database, const FormFields&, const FormFi
 }
 
 void writeAuthorityUsers(ConfigFile& database, const FormFields& form, const FormFields&) {
-  writeUserList(kOverseerUsers, database, form);
+  writeUserList(kOverseerUsers, authorityFromForm(database, form), database, form);
 }
 
 void writeAddUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  writeAddUserForm(kOverseerUsers, database, form);
+  writeAddUserForm(kOverseerUsers, authorityFromForm(database, form), database, form);
 }
 
 void storeNewUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  addUser(kOverseerUsers, database, form);
+  addUser(kOverseerUsers, authorityFromForm(database, form), database, form);
 }
 
 void writeDeleteUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  writeDeleteUserForm(kOverseerUsers, database, form);
+  writeDeleteUserForm(kOverseerUsers, authorityFromForm(database, form), database, form);
 }
 
 void storeUserDeletion(ConfigFile& database, const FormFields& form, const FormFields&) {
-  deleteUser(kOverseerUsers, database, form);
+  deleteUser(kOverseerUsers, authorityFromForm(database, form), database, form);
 }
 
 void writeChangeUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  writeChangeUserChooser(kOverseerUsers, database, form);
+  writeChangeUserChooser(kOverseerUsers, authorityFromForm(database, form), database, form);
 }
 
 void writeEditUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  writeEditUserForm(kOverseerUsers, database, form);
+  writeEditUserForm(kOverseerUsers, authorityFromForm(database, form), database, form);
 }
 
 void storeChangedUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  changeUser(kOverseerUsers, database, form);
+  changeUser(kOverseerUsers, authorityFromForm(database, form), database, form);
 }
 
 }  // namespace gatekeeper

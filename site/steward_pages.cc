@@ -37,12 +37,6 @@ void writeMenu() {
   }
 }
 
-// The site's authority, resolved afresh from the request; its section's name in the messages.
-UserAuthority siteUserAuthority(ConfigFile& database, const FormFields&) {
-  ConfigSection* section = siteAuthority(database);
-  return {section, section->isPlaceholder() ? std::string() : std::string(section->name())};
-}
-
 void writeSiteHeading(const UserAuthority&) {
   writeText("Administration of users for <b>");
   writeEscaped(serverText("SERVER_NAME"));
@@ -50,7 +44,7 @@ void writeSiteHeading(const UserAuthority&) {
 }
 
 // No Authority field travels; the delete chooser is a one-line drop-down.
-constexpr UserPagesVariant kSiteUsers = {siteUserAuthority, false, writeSiteHeading, true};
+constexpr UserPagesVariant kSiteUsers = {false, writeSiteHeading, true};
 
 constexpr ActionEntry kActions[] = {
     {"", writeUserList, false},
@@ -63,11 +57,12 @@ constexpr ActionEntry kActions[] = {
     {"ChangeUserDo", changeUser, true},
 };
 
-// The frame has already found the site's authority; the pages find it again through the
-// variant, as every use resolves it afresh.
-void dispatch(ConfigFile& database, ConfigSection&, const FormFields& form,
+// The pages work on the site's authority as the frame found it; its section's name in the
+// messages.
+void dispatch(ConfigFile& database, ConfigSection& authority, const FormFields& form,
               const FormFields& query) {
-  runAction(actionTable(), query.field("Action").text(), kSiteUsers, database, form);
+  const UserAuthority site = {&authority, authority.name()};
+  runAction(actionTable(), query.field("Action").text(), kSiteUsers, site, database, form);
 }
 
 constexpr SiteFrameStyle kFrame = {

@@ -12,9 +12,9 @@
 
 namespace gatekeeper::steward {
 
-// A user page, run on the site's authority as the variant finds it.
-using PageHandler = void (*)(const UserPagesVariant& variant, ConfigFile& database,
-                             const FormFields& form);
+// A user page, run on the site's authority as the frame found it.
+using PageHandler = void (*)(const UserPagesVariant& variant, const UserAuthority& authority,
+                             ConfigFile& database, const FormFields& form);
 
 struct ActionEntry {
   const char* name;  // compared ignoring case
