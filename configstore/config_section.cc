@@ -81,7 +81,6 @@ ConfigSection::ConfigSection(const char* name, int32_t fileBacked, int32_t userV
 ConfigSection::~ConfigSection() {
   dropTag();
   delete extras_;
-  if (textSource_ != nullptr) textSource_->release();
 }
 
 ConfigSection::Extras* ConfigSection::extras() {
@@ -105,10 +104,8 @@ void ConfigSection::destroy() {
     return;
   }
   // The arena holds this object's memory: its reference is dropped once the destructor is done.
-  SourceText* arena = textSource_;
-  textSource_ = nullptr;
+  const CountedRef<SourceText> arena = std::move(textSource_);
   this->~ConfigSection();
-  arena->release();
 }
 
 // Memory for the sections one load makes, taken from the stream's arena in runs of several
@@ -134,8 +131,8 @@ struct ConfigSection::Placement {
   }
 };
 
-ConfigSection* ConfigSection::newLoaded(Placement* placement, const char* name,
-                                        const DeferredContents* kept) {
+ConfigSection* ConfigSection::addLoaded(Placement* placement, const char* name,
+                                        const NameKey& key, DeferredContents* kept) {
   SourceText* arena = placement->arena;
   ConfigSection* section = nullptr;
   if (arena == nullptr) {
@@ -143,37 +140,38 @@ ConfigSection* ConfigSection::newLoaded(Placement* placement, const char* name,
   } else if (void* memory = placement->take()) {
     section = new (memory) ConfigSection(name);
     section->inArena_ = true;
-    // The arena reference that kept contents of the same text carry is the section's own.
-    if (kept == nullptr || kept->source != arena) arena->addRef();
-    section->textSource_ = arena;
-  }
-  if (section != nullptr && kept != nullptr) {
-    if (section->textSource_ == kept->source) {
-      section->setKeptText(*kept);
+    // Kept contents of the same text carry the reference on the arena that the section holds.
+    if (kept != nullptr && kept->source == arena) {
+      section->setKeptText(kept);
     } else {
-      section->keepAsText(*kept);
+      section->textSource_ = CountedRef<SourceText>::share(arena);
     }
   }
-  return section;
+  if (section == nullptr) return nullptr;
+  if (kept != nullptr && kept->source != nullptr) section->keepAsText(kept);
+  if (addWithKey(section, key) != 0) return section;
+  // Not added (no memory): the contents it kept go back to the caller.
+  if (section->keptAsText()) *kept = section->keptText();
+  section->destroy();
+  return nullptr;
 }
 
-void ConfigSection::setKeptText(const DeferredContents& contents) {
-  textSource_ = contents.source;
-  textBegin_ = contents.begin;
-  textLength_ = contents.length;
-  textDepth_ = contents.depth;
-  textVerbatim_ = contents.verbatim;
+void ConfigSection::setKeptText(DeferredContents* contents) {
+  textSource_ = std::move(contents->source);
+  textBegin_ = contents->begin;
+  textLength_ = contents->length;
+  textDepth_ = contents->depth;
+  textVerbatim_ = contents->verbatim;
   markPending();
 }
 
-void ConfigSection::keepAsText(const DeferredContents& contents) {
-  // contents.source carries a reference of its own; an arena section already holds one, to the
-  // text it lives in: contents of another text are read at once.
-  if (inArena_ && contents.source != textSource_) {
-    readKeptText(contents);
+void ConfigSection::keepAsText(DeferredContents* contents) {
+  // An arena section holds a reference to the text it lives in: contents of another text are
+  // read at once (and stay with the caller).
+  if (inArena_ && contents->source != textSource_) {
+    readKeptText(*contents);
     return;
   }
-  if (textSource_ != nullptr) textSource_->release();
   setKeptText(contents);
 }
 
@@ -189,25 +187,17 @@ void ConfigSection::settlePending() const {
 }
 
 void ConfigSection::addTakenSection(Placement* placement, const char* name, const NameKey& key,
-                                    const DeferredContents& contents) {
+                                    DeferredContents* contents) {
   // As reading its lines would: into an existing section of that name, else into a new one
   // (none, or a value node holds the name), else (no memory) into this section.
   NamedObject* found = nullptr;
   findByKey(key, &found, nullptr);
   ConfigSection* target = asSection(found);
   if (target == nullptr) {
-    ConfigSection* child = newLoaded(placement, name, &contents);
-    if (child == nullptr) {
-      target = this;
-    } else if (addWithKey(child, key) == 0) {
-      contents.source->addRef();  // the child took the contents' reference
-      child->destroy();
-      target = this;
-    } else {
-      return;
-    }
+    if (addLoaded(placement, name, key, contents) != nullptr) return;
+    target = this;
   }
-  target->readKeptText(contents);
+  target->readKeptText(*contents);
 }
 
 void ConfigSection::readKeptText(const DeferredContents& contents) {
@@ -215,7 +205,6 @@ void ConfigSection::readKeptText(const DeferredContents& contents) {
   stream.keepSectionsAsText(false);
   stream.setBaseDepth(contents.depth);
   readContents(&stream, -1);
-  contents.source->release();
 }
 
 int ConfigSection::readContents(ConfigStream* stream, int32_t limit) {
@@ -285,7 +274,8 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
     }
     if (taken > 0) {
       for (int32_t i = 0; i < taken; ++i) {
-        current->addTakenSection(&placement, run[i].name.c_str(), run[i].key, run[i].contents);
+        current->addTakenSection(&placement, run[i].name.c_str(), run[i].key, &run[i].contents);
+        run[i].contents = DeferredContents();
       }
       growth.afterRun(current, stream);
       if (open.size() == 1) {
@@ -323,24 +313,18 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
         ConfigSection* existing = asSection(found);
         ConfigSection* child = existing;
         if (plain && kind == kTagNone) {
-          current->addTakenSection(&placement, name.c_str(), key, contents);
+          current->addTakenSection(&placement, name.c_str(), key, &contents);
           if (open.size() == 1) {
             ++sectionsRead;
             if (limit > 0 && sectionsRead >= limit) return 1;
           }
           break;
         }
-        bool kept = false;  // whether the new child keeps the plain contents (their reference)
         if (child == nullptr && !current->isFrozen()) {
-          child = newLoaded(&placement, name.c_str(), plain ? &contents : nullptr);
-          kept = plain && child != nullptr;
-          if (child != nullptr && current->addWithKey(child, key) == 0) {
-            if (kept) contents.source->addRef();  // read into this section instead
-            kept = false;
-            child->destroy();
-            child = nullptr;
-          }
+          child = current->addLoaded(&placement, name.c_str(), key, plain ? &contents : nullptr);
         }
+        // Whether a new child took the plain contents.
+        const bool kept = plain && child != nullptr && existing == nullptr;
         const bool fresh = child != nullptr && existing == nullptr;
         if (child == nullptr) child = current;
         if (hexTag) {
@@ -351,7 +335,7 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
         // Any whole section directly below the section being loaded may stay text too.
         if (plain || (fresh && open.size() == 1 && stream->takeWholeSection(&contents))) {
           if (!plain) {
-            child->keepAsText(contents);
+            child->keepAsText(&contents);
           } else if (!kept) {
             child->readKeptText(contents);  // lines of a repeated section merge into the first
           }
@@ -488,7 +472,7 @@ ConfigSection* ConfigSection::clone() const {
     return nullptr;
   }
   if (tagKind_ != kTagNone && extras_->extension != nullptr) {
-    copy->attachExtension(extras_->extension);
+    copy->attachExtension(extras_->extension.get());
   }
   if (!copy->cloneChildrenFrom(*this)) {
     copy->destroy();
@@ -691,11 +675,7 @@ void ConfigSection::dropTag() {
   if (extras_ == nullptr) return;
   extras_->hexTag = 0;
   extras_->textTag.reset();
-  if (extras_->extension != nullptr) {
-    RefObject* extension = extras_->extension;
-    extras_->extension = nullptr;
-    extension->release();
-  }
+  extras_->extension.reset();
 }
 
 void ConfigSection::setHexTag(uint32_t tag) {
@@ -722,9 +702,7 @@ void ConfigSection::attachExtension(RefObject* extension) {
   if (!canChange() || extension == this->extension()) return;
   Extras* e = extras();
   if (e == nullptr) return;
-  if (extension != nullptr) extension->addRef();
-  if (e->extension != nullptr) e->extension->release();
-  e->extension = extension;
+  e->extension = CountedRef<RefObject>::share(extension);
 }
 
 void ConfigSection::preSave() {

@@ -17,6 +17,7 @@
 
 #include "configstore/config_node.h"
 #include "configstore/config_value.h"
+#include "configstore/counted_ref.h"
 #include "configstore/name_comparator.h"
 #include "configstore/source_text.h"
 #include "configstore/value_item.h"
@@ -130,7 +131,9 @@ class ConfigSection : public ConfigNode {
 
   // The attached extension object (a counted reference), or nullptr. It arrives with clones;
   // attachExtension exists for the interface handles.
-  RefObject* extension() const { return extras_ != nullptr ? extras_->extension : nullptr; }
+  RefObject* extension() const {
+    return extras_ != nullptr ? extras_->extension.get() : nullptr;
+  }
   void attachExtension(RefObject* extension);
 
  protected:
@@ -145,19 +148,18 @@ class ConfigSection : public ConfigNode {
  private:
   friend ConfigSection* nullSection();
   struct Placement;
-  // A section read from a stream: in the stream's arena when it has one, keeping *kept as text
-  // when given (it takes over their reference). nullptr on failure (*kept keeps its reference).
-  static ConfigSection* newLoaded(Placement* placement, const char* name,
-                                  const DeferredContents* kept);
-  // Keeps the contents as text until first use (a section without children), taking over
-  // their reference.
-  void keepAsText(const DeferredContents& contents);
-  void setKeptText(const DeferredContents& contents);
-  // Adds a section of that name read as its contents taken as text (their reference handed
-  // over), as reading its lines would.
+  // Adds a section read from a stream: in the stream's arena when it has one, taking *kept as
+  // its contents when given. nullptr on failure, *kept then still holding the contents.
+  ConfigSection* addLoaded(Placement* placement, const char* name, const NameKey& key,
+                           DeferredContents* kept);
+  // Keeps the contents as text until first use (a section without children), taking them
+  // from *contents, or reads them at once when they cannot be kept (*contents keeps them).
+  void keepAsText(DeferredContents* contents);
+  void setKeptText(DeferredContents* contents);
+  // Adds a section of that name read as its contents taken as text, as reading its lines would.
   void addTakenSection(Placement* placement, const char* name, const NameKey& key,
-                       const DeferredContents& contents);
-  // Reads contents taken as text into this section (merging) and drops their reference.
+                       DeferredContents* contents);
+  // Reads contents taken as text into this section (merging).
   void readKeptText(const DeferredContents& contents);
   // Parses the kept text into children, once, under concurrent readers.
   void settlePending() const override;
@@ -172,7 +174,7 @@ class ConfigSection : public ConfigNode {
     int32_t userValue = 0;
     uint32_t hexTag = 0;
     std::unique_ptr<char[]> textTag;
-    RefObject* extension = nullptr;
+    CountedRef<RefObject> extension;
   };
   // The extras, made on first use; nullptr on allocation failure.
   Extras* extras();
@@ -183,13 +185,13 @@ class ConfigSection : public ConfigNode {
   // fill the padding after ConfigNode's flags.
   uint8_t tagKind_ = kTagNone;  // a SectionTagKind; extras_ holds the tag
   bool inArena_ = false;
-  // The contents kept as text (see DeferredContents): textSource_ is a counted reference, also
-  // held by a section that lives in that text's arena. Never changed once set, so writers may
+  // The contents kept as text (see DeferredContents): textSource_ is also the reference that a
+  // section living in that text's arena holds on it. Never changed once set, so writers may
   // read them while another thread settles the section.
   bool textVerbatim_ = false;
   int32_t textDepth_ = 0;
   Extras* extras_ = nullptr;
-  SourceText* textSource_ = nullptr;
+  CountedRef<SourceText> textSource_;
   size_t textBegin_ = 0;
   size_t textLength_ = 0;
 };

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "configstore/counted_ref.h"
 #include "platform/memory.h"
 
 namespace gatekeeper {
@@ -56,8 +57,9 @@ class SourceText {
 // The contents of a section kept as the text of its lines: bytes [begin, begin + length) of
 // the source, read at `depth` open sections. Verbatim contents are value lines that the writer
 // writes back byte for byte at that depth; other contents are parsed before they are written.
+// Holds a reference on the source: copies share it, moves hand it on.
 struct DeferredContents {
-  SourceText* source = nullptr;  // a counted reference when set
+  CountedRef<SourceText> source;
   size_t begin = 0;
   size_t length = 0;
   int32_t depth = 0;
