@@ -15,18 +15,6 @@
 
 namespace gatekeeper::accountdb {
 
-std::vector<std::string_view> splitLogLine(std::string_view line) {
-  std::vector<std::string_view> fields;
-  std::size_t begin = 0;
-  for (std::size_t i = 0; i <= line.size(); ++i) {
-    if (i == line.size() || line[i] == ',' || line[i] == '\r' || line[i] == '\n') {
-      fields.push_back(line.substr(begin, i - begin));
-      begin = i + 1;
-    }
-  }
-  return fields;
-}
-
 bool readLogEventId(std::string_view field, long long* id) {
   const std::string text(field);
   char* end = nullptr;
@@ -43,10 +31,13 @@ platform::FileTime logDay(std::string_view text) {
 bool passesLogFilter(const std::vector<std::string_view>& fields, const LogFilter& filter) {
   if (filter.type >= 0) {
     long long id = 0;
-    if (fields.empty() || !readLogEventId(fields[0], &id) || id != filter.type) return false;
+    if (fields.size() <= kLogEventIdField || !readLogEventId(fields[kLogEventIdField], &id) ||
+        id != filter.type) {
+      return false;
+    }
   }
-  if (filter.since != platform::kNotADate && fields.size() > 2) {
-    const platform::FileTime day = logDay(fields[2]);
+  if (filter.since != platform::kNotADate && fields.size() > kLogDateField) {
+    const platform::FileTime day = logDay(fields[kLogDateField]);
     if (day != platform::kNotADate && day < filter.since) return false;
   }
   return true;

@@ -1,8 +1,7 @@
-// Reading the filter's event log (its lines written by filter/event_log.h): the one reading
-// shared by the log viewer page and `gatekeeper log`. A line is read as C's fgets reads it, at
-// most 2047 characters a read (a longer line is read as several), split at every comma, CR
-// and LF into fields used as they stand (no blanks trimmed, empty fields count), and passes
-// a filter by event type and by day. No HTML here: the callers write the fields.
+// Reading the filter's event log: the one reading shared by the log viewer page and
+// `gatekeeper log`. A line is read as C's fgets reads it, at most 2047 characters a read (a
+// longer line is read as several), split into its fields as accountdb/event_line.h says, and
+// passes a filter by event type and by day. No HTML here: the callers write the fields.
 #ifndef GATEKEEPER_ACCOUNTDB_EVENT_LOG_READER_H_
 #define GATEKEEPER_ACCOUNTDB_EVENT_LOG_READER_H_
 
@@ -11,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "accountdb/event_line.h"
 #include "platform/clock.h"
 
 namespace gatekeeper::accountdb {
@@ -18,21 +18,12 @@ namespace gatekeeper::accountdb {
 // The most characters one read of a log line takes.
 inline constexpr int kLogReadLength = 2047;
 
-// The number of fields the viewer shows of a line: Event ID, Hour, Date, Event description,
-// Parameter 1, Parameter 2, Resource, Site (the date and time take two, their comma splits
-// them).
-inline constexpr int kLogColumns = 8;
-
 // Which lines of the log are listed.
 struct LogFilter {
   int type = -1;  // the event id whose lines are listed; negative: every line
   platform::FileTime since = platform::kNotADate;  // lines dated before this day are skipped;
                                                    // kNotADate: no date filter
 };
-
-// The line split at every comma, CR and LF. The views point into line. A line that ends in
-// its line end therefore has an empty last field (or two, for CR LF).
-std::vector<std::string_view> splitLogLine(std::string_view line);
 
 // The event id in a line's first field, read as C reads an integer literal (decimal, "0x"
 // hexadecimal, leading-zero octal, blanks before it skipped); false when it holds no number.

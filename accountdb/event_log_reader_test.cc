@@ -15,27 +15,6 @@
 namespace gatekeeper::accountdb {
 namespace {
 
-std::vector<std::string> fieldsOf(const std::string& line) {
-  std::vector<std::string> fields;
-  for (std::string_view field : splitLogLine(line)) fields.emplace_back(field);
-  return fields;
-}
-
-TEST(EventLogReaderTest, SplitsAtCommasAndLineEndsKeepingBlanks) {
-  const struct {
-    std::string line;
-    std::vector<std::string> fields;
-  } cases[] = {
-      {"0, 3:45 PM,  3/ 7/2001, OK, john, Staff, /x, intranet\n",
-       {"0", " 3:45 PM", "  3/ 7/2001", " OK", " john", " Staff", " /x", " intranet", ""}},
-      {"12, 9:00,  1/ 2/2003, Site, a,b, , /p, s\r\n",
-       {"12", " 9:00", "  1/ 2/2003", " Site", " a", "b", " ", " /p", " s", "", ""}},
-      {"", {""}},
-      {",,", {"", "", ""}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(fieldsOf(c.line), c.fields) << c.line;
-}
-
 TEST(EventLogReaderTest, EventIdReadsAsACIntegerLiteral) {
   const struct {
     const char* field;

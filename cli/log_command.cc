@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "accountdb/database_names.h"
+#include "accountdb/event_line.h"
 #include "accountdb/value_readers.h"
 #include "cli/dispatcher.h"
 #include "cli/log_tail.h"
@@ -84,7 +85,8 @@ std::string jsonLine(const std::string& line) {
     json += "\": ";
     if (column == 0) {
       long long id = 0;
-      json += accountdb::readLogEventId(fields[0], &id) ? std::to_string(id) : "null";
+      const bool read = accountdb::readLogEventId(fields[accountdb::kLogEventIdField], &id);
+      json += read ? std::to_string(id) : "null";
     } else {
       json += column < static_cast<int>(fields.size()) ? columnText(fields[column]) : "\"\"";
     }

@@ -1,4 +1,5 @@
-// The filter's event log writer: one line per authentication decision.
+// The filter's event log writer: one line per authentication decision, in the form of
+// accountdb/event_line.h, appended to the file named by MAIN/log.
 #ifndef GATEKEEPER_FILTER_EVENT_LOG_H_
 #define GATEKEEPER_FILTER_EVENT_LOG_H_
 
@@ -15,25 +16,6 @@
 namespace gatekeeper {
 
 class ConfigSection;
-
-// Formats one event line without its line end:
-//   "<id>, <time of day>, <mm>/<dd>/<yyyy>, <description>, <p1>, <p2>, <resource>, <site>"
-// month and day right-aligned in two places with a blank. The fields that the request chose
-// (resource, site, and parameter 1 where accountdb::isParameter1FromRequest says so) have every
-// comma, control character and percent sign written as "%XX" (two upper-case hex digits), so
-// that they cannot add a field or a line; the texts from the database and the descriptions are
-// written as they are (the appender turns a CR or LF in them into a blank, so an event stays
-// one line). A null description or parameter is an empty field. Allocates the line alone.
-std::string formatEventLine(int32_t eventId, std::string_view timeAndDate,
-                            const char* description, const char* parameter1,
-                            const char* parameter2, std::string_view resource,
-                            std::string_view site);
-
-// The local time of day without seconds, ", " and the local date (month/day/year, month and
-// day right-aligned in two places) of an instant. The local time zone is read once per process
-// and the text is made once a minute per thread: the view stays valid until the next call on
-// the same thread.
-std::string_view localTimeAndDate(platform::FileTime now);
 
 // The request's own fields of an event line, as read from its server variables: SCRIPT_NAME
 // and SERVER_NAME, each empty when it cannot be read into a 260-byte buffer.
