@@ -13,6 +13,7 @@
 #include "configstore/config_file.h"
 #include "websupport/database_lock.h"
 #include "websupport/error_log.h"
+#include "websupport/lock_waiter_for_test.h"
 #include "websupport/response_writer.h"
 #include "websupport/save_report.h"
 
@@ -32,8 +33,10 @@ TEST(DatabaseLockTest, SecondRunOnTheSameDatabaseWaitsForTheFirst) {
     DatabaseLock lock(database);
     secondHeld = lock.isHeld();
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_FALSE(secondHeld);
+  // No fixed wait: until the second run is seen blocked on the lock file, or holds the lock.
+  EXPECT_FALSE(forbiddenBeforeLockWaiter(DatabaseLock::lockPath(database),
+                                         [&] { return secondHeld.load(); },
+                                         std::chrono::milliseconds(200)));
   first.reset();
   second.join();
   EXPECT_TRUE(secondHeld);

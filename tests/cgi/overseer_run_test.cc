@@ -10,6 +10,7 @@
 #include "platform/scratch_directory.h"
 #include "tests/cgi/program_run_test_support.h"
 #include "websupport/database_lock.h"
+#include "websupport/lock_waiter_for_test.h"
 
 namespace gatekeeper {
 namespace {
@@ -91,8 +92,10 @@ TEST_F(OverseerRunTest, RunsOnOneDatabaseOneAfterTheOther) {
     waiting = runPrepared("");
     finished = true;
   });
-  std::this_thread::sleep_for(std::chrono::seconds(2));
-  EXPECT_FALSE(finished);
+  // No fixed wait: until the run is seen blocked on the lock file, or has finished.
+  EXPECT_FALSE(forbiddenBeforeLockWaiter(DatabaseLock::lockPath(database),
+                                         [&] { return finished.load(); },
+                                         std::chrono::seconds(2)));
   held.reset();
   other.join();
   EXPECT_EQ(waiting.exitCode, 0);
