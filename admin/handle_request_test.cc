@@ -7,8 +7,15 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <thread>
+
+#ifdef __linux__
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#endif
 
 #include "websupport/server_variables_for_test.h"
 #include "websupport/test_settings.h"
@@ -377,7 +384,33 @@ TEST_F(HandleRequestTest, UnreadableSettingsKeyIsNamedInsteadOfTheSetupForm) {
 }
 #endif
 
-// A framed page holds the database lock from before the load until the page is written.
+// Whether a request waits for the lock on lockFile, which the test holds, as far as the system
+// tells: Linux lists in /proc/locks every lock held and every one waited for (marked "->") with
+// its file's device and inode. Where nothing tells (another system, no such list, or the held
+// lock missing from it) the answer is true, and the test then checks the order of events alone.
+bool lockAwaited(const std::string& lockFile) {
+#ifdef __linux__
+  struct stat file {};
+  std::ifstream locks("/proc/locks");
+  if (::stat(lockFile.c_str(), &file) != 0 || !locks) return true;
+  char id[64];
+  std::snprintf(id, sizeof id, " %02x:%02x:%lu ", major(file.st_dev), minor(file.st_dev),
+                static_cast<unsigned long>(file.st_ino));
+  bool held = false;
+  for (std::string line; std::getline(locks, line);) {
+    if (line.find(id) == std::string::npos) continue;
+    if (line.find(" -> ") != std::string::npos) return true;
+    held = true;
+  }
+  return !held;
+#else
+  (void)lockFile;
+  return true;
+#endif
+}
+
+// A framed page holds the database lock from before the load until the page is written: a
+// request that comes while another run holds the lock waits, and loads what that run stored.
 TEST_F(HandleRequestTest, FramedPageWaitsForTheDatabaseLock) {
   const std::string database = makeDatabase();
   auto other = std::make_unique<DatabaseLock>(database);
@@ -385,13 +418,23 @@ TEST_F(HandleRequestTest, FramedPageWaitsForTheDatabaseLock) {
   std::atomic<bool> done{false};
   std::string page;
   std::thread request([&] {
-    page = run(FormFields());
+    page = run(action("NTAccDel"));
     done = true;
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // The request must not finish before it waits for the lock.
+  while (!done && !lockAwaited(DatabaseLock::lockPath(database))) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   EXPECT_FALSE(done);
+  {
+    ConfigFile changed(database.c_str(), 1);
+    EXPECT_EQ(changed.load(), 1);
+    changed.sectionByName("NTACCOUNTS")->getOrCreateSection("latecomer");
+    EXPECT_EQ(changed.save(), 1);
+  }
   other.reset();
   request.join();
+  EXPECT_NE(page.find(">latecomer</OPTION>"), std::string::npos) << page;
   EXPECT_NE(page.find("</HTML>"), std::string::npos);
 }
 
