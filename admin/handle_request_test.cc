@@ -7,15 +7,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <thread>
-
-#ifdef __linux__
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#endif
 
 #include "websupport/server_variables_for_test.h"
 #include "websupport/test_settings.h"
@@ -24,6 +17,7 @@
 #include "platform/system_error.h"
 #include "websupport/database_lock.h"
 #include "websupport/error_log.h"
+#include "websupport/lock_waiter_for_test.h"
 #include "websupport/response_writer.h"
 
 namespace gatekeeper {
@@ -384,31 +378,6 @@ TEST_F(HandleRequestTest, UnreadableSettingsKeyIsNamedInsteadOfTheSetupForm) {
 }
 #endif
 
-// Whether a request waits for the lock on lockFile, which the test holds, as far as the system
-// tells: Linux lists in /proc/locks every lock held and every one waited for (marked "->") with
-// its file's device and inode. Where nothing tells (another system, no such list, or the held
-// lock missing from it) the answer is true, and the test then checks the order of events alone.
-bool lockAwaited(const std::string& lockFile) {
-#ifdef __linux__
-  struct stat file {};
-  std::ifstream locks("/proc/locks");
-  if (::stat(lockFile.c_str(), &file) != 0 || !locks) return true;
-  char id[64];
-  std::snprintf(id, sizeof id, " %02x:%02x:%lu ", major(file.st_dev), minor(file.st_dev),
-                static_cast<unsigned long>(file.st_ino));
-  bool held = false;
-  for (std::string line; std::getline(locks, line);) {
-    if (line.find(id) == std::string::npos) continue;
-    if (line.find(" -> ") != std::string::npos) return true;
-    held = true;
-  }
-  return !held;
-#else
-  (void)lockFile;
-  return true;
-#endif
-}
-
 // A framed page holds the database lock from before the load until the page is written: a
 // request that comes while another run holds the lock waits, and loads what that run stored.
 TEST_F(HandleRequestTest, FramedPageWaitsForTheDatabaseLock) {
@@ -421,11 +390,10 @@ TEST_F(HandleRequestTest, FramedPageWaitsForTheDatabaseLock) {
     page = run(action("NTAccDel"));
     done = true;
   });
-  // The request must not finish before it waits for the lock.
-  while (!done && !lockAwaited(DatabaseLock::lockPath(database))) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  EXPECT_FALSE(done);
+  // No fixed wait: until the request is seen blocked on the lock file, or has finished.
+  EXPECT_FALSE(forbiddenBeforeLockWaiter(DatabaseLock::lockPath(database),
+                                         [&] { return done.load(); },
+                                         std::chrono::milliseconds(200)));
   {
     ConfigFile changed(database.c_str(), 1);
     EXPECT_EQ(changed.load(), 1);
