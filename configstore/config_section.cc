@@ -1,25 +1,19 @@
 #include "configstore/config_section.h"
 
-#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <vector>
 
 #include "configstore/config_stream.h"
-#include "configstore/item_conversion.h"
 #include "configstore/pre_save_request.h"
 #include "configstore/section_handle.h"
+#include "configstore/section_loader.h"
 #include "configstore/text_stream.h"
 #include "platform/names.h"
 
 namespace gatekeeper {
 
 namespace {
-
-// Sections nested deeper than this in a file are read into the deepest allowed one, so that
-// neither loading nor writing nor destroying the tree recurses without bound.
-constexpr size_t kMaxLoadDepth = 1000;
 
 ConfigValue* asValue(NamedObject* child) {
   auto* node = static_cast<ConfigNode*>(child);
@@ -108,52 +102,23 @@ void ConfigSection::destroy() {
   this->~ConfigSection();
 }
 
-// Memory for the sections one load makes, taken from the stream's arena in runs of several
-// sections (the arena takes a lock per allocation), or from the heap when there is no arena.
-struct ConfigSection::Placement {
-  static constexpr size_t kLongestRun = 64;
-  SourceText* arena = nullptr;
-  char* next = nullptr;
-  size_t left = 0;
-  size_t run = 1;
-
-  void* take() {
-    if (left == 0) {
-      next = static_cast<char*>(arena->allocate(run * sizeof(ConfigSection)));
-      if (next == nullptr) return nullptr;
-      left = run;
-      if (run < kLongestRun) run *= 2;  // a load that makes few sections wastes little
-    }
-    void* memory = next;
-    next += sizeof(ConfigSection);
-    --left;
-    return memory;
-  }
-};
-
-ConfigSection* ConfigSection::addLoaded(Placement* placement, const char* name,
-                                        const NameKey& key, DeferredContents* kept) {
-  SourceText* arena = placement->arena;
+ConfigSection* ConfigSection::newLoaded(void* arenaMemory, SourceText* arena, const char* name,
+                                        DeferredContents* kept) {
   ConfigSection* section = nullptr;
-  if (arena == nullptr) {
+  if (arenaMemory == nullptr) {
     section = new (std::nothrow) ConfigSection(name);
-  } else if (void* memory = placement->take()) {
-    section = new (memory) ConfigSection(name);
+  } else {
+    section = new (arenaMemory) ConfigSection(name);
     section->inArena_ = true;
     // Kept contents of the same text carry the reference on the arena that the section holds.
     if (kept != nullptr && kept->source == arena) {
       section->setKeptText(kept);
-    } else {
-      section->textSource_ = CountedRef<SourceText>::share(arena);
+      return section;
     }
+    section->textSource_ = CountedRef<SourceText>::share(arena);
   }
-  if (section == nullptr) return nullptr;
-  if (kept != nullptr && kept->source != nullptr) section->keepAsText(kept);
-  if (addWithKey(section, key) != 0) return section;
-  // Not added (no memory): the contents it kept go back to the caller.
-  if (section->keptAsText()) *kept = section->keptText();
-  section->destroy();
-  return nullptr;
+  if (section != nullptr && kept != nullptr) section->keepAsText(kept);
+  return section;
 }
 
 void ConfigSection::setKeptText(DeferredContents* contents) {
@@ -186,20 +151,6 @@ void ConfigSection::settlePending() const {
   takeChildren(parsed);
 }
 
-void ConfigSection::addTakenSection(Placement* placement, const char* name, const NameKey& key,
-                                    DeferredContents* contents) {
-  // As reading its lines would: into an existing section of that name, else into a new one
-  // (none, or a value node holds the name), else (no memory) into this section.
-  NamedObject* found = nullptr;
-  findByKey(key, &found, nullptr);
-  ConfigSection* target = asSection(found);
-  if (target == nullptr) {
-    if (addLoaded(placement, name, key, contents) != nullptr) return;
-    target = this;
-  }
-  target->readKeptText(*contents);
-}
-
 void ConfigSection::readKeptText(const DeferredContents& contents) {
   TextStream stream(contents.source, contents.begin, contents.length);
   stream.keepSectionsAsText(false);
@@ -212,188 +163,12 @@ int ConfigSection::readContents(ConfigStream* stream, int32_t limit) {
   return readContentsReportingEnd(stream, limit, &endedInsideSection);
 }
 
-// Loads iteratively: open sections are kept on an explicit stack.
 int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
                                             bool* endedInsideSection) {
-  *endedInsideSection = false;
-  if (stream == nullptr || !stream->isOpen()) return 0;
-  std::vector<ConfigSection*> open{this};
-  Placement placement;
-  placement.arena = stream->sourceText();
-  int32_t sectionsRead = 0;
-  std::vector<unsigned char> bytes;
-  // Runs of small plain sections are taken whole, several at a time, so that the index entries
-  // of their names are on their way while the next ones are taken.
-  constexpr int32_t kRun = 8;
-  struct Taken {
-    std::string name;
-    NameKey key;
-    DeferredContents contents;
-  };
-  Taken run[kRun];
-  // A list that receives many sections in runs expects as many more as the rest of the input
-  // holds at the rate seen so far (at most four times what it holds): its name index then
-  // grows in fewer, larger steps, and to the size it ends with.
-  struct Growth {
-    const ConfigSection* list = nullptr;
-    uint64_t remainingAtStart = 0;
-    int32_t countAtStart = 0;
-    int32_t nextCheck = 0;
-    void afterRun(ConfigSection* current, ConfigStream* stream) {
-      const int32_t count = current->count();
-      if (current != list) {
-        list = current;
-        remainingAtStart = stream->remainingBytes();
-        countAtStart = count;
-        nextCheck = count < 4096 ? 4096 : 2 * count;
-        return;
-      }
-      if (count < nextCheck) return;
-      nextCheck = 2 * count;
-      const uint64_t remaining = stream->remainingBytes();
-      const uint64_t consumed = remainingAtStart - remaining;
-      const uint64_t taken = static_cast<uint64_t>(count - countAtStart);
-      if (consumed == 0 || taken == 0) return;
-      const uint64_t perSection = consumed / taken > 0 ? consumed / taken : 1;
-      uint64_t expected = static_cast<uint64_t>(count) + remaining / perSection;
-      const uint64_t most = 4 * static_cast<uint64_t>(count);
-      if (expected > most) expected = most;
-      current->reserveNames(static_cast<size_t>(expected));
-    }
-  } growth;
-  while (true) {
-    ConfigSection* current = open.back();
-    int32_t most = kRun;
-    if (open.size() == 1 && limit >= 0) most = std::min(most, limit - sectionsRead);
-    if (current->isFrozen() || open.size() >= kMaxLoadDepth) most = 0;
-    int32_t taken = 0;
-    while (taken < most && stream->takePlainChild(&run[taken].name, &run[taken].contents)) {
-      run[taken].key = keyOf(run[taken].name.c_str());
-      current->prefetchKey(run[taken].key);
-      ++taken;
-    }
-    if (taken > 0) {
-      for (int32_t i = 0; i < taken; ++i) {
-        current->addTakenSection(&placement, run[i].name.c_str(), run[i].key, &run[i].contents);
-        run[i].contents = DeferredContents();
-      }
-      growth.afterRun(current, stream);
-      if (open.size() == 1) {
-        sectionsRead += taken;
-        if (limit > 0 && sectionsRead >= limit) return 1;
-      }
-      continue;
-    }
-    if (!stream->readLine()) break;
-    const StreamToken token = stream->parseLine();
-    switch (token) {
-      case kTokenSectionOpen: {
-        if (open.size() == 1 && limit == 0) return 1;
-        if (open.size() >= kMaxLoadDepth) {
-          open.push_back(current);
-          break;
-        }
-        const std::string name = stream->lastName(nullptr);
-        const NameKey key = keyOf(name.c_str());
-        const char* tagText = nullptr;
-        const int32_t kind = stream->sectionTag(&tagText);
-        uint32_t hex = 0;
-        const bool hexTag = kind == kTagHex && tagText != nullptr && scanHex(tagText, &hex);
-        const std::string textTag = kind == kTagText && tagText != nullptr ? tagText : "";
-        // A small section of plain value lines stays text until first use. Its lines are taken
-        // before the name is looked up, so that the lookup's memory reads overlap that work.
-        current->prefetchKey(key);
-        DeferredContents contents;
-        const bool plain = !current->isFrozen() && stream->takePlainSection(&contents);
-        // An existing section of that name is reused; else (none, or a value node holds the
-        // name) a new one is added, so that nothing of the file is lost and a save writes it
-        // back.
-        NamedObject* found = nullptr;
-        current->findByKey(key, &found, nullptr);
-        ConfigSection* existing = asSection(found);
-        ConfigSection* child = existing;
-        if (plain && kind == kTagNone) {
-          current->addTakenSection(&placement, name.c_str(), key, &contents);
-          if (open.size() == 1) {
-            ++sectionsRead;
-            if (limit > 0 && sectionsRead >= limit) return 1;
-          }
-          break;
-        }
-        if (child == nullptr && !current->isFrozen()) {
-          child = current->addLoaded(&placement, name.c_str(), key, plain ? &contents : nullptr);
-        }
-        // Whether a new child took the plain contents.
-        const bool kept = plain && child != nullptr && existing == nullptr;
-        const bool fresh = child != nullptr && existing == nullptr;
-        if (child == nullptr) child = current;
-        if (hexTag) {
-          child->setHexTag(hex);
-        } else if (kind == kTagText && tagText != nullptr) {
-          child->setTextTag(textTag.c_str());
-        }
-        // Any whole section directly below the section being loaded may stay text too.
-        if (plain || (fresh && open.size() == 1 && stream->takeWholeSection(&contents))) {
-          if (!plain) {
-            child->keepAsText(&contents);
-          } else if (!kept) {
-            child->readKeptText(contents);  // lines of a repeated section merge into the first
-          }
-          if (open.size() == 1) {
-            ++sectionsRead;
-            if (limit > 0 && sectionsRead >= limit) return 1;
-          }
-          break;
-        }
-        open.push_back(child);
-        break;
-      }
-      case kTokenSectionClose:
-        open.pop_back();
-        if (open.empty()) return 1;
-        if (open.size() == 1) {
-          ++sectionsRead;
-          if (limit > 0 && sectionsRead >= limit) return 1;
-        }
-        break;
-      case kTokenBlockOpen: {
-        const char* itemName = nullptr;
-        std::string name = stream->lastName(&itemName);
-        std::string item = itemName != nullptr ? itemName : "";
-        const int32_t lines = stream->countBlockLines();
-        if (lines > 0) {
-          bytes.assign(static_cast<size_t>(lines), 0);
-          stream->readBlock(bytes.data(), static_cast<uint32_t>(lines));
-          current->addBinaryItem(name.c_str(), itemName != nullptr ? item.c_str() : nullptr,
-                                 bytes.data(), static_cast<uint32_t>(lines));
-        } else {
-          stream->readBlock(nullptr, 0);
-        }
-        break;
-      }
-      case kTokenInt:
-      case kTokenFloat:
-      case kTokenString:
-      case kTokenDouble:
-      case kTokenInt64: {
-        const char* itemName = nullptr;
-        const char* name = stream->lastName(&itemName);
-        ConfigValue* value = current->getOrCreateValue(name);
-        if (value == nullptr) break;
-        switch (token) {
-          case kTokenInt: value->addIntItem(itemName, stream->lastInt()); break;
-          case kTokenFloat: value->addFloatItem(itemName, stream->lastFloat()); break;
-          case kTokenString: value->addStringItem(itemName, stream->lastString()); break;
-          case kTokenDouble: value->addDoubleItem(itemName, stream->lastDouble()); break;
-          default: value->addInt64Item(itemName, stream->lastInt64()); break;
-        }
-        break;
-      }
-      default: break;
-    }
-  }
-  *endedInsideSection = open.size() > 1;
-  return 1;
+  SectionLoader loader(this, stream, limit);
+  const int result = loader.read();
+  *endedInsideSection = loader.endedInsideSection();
+  return result;
 }
 
 int ConfigSection::load() { return loadFile(nullptr); }

@@ -147,18 +147,15 @@ class ConfigSection : public ConfigNode {
 
  private:
   friend ConfigSection* nullSection();
-  struct Placement;
-  // Adds a section read from a stream: in the stream's arena when it has one, taking *kept as
-  // its contents when given. nullptr on failure, *kept then still holding the contents.
-  ConfigSection* addLoaded(Placement* placement, const char* name, const NameKey& key,
-                           DeferredContents* kept);
+  friend class SectionLoader;
+  // A section read from a stream: in the arena's memory when given (else on the heap), taking
+  // *kept as its contents when given. nullptr on allocation failure (*kept then keeps them).
+  static ConfigSection* newLoaded(void* arenaMemory, SourceText* arena, const char* name,
+                                  DeferredContents* kept);
   // Keeps the contents as text until first use (a section without children), taking them
   // from *contents, or reads them at once when they cannot be kept (*contents keeps them).
   void keepAsText(DeferredContents* contents);
   void setKeptText(DeferredContents* contents);
-  // Adds a section of that name read as its contents taken as text, as reading its lines would.
-  void addTakenSection(Placement* placement, const char* name, const NameKey& key,
-                       DeferredContents* contents);
   // Reads contents taken as text into this section (merging).
   void readKeptText(const DeferredContents& contents);
   // Parses the kept text into children, once, under concurrent readers.
