@@ -25,10 +25,23 @@ class PlainHandle final : public HandleBase<CommonHandle, RefObject> {
   using HandleBase::HandleBase;
 };
 
+// Detaches the handles of the objects the store destroys.
+class HandleDetacher final : public RefObserver {
+ public:
+  void destroyed(const RefObject* object) override { detachHandles(object); }
+};
+
 }  // namespace
 
 HandleLink::HandleLink(RefObject* target) : target_(target) {
   if (target_ == nullptr) return;
+  // Installed with the first handle: an object destroyed before any handle was made had none.
+  // Never destroyed: placeholders are destroyed at exit, after any static.
+  static const bool observing = [] {
+    setRefObserver(new HandleDetacher);
+    return true;
+  }();
+  (void)observing;
   {
     LinkRegistry& links = registry();
     std::lock_guard<std::mutex> lock(links.mutex);

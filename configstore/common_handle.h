@@ -1,5 +1,5 @@
 // Interface handles: small reference-counted objects that expose a store object's operations
-// through a table of their own, asked for by a numeric identifier (RefObject::getInterface).
+// through a table of their own, asked for by a numeric identifier (getInterface).
 //
 // Every handle interface is a class of pure virtual functions without a virtual destructor, so
 // that its table holds exactly its entries, in declaration order; each interface continues the
@@ -61,11 +61,19 @@ class CommonHandle {
   ~CommonHandle() = default;
 };
 
+// A new interface handle (count 1) on the object for a numeric identifier (InterfaceId), or
+// nullptr. An object answers the identifiers of its own class and of its bases (a ConfigValue
+// answers 1, 17, 18, 257 and 259); every object answers kPlainInterface. A section answers
+// 1, 17, 18 and 257 itself; any other identifier goes first to its attached extension object
+// (an InterfaceExtension, handle_factory.h), and kConfigSectionInterface is answered when that
+// gives none. An InterfaceExtension answers for itself.
+CommonHandle* getInterface(RefObject* object, uint32_t id);
+
 // The plain handle of kPlainInterface for any object; nullptr when allocation fails.
 CommonHandle* newPlainHandle(RefObject* target);
 
 // Called when a counted object is destroyed: every handle still referring to it loses its
-// target.
+// target. Installed as the store's RefObserver once the first handle is made.
 void detachHandles(const RefObject* target);
 
 // The target link of a handle: takes a reference on the target when made and drops it when
@@ -118,7 +126,7 @@ class HandleBase : public I {
 
 template <class I, class T>
 CommonHandle* GATEKEEPER_HANDLE_CALL HandleBase<I, T>::passOn(uint32_t id) {
-  if (link_.target() != nullptr) return link_.target()->getInterface(id);
+  if (link_.target() != nullptr) return getInterface(link_.target(), id);
   if (id != kPlainInterface) return nullptr;
   addRef();
   return this;

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "configstore/named_handles.h"
 #include "configstore/object_list.h"
 
 namespace gatekeeper {
@@ -32,12 +31,6 @@ class ConfigNode : public ObjectList {
   // Placeholders are skipped by iteration and by the writer.
   bool isPlaceholder() const { return (nodeFlags_ & kPlaceholderFlag) != 0; }
   void markPlaceholder() { nodeFlags_ |= kPlaceholderFlag; }
-
-  // Adds kConfigNodeInterface.
-  CommonHandle* getInterface(uint32_t id) override {
-    if (id == kConfigNodeInterface) return newConfigNodeHandle(this);
-    return ObjectList::getInterface(id);
-  }
 
  protected:
   ConfigNode(int32_t flags, const char* name) : ObjectList(name) {

@@ -5,8 +5,6 @@
 #include <new>
 
 #include "configstore/config_stream.h"
-#include "configstore/pre_save_request.h"
-#include "configstore/section_handle.h"
 #include "configstore/section_loader.h"
 #include "configstore/text_stream.h"
 #include "platform/names.h"
@@ -256,21 +254,6 @@ ConfigSection* ConfigSection::clone() const {
   return copy;
 }
 
-CommonHandle* ConfigSection::getInterface(uint32_t id) {
-  switch (id) {
-    case kPlainInterface:
-    case kNamedObjectInterface:
-    case kObjectListInterface:
-    case kConfigNodeInterface: return ConfigNode::getInterface(id);
-    default: break;
-  }
-  if (RefObject* extension = this->extension()) {
-    CommonHandle* answer = extension->getInterface(id);
-    if (answer != nullptr) return answer;
-  }
-  return id == kConfigSectionInterface ? newConfigSectionHandle(this) : nullptr;
-}
-
 ConfigValue* ConfigSection::valueByName(const char* name) const {
   bool valueNode = false;
   NamedObject* child = getByName(name, &valueNode);
@@ -473,21 +456,15 @@ void ConfigSection::setTextTag(const char* tag) {
   tagKind_ = kTagText;
 }
 
-void ConfigSection::attachExtension(RefObject* extension) {
+void ConfigSection::attachExtension(SectionExtension* extension) {
   if (!canChange() || extension == this->extension()) return;
   Extras* e = extras();
   if (e == nullptr) return;
-  e->extension = CountedRef<RefObject>::share(extension);
+  e->extension = CountedRef<SectionExtension>::share(extension);
 }
 
 void ConfigSection::preSave() {
-  RefObject* extension = this->extension();
-  if (extension == nullptr) return;
-  // An object that answers the pre-save identifier answers it with a PreSaveRequest.
-  auto* request = static_cast<PreSaveRequest*>(extension->getInterface(kPreSaveInterface));
-  if (request == nullptr) return;
-  request->prepare(this);  // the answer is not used
-  request->release();
+  if (SectionExtension* extension = this->extension()) extension->prepareForSave(this);
 }
 
 }  // namespace gatekeeper

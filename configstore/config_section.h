@@ -30,6 +30,14 @@ class ConfigStream;
 // The shared placeholder section (no name, no children) that failed lookups return.
 ConfigSection* nullSection();
 
+// An object attached to a section (it arrives with clones), counted, never owned by the
+// section. Whatever else it does belongs to the layer that made it (the interface handles).
+class SectionExtension : public RefObject {
+ public:
+  // Run before the section it is attached to is written.
+  virtual void prepareForSave(ConfigSection* section) = 0;
+};
+
 // Kinds of a section's tag.
 enum SectionTagKind : int32_t {
   kTagNone = 0,
@@ -59,9 +67,6 @@ class ConfigSection : public ConfigNode {
   ConfigSection* clone() const override;
   // Frees the section's memory unless it lives in the arena of the text it was loaded from.
   void destroy() override;
-  // Answers the identifiers of its bases itself; any other identifier goes first to the
-  // attached extension object, and kConfigSectionInterface is answered when that gives none.
-  CommonHandle* getInterface(uint32_t id) override;
 
   // Children by name or index, typed: the child if it exists and has that kind, else the
   // placeholder. Never nullptr.
@@ -130,11 +135,11 @@ class ConfigSection : public ConfigNode {
   int32_t userValue() const { return extras_ != nullptr ? extras_->userValue : 0; }
 
   // The attached extension object (a counted reference), or nullptr. It arrives with clones;
-  // attachExtension exists for the interface handles.
-  RefObject* extension() const {
+  // attachExtension exists for the interface layer.
+  SectionExtension* extension() const {
     return extras_ != nullptr ? extras_->extension.get() : nullptr;
   }
-  void attachExtension(RefObject* extension);
+  void attachExtension(SectionExtension* extension);
 
  protected:
   ConfigSection(const char* name, int32_t fileBacked, int32_t userValue);
@@ -160,7 +165,7 @@ class ConfigSection : public ConfigNode {
   void readKeptText(const DeferredContents& contents);
   // Parses the kept text into children, once, under concurrent readers.
   void settlePending() const override;
-  // Runs the pre-save request of the attached extension object, if any.
+  // Lets the attached extension object, if any, prepare for the section being written.
   void preSave();
   void dropTag();
   bool canChange() const { return !isFrozen(); }
@@ -171,7 +176,7 @@ class ConfigSection : public ConfigNode {
     int32_t userValue = 0;
     uint32_t hexTag = 0;
     std::unique_ptr<char[]> textTag;
-    CountedRef<RefObject> extension;
+    CountedRef<SectionExtension> extension;
   };
   // The extras, made on first use; nullptr on allocation failure.
   Extras* extras();

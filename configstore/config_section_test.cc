@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "configstore/handle_factory.h"
+
 namespace gatekeeper {
 namespace {
 
@@ -209,7 +211,7 @@ TEST(ConfigSectionTest, CloneAndFilteredCopyAreDeepAndIndependent) {
 }
 
 // An extension object counts its references, so the tests can see them taken and dropped.
-class CountingExtension : public RefObject {
+class CountingExtension : public InterfaceExtension {
  public:
   int32_t interfaceRequests = 0;
   CommonHandle* getInterface(uint32_t) override {
@@ -229,7 +231,7 @@ TEST(ConfigSectionTest, TagsAndTheAttachedExtension) {
     EXPECT_EQ(extension.refCount(), 1);
     ConfigSection* copy = s.clone();
     EXPECT_EQ(extension.refCount(), 2);
-    EXPECT_EQ(copy->getInterface(999), nullptr);
+    EXPECT_EQ(getInterface(copy, 999), nullptr);
     EXPECT_EQ(extension.interfaceRequests, 1);
     copy->destroy();
     EXPECT_EQ(extension.refCount(), 1);

@@ -3,7 +3,6 @@
 #include <new>
 
 #include "configstore/config_stream.h"
-#include "configstore/value_handle.h"
 
 namespace gatekeeper {
 
@@ -41,11 +40,6 @@ ConfigValue* nullValue() {
 }
 
 ConfigValue::ConfigValue(const char* name) : ConfigNode(kValueNodeFlag, name) {}
-
-CommonHandle* ConfigValue::getInterface(uint32_t id) {
-  if (id == kConfigValueInterface) return newConfigValueHandle(this);
-  return ConfigNode::getInterface(id);
-}
 
 int ConfigValue::writeTo(ConfigStream* stream) const {
   if (stream == nullptr || !stream->isOpen()) return 0;

@@ -22,8 +22,6 @@ class ConfigValue : public ConfigNode {
   explicit ConfigValue(const char* name = nullptr);
 
   ConfigValue* clone() const override;
-  // Adds kConfigValueInterface.
-  CommonHandle* getInterface(uint32_t id) override;
 
   // Writes the typed items as value lines (binary items as blocks), in slot order; untyped
   // items are skipped. 1, or 0 when the stream is not open or refuses a line.

@@ -12,6 +12,7 @@
 #include "configstore/comparator_handle.h"
 #include "configstore/config_file.h"
 #include "configstore/config_section.h"
+#include "configstore/handle_factory.h"
 #include "configstore/item_handle.h"
 #include "configstore/named_handles.h"
 #include "configstore/pre_save_request.h"
@@ -174,7 +175,7 @@ void runEntryTable(const std::vector<EntryCase<Fixture>>& cases, uint32_t id,
     SCOPED_TRACE(std::to_string(c.position) + " " + c.operation);
     Fixture fixture;
     const std::string before = fixture.dump();
-    CommonHandle* handle = targetOf(fixture)->getInterface(id);
+    CommonHandle* handle = getInterface(targetOf(fixture), id);
     ASSERT_NE(handle, nullptr);
     EXPECT_EQ(c.call(handle, c.position, fixture), c.result);
     EXPECT_EQ(fixture.dump(), c.after.empty() ? before : c.after);
@@ -185,7 +186,8 @@ void runEntryTable(const std::vector<EntryCase<Fixture>>& cases, uint32_t id,
 TEST(InterfaceHandleTest, SectionEntriesSitAtTheirPositions) {
   ConfigValue extra("extra");
   extra.setInt(3);
-  auto* extraHandle = static_cast<NamedObjectHandle*>(extra.getInterface(kNamedObjectInterface));
+  auto* extraHandle =
+      static_cast<NamedObjectHandle*>(getInterface(&extra, kNamedObjectInterface));
   ASSERT_NE(extraHandle, nullptr);
   NameComparator selector;
   const std::string kept = "\"alpha\"=i1 \"Beta\"{} \"gamma\"=s'g'";
@@ -321,13 +323,13 @@ TEST(InterfaceHandleTest, SectionLoadAndSaveEntries) {
   {
     ConfigFile db(path.c_str(), 1);
     db.setInt("alpha", 1);
-    CommonHandle* handle = db.getInterface(kConfigSectionInterface);
+    CommonHandle* handle = getInterface(&db, kConfigSectionInterface);
     ASSERT_NE(handle, nullptr);
     EXPECT_EQ(callEntry<int32_t>(handle, 50), 1);
     handle->release();
   }
   ConfigFile db(path.c_str(), 1);
-  CommonHandle* handle = db.getInterface(kConfigSectionInterface);
+  CommonHandle* handle = getInterface(&db, kConfigSectionInterface);
   ASSERT_NE(handle, nullptr);
   EXPECT_EQ(callEntry<int32_t>(handle, 48), 1);
   EXPECT_EQ(db.valueByName("alpha")->getInt(), 1);
@@ -483,7 +485,7 @@ TEST(InterfaceHandleTest, ComparatorEntriesSitAtTheirPositions) {
        }, "1"},
       {11, pair(int32_t{}), "0"},
   };
-  CommonHandle* handle = comparator.getInterface(kNameComparatorInterface);
+  CommonHandle* handle = getInterface(&comparator, kNameComparatorInterface);
   ASSERT_NE(handle, nullptr);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.position);
@@ -517,7 +519,7 @@ TEST(InterfaceHandleTest, ObjectsAnswerTheIdentifiersOfTheirClassAndBases) {
       SCOPED_TRACE(std::string(c.kind) + " " + std::to_string(id));
       const bool expected =
           std::find(c.answered.begin(), c.answered.end(), id) != c.answered.end();
-      CommonHandle* handle = c.object->getInterface(id);
+      CommonHandle* handle = getInterface(c.object, id);
       EXPECT_EQ(handle != nullptr, expected);
       if (handle == nullptr) continue;
       EXPECT_EQ(c.object->refCount(), 1);
@@ -538,12 +540,12 @@ TEST(InterfaceHandleTest, HandleCountsItselfAndHoldsItsTarget) {
   value->addStringItem(nullptr, "s");
   value->addIntItem(nullptr, 5);
   value->addIntItem(nullptr, 6);
-  CommonHandle* handle = value->getInterface(kConfigValueInterface);
+  CommonHandle* handle = getInterface(value, kConfigValueInterface);
   ASSERT_NE(handle, nullptr);
   EXPECT_EQ(value->refCount(), 1);
   EXPECT_EQ(callEntry<int32_t>(handle, 36), 5);  // the first int item
   EXPECT_EQ(callEntry<int32_t>(handle, 1), 2);   // add reference
-  CommonHandle* second = value->getInterface(kPlainInterface);
+  CommonHandle* second = getInterface(value, kPlainInterface);
   EXPECT_EQ(value->refCount(), 2);
   void* out = &root;
   EXPECT_EQ(callEntry<int32_t>(handle, 0, &out), kNoInterfaceResult);
@@ -561,7 +563,7 @@ TEST(InterfaceHandleTest, PassOnAsksTheTarget) {
   ConfigSection root("root");
   ConfigValue* value = root.getOrCreateValue("v");
   value->setInt(4);
-  CommonHandle* plain = value->getInterface(kPlainInterface);
+  CommonHandle* plain = getInterface(value, kPlainInterface);
   ASSERT_NE(plain, nullptr);
   CommonHandle* asValue = plain->passOn(kConfigValueInterface);
   ASSERT_NE(asValue, nullptr);
@@ -586,12 +588,13 @@ TEST(InterfaceHandleTest, HandleOutlivingItsTargetLosesIt) {
   ConfigSection root("root");
   ConfigValue* value = root.getOrCreateValue("v");
   value->setInt(4);
-  auto* valueHandle = static_cast<ConfigValueHandle*>(value->getInterface(kConfigValueInterface));
+  auto* valueHandle =
+      static_cast<ConfigValueHandle*>(getInterface(value, kConfigValueInterface));
   auto* itemHandle = static_cast<ValueItemHandle*>(
-      value->itemByIndex(1)->getInterface(kValueItemInterface));
+      getInterface(value->itemByIndex(1), kValueItemInterface));
   ConfigSection* child = root.getOrCreateSection("child");
   auto* sectionHandle =
-      static_cast<ConfigSectionHandle*>(child->getInterface(kConfigSectionInterface));
+      static_cast<ConfigSectionHandle*>(getInterface(child, kConfigSectionInterface));
   ASSERT_NE(valueHandle, nullptr);
   ASSERT_NE(itemHandle, nullptr);
   ASSERT_NE(sectionHandle, nullptr);
@@ -624,11 +627,13 @@ TEST(InterfaceHandleTest, ListEntriesRefuseChildrenTheListCannotOwn) {
   ConfigSection* child = root.getOrCreateSection("child");
   ConfigValue* value = root.getOrCreateValue("v");
   ValueItem* item = value->addIntItem("n", 1);
-  auto* rootHandle = static_cast<ConfigSectionHandle*>(root.getInterface(kConfigSectionInterface));
+  auto* rootHandle =
+      static_cast<ConfigSectionHandle*>(getInterface(&root, kConfigSectionInterface));
   auto* childHandle =
-      static_cast<ConfigSectionHandle*>(child->getInterface(kConfigSectionInterface));
-  auto* valueHandle = static_cast<ConfigValueHandle*>(value->getInterface(kConfigValueInterface));
-  auto* itemHandle = static_cast<ValueItemHandle*>(item->getInterface(kValueItemInterface));
+      static_cast<ConfigSectionHandle*>(getInterface(child, kConfigSectionInterface));
+  auto* valueHandle =
+      static_cast<ConfigValueHandle*>(getInterface(value, kConfigValueInterface));
+  auto* itemHandle = static_cast<ValueItemHandle*>(getInterface(item, kValueItemInterface));
 
   EXPECT_EQ(rootHandle->add(value), 0);              // held by root already
   EXPECT_EQ(rootHandle->add(nullSection()), 0);      // shared placeholder
@@ -659,7 +664,7 @@ TEST(InterfaceHandleTest, ListEntriesRefuseChildrenTheListCannotOwn) {
 
 // An extension object that answers its own identifiers and the pre-save request, and records
 // the requests and the sections it was asked to prepare.
-class RecordingExtension : public RefObject {
+class RecordingExtension : public InterfaceExtension {
  public:
   std::vector<uint32_t> requests;
   std::vector<ConfigSection*> prepared;
@@ -691,31 +696,31 @@ TEST(InterfaceHandleTest, SectionPassesUnansweredIdentifiersToItsExtension) {
   RecordingExtension extension;
   ConfigSection root("root");
   ConfigSection* tagged = root.getOrCreateSection("tagged");
-  EXPECT_EQ(tagged->getInterface(999), nullptr);
-  EXPECT_EQ(tagged->getInterface(kPreSaveInterface), nullptr);
+  EXPECT_EQ(getInterface(tagged, 999), nullptr);
+  EXPECT_EQ(getInterface(tagged, kPreSaveInterface), nullptr);
   tagged->setTextTag("label");
   tagged->attachExtension(&extension);
   for (uint32_t own : {1u, 17u, 18u, 257u}) {
-    CommonHandle* handle = tagged->getInterface(own);
+    CommonHandle* handle = getInterface(tagged, own);
     ASSERT_NE(handle, nullptr);
     handle->release();
   }
   EXPECT_TRUE(extension.requests.empty());
   // The extension is asked for 258 first; it gives none, so the section answers.
   auto* answered =
-      static_cast<ConfigSectionHandle*>(tagged->getInterface(kConfigSectionInterface));
+      static_cast<ConfigSectionHandle*>(getInterface(tagged, kConfigSectionInterface));
   ASSERT_NE(answered, nullptr);
   EXPECT_STREQ(answered->getName(), "tagged");
   CommonHandle* again = answered->passOn(kConfigSectionInterface);  // asks the section again
   ASSERT_NE(again, nullptr);
   again->release();
   answered->release();
-  CommonHandle* other = tagged->getInterface(999);  // the extension's own answer
+  CommonHandle* other = getInterface(tagged, 999);  // the extension's own answer
   ASSERT_NE(other, nullptr);
   EXPECT_EQ(extension.refCount(), 2);  // the section and the extension's handle
   other->release();
   EXPECT_EQ(extension.refCount(), 1);
-  EXPECT_EQ(tagged->getInterface(259), nullptr);
+  EXPECT_EQ(getInterface(tagged, 259), nullptr);
   const std::vector<uint32_t> asked = {258, 258, 999, 259};
   EXPECT_EQ(extension.requests, asked);
 }
@@ -730,11 +735,11 @@ TEST(InterfaceHandleTest, CloneBringsTheExtensionAndItsPreSaveRequest) {
 
   ConfigSection copyRoot("copy");
   auto* copyHandle =
-      static_cast<ConfigSectionHandle*>(copyRoot.getInterface(kConfigSectionInterface));
+      static_cast<ConfigSectionHandle*>(getInterface(&copyRoot, kConfigSectionInterface));
   ASSERT_NE(copyHandle, nullptr);
   // Copy through the list entry that takes an object by its interface.
   auto* named =
-      static_cast<NamedObjectHandle*>(original->getInterface(kNamedObjectInterface));
+      static_cast<NamedObjectHandle*>(getInterface(original, kNamedObjectInterface));
   ASSERT_EQ(copyHandle->addClone(named), 1);
   named->release();
   ConfigSection* clone = copyRoot.sectionByName("tagged");

@@ -1,16 +1,11 @@
 #include "configstore/name_comparator.h"
 
-#include "configstore/comparator_handle.h"
 #include "platform/names.h"
 
 namespace gatekeeper {
 
 void NameComparator::destroy() { delete this; }
 
-CommonHandle* NameComparator::getInterface(uint32_t id) {
-  if (id == kNameComparatorInterface) return newNameComparatorHandle(this);
-  return RefObject::getInterface(id);
-}
 
 int NameComparator::notLess(const NamedObject* a, const NamedObject* b) {
   if (a == nullptr) return 0;

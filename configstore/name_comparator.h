@@ -16,8 +16,6 @@ class NameComparator : public RefObject {
 
   // Destroys the comparator.
   virtual void destroy();
-  // Adds kNameComparatorInterface.
-  CommonHandle* getInterface(uint32_t id) override;
   // name of a >= name of b.
   virtual int notLess(const NamedObject* a, const NamedObject* b);
   // name of a <= name of b.

@@ -9,7 +9,6 @@
 #include <utility>
 
 #include "configstore/name_comparator.h"
-#include "configstore/named_handles.h"
 #include "platform/memory.h"
 #include "platform/names.h"
 
@@ -247,11 +246,6 @@ ObjectList::~ObjectList() {
       child->destroy();
     }
   }
-}
-
-CommonHandle* ObjectList::getInterface(uint32_t id) {
-  if (id == kObjectListInterface) return newObjectListHandle(this);
-  return NamedObject::getInterface(id);
 }
 
 void ObjectList::sort(NameComparator* comparator, int descending) {

@@ -36,8 +36,6 @@ class ObjectList : public NamedObject {
   // name order for a non-zero flag, ascending for zero with NameComparator. Empty slots take
   // part as absent objects.
   virtual void sort(NameComparator* comparator, int descending);
-  // Adds kObjectListInterface.
-  CommonHandle* getInterface(uint32_t id) override;
 
   // Number of slots, empty ones included.
   int32_t count() const {

@@ -1,14 +1,23 @@
 #include "configstore/ref_object.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
-#include "configstore/common_handle.h"
-#include "configstore/named_handles.h"
 #include "configstore/object_list.h"
 #include "platform/names.h"
 
 namespace gatekeeper {
+
+namespace {
+
+std::atomic<RefObserver*> refObserver{nullptr};
+
+}  // namespace
+
+void setRefObserver(RefObserver* observer) {
+  refObserver.store(observer, std::memory_order_release);
+}
 
 int32_t RefObject::addRef() { return refCount_++; }
 
@@ -19,11 +28,10 @@ int32_t RefObject::release() {
 }
 
 RefObject::~RefObject() {
-  if (refCount_ > 0) detachHandles(this);
-}
-
-CommonHandle* RefObject::getInterface(uint32_t id) {
-  return id == kPlainInterface ? newPlainHandle(this) : nullptr;
+  if (refCount_ <= 0) return;
+  if (RefObserver* observer = refObserver.load(std::memory_order_acquire)) {
+    observer->destroyed(this);
+  }
 }
 
 char* ShortName::heapText() const {
@@ -65,11 +73,6 @@ NamedObject::NamedObject(const char* name) {
 }
 
 NamedObject::~NamedObject() = default;
-
-CommonHandle* NamedObject::getInterface(uint32_t id) {
-  if (id == kNamedObjectInterface) return newNamedObjectHandle(this);
-  return RefObject::getInterface(id);
-}
 
 void NamedObject::destroy() { delete this; }
 

@@ -7,18 +7,32 @@
 
 namespace gatekeeper {
 
-class CommonHandle;
 class ObjectList;
+class RefObject;
 
-// An object with a reference count. The count governs only the interface handles handed out
-// by getInterface; the store's own objects are owned by their parents (heap-owned flag clear),
+// Told when an object is destroyed while references to it are still counted. The layer that
+// hands out counted references to the store's objects (the interface handles) installs one, so
+// that those references lose their target instead of dangling.
+class RefObserver {
+ public:
+  virtual void destroyed(const RefObject* object) = 0;
+
+ protected:
+  ~RefObserver() = default;
+};
+
+// Installs the observer (it lives as long as the program); nullptr removes it.
+void setRefObserver(RefObserver* observer);
+
+// An object with a reference count. The count governs only the references handed out by the
+// interface layer; the store's own objects are owned by their parents (heap-owned flag clear),
 // so release never frees them.
 class RefObject {
  public:
   RefObject() = default;
   RefObject(const RefObject&) = delete;
   RefObject& operator=(const RefObject&) = delete;
-  // Handles still referring to the object lose their target.
+  // The RefObserver learns of an object destroyed while its count is above 0.
   virtual ~RefObject();
 
   // Increments the count; returns the count before the increment.
@@ -26,10 +40,6 @@ class RefObject {
   // Decrements the count; frees the object only when it is heap-owned and the count reaches 0.
   // Returns the new count.
   virtual int32_t release();
-  // A new interface handle (count 1) for a numeric identifier (InterfaceId in
-  // common_handle.h), or nullptr. An object answers the identifiers of its own class and of its
-  // bases; every object answers kPlainInterface.
-  virtual CommonHandle* getInterface(uint32_t id);
 
   int32_t refCount() const { return refCount_; }
   bool heapOwned() const { return heapOwned_; }
@@ -84,8 +94,6 @@ class NamedObject : public RefObject {
   virtual void destroy();
   // A new independent deep copy, owned by the caller (nullptr on allocation failure).
   virtual NamedObject* clone() const;
-  // Adds kNamedObjectInterface.
-  CommonHandle* getInterface(uint32_t id) override;
 
   // The name, or nullptr when the object has none.
   const char* name() const { return hasName_ ? name_.c_str() : nullptr; }

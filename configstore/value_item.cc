@@ -4,7 +4,6 @@
 #include <new>
 
 #include "configstore/item_conversion.h"
-#include "configstore/item_handle.h"
 
 namespace gatekeeper {
 
@@ -19,11 +18,6 @@ ValueItem* nullItem() {
 
 ValueItem::ValueItem(ItemType type, const char* name) : NamedObject(name), type_(type) {
   data_.i64 = 0;
-}
-
-CommonHandle* ValueItem::getInterface(uint32_t id) {
-  if (id == kValueItemInterface) return newValueItemHandle(this);
-  return NamedObject::getInterface(id);
 }
 
 ValueItem* ValueItem::clone() const {

@@ -26,8 +26,6 @@ class ValueItem : public NamedObject {
   explicit ValueItem(ItemType type = kItemUntyped, const char* name = nullptr);
 
   ValueItem* clone() const override;
-  // Adds kValueItemInterface.
-  CommonHandle* getInterface(uint32_t id) override;
 
   ItemType type() const { return type_; }
   bool isUntyped() const { return type_ == kItemUntyped; }
