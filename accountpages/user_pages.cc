@@ -28,9 +28,8 @@ const std::string& userField(const FormFields& form) { return form.field("User")
 
 // The hidden fields that name what a form works on: Authority where it travels, and the user
 // when there is one.
-void writeHiddenFields(const UserPagesVariant& variant, const UserAuthority& authority,
-                       const std::string* user) {
-  if (variant.authorityTravels) writeHiddenInput("Authority", authority.name);
+void writeHiddenFields(const UserPageRequest& request, const std::string* user) {
+  if (request.variant.authorityTravels) writeHiddenInput("Authority", request.authority.name);
   if (user != nullptr) writeHiddenInput("User", *user);
   writeLine("");
 }
@@ -42,11 +41,11 @@ void writeHeading(const char* heading) {
 }
 
 // Writes the page's one result line for a refusal of the rules; true when there is none.
-bool admitted(accountdb::UserRefusal refusal, const UserAuthority& authority,
-              const FormFields& form) {
+bool admitted(accountdb::UserRefusal refusal, const UserPageRequest& request) {
   if (refusal == accountdb::UserRefusal::kNone) return true;
-  const accountdb::Sentence sentence = accountdb::refusalSentence(
-      refusal, userField(form), authority.name, form.field("Pass").text());
+  const accountdb::Sentence sentence =
+      accountdb::refusalSentence(refusal, userField(request.form), request.authority.name,
+                                 request.form.field("Pass").text());
   if (refusal == accountdb::UserRefusal::kAlreadyExists) {
     writeSentence(sentence, "<B>", "</B>", "<B>", "</b>");
   } else {
@@ -56,11 +55,14 @@ bool admitted(accountdb::UserRefusal refusal, const UserAuthority& authority,
   return false;
 }
 
-// Writes the page's one result line for a change stored by the rules.
-void writeChanged(accountdb::UserChange change, std::string_view user,
-                  const UserAuthority& authority) {
-  writeSentence(accountdb::changeSentence(change, user, authority.name), "<b>", "</b>", "<B>",
-                "</B>");
+// Saves the database and writes the page's one result line for the change stored by the rules
+// (a failed save is reported instead); true when saved.
+bool savedChange(accountdb::UserChange change, const UserPageRequest& request) {
+  if (!checkSaved(request.database)) return false;
+  writeSentence(
+      accountdb::changeSentence(change, userField(request.form), request.authority.name), "<b>",
+      "</b>", "<B>", "</B>");
+  return true;
 }
 
 accountdb::UserEntry userEntryFromForm(const FormFields& form) {
@@ -80,11 +82,11 @@ void writeListCell(std::string_view text) {
   writeText("</TD>");
 }
 
-void writeRowButton(const UserPagesVariant& variant, const UserAuthority& authority,
-                    const std::string& user, const char* action, const char* label) {
+void writeRowButton(const UserPageRequest& request, const std::string& user, const char* action,
+                    const char* label) {
   writeText("<TD BGCOLOR=\"#E0E0E0\">");
   writeFormStart(action);
-  writeHiddenFields(variant, authority, &user);
+  writeHiddenFields(request, &user);
   writeSubmitButton(label);
   writeText("</FORM></TD>");
 }
@@ -94,26 +96,26 @@ void writeUserSelect(const UserAuthority& authority, bool dropDown) {
   writeSectionSelect("User", dropDown ? 1 : 12, *authority.section);
 }
 
-void writeChooser(const UserPagesVariant& variant, const UserAuthority& authority,
-                  const char* heading, const char* action, bool dropDown, const char* button) {
+void writeChooser(const UserPageRequest& request, const char* heading, const char* action,
+                  bool dropDown, const char* button) {
   writeHeading(heading);
   writeFormStart(action);
-  writeHiddenFields(variant, authority, nullptr);
-  writeUserSelect(authority, dropDown);
+  writeHiddenFields(request, nullptr);
+  writeUserSelect(request.authority, dropDown);
   writeSubmitButton(button);
   writeFormEnd();
 }
 
 // The add form (user is nullptr) or the edit form of a user, its boxes filled from the stored
 // values. The two differ in a few texts, kept here side by side.
-void writeUserForm(const UserPagesVariant& variant, ConfigFile& database,
-                   const UserAuthority& authority, const std::string* userName) {
+void writeUserForm(const UserPageRequest& request, const std::string* userName) {
+  ConfigFile& database = request.database;
   const bool editing = userName != nullptr;
   const ConfigSection& user =
-      editing ? *accountdb::findUser(*authority.section, *userName) : *nullSection();
+      editing ? *accountdb::findUser(*request.authority.section, *userName) : *nullSection();
   writeHeading(editing ? "User" : "Add user");
   writeFormStart(editing ? "ChangeUserDo" : "AddUserDo");
-  writeHiddenFields(variant, authority, userName);
+  writeHiddenFields(request, userName);
   if (editing) {
     writeText("<P>Username: ");
     writeEscaped(*userName);
@@ -171,9 +173,8 @@ void writeExpiryWarning(const ConfigSection& user) {
 
 }  // namespace
 
-void writeUserList(const UserPagesVariant& variant, const UserAuthority& authority, ConfigFile&,
-                   const FormFields&) {
-  variant.writeListHeading(authority);
+void writeUserList(const UserPageRequest& request) {
+  request.variant.writeListHeading(request.authority);
   writeLine("List of registered users:<BR>");
   writeLine("<TABLE BORDER=\"0\" WIDTH=\"100%\" CELLSPACING=\"1\">");
   writeText("<TR>");
@@ -184,7 +185,7 @@ void writeUserList(const UserPagesVariant& variant, const UserAuthority& authori
     writeText("</TD>");
   }
   writeLine("</TR>");
-  const ConfigSection& users = *authority.section;
+  const ConfigSection& users = *request.authority.section;
   for (int32_t slot = 1; slot <= users.count(); ++slot) {
     const ConfigSection* user = users.sectionByIndex(slot);
     if (user->isPlaceholder()) continue;
@@ -195,69 +196,55 @@ void writeUserList(const UserPagesVariant& variant, const UserAuthority& authori
     writeListCell(readText(*user, accountdb::kMapTo));
     writeListCell(readText(*user, accountdb::kExpireDate));
     writeListCell(readFlag(*user, accountdb::kDisabled) ? "Yes" : "No");
-    writeRowButton(variant, authority, name, "EditUser", "Edit");
-    writeRowButton(variant, authority, name, "DelUserDo", "Delete");
+    writeRowButton(request, name, "EditUser", "Edit");
+    writeRowButton(request, name, "DelUserDo", "Delete");
     writeLine("</TR>");
   }
   writeLine("</TABLE>");
 }
 
-void writeAddUserForm(const UserPagesVariant& variant, const UserAuthority& authority,
-                      ConfigFile& database, const FormFields&) {
-  writeUserForm(variant, database, authority, nullptr);
-}
+void writeAddUserForm(const UserPageRequest& request) { writeUserForm(request, nullptr); }
 
-void addUser(const UserPagesVariant&, const UserAuthority& authority,
-             ConfigFile& database, const FormFields& form) {
-  const std::string& name = userField(form);
-  if (!admitted(accountdb::addUser(*authority.section, name, userEntryFromForm(form),
-                                   accountdb::passwordStorage(database)),
-                authority, form)) {
+void addUser(const UserPageRequest& request) {
+  if (!admitted(accountdb::addUser(*request.authority.section, userField(request.form),
+                                   userEntryFromForm(request.form),
+                                   accountdb::passwordStorage(request.database)),
+                request)) {
     return;
   }
-  if (checkSaved(database)) {
-    writeChanged(accountdb::UserChange::kAdded, name, authority);
-    writeLine("");
-  }
+  if (savedChange(accountdb::UserChange::kAdded, request)) writeLine("");
 }
 
-void writeDeleteUserForm(const UserPagesVariant& variant, const UserAuthority& authority,
-                         ConfigFile&, const FormFields&) {
-  writeChooser(variant, authority, "Delete User", "DelUserDo", variant.deleteChooserDropDown,
+void writeDeleteUserForm(const UserPageRequest& request) {
+  writeChooser(request, "Delete User", "DelUserDo", request.variant.deleteChooserDropDown,
                "Delete");
 }
 
-void deleteUser(const UserPagesVariant&, const UserAuthority& authority,
-                ConfigFile& database, const FormFields& form) {
-  const std::string& name = userField(form);
-  if (!admitted(accountdb::removeUser(*authority.section, name), authority, form)) return;
-  if (checkSaved(database)) {
-    writeChanged(accountdb::UserChange::kDeleted, name, authority);
-    writeLine("");
-  }
-}
-
-void writeChangeUserChooser(const UserPagesVariant& variant, const UserAuthority& authority,
-                            ConfigFile&, const FormFields&) {
-  writeChooser(variant, authority, "User", "EditUser", false, "Submit");
-}
-
-void writeEditUserForm(const UserPagesVariant& variant, const UserAuthority& authority,
-                       ConfigFile& database, const FormFields& form) {
-  writeUserForm(variant, database, authority, &userField(form));
-}
-
-void changeUser(const UserPagesVariant&, const UserAuthority& authority,
-                ConfigFile& database, const FormFields& form) {
-  const std::string& name = userField(form);
-  ConfigSection* user = nullptr;
-  if (!admitted(accountdb::replaceUser(*authority.section, name, userEntryFromForm(form), &user,
-                                       accountdb::passwordStorage(database)),
-                authority, form)) {
+void deleteUser(const UserPageRequest& request) {
+  if (!admitted(accountdb::removeUser(*request.authority.section, userField(request.form)),
+                request)) {
     return;
   }
-  if (checkSaved(database)) {
-    writeChanged(accountdb::UserChange::kChanged, name, authority);
+  if (savedChange(accountdb::UserChange::kDeleted, request)) writeLine("");
+}
+
+void writeChangeUserChooser(const UserPageRequest& request) {
+  writeChooser(request, "User", "EditUser", false, "Submit");
+}
+
+void writeEditUserForm(const UserPageRequest& request) {
+  writeUserForm(request, &userField(request.form));
+}
+
+void changeUser(const UserPageRequest& request) {
+  ConfigSection* user = nullptr;
+  if (!admitted(accountdb::replaceUser(*request.authority.section, userField(request.form),
+                                       userEntryFromForm(request.form), &user,
+                                       accountdb::passwordStorage(request.database)),
+                request)) {
+    return;
+  }
+  if (savedChange(accountdb::UserChange::kChanged, request)) {
     writeExpiryWarning(*user);
     writeLine("");
   }

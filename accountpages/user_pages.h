@@ -18,7 +18,7 @@
 namespace gatekeeper {
 
 // The authority that the pages of one request work on, resolved by the program once per request
-// and handed to the page.
+// and handed to the page (UserPageRequest).
 struct UserAuthority {
   ConfigSection* section;  // nullSection() when there is no such authority
   std::string name;        // as the pages name it in their messages
@@ -33,44 +33,45 @@ struct UserPagesVariant {
   bool deleteChooserDropDown;
 };
 
+// What a user page works on in one request: the program's variant, the authority the program
+// resolved for the request, the loaded database and the form collection.
+struct UserPageRequest {
+  const UserPagesVariant& variant;
+  UserAuthority authority;
+  ConfigFile& database;
+  const FormFields& form;
+};
+
 // The user list: one row per user of the authority, in slot order, with the Edit and Delete
 // buttons (Delete deletes at once). A missing authority lists the header row alone.
-void writeUserList(const UserPagesVariant& variant, const UserAuthority& authority,
-                   ConfigFile& database, const FormFields& form);
+void writeUserList(const UserPageRequest& request);
 
 // The add form, posting to AddUserDo.
-void writeAddUserForm(const UserPagesVariant& variant, const UserAuthority& authority,
-                      ConfigFile& database, const FormFields& form);
+void writeAddUserForm(const UserPageRequest& request);
 
 // Stores a new user from the fields User, Pass, MapTo, NTAcc, Expire, noexpiration and
 // disabled. Refused, with one line and nothing stored: a missing authority, an empty user name,
 // a name or password the database cannot store, a name the authority already holds.
-void addUser(const UserPagesVariant& variant, const UserAuthority& authority,
-             ConfigFile& database, const FormFields& form);
+void addUser(const UserPageRequest& request);
 
 // The delete chooser, posting User to DelUserDo.
-void writeDeleteUserForm(const UserPagesVariant& variant, const UserAuthority& authority,
-                         ConfigFile& database, const FormFields& form);
+void writeDeleteUserForm(const UserPageRequest& request);
 
 // Deletes the user named by User. A name that matches no user deletes nothing and is
 // confirmed all the same; the authority's own values are never deleted.
-void deleteUser(const UserPagesVariant& variant, const UserAuthority& authority,
-                ConfigFile& database, const FormFields& form);
+void deleteUser(const UserPageRequest& request);
 
 // The change chooser, posting User to EditUser.
-void writeChangeUserChooser(const UserPagesVariant& variant, const UserAuthority& authority,
-                            ConfigFile& database, const FormFields& form);
+void writeChangeUserChooser(const UserPageRequest& request);
 
 // The edit form of the user named by User, filled with the stored values (a missing user reads
 // as empty values), posting to ChangeUserDo.
-void writeEditUserForm(const UserPagesVariant& variant, const UserAuthority& authority,
-                       ConfigFile& database, const FormFields& form);
+void writeEditUserForm(const UserPageRequest& request);
 
 // Replaces the user named by User whole with the form's values, keeping its slot (a name that
 // matches no user creates one), then warns about an expiry date the filter will refuse.
 // Refused as addUser refuses, except that an existing name is the point.
-void changeUser(const UserPagesVariant& variant, const UserAuthority& authority,
-                ConfigFile& database, const FormFields& form);
+void changeUser(const UserPageRequest& request);
 
 }  // namespace gatekeeper
 

@@ -52,15 +52,14 @@ class UserPagesTest : public ::testing::Test {
     EXPECT_EQ(database.save(), 1);
   }
 
-  using Page = void (*)(const UserPagesVariant&, const UserAuthority&, ConfigFile&,
-                        const FormFields&);
+  using Page = void (*)(const UserPageRequest&);
 
   // Runs a page on the database as saved; returns what it wrote.
   std::string run(Page page, const FormFields& form) {
     ConfigFile database(path_.c_str(), 1);
     EXPECT_EQ(database.load(), 1);
     ResponseCapture capture;
-    page(kSiteVariant, staffAuthority(database), database, form);
+    page({kSiteVariant, staffAuthority(database), database, form});
     return capture.text();
   }
   // The authority Staff as saved.

@@ -2,7 +2,6 @@
 
 #include "accountdb/database_names.h"
 #include "accountpages/option_lists.h"
-#include "accountpages/user_pages.h"
 #include "platform/names.h"
 #include "websupport/action_link.h"
 #include "websupport/html_escape.h"
@@ -14,7 +13,6 @@ namespace {
 // The pages the authority chooser may continue with: those that show an authority's users.
 constexpr const char* kChooserTargets[] = {"ListAuthority", "AddUser", "DelUser", "ChangeUser"};
 
-// The authority of the request: the one named by the field Authority.
 UserAuthority authorityFromForm(ConfigFile& database, const FormFields& form) {
   const std::string& name = form.field("Authority").text();
   ConfigSection* section =
@@ -32,6 +30,10 @@ void writeAuthorityHeading(const UserAuthority& authority) {
 constexpr UserPagesVariant kOverseerUsers = {true, writeAuthorityHeading, false};
 
 }  // namespace
+
+UserPageRequest chosenAuthorityRequest(ConfigFile& database, const FormFields& form) {
+  return {kOverseerUsers, authorityFromForm(database, form), database, form};
+}
 
 void writeAuthorityChooser(ConfigFile& database, const FormFields&, const FormFields& query) {
   const std::string& postAction = query.field("PostAction").text();
@@ -51,38 +53,6 @@ void writeAuthorityChooser(ConfigFile& database, const FormFields&, const FormFi
   writeText("No user page is named <b>");
   writeEscaped(postAction);
   writeLine("</b> !");
-}
-
-void writeAuthorityUsers(ConfigFile& database, const FormFields& form, const FormFields&) {
-  writeUserList(kOverseerUsers, authorityFromForm(database, form), database, form);
-}
-
-void writeAddUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  writeAddUserForm(kOverseerUsers, authorityFromForm(database, form), database, form);
-}
-
-void storeNewUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  addUser(kOverseerUsers, authorityFromForm(database, form), database, form);
-}
-
-void writeDeleteUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  writeDeleteUserForm(kOverseerUsers, authorityFromForm(database, form), database, form);
-}
-
-void storeUserDeletion(ConfigFile& database, const FormFields& form, const FormFields&) {
-  deleteUser(kOverseerUsers, authorityFromForm(database, form), database, form);
-}
-
-void writeChangeUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  writeChangeUserChooser(kOverseerUsers, authorityFromForm(database, form), database, form);
-}
-
-void writeEditUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  writeEditUserForm(kOverseerUsers, authorityFromForm(database, form), database, form);
-}
-
-void storeChangedUser(ConfigFile& database, const FormFields& form, const FormFields&) {
-  changeUser(kOverseerUsers, authorityFromForm(database, form), database, form);
 }
 
 }  // namespace gatekeeper

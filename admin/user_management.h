@@ -3,6 +3,7 @@
 #ifndef GATEKEEPER_ADMIN_USER_MANAGEMENT_H_
 #define GATEKEEPER_ADMIN_USER_MANAGEMENT_H_
 
+#include "accountpages/user_pages.h"
 #include "configstore/config_file.h"
 #include "websupport/form_fields.h"
 
@@ -14,17 +15,17 @@ namespace gatekeeper {
 // never leads to a storing page.
 void writeAuthorityChooser(ConfigFile& database, const FormFields& form, const FormFields& query);
 
-// The user pages (accountpages/user_pages.h) on the authority named by the field Authority.
-// The storing ones refuse an authority that does not exist ("Authority <b>NAME</b> not
-// found !") and store nothing.
-void writeAuthorityUsers(ConfigFile& database, const FormFields& form, const FormFields& query);
-void writeAddUser(ConfigFile& database, const FormFields& form, const FormFields& query);
-void storeNewUser(ConfigFile& database, const FormFields& form, const FormFields& query);
-void writeDeleteUser(ConfigFile& database, const FormFields& form, const FormFields& query);
-void storeUserDeletion(ConfigFile& database, const FormFields& form, const FormFields& query);
-void writeChangeUser(ConfigFile& database, const FormFields& form, const FormFields& query);
-void writeEditUser(ConfigFile& database, const FormFields& form, const FormFields& query);
-void storeChangedUser(ConfigFile& database, const FormFields& form, const FormFields& query);
+// The request of a user page (accountpages/user_pages.h) on the authority named by the field
+// Authority, as the chooser posts it.
+UserPageRequest chosenAuthorityRequest(ConfigFile& database, const FormFields& form);
+
+// The page handler of a user page on the authority named by the field Authority. The storing
+// pages refuse an authority that does not exist ("Authority <b>NAME</b> not found !") and store
+// nothing.
+template <void (*page)(const UserPageRequest& request)>
+void onChosenAuthority(ConfigFile& database, const FormFields& form, const FormFields&) {
+  page(chosenAuthorityRequest(database, form));
+}
 
 }  // namespace gatekeeper
 

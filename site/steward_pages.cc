@@ -61,8 +61,8 @@ constexpr ActionEntry kActions[] = {
 // messages.
 void dispatch(ConfigFile& database, ConfigSection& authority, const FormFields& form,
               const FormFields& query) {
-  const UserAuthority site = {&authority, authority.name()};
-  runAction(actionTable(), query.field("Action").text(), kSiteUsers, site, database, form);
+  const UserPageRequest request = {kSiteUsers, {&authority, authority.name()}, database, form};
+  runAction(actionTable(), query.field("Action").text(), request);
 }
 
 constexpr SiteFrameStyle kFrame = {

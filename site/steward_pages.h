@@ -13,8 +13,7 @@
 namespace gatekeeper::steward {
 
 // A user page, run on the site's authority as the frame found it.
-using PageHandler = void (*)(const UserPagesVariant& variant, const UserAuthority& authority,
-                             ConfigFile& database, const FormFields& form);
+using PageHandler = void (*)(const UserPageRequest& request);
 
 struct ActionEntry {
   const char* name;  // compared ignoring case
