@@ -48,13 +48,12 @@ inline bool forbiddenBeforeLockWaiter(const std::string& lockPath,
                                       std::chrono::milliseconds unseenWait) {
 #ifdef __linux__
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  const auto waiterSeen = [&] { return lockFileHasWaiter(lockPath); };
+  (void)unseenWait;
 #else
   const auto deadline = std::chrono::steady_clock::now() + unseenWait;
-  const auto waiterSeen = [] { return false; };
 #endif
-  (void)unseenWait;
-  while (!forbidden() && !waiterSeen() && std::chrono::steady_clock::now() < deadline) {
+  while (!forbidden() && !lockFileHasWaiter(lockPath) &&
+         std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return forbidden();
