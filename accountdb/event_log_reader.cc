@@ -19,7 +19,9 @@ bool readLogEventId(std::string_view field, long long* id) {
   const std::string text(field);
   char* end = nullptr;
   *id = std::strtoll(text.c_str(), &end, 0);
-  return end != text.c_str();
+  if (end != text.c_str()) return true;
+  *id = 0;
+  return false;
 }
 
 platform::FileTime logDay(std::string_view text) {
@@ -30,11 +32,10 @@ platform::FileTime logDay(std::string_view text) {
 
 bool passesLogFilter(const std::vector<std::string_view>& fields, const LogFilter& filter) {
   if (filter.type >= 0) {
+    // A first field that holds no number reads as 0, as C's conversion reads it.
     long long id = 0;
-    if (fields.size() <= kLogEventIdField || !readLogEventId(fields[kLogEventIdField], &id) ||
-        id != filter.type) {
-      return false;
-    }
+    if (fields.size() > kLogEventIdField) readLogEventId(fields[kLogEventIdField], &id);
+    if (id != filter.type) return false;
   }
   if (filter.since != platform::kNotADate && fields.size() > kLogDateField) {
     const platform::FileTime day = logDay(fields[kLogDateField]);

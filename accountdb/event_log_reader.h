@@ -26,7 +26,8 @@ struct LogFilter {
 };
 
 // The event id in a line's first field, read as C reads an integer literal (decimal, "0x"
-// hexadecimal, leading-zero octal, blanks before it skipped); false when it holds no number.
+// hexadecimal, leading-zero octal, blanks before it skipped); false when it holds no number,
+// and *id is then 0, as C's conversion gives it.
 bool readLogEventId(std::string_view field, long long* id);
 
 // 00:00:00 UTC at the start of the day that text names as month/day/year ("3/7/2001", or
@@ -35,8 +36,10 @@ bool readLogEventId(std::string_view field, long long* id);
 platform::FileTime logDay(std::string_view text);
 
 // Whether a line's fields pass the filter. A line whose first field does not read as a number
-// is of no event type (it fails a type filter); a line whose third field is missing or names
-// no calendar day passes the date filter.
+// (among them the second and later pieces of a line longer than one read, and an empty line)
+// is of event 0, the id C's conversion gives it: it is listed with the successful logons and
+// with every event. A line whose third field is missing or names no calendar day passes the
+// date filter.
 bool passesLogFilter(const std::vector<std::string_view>& fields, const LogFilter& filter);
 
 // Reads the next line of the log (at most kLogReadLength characters) into *line, with its

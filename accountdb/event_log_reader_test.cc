@@ -27,9 +27,7 @@ TEST(EventLogReaderTest, EventIdReadsAsACIntegerLiteral) {
   for (const auto& c : cases) {
     long long id = -99;
     EXPECT_EQ(readLogEventId(c.field, &id), c.reads) << c.field;
-    if (c.reads) {
-      EXPECT_EQ(id, c.id) << c.field;
-    }
+    EXPECT_EQ(id, c.id) << c.field;  // 0 where no number reads, as C's conversion gives
   }
 }
 
@@ -40,6 +38,9 @@ TEST(EventLogReaderTest, TypeAndDateFilters) {
   const std::string badDate = "12, 3:45 PM, someday, S, a, b, /p, s\n";
   const std::string noDate = "12\n";
   const std::string noId = "x, 3:45 PM,  3/ 7/2001, S\n";
+  // The rest of a line longer than one read arrives as a line of its own.
+  const std::string piece = "xxxxxxxx, /p, s\n";
+  const std::string empty = "\n";
   const platform::FileTime seventh = logDay("3/7/2001");
   ASSERT_NE(seventh, platform::kNotADate);
   EXPECT_EQ(logDay(" 3/ 7/2001"), seventh);
@@ -56,7 +57,14 @@ TEST(EventLogReaderTest, TypeAndDateFilters) {
       {12, platform::kNotADate, &march6, true},
       {12, platform::kNotADate, &success, false},
       {0, platform::kNotADate, &success, true},
-      {0, platform::kNotADate, &noId, false},
+      // A first field that holds no number is event 0: listed with the successful logons.
+      {0, platform::kNotADate, &noId, true},
+      {0, platform::kNotADate, &piece, true},
+      {0, platform::kNotADate, &empty, true},
+      {-1, platform::kNotADate, &piece, true},
+      {12, platform::kNotADate, &noId, false},
+      {12, platform::kNotADate, &piece, false},
+      {0, seventh, &piece, true},
       {-1, seventh, &march6, false},
       {-1, seventh, &march7, true},
       {-1, seventh, &badDate, true},

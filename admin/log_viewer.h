@@ -24,8 +24,9 @@ inline constexpr long long kLogPageStep = 50;
 // negative: the page then begins before the file). Reads the log from its current position
 // line by line (at most 2047 characters a read) and stops right after the last line it writes.
 // A line is split at every comma, CR and LF; its first eight fields fill the row's cells, a
-// missing field an empty cell. A line whose first field does not read as a number is of no
-// event type; a line whose third field names no calendar day passes the date filter. Returns
+// missing field an empty cell. A line whose first field does not read as a number is of
+// event 0 (as C's conversion reads it), the continuation pieces of a long line included; a
+// line whose third field names no calendar day passes the date filter. Returns
 // the number of lines that passed the filter and were read: start + kLogPageStep + 1 when the
 // page is complete, fewer when the file ended first (0 when the page ends before the file).
 long long writeLogRows(std::FILE* log, const LogFilter& filter, long long start);
