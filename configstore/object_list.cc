@@ -43,6 +43,11 @@ struct ObjectList::NameIndex {
     uint8_t bits;
   };
   static constexpr size_t kLine = 64;
+  // The most the table is filled, tombstones included, as a fraction: a table is made with room
+  // for the names it is meant to hold at this load, and grows before an insert would exceed it,
+  // so that probe runs stay short.
+  static constexpr size_t kMaxLoadNumerator = 3;
+  static constexpr size_t kMaxLoadDenominator = 5;
   // Zeroed memory (a table of empty entries) aligned so that no entry straddles cache lines.
   struct Table {
     Table() = default;
@@ -76,9 +81,9 @@ struct ObjectList::NameIndex {
   }
   size_t next(size_t i) const { return i + 1 == size ? 0 : i + 1; }
 
-  // An empty table with room for `names` entries at a load of three fifths.
+  // An empty table with room for `names` entries at the most load.
   bool reset(size_t names) {
-    size_t entries = names + names * 2 / 3;
+    size_t entries = (names * kMaxLoadDenominator + kMaxLoadNumerator - 1) / kMaxLoadNumerator;
     if (entries < 16) entries = 16;
     Table fresh;
     const size_t bytes = entries * sizeof(Entry) + kLine;
@@ -98,8 +103,9 @@ struct ObjectList::NameIndex {
     return true;
   }
 
-  // At most seven tenths full, tombstones included, so that a probe run stays short.
-  bool needsGrowth() const { return (occupied + 1) * 10 > size * 7; }
+  bool needsGrowth() const {
+    return (occupied + 1) * kMaxLoadDenominator > size * kMaxLoadNumerator;
+  }
 
   // Room for twice the live entries, or for the names expected, moved over as they are: no
   // name is read again.
@@ -404,8 +410,7 @@ void ObjectList::rebuildIndex() {
     if (index_ == nullptr) return;  // lookups fall back to the scan
   }
   index_->unhashed.clear();
-  // Room for the children there are now at a load of one half: a list filled one add at a time
-  // grows the table when it is two thirds full.
+  // Room for the children there are now; adds beyond them grow the table (see grow()).
   if (!index_->reset(static_cast<size_t>(size()))) {
     index_.reset();
     return;
