@@ -14,7 +14,8 @@ namespace gatekeeper {
 // loaded account database, the form collection and the query collection. A handler that
 // stores a change creates a missing MAIN, MAIN/SERVERS, ACCOUNTS or NTACCOUNTS section it
 // writes into (getOrCreateSection), so no change is dropped, saves the database itself and
-// reports the save through checkSaved (websupport/save_report.h). The run holds the database lock throughout.
+// reports the save through checkSaved (websupport/save_report.h). The run holds the database
+// lock throughout.
 using PageHandler = void (*)(ConfigFile& database, const FormFields& form,
                              const FormFields& query);
 
@@ -30,9 +31,9 @@ enum class Answer {
 };
 
 struct ActionEntry {
-  const char* name;  // at most 31 characters, compared ignoring case
-  PageHandler handler;  // the page of kInFrame
-  bool storing;  // the page changes what is stored: it runs only past the cross-site check
+  const char* name;      // at most 31 characters, compared ignoring case
+  PageHandler handler;   // the page of kInFrame
+  bool storing;          // the page changes what is stored: it runs only past the cross-site check
   Answer answer = Answer::kInFrame;
   EarlyHandler early = nullptr;  // the page of kBeforeFrame and kFirst
 };

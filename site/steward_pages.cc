@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "site/site_authority.h"
 #include "site/site_request.h"
 #include "websupport/action_dispatch.h"
 #include "websupport/action_link.h"
