@@ -9,7 +9,7 @@
 #include "websupport/error_log.h"
 #include "websupport/html_escape.h"
 #include "websupport/response_writer.h"
-#include "websupport/settings_key.h"
+#include "settings/settings_key.h"
 
 namespace gatekeeper {
 namespace {

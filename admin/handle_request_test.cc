@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "websupport/server_variables_for_test.h"
-#include "websupport/test_settings.h"
+#include "settings/test_settings.h"
 #include "configstore/config_file.h"
 #include "platform/scratch_directory.h"
 #include "platform/system_error.h"

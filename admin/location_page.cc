@@ -11,7 +11,7 @@
 #include "websupport/action_link.h"
 #include "websupport/error_log.h"
 #include "websupport/response_writer.h"
-#include "websupport/settings_key.h"
+#include "settings/settings_key.h"
 
 namespace gatekeeper {
 namespace {

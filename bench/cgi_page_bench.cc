@@ -11,7 +11,7 @@
 #include "platform/environment.h"
 #include "websupport/form_fields.h"
 #include "websupport/response_writer.h"
-#include "websupport/settings_key.h"
+#include "settings/settings_key.h"
 
 namespace gatekeeper::bench {
 namespace {

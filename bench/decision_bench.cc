@@ -25,7 +25,7 @@
 #include "filter/auth_filter.h"
 #include "passhash/password_hash.h"
 #include "platform/files.h"
-#include "websupport/settings_key.h"
+#include "settings/settings_key.h"
 
 namespace gatekeeper::bench {
 namespace {

@@ -13,7 +13,7 @@
 #include "cli/console.h"
 #include "cli/dispatcher.h"
 #include "configstore/config_file.h"
-#include "websupport/test_settings.h"
+#include "settings/test_settings.h"
 
 namespace gatekeeper::cli {
 

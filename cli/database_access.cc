@@ -5,7 +5,7 @@
 #include "platform/files.h"
 #include "platform/system_error.h"
 #include "websupport/error_log.h"
-#include "websupport/settings_key.h"
+#include "settings/settings_key.h"
 
 namespace gatekeeper::cli {
 namespace {

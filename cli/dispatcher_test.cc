@@ -13,7 +13,7 @@
 #include "cli/command_table.h"
 #include "platform/scratch_directory.h"
 #include "platform/system_error.h"
-#include "websupport/test_settings.h"
+#include "settings/test_settings.h"
 
 namespace gatekeeper::cli {
 namespace {

@@ -16,7 +16,7 @@
 #include "filter/backup_name.h"
 #include "filter/test_server.h"
 #include "passhash/pbkdf2_sha256_form.h"
-#include "websupport/test_settings.h"
+#include "settings/test_settings.h"
 #include "platform/files.h"
 #include "platform/scratch_directory.h"
 #include "platform/system_error.h"

@@ -7,7 +7,7 @@
 
 #include "filter/test_server.h"
 #include "platform/isapi_host_extension.h"
-#include "websupport/test_settings.h"
+#include "settings/test_settings.h"
 #include "platform/scratch_directory.h"
 #include "platform/shared_library.h"
 

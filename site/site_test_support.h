@@ -13,7 +13,7 @@
 #include "websupport/request_reader.h"
 #include "websupport/response_writer.h"
 #include "websupport/server_variables_for_test.h"
-#include "websupport/test_settings.h"
+#include "settings/test_settings.h"
 
 namespace gatekeeper {
 

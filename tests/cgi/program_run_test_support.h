@@ -12,7 +12,7 @@
 
 #include "platform/scratch_directory.h"
 #include "websupport/server_variables_for_test.h"
-#include "websupport/test_settings.h"
+#include "settings/test_settings.h"
 
 namespace gatekeeper {
 

@@ -15,7 +15,7 @@
 #include "filter/auth_filter.h"
 #include "filter/test_server.h"
 #include "platform/scratch_directory.h"
-#include "websupport/test_settings.h"
+#include "settings/test_settings.h"
 
 namespace gatekeeper {
 namespace {

@@ -11,7 +11,7 @@
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/system_error.h"
-#include "websupport/settings_key.h"
+#include "settings/settings_key.h"
 
 namespace gatekeeper {
 namespace {

@@ -3,8 +3,8 @@
 // the environment variable GATEKEEPER_REGISTRY (default /var/lib/kestrel-gatekeeper/registry),
 // where a key is the directory <root>/<root key name>/<path with "\" as "/"> and a value is the
 // file of that name in it, holding the value's bytes (a string with its terminating zero).
-#ifndef GATEKEEPER_WEBSUPPORT_SETTINGS_KEY_H_
-#define GATEKEEPER_WEBSUPPORT_SETTINGS_KEY_H_
+#ifndef GATEKEEPER_SETTINGS_SETTINGS_KEY_H_
+#define GATEKEEPER_SETTINGS_SETTINGS_KEY_H_
 
 #include <memory>
 #include <optional>
@@ -76,4 +76,4 @@ class SettingsKey {
 
 }  // namespace gatekeeper
 
-#endif  // GATEKEEPER_WEBSUPPORT_SETTINGS_KEY_H_
+#endif  // GATEKEEPER_SETTINGS_SETTINGS_KEY_H_

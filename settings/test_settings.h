@@ -4,8 +4,8 @@
 // registry of the test machine (Wine's prefix): the helper removes the system's two values
 // before and after the test, so tests using it must not run in parallel (RESOURCE_LOCK
 // settings_key).
-#ifndef GATEKEEPER_WEBSUPPORT_TEST_SETTINGS_H_
-#define GATEKEEPER_WEBSUPPORT_TEST_SETTINGS_H_
+#ifndef GATEKEEPER_SETTINGS_TEST_SETTINGS_H_
+#define GATEKEEPER_SETTINGS_TEST_SETTINGS_H_
 
 #include <optional>
 #include <string>
@@ -43,4 +43,4 @@ class TestSettings {
 
 }  // namespace gatekeeper
 
-#endif  // GATEKEEPER_WEBSUPPORT_TEST_SETTINGS_H_
+#endif  // GATEKEEPER_SETTINGS_TEST_SETTINGS_H_

@@ -1,4 +1,4 @@
-#include "websupport/settings_key.h"
+#include "settings/settings_key.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "websupport/test_settings.h"
+#include "settings/test_settings.h"
 
 #include <filesystem>
 
 #include "platform/environment.h"
-#include "websupport/settings_key.h"
+#include "settings/settings_key.h"
 
 // Removing values or the key is not something the system ever does, so the helper reaches the
 // store directly: the registry on Windows, the directory tree elsewhere.

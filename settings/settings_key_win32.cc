@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "websupport/settings_key.h"
+#include "settings/settings_key.h"
 
 namespace gatekeeper {
 namespace {
