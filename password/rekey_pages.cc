@@ -10,7 +10,7 @@
 #include "password/failed_logon.h"
 #include "passhash/password_hash.h"
 #include "platform/clock.h"
-#include "site/site_request.h"
+#include "siteframe/site_request.h"
 #include "websupport/action_dispatch.h"
 #include "websupport/action_link.h"
 #include "websupport/form_markup.h"

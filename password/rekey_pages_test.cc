@@ -8,7 +8,7 @@
 #include "password/failed_logon.h"
 #include "passhash/password_hash.h"
 #include "platform/clock.h"
-#include "site/site_test_support.h"
+#include "siteframe/site_test_support.h"
 #include "websupport/error_log.h"
 
 namespace gatekeeper {

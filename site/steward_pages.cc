@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "site/site_request.h"
+#include "siteframe/site_request.h"
 #include "websupport/action_dispatch.h"
 #include "websupport/action_link.h"
 #include "websupport/direct_logon.h"

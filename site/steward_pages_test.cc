@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "site/site_test_support.h"
+#include "siteframe/site_test_support.h"
 #include "websupport/error_log.h"
 
 namespace gatekeeper {

@@ -1,4 +1,4 @@
-#include "site/site_frame.h"
+#include "siteframe/site_frame.h"
 
 #include "websupport/page_style.h"
 #include "websupport/response_writer.h"

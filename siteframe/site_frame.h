@@ -1,7 +1,7 @@
 // The page frame of the programs that serve one site (steward and rekey): head and style
 // sheet, banner, a main table with an optional menu cell and the content cell, and the footer.
-#ifndef GATEKEEPER_SITE_SITE_FRAME_H_
-#define GATEKEEPER_SITE_SITE_FRAME_H_
+#ifndef GATEKEEPER_SITEFRAME_SITE_FRAME_H_
+#define GATEKEEPER_SITEFRAME_SITE_FRAME_H_
 
 #include <functional>
 
@@ -19,4 +19,4 @@ void writeSiteFrame(const SiteFrameStyle& style, const std::function<void()>& wr
 
 }  // namespace gatekeeper
 
-#endif  // GATEKEEPER_SITE_SITE_FRAME_H_
+#endif  // GATEKEEPER_SITEFRAME_SITE_FRAME_H_

@@ -1,4 +1,4 @@
-#include "site/site_authority.h"
+#include "siteframe/site_authority.h"
 
 #include "accountdb/binding_key.h"
 #include "accountdb/database_names.h"

@@ -1,7 +1,7 @@
-#include "site/site_request.h"
+#include "siteframe/site_request.h"
 
 #include "accountpages/database_run.h"
-#include "site/site_authority.h"
+#include "siteframe/site_authority.h"
 #include "websupport/response_writer.h"
 
 namespace gatekeeper {

@@ -1,10 +1,10 @@
 // Site resolution: the binding key from SERVER_NAME and SERVER_PORT, the bound authority, and
 // the absence of any fallback.
-#include "site/site_authority.h"
+#include "siteframe/site_authority.h"
 
 #include <gtest/gtest.h>
 
-#include "site/site_test_support.h"
+#include "siteframe/site_test_support.h"
 
 namespace gatekeeper {
 namespace {

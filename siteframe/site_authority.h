@@ -1,7 +1,7 @@
 // Site resolution: the authority bound to the site on which a request arrived, found as the
 // filter finds it, from the CGI variables SERVER_NAME and SERVER_PORT.
-#ifndef GATEKEEPER_SITE_SITE_AUTHORITY_H_
-#define GATEKEEPER_SITE_SITE_AUTHORITY_H_
+#ifndef GATEKEEPER_SITEFRAME_SITE_AUTHORITY_H_
+#define GATEKEEPER_SITEFRAME_SITE_AUTHORITY_H_
 
 #include <string>
 
@@ -26,4 +26,4 @@ void writeNoSiteAuthority();
 
 }  // namespace gatekeeper
 
-#endif  // GATEKEEPER_SITE_SITE_AUTHORITY_H_
+#endif  // GATEKEEPER_SITEFRAME_SITE_AUTHORITY_H_

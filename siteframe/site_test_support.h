@@ -1,7 +1,7 @@
 // Test helper for the site programs: a settings key and an account database of the test's own,
 // the server variables of a request to one site, and in-process runs of a page entry.
-#ifndef GATEKEEPER_SITE_SITE_TEST_SUPPORT_H_
-#define GATEKEEPER_SITE_SITE_TEST_SUPPORT_H_
+#ifndef GATEKEEPER_SITEFRAME_SITE_TEST_SUPPORT_H_
+#define GATEKEEPER_SITEFRAME_SITE_TEST_SUPPORT_H_
 
 #include <gtest/gtest.h>
 
@@ -84,4 +84,4 @@ class SiteTest : public ::testing::Test {
 
 }  // namespace gatekeeper
 
-#endif  // GATEKEEPER_SITE_SITE_TEST_SUPPORT_H_
+#endif  // GATEKEEPER_SITEFRAME_SITE_TEST_SUPPORT_H_

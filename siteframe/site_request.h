@@ -1,10 +1,10 @@
 // The request handling that steward and rekey share: header, account database, frame, site
 // resolution, then the program's own pages on the site authority.
-#ifndef GATEKEEPER_SITE_SITE_REQUEST_H_
-#define GATEKEEPER_SITE_SITE_REQUEST_H_
+#ifndef GATEKEEPER_SITEFRAME_SITE_REQUEST_H_
+#define GATEKEEPER_SITEFRAME_SITE_REQUEST_H_
 
 #include "configstore/config_file.h"
-#include "site/site_frame.h"
+#include "siteframe/site_frame.h"
 #include "websupport/form_fields.h"
 
 namespace gatekeeper {
@@ -22,4 +22,4 @@ int handleSiteRequest(const SiteFrameStyle& style, SitePages pages, const FormFi
 
 }  // namespace gatekeeper
 
-#endif  // GATEKEEPER_SITE_SITE_REQUEST_H_
+#endif  // GATEKEEPER_SITEFRAME_SITE_REQUEST_H_

@@ -1,10 +1,10 @@
 // The request handling shared by the site programs: header, setup error pages, frame, and the
 // pages run only on a site that has an authority.
-#include "site/site_request.h"
+#include "siteframe/site_request.h"
 
 #include <gtest/gtest.h>
 
-#include "site/site_test_support.h"
+#include "siteframe/site_test_support.h"
 #include "websupport/response_writer.h"
 
 namespace gatekeeper {
