@@ -46,7 +46,7 @@ bool scanBlanksAndName(const char** p, const char* end, char stop, std::string_v
 }
 
 const struct {
-  std::string_view word;
+  const char* word;
   int32_t type;
 } kTypeWords[] = {{"int", kItemInt},
                   {"float", kItemFloat},
@@ -57,13 +57,14 @@ const struct {
 // Type words are ASCII: they compare folding A-Z only, the same on every platform.
 int32_t typeOfWord(std::string_view word) {
   for (const auto& entry : kTypeWords) {
-    if (word.size() != entry.word.size()) continue;
+    const size_t length = std::strlen(entry.word);
+    if (word.size() != length) continue;
     size_t i = 0;
-    for (; i < word.size(); ++i) {
+    for (; i < length; ++i) {
       const char c = word[i];
       if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != entry.word[i]) break;
     }
-    if (i == word.size()) return entry.type;
+    if (i == length) return entry.type;
   }
   return 0;
 }
@@ -217,7 +218,7 @@ bool readsBackAsWritten(int32_t itemType, std::string_view text) {
 
 const char* typeWordOf(int32_t itemType) {
   for (const auto& entry : kTypeWords) {
-    if (entry.type == itemType) return entry.word.data();
+    if (entry.type == itemType) return entry.word;
   }
   return nullptr;
 }
