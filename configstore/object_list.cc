@@ -43,11 +43,10 @@ struct ObjectList::NameIndex {
     uint8_t bits;
   };
   static constexpr size_t kLine = 64;
-  // The most the table is filled, tombstones included, as a fraction: a table is made with room
-  // for the names it is meant to hold at this load, and grows before an insert would exceed it,
-  // so that probe runs stay short.
-  static constexpr size_t kMaxLoadNumerator = 3;
-  static constexpr size_t kMaxLoadDenominator = 5;
+  // The most the table is filled, tombstones included (seven tenths), so that probe runs stay
+  // short: an insert that would exceed it grows the table first.
+  static constexpr size_t kMaxLoadNumerator = 7;
+  static constexpr size_t kMaxLoadDenominator = 10;
   // Zeroed memory (a table of empty entries) aligned so that no entry straddles cache lines.
   struct Table {
     Table() = default;
@@ -81,9 +80,11 @@ struct ObjectList::NameIndex {
   }
   size_t next(size_t i) const { return i + 1 == size ? 0 : i + 1; }
 
-  // An empty table with room for `names` entries at the most load.
+  // An empty table with room for `names` entries and a sixth more at the most load: a list
+  // whose size was foreseen (reserveNames) takes its last names without growing once more.
   bool reset(size_t names) {
-    size_t entries = (names * kMaxLoadDenominator + kMaxLoadNumerator - 1) / kMaxLoadNumerator;
+    const size_t room = names + names / 6;
+    size_t entries = (room * kMaxLoadDenominator + kMaxLoadNumerator - 1) / kMaxLoadNumerator;
     if (entries < 16) entries = 16;
     Table fresh;
     const size_t bytes = entries * sizeof(Entry) + kLine;
@@ -410,7 +411,7 @@ void ObjectList::rebuildIndex() {
     if (index_ == nullptr) return;  // lookups fall back to the scan
   }
   index_->unhashed.clear();
-  // Room for the children there are now; adds beyond them grow the table (see grow()).
+  // Room for the children there are now (see reset); adds beyond that grow the table.
   if (!index_->reset(static_cast<size_t>(size()))) {
     index_.reset();
     return;
