@@ -41,12 +41,6 @@ class CountedRef {
     swap(taken);
     return *this;
   }
-  // Takes over a reference the caller already holds, as adopt() does, dropping the one held.
-  CountedRef& operator=(T* adopted) {
-    CountedRef taken = adopt(adopted);
-    swap(taken);
-    return *this;
-  }
   ~CountedRef() { reset(); }
 
   T* get() const { return object_; }

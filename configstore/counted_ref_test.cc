@@ -52,10 +52,10 @@ TEST(CountedRefTest, EveryWayOfHoldingKeepsTheCountRight) {
        1, 3},
       {"move assignment drops the old one",
        [](Ref& held, std::vector<Ref>&, Counted&, Counted& b) { held = Ref::share(&b); }, 1, 2},
-      {"assigning a plain pointer adopts it",
+      {"an adopted reference is taken over",
        [](Ref& held, std::vector<Ref>&, Counted&, Counted& b) {
          b.addRef();
-         held = &b;
+         held = Ref::adopt(&b);
        },
        1, 2},
       {"self-assignment keeps it",

@@ -929,9 +929,8 @@ bool TextStream::canTakeText() const {
 
 DeferredContents TextStream::keptPart(size_t begin, size_t length, size_t depth,
                                       bool verbatim) const {
-  source_->addRef();
   DeferredContents part;
-  part.source = source_;
+  part.source = CountedRef<SourceText>::share(source_);
   part.begin = inOffset_ + begin;
   part.length = length;
   part.depth = static_cast<int32_t>(baseDepth_ + depth);
