@@ -1,12 +1,17 @@
 // Authentication decisions against a database of a million users, through the filter object as
 // the web server calls it (version check of the database file, decision, event log line), from
-// one and from two threads; and a reload of that database while decisions go on. Beside them,
+// one and from two threads, beside the system calls a decision makes (the look at the database
+// file and the appended event line) made alone; and a reload of that database while decisions
+// go on. Beside them,
 // decisions on a small database whose passwords are hashed in the system's default scheme,
 // every logon verified once before (the cache of verified logons warm), next to the same
 // database with the passwords in plain; and one verification of such a hash (a cold logon).
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,6 +19,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <random>
@@ -135,6 +141,50 @@ void BM_Decision(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_Decision)->Threads(1)->Threads(2)->UseRealTime();
+
+// The last line of the event log as the filter wrote it, its line end included (read from the
+// log's end: the decisions before have made it long).
+std::string lastEventLine() {
+  std::ifstream log(workDirectory() / "events.log", std::ios::binary | std::ios::ate);
+  const std::streamoff size = log.tellg();
+  const std::streamoff start = std::max<std::streamoff>(0, size - 4096);
+  std::string tail(static_cast<std::size_t>(size - start), '\0');
+  log.seekg(start);
+  log.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+  if (tail.size() < 2 || tail.back() != '\n') return "";
+  const std::size_t previous = tail.rfind('\n', tail.size() - 2);
+  return previous == std::string::npos ? "" : tail.substr(previous + 1);
+}
+
+// The system calls of one decision and nothing else: a stat of the database file (the look at
+// its version) and one write of a line as long as a decision's event line to a file opened for
+// appending (the event log held open), from one and from two threads sharing the file as the
+// filter's threads share its log. BM_Decision over this is what the decision adds to them.
+void BM_DecisionSystemCalls(benchmark::State& state) {
+  static const std::string line = [] {
+    decide(sharedFilter(), 1);
+    return lastEventLine();
+  }();
+  static const int log = [] {
+    return ::open((workDirectory() / "system-calls.log").c_str(),
+                  O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
+  }();
+  const std::string database = databasePath();
+  if (log < 0 || line.size() < 2) {
+    state.SkipWithError("no event line to write");
+    return;
+  }
+  for (auto _ : state) {
+    struct stat st;
+    if (::stat(database.c_str(), &st) != 0) state.SkipWithError("stat failed");
+    if (::write(log, line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
+      state.SkipWithError("write failed");
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.SetLabel(std::to_string(line.size()) + " bytes a line");
+}
+BENCHMARK(BM_DecisionSystemCalls)->Threads(1)->Threads(2)->UseRealTime();
 
 // One save of the database while a thread keeps deciding: how long from the save until the new
 // content decides, and the longest single decision meanwhile (backup and freeing included).
