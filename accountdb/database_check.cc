@@ -191,7 +191,7 @@ class OutlineReader {
 };
 
 bool OutlineReader::read(const std::string& path, std::vector<Finding>* findings) {
-  TextStream stream(path.c_str(), 0);
+  TextStream stream = TextStream::openForReading(path.c_str());
   if (!stream.isOpen()) return false;
   int line = 0;
   bool startsLine = true;

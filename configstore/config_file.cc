@@ -44,7 +44,7 @@ int ConfigFile::saveAs(const char* path) {
 
 int ConfigFile::loadComplete() {
   if (!hasName()) return note(Operation::kLoad, 0, 0);
-  TextStream stream(path(), 0);
+  TextStream stream = TextStream::openForReading(path());
   // Readers on many threads follow: every section is parsed here, except the small plain ones,
   // which their first reader parses in a few microseconds.
   stream.keepWholeSectionsAsText(false);

@@ -174,7 +174,7 @@ int ConfigSection::load() { return loadFile(nullptr); }
 int ConfigSection::loadFile(int* systemError) {
   if (systemError != nullptr) *systemError = 0;
   if (!fileBacked() || !hasName()) return 0;
-  TextStream stream(name(), 0);
+  TextStream stream = TextStream::openForReading(name());
   if (!stream.isOpen()) {
     if (systemError != nullptr) *systemError = stream.systemError();
     return 0;
@@ -204,7 +204,7 @@ int ConfigSection::save() { return saveFile(nullptr); }
 int ConfigSection::saveFile(int* systemError) {
   if (systemError != nullptr) *systemError = 0;
   if (!fileBacked() || !hasName()) return 0;
-  TextStream stream(name(), TextStream::kWriteMode);
+  TextStream stream = TextStream::openForWriting(name());
   // The stream's error is taken before it is destroyed: removing its temporary file could
   // change the thread's last error.
   int result = 0;

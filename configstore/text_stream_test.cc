@@ -293,7 +293,7 @@ TEST(TextStreamTest, StreamWritersCheckTheirState) {
   EXPECT_EQ(stream->capabilities(), 15);
   EXPECT_EQ(stream->close(), 1);
   EXPECT_EQ(out, "[ a:\r\n] a;\r\n{ s:\r\n} s;\r\n");
-  TextStream closed("", 0);
+  TextStream closed = TextStream::openForReading("");
   EXPECT_EQ(closed.isOpen(), 0);
   EXPECT_EQ(closed.writeInt("a", 1, nullptr), 0);
   EXPECT_EQ(closed.readLine(), 0);
