@@ -12,7 +12,25 @@ namespace gatekeeper::platform {
 // lower case. Both arguments must be non-null, zero-terminated texts.
 int compareNames(const char* a, const char* b);
 
+#ifdef _WIN32
 inline bool namesEqual(const char* a, const char* b) { return compareNames(a, b) == 0; }
+#else
+namespace internal {
+// Each byte folded as compareNames folds it.
+extern const unsigned char kFoldedBytes[256];
+}  // namespace internal
+
+// compareNames(a, b) == 0, inline: names are compared on every lookup of a small section.
+inline bool namesEqual(const char* a, const char* b) {
+  const auto* x = reinterpret_cast<const unsigned char*>(a);
+  const auto* y = reinterpret_cast<const unsigned char*>(b);
+  for (;; ++x, ++y) {
+    const unsigned char c = internal::kFoldedBytes[*x];
+    if (c != internal::kFoldedBytes[*y]) return false;
+    if (c == 0) return true;
+  }
+}
+#endif
 
 // A hash of a name for hash indexes of names, consistent with namesEqual: two names that both
 // get a hash and are equal get the same hash. false when the platform's comparison cannot be
