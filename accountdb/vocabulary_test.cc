@@ -114,6 +114,19 @@ TEST(EventSuppressionTest, OnlyAPositiveIntItemSuppresses) {
   EXPECT_FALSE(isEventSuppressed(database, kEventAccountDisabled));
   EXPECT_FALSE(isEventSuppressed(database, kEventFilterDisabled));  // no item
   EXPECT_FALSE(isEventSuppressed(ConfigSection(), kEventAuthenticated));  // no DONTLOG
+
+  // Read once, the same answers, for ids written otherwise too ("08" is not the id 8).
+  events->addIntItem("08", 1);
+  events->addIntItem("-2", 1);
+  events->addIntItem("x9", 1);
+  const SuppressedEvents once(database);
+  for (int32_t id = -5; id <= 20; ++id) {
+    SCOPED_TRACE(id);
+    EXPECT_EQ(once.contains(id), isEventSuppressed(database, id));
+  }
+  EXPECT_TRUE(once.contains(-2));
+  EXPECT_FALSE(once.contains(8));
+  EXPECT_FALSE(SuppressedEvents(ConfigSection()).contains(kEventAuthenticated));
 }
 
 TEST(StorableTextTest, NamesAndTextsThatReadBackUnchanged) {

@@ -70,6 +70,7 @@ AuthFilter::Content AuthFilter::loadFromSettings() {
   } else if (database->count() == 0) {
     candidate.problem = "holds no sections";
   } else {
+    candidate.events = EventDestination(database.get());
     candidate.database = std::move(database);
   }
   return candidate;
@@ -324,7 +325,8 @@ DWORD AuthFilter::handleAuthentication(HTTP_FILTER_CONTEXT* pfc,
     }
     if (start != Start::kClaimedForCaller) {
       return authenticateRequest(pfc, credentials, *content->database,
-                                 platform::currentFileTime(), &eventLog_, &verifiedLogons_);
+                                 platform::currentFileTime(), &eventLog_, &verifiedLogons_,
+                                 &content->events);
     }
   }
   // A small file: this request reads it and decides on what is in force then. It holds no
@@ -334,7 +336,8 @@ DWORD AuthFilter::handleAuthentication(HTTP_FILTER_CONTEXT* pfc,
   const auto held = content_.read();
   if (held.get() == nullptr) return SF_STATUS_REQ_NEXT_NOTIFICATION;
   return authenticateRequest(pfc, credentials, *held.get()->database,
-                             platform::currentFileTime(), &eventLog_, &verifiedLogons_);
+                             platform::currentFileTime(), &eventLog_, &verifiedLogons_,
+                             &held.get()->events);
 }
 
 }  // namespace gatekeeper

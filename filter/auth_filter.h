@@ -119,6 +119,7 @@ class AuthFilter {
     platform::FileVersion version;         // the file's version just before it was read
     bool configured = false;               // the settings key names a database
     std::string problem;                   // why a named database cannot be used
+    EventDestination events;               // where the database's events go, read once
   };
   static Content loadFromSettings();
   // Saves the database under a backup name built from the UTC time, if the settings key names

@@ -32,9 +32,9 @@ class Decision {
  public:
   Decision(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
            const ConfigSection& database, int64_t nowUtc, EventLogFile* eventLog,
-           VerifiedLogons* verifiedLogons)
+           VerifiedLogons* verifiedLogons, const EventDestination* events)
       : pfc_(pfc), credentials_(credentials), database_(database), now_(nowUtc),
-        eventLog_(eventLog), verifiedLogons_(verifiedLogons) {
+        eventLog_(eventLog), verifiedLogons_(verifiedLogons), events_(events) {
     sentName_ = boundedText(credentials->pszUser, credentials->cbUserBuff);
     sentPassword_ = boundedText(credentials->pszPassword, credentials->cbPasswordBuff);
   }
@@ -60,7 +60,8 @@ class Decision {
 
   void log(EventId id, const char* parameter1, const char* parameter2,
            const char* description = nullptr) {
-    const char* logPath = eventLogPath(&database_, id);
+    const char* logPath =
+        events_ != nullptr ? events_->pathFor(id) : eventLogPath(&database_, id);
     if (logPath == nullptr) return;
     ServerVariable<kHostBufferSize> resource;
     resource.read(pfc_, "SCRIPT_NAME");
@@ -117,6 +118,7 @@ class Decision {
   const int64_t now_;
   EventLogFile* const eventLog_;
   VerifiedLogons* const verifiedLogons_;
+  const EventDestination* const events_;
   std::string sentName_;
   std::string sentPassword_;
   ServerVariable<kHostBufferSize> host_;
@@ -240,8 +242,9 @@ DWORD Decision::mapToAccount() {
 
 DWORD authenticateRequest(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
                           const ConfigSection& database, int64_t nowUtc,
-                          EventLogFile* eventLog, VerifiedLogons* verifiedLogons) {
-  return Decision(pfc, credentials, database, nowUtc, eventLog, verifiedLogons).run();
+                          EventLogFile* eventLog, VerifiedLogons* verifiedLogons,
+                          const EventDestination* events) {
+  return Decision(pfc, credentials, database, nowUtc, eventLog, verifiedLogons, events).run();
 }
 
 }  // namespace gatekeeper

@@ -9,6 +9,7 @@
 namespace gatekeeper {
 
 class ConfigSection;
+class EventDestination;
 class EventLogFile;
 class VerifiedLogons;
 
@@ -30,11 +31,14 @@ inline constexpr char kDenyStatus[] = "401 Access Denied";
 // A user's Password that is a hash (passhash::schemeOf) is verified by its scheme, through
 // verifiedLogons when given, so that a logon verified before is not hashed again; a plain one
 // is compared exactly, case included, and never goes through verifiedLogons.
-// The caller keeps the database alive and unchanged for the duration of the call.
+// Events go where events says when given (read from this database), else where
+// eventLogPath finds. The caller keeps the database alive and unchanged for the duration of
+// the call.
 DWORD authenticateRequest(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
                           const ConfigSection& database, int64_t nowUtc,
                           EventLogFile* eventLog = nullptr,
-                          VerifiedLogons* verifiedLogons = nullptr);
+                          VerifiedLogons* verifiedLogons = nullptr,
+                          const EventDestination* events = nullptr);
 
 }  // namespace gatekeeper
 

@@ -55,6 +55,17 @@ const char* eventLogPath(const ConfigSection* database, int32_t eventId) {
   return *logPath != '\0' ? logPath : nullptr;
 }
 
+EventDestination::EventDestination(const ConfigSection* database) {
+  if (database == nullptr) return;
+  path_ = database->sectionByName(accountdb::kMain)->valueByName(accountdb::kLog)->getString();
+  suppressed_ = accountdb::SuppressedEvents(*database);
+}
+
+const char* EventDestination::pathFor(int32_t eventId) const {
+  if (path_.empty() || suppressed_.contains(eventId)) return nullptr;
+  return path_.c_str();
+}
+
 void writeEvent(const char* logPath, int32_t eventId, const char* description,
                 const char* parameter1, const char* parameter2, const EventRequestFields& request,
                 platform::FileTime now, EventLogFile* file) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "accountdb/event_suppression.h"
 #include "filter/published.h"
 #include "platform/append_file.h"
 #include "platform/clock.h"
@@ -62,6 +63,19 @@ void logEvent(HTTP_FILTER_CONTEXT* pfc, const ConfigSection* database, int32_t e
 // gives the path of the log an event goes to, nullptr when nothing is to be written (no
 // database, the event suppressed, no log path): a suppressed event costs this lookup alone.
 const char* eventLogPath(const ConfigSection* database, int32_t eventId);
+// eventLogPath read once from a database (its log path and the events it switches off), for the
+// filter's decisions on content that does not change: pathFor(id) answers as
+// eventLogPath(database, id) does for the database as it was read.
+class EventDestination {
+ public:
+  EventDestination() = default;  // no database: nothing is written
+  explicit EventDestination(const ConfigSection* database);
+  const char* pathFor(int32_t eventId) const;
+
+ private:
+  std::string path_;
+  accountdb::SuppressedEvents suppressed_;
+};
 void writeEvent(const char* logPath, int32_t eventId, const char* description,
                 const char* parameter1, const char* parameter2, const EventRequestFields& request,
                 platform::FileTime now, EventLogFile* file);

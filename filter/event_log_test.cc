@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <regex>
 
+#include "accountdb/database_names.h"
+#include "accountdb/event_ids.h"
 #include "configstore/config_file.h"
 #include "filter/backup_name.h"
 #include "platform/files.h"
@@ -13,6 +15,30 @@
 
 namespace gatekeeper {
 namespace {
+
+TEST(EventDestinationTest, AnswersAsTheDatabaseWasRead) {
+  ConfigSection database;
+  ConfigSection* main = database.getOrCreateSection(accountdb::kMain);
+  main->getOrCreateSection(accountdb::kDontLog)
+      ->getOrCreateValue(accountdb::kEvent)
+      ->addIntItem("7", 1);
+  // No log path: nothing is written.
+  EXPECT_EQ(EventDestination(&database).pathFor(accountdb::kEventAuthenticated), nullptr);
+  main->getOrCreateValue(accountdb::kLog)->setString("/var/log/gk.log");
+  const EventDestination destination(&database);
+  for (int32_t id = 0; id <= 16; ++id) {
+    SCOPED_TRACE(id);
+    const char* expected = eventLogPath(&database, id);
+    const char* found = destination.pathFor(id);
+    EXPECT_EQ(found == nullptr, expected == nullptr);
+    if (found != nullptr && expected != nullptr) {
+      EXPECT_STREQ(found, expected);
+    }
+  }
+  EXPECT_EQ(destination.pathFor(7), nullptr);
+  EXPECT_EQ(EventDestination(nullptr).pathFor(1), nullptr);
+  EXPECT_EQ(EventDestination().pathFor(1), nullptr);
+}
 
 TEST(BackupNameTest, BlankPaddedUtcFieldsAfterTheSeparator) {
   platform::CalendarTime utc;
