@@ -71,8 +71,13 @@ std::string apacheClientPrefix(long long seconds, int microseconds, std::string_
   std::snprintf(fraction, sizeof fraction, ".%06d", microseconds);
   std::string prefix = std::string("[") + date + fraction + " " + year + "] [cgid:error] [client ";
   prefix += escapeForLog(address);
-  if (!port.empty()) prefix += ":" + escapeForLog(port);
-  return prefix + "] ";
+  // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) about "literal" + std::string.
+  if (!port.empty()) {
+    prefix += ':';
+    prefix += escapeForLog(port);
+  }
+  prefix += "] ";
+  return prefix;
 }
 
 void writeClientErrorLog(std::string_view line) {
