@@ -25,6 +25,11 @@ SourceText* SourceText::adopt(platform::MemoryBlock block, size_t length) {
   return new (std::nothrow) SourceText(std::move(block), length);
 }
 
+SourceText* SourceText::adopt(std::unique_ptr<platform::SharedFileCopy> copy) {
+  if (copy == nullptr) return nullptr;
+  return new (std::nothrow) SourceText(std::move(copy));
+}
+
 void SourceText::release() {
   if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 
 #include "configstore/counted_ref.h"
 #include "platform/memory.h"
+#include "platform/shared_file_copy.h"
 
 namespace gatekeeper {
 
@@ -28,6 +30,8 @@ class SourceText {
   static SourceText* adopt(std::string_view text);
   // Takes the first `length` bytes of a block as the text.
   static SourceText* adopt(platform::MemoryBlock block, size_t length);
+  // Takes a file's shared copy as the text (nullptr: none).
+  static SourceText* adopt(std::unique_ptr<platform::SharedFileCopy> copy);
 
   SourceText(const SourceText&) = delete;
   SourceText& operator=(const SourceText&) = delete;
@@ -35,18 +39,23 @@ class SourceText {
   void addRef() { refs_.fetch_add(1, std::memory_order_relaxed); }
   void release();
 
-  std::string_view text() const { return std::string_view(text_.data(), length_); }
+  std::string_view text() const {
+    return shared_ != nullptr ? shared_->text() : std::string_view(text_.data(), length_);
+  }
   // Suitably aligned memory for an object of the given size, or nullptr.
   void* allocate(size_t size);
 
  private:
   SourceText(platform::MemoryBlock text, size_t length)
       : text_(std::move(text)), length_(length) {}
+  explicit SourceText(std::unique_ptr<platform::SharedFileCopy> copy)
+      : length_(0), shared_(std::move(copy)) {}
   ~SourceText() = default;
 
   std::atomic<int64_t> refs_{1};
   platform::MemoryBlock text_;
   size_t length_;
+  std::unique_ptr<platform::SharedFileCopy> shared_;  // the text, when it is a shared copy
   std::mutex arenaLock_;
   // Large chunks come in whole pages and go back to the system with the text.
   std::vector<platform::MemoryBlock> chunks_;

@@ -14,6 +14,14 @@ TextStream::TextStream(const char* path, Role role)
     writer_.openFile(path);
     return;
   }
+  // A large file is read from the copy that the processes reading it share, when there is one
+  // to be had.
+  if (auto shared = CountedRef<SourceText>::adopt(
+          SourceText::adopt(platform::SharedFileCopy::open(path)))) {
+    const size_t size = shared->text().size();
+    reader_.open(std::move(shared), 0, size);
+    return;
+  }
   platform::MemoryBlock text;
   size_t length = 0;
   // Cleared first: a path that names no regular file fails without a call that sets errno.

@@ -1,0 +1,53 @@
+// One copy of a large file's bytes in shared memory, mapped read-only by every process of the
+// same user that reads the same version of the file: the web server's processes and the CGI
+// programs then hold one copy of the account database between them instead of one each.
+//
+// The copy is never the file itself: a file rewritten in place (copied over, saved by an
+// editor that truncates) would take its pages away from under every mapping. The copy is
+// made once per version of the file (its identity, size and last-write time), by the first
+// process that reads that version, and named after the file's path, the version and the user;
+// a newer version's copy removes the names of the older ones (processes that map them keep
+// them until they unmap them).
+#ifndef GATEKEEPER_PLATFORM_SHARED_FILE_COPY_H_
+#define GATEKEEPER_PLATFORM_SHARED_FILE_COPY_H_
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace gatekeeper::platform {
+
+class SharedFileCopy {
+ public:
+  // Files smaller than this are read by each process: their copy would save little.
+  static constexpr std::size_t kSmallestShared = 4 * 1024 * 1024;
+
+  // The shared copy of the regular file at path as it is now, made when no process has made
+  // it yet; nullptr when none can be had (the platform offers no shared memory here, the file
+  // is small or changes while it is copied, a name is taken by another user or has the wrong
+  // owner or mode): the caller then reads the file itself.
+  static std::unique_ptr<SharedFileCopy> open(const std::string& path);
+  // The directory the copies live in on this platform, "" where there are none. Removing a
+  // copy there is safe at any time: the processes that map it keep it, the next reader makes
+  // another.
+  static std::string directory();
+  // The start of the names of this user's copies of the file at path, in directory().
+  static std::string namePrefix(const std::string& path);
+
+  ~SharedFileCopy();
+  SharedFileCopy(const SharedFileCopy&) = delete;
+  SharedFileCopy& operator=(const SharedFileCopy&) = delete;
+
+  std::string_view text() const { return std::string_view(data_, size_); }
+
+ private:
+  SharedFileCopy(const char* data, std::size_t size) : data_(data), size_(size) {}
+
+  const char* data_;
+  std::size_t size_;
+};
+
+}  // namespace gatekeeper::platform
+
+#endif  // GATEKEEPER_PLATFORM_SHARED_FILE_COPY_H_

@@ -1,0 +1,131 @@
+#include "platform/shared_file_copy.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/scratch_directory.h"
+
+namespace gatekeeper::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// A text of a shared copy's size, different for each seed.
+std::string largeText(char seed) {
+  std::string text(SharedFileCopy::kSmallestShared + 100, seed);
+  text.replace(0, 5, "first");
+  text.replace(text.size() - 4, 4, "last");
+  return text;
+}
+
+// This user's copies of the file at path, by name.
+std::vector<std::string> copiesOf(const std::string& path) {
+  std::vector<std::string> names;
+  const std::string prefix = SharedFileCopy::namePrefix(path);
+  for (const auto& entry : fs::directory_iterator(SharedFileCopy::directory())) {
+    const std::string name = entry.path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) == 0) names.push_back(name);
+  }
+  return names;
+}
+
+class SharedFileCopyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (SharedFileCopy::directory().empty()) GTEST_SKIP() << "no shared copies here";
+    path_ = (fs::path(scratch_.path()) / "accounts.cfg").string();
+  }
+  void TearDown() override {
+    if (path_.empty()) return;
+    for (const std::string& name : copiesOf(path_)) {
+      fs::remove(fs::path(SharedFileCopy::directory()) / name);
+    }
+  }
+
+  ScratchDirectory scratch_;
+  std::string path_;
+};
+
+TEST_F(SharedFileCopyTest, ProcessesShareOneCopyPerVersion) {
+  writeFile(path_, std::string(1000, 'x'));
+  EXPECT_EQ(SharedFileCopy::open(path_), nullptr);  // small: read by each process
+  EXPECT_TRUE(copiesOf(path_).empty());
+
+  const std::string first = largeText('a');
+  writeFile(path_, first);
+  const auto one = SharedFileCopy::open(path_);
+  ASSERT_NE(one, nullptr);
+  EXPECT_EQ(one->text(), first);
+  const auto two = SharedFileCopy::open(path_);
+  ASSERT_NE(two, nullptr);
+  EXPECT_EQ(two->text(), first);
+  ASSERT_EQ(copiesOf(path_).size(), 1u);
+  // Nobody writes a copy, not even its maker.
+  EXPECT_EQ(fs::status(fs::path(SharedFileCopy::directory()) / copiesOf(path_)[0]).permissions(),
+            fs::perms::owner_read);
+
+  // A new version (replaced as the writers replace it): a new copy, and the old one's name
+  // goes while its mapping keeps the old bytes.
+  const std::string second = largeText('b');
+  writeFile(path_ + ".new", second);
+  fs::rename(path_ + ".new", path_);
+  const auto three = SharedFileCopy::open(path_);
+  ASSERT_NE(three, nullptr);
+  EXPECT_EQ(three->text(), second);
+  EXPECT_EQ(copiesOf(path_).size(), 1u);
+  EXPECT_EQ(one->text(), first);
+
+  // Rewritten in place: the copies never change under their readers.
+  writeFile(path_, largeText('c'));
+  EXPECT_EQ(three->text(), second);
+}
+
+TEST_F(SharedFileCopyTest, ACopyThatIsNotWholeOrNotOwnedIsMadeAgain) {
+  const std::string text = largeText('d');
+  writeFile(path_, text);
+  {
+    ASSERT_NE(SharedFileCopy::open(path_), nullptr);
+  }
+  const fs::path copy = fs::path(SharedFileCopy::directory()) / copiesOf(path_).at(0);
+  const std::vector<std::pair<const char*, std::function<void()>>> spoilers = {
+      {"cut short", [&] { fs::resize_file(copy, 10); }},
+      // Whole but open to writers: its bytes cannot be trusted (here they were changed).
+      {"writable",
+       [&] {
+         writeFile(copy.string(), largeText('w'));
+         fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write);
+       }},
+      {"readable by others",
+       [&] {
+         writeFile(copy.string(), largeText('r'));
+         fs::permissions(copy, fs::perms::owner_read | fs::perms::others_read);
+       }},
+      {"a link to another file",
+       [&] {
+         fs::remove(copy);
+         writeFile(path_ + ".other", largeText('e'));
+         fs::create_symlink(path_ + ".other", copy);
+       }},
+  };
+  for (const auto& [what, spoil] : spoilers) {
+    SCOPED_TRACE(what);
+    fs::permissions(copy, fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow);
+    spoil();
+    const auto reopened = SharedFileCopy::open(path_);
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->text(), text);
+    EXPECT_FALSE(fs::is_symlink(copy));
+  }
+}
+
+}  // namespace
+}  // namespace gatekeeper::platform
