@@ -44,7 +44,9 @@ int ConfigFile::saveAs(const char* path) {
 
 int ConfigFile::loadComplete() {
   if (!hasName()) return note(Operation::kLoad, 0, 0);
-  TextStream stream = TextStream::openForReading(path());
+  // The content that a server's processes keep: the first of them to read a version makes the
+  // copy they share.
+  TextStream stream = TextStream::openForReading(path(), TextStream::SharedCopy::kMakeOrMap);
   // Readers on many threads follow: every section is parsed here, except the small plain ones,
   // which their first reader parses in a few microseconds.
   stream.keepWholeSectionsAsText(false);

@@ -7,7 +7,7 @@
 
 namespace gatekeeper {
 
-TextStream::TextStream(const char* path, Role role)
+TextStream::TextStream(const char* path, Role role, SharedCopy shared)
     : ConfigStream(path), writes_(role == Role::kWrites) {
   if (path == nullptr || *path == '\0') return;
   if (writes_) {
@@ -16,10 +16,10 @@ TextStream::TextStream(const char* path, Role role)
   }
   // A large file is read from the copy that the processes reading it share, when there is one
   // to be had.
-  if (auto shared = CountedRef<SourceText>::adopt(
-          SourceText::adopt(platform::SharedFileCopy::open(path)))) {
-    const size_t size = shared->text().size();
-    reader_.open(std::move(shared), 0, size);
+  auto copy = platform::SharedFileCopy::open(path, shared == SharedCopy::kMakeOrMap);
+  if (auto source = CountedRef<SourceText>::adopt(SourceText::adopt(std::move(copy)))) {
+    const size_t size = source->text().size();
+    reader_.open(std::move(source), 0, size);
     return;
   }
   platform::MemoryBlock text;

@@ -47,13 +47,22 @@ class TextStream : public ConfigStream {
   static constexpr int kLineBufferSize = static_cast<int>(::gatekeeper::kLineBufferSize);
   static constexpr int kFieldBufferSize = static_cast<int>(::gatekeeper::kFieldBufferSize);
 
+  // Whether a reader of a large file makes the copy that the processes reading it share
+  // (platform::SharedFileCopy) when there is none yet, or only maps one that is there. Making
+  // it costs about half a read more, mapping it a fifth of a read: content that many processes
+  // hold (the filter's) makes it, a program that reads a file once only maps it.
+  enum class SharedCopy { kMapOnly, kMakeOrMap };
   // A stream that reads the file at path, whole and at once (sharing the file, so that a
   // concurrent save can still replace it). A file that cannot be read leaves the stream closed,
   // with systemError() telling why.
-  static TextStream openForReading(const char* path) { return TextStream(path, Role::kReads); }
+  static TextStream openForReading(const char* path, SharedCopy shared = SharedCopy::kMapOnly) {
+    return TextStream(path, Role::kReads, shared);
+  }
   // A stream that writes the file at path: into a temporary file beside it, which close()
   // renames over it. A temporary file that cannot be created leaves the stream closed.
-  static TextStream openForWriting(const char* path) { return TextStream(path, Role::kWrites); }
+  static TextStream openForWriting(const char* path) {
+    return TextStream(path, Role::kWrites, SharedCopy::kMapOnly);
+  }
   // A stream that reads the given text.
   static std::unique_ptr<TextStream> forReading(std::string text);
   // A stream that writes into *out (appending) until it is destroyed.
@@ -149,7 +158,7 @@ class TextStream : public ConfigStream {
   enum class Role { kReads, kWrites };
   // A closed stream.
   explicit TextStream(Role role) : ConfigStream(nullptr), writes_(role == Role::kWrites) {}
-  TextStream(const char* path, Role role);
+  TextStream(const char* path, Role role, SharedCopy shared);
 
   bool writes_;
   int readError_ = 0;

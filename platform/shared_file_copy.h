@@ -5,7 +5,7 @@
 // The copy is never the file itself: a file rewritten in place (copied over, saved by an
 // editor that truncates) would take its pages away from under every mapping. The copy is
 // made once per version of the file (its identity, size and last-write time), by the first
-// process that reads that version, and named after the file's path, the version and the user;
+// process that reads that version and may make it, and named after the file's path, the version and the user;
 // a newer version's copy removes the names of the older ones (processes that map them keep
 // them until they unmap them).
 #ifndef GATEKEEPER_PLATFORM_SHARED_FILE_COPY_H_
@@ -24,10 +24,11 @@ class SharedFileCopy {
   static constexpr std::size_t kSmallestShared = 4 * 1024 * 1024;
 
   // The shared copy of the regular file at path as it is now, made when no process has made
-  // it yet; nullptr when none can be had (the platform offers no shared memory here, the file
-  // is small or changes while it is copied, a name is taken by another user or has the wrong
-  // owner or mode): the caller then reads the file itself.
-  static std::unique_ptr<SharedFileCopy> open(const std::string& path);
+  // it yet and mayMake; nullptr when none can be had (none there and !mayMake, the platform
+  // offers no shared memory here, the file is small or changes while it is copied, a name is
+  // taken by another user or has the wrong owner or mode): the caller then reads the file
+  // itself.
+  static std::unique_ptr<SharedFileCopy> open(const std::string& path, bool mayMake);
   // The directory the copies live in on this platform, "" where there are none. Removing a
   // copy there is safe at any time: the processes that map it keep it, the next reader makes
   // another.

@@ -3,6 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
+#if defined(__linux__)
+#include <sys/sendfile.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,10 +74,21 @@ bool sameVersion(const struct stat& a, const struct stat& b) {
          a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
-// Copies size bytes of from into to.
+// Copies size bytes of from into to: within the kernel where it can (one copy of each page
+// instead of two), else through a buffer.
 bool copyBytes(int from, int to, std::size_t size) {
-  std::vector<char> buffer(1 << 20);
   std::size_t copied = 0;
+#if defined(__linux__)
+  while (copied < size) {
+    off_t offset = static_cast<off_t>(copied);
+    const ssize_t sent = ::sendfile(to, from, &offset, size - copied);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent <= 0) break;
+    copied += static_cast<std::size_t>(sent);
+  }
+  if (copied > 0 && copied < size) return false;
+#endif
+  std::vector<char> buffer(1 << 20);
   while (copied < size) {
     const ssize_t got = ::pread(from, buffer.data(), buffer.size(), static_cast<off_t>(copied));
     if (got < 0 && errno == EINTR) continue;
@@ -120,7 +134,7 @@ std::string SharedFileCopy::directory() {
   return ::stat(kDirectory, &st) == 0 && S_ISDIR(st.st_mode) ? kDirectory : "";
 }
 
-std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string& path) {
+std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string& path, bool mayMake) {
   if (path.empty() || directory().empty()) return nullptr;
   const Descriptor source(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat version;
@@ -151,6 +165,7 @@ std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string& path) {
     return mapped;
   };
   if (auto existing = mapCopy()) return existing;
+  if (!mayMake) return nullptr;
 
   std::string temporary = copyPath + kTemporaryMark + "XXXXXX";
   const Descriptor made(::mkostemp(temporary.data(), O_CLOEXEC));

@@ -57,15 +57,16 @@ class SharedFileCopyTest : public ::testing::Test {
 
 TEST_F(SharedFileCopyTest, ProcessesShareOneCopyPerVersion) {
   writeFile(path_, std::string(1000, 'x'));
-  EXPECT_EQ(SharedFileCopy::open(path_), nullptr);  // small: read by each process
+  EXPECT_EQ(SharedFileCopy::open(path_, true), nullptr);  // small: read by each process
   EXPECT_TRUE(copiesOf(path_).empty());
 
   const std::string first = largeText('a');
   writeFile(path_, first);
-  const auto one = SharedFileCopy::open(path_);
+  EXPECT_EQ(SharedFileCopy::open(path_, false), nullptr);  // only maps: none made yet
+  const auto one = SharedFileCopy::open(path_, true);
   ASSERT_NE(one, nullptr);
   EXPECT_EQ(one->text(), first);
-  const auto two = SharedFileCopy::open(path_);
+  const auto two = SharedFileCopy::open(path_, false);
   ASSERT_NE(two, nullptr);
   EXPECT_EQ(two->text(), first);
   ASSERT_EQ(copiesOf(path_).size(), 1u);
@@ -78,7 +79,7 @@ TEST_F(SharedFileCopyTest, ProcessesShareOneCopyPerVersion) {
   const std::string second = largeText('b');
   writeFile(path_ + ".new", second);
   fs::rename(path_ + ".new", path_);
-  const auto three = SharedFileCopy::open(path_);
+  const auto three = SharedFileCopy::open(path_, true);
   ASSERT_NE(three, nullptr);
   EXPECT_EQ(three->text(), second);
   EXPECT_EQ(copiesOf(path_).size(), 1u);
@@ -93,7 +94,7 @@ TEST_F(SharedFileCopyTest, ACopyThatIsNotWholeOrNotOwnedIsMadeAgain) {
   const std::string text = largeText('d');
   writeFile(path_, text);
   {
-    ASSERT_NE(SharedFileCopy::open(path_), nullptr);
+    ASSERT_NE(SharedFileCopy::open(path_, true), nullptr);
   }
   const fs::path copy = fs::path(SharedFileCopy::directory()) / copiesOf(path_).at(0);
   const std::vector<std::pair<const char*, std::function<void()>>> spoilers = {
@@ -120,7 +121,7 @@ TEST_F(SharedFileCopyTest, ACopyThatIsNotWholeOrNotOwnedIsMadeAgain) {
     SCOPED_TRACE(what);
     fs::permissions(copy, fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow);
     spoil();
-    const auto reopened = SharedFileCopy::open(path_);
+    const auto reopened = SharedFileCopy::open(path_, true);
     ASSERT_NE(reopened, nullptr);
     EXPECT_EQ(reopened->text(), text);
     EXPECT_FALSE(fs::is_symlink(copy));

@@ -7,7 +7,9 @@ std::string SharedFileCopy::directory() { return std::string(); }
 
 std::string SharedFileCopy::namePrefix(const std::string&) { return std::string(); }
 
-std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string&) { return nullptr; }
+std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string&, bool) {
+  return nullptr;
+}
 
 SharedFileCopy::~SharedFileCopy() = default;
 
