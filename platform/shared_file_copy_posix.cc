@@ -15,6 +15,8 @@
 #include <new>
 #include <vector>
 
+#include "platform/memory.h"
+
 namespace gatekeeper::platform {
 namespace {
 
@@ -185,7 +187,14 @@ std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string& path, bo
 }
 
 SharedFileCopy::~SharedFileCopy() {
-  ::munmap(const_cast<char*>(data_), size_);
+  // In pieces, as MemoryBlock frees its pages: one call for the whole copy would hold the
+  // process's address-space lock for long while other threads take page faults.
+  char* const data = const_cast<char*>(data_);
+  for (std::size_t done = 0; done < size_; done += MemoryBlock::kReleasePiece) {
+    const std::size_t piece =
+        size_ - done < MemoryBlock::kReleasePiece ? size_ - done : MemoryBlock::kReleasePiece;
+    ::munmap(data + done, piece);
+  }
 }
 
 }  // namespace gatekeeper::platform
