@@ -3,12 +3,15 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/shared_file_copy.h"
 #include "platform/system_error.h"
 
 namespace gatekeeper {
@@ -180,6 +183,51 @@ TEST_F(ConfigFileTest, LoadCompleteRefusesAFileThatEndsInsideASection) {
   }
   ConfigFile missing(path("missing.cfg").c_str(), 0);
   EXPECT_EQ(missing.loadComplete(), 0);
+}
+
+// A large file is read through the copy that the processes reading it share: the server's
+// load makes it, a later reader maps it, and both read and write back exactly the file.
+TEST_F(ConfigFileTest, ALargeFileReadsTheSameThroughItsSharedCopy) {
+  if (platform::SharedFileCopy::directory().empty()) GTEST_SKIP() << "no shared copies here";
+  std::string text = "{ ACCOUNTS:\r\n    { Staff:\r\n";
+  for (int user = 0; text.size() <= platform::SharedFileCopy::kSmallestShared; ++user) {
+    const std::string name = "user" + std::to_string(user);
+    text += "        { " + name + ":\r\n            (string)Password=pw" + std::to_string(user) +
+            "\r\n            (int)disabled=0\r\n        } " + name + ";\r\n";
+  }
+  text += "    } Staff;\r\n} ACCOUNTS;\r\n";
+  const std::string file = path("large.cfg");
+  put(file, text);
+  auto copies = [&] {
+    std::vector<fs::path> found;
+    const std::string prefix = platform::SharedFileCopy::namePrefix(file);
+    for (const auto& entry : fs::directory_iterator(platform::SharedFileCopy::directory())) {
+      if (entry.path().filename().string().rfind(prefix, 0) == 0) found.push_back(entry.path());
+    }
+    return found;
+  };
+  // The copies go however the test ends.
+  struct RemoveCopies {
+    std::function<std::vector<fs::path>()> find;
+    ~RemoveCopies() {
+      for (const fs::path& copy : find()) fs::remove(copy);
+    }
+  } removeCopies{copies};
+
+  ConfigFile other(file.c_str(), 0);
+  ASSERT_EQ(other.load(), 1);  // a program's load maps a copy only when there is one
+  EXPECT_TRUE(copies().empty());
+  ConfigFile server(file.c_str(), 0);
+  ASSERT_EQ(server.loadComplete(), 1);
+  ASSERT_EQ(copies().size(), 1u);
+  ConfigFile reader(file.c_str(), 0);
+  ASSERT_EQ(reader.load(), 1);
+  for (ConfigFile* database : {&server, &reader}) {
+    const ConfigSection* staff = database->sectionByName("ACCOUNTS")->sectionByName("Staff");
+    EXPECT_STREQ(staff->sectionByName("user7")->valueByName("Password")->getString(), "pw7");
+    EXPECT_EQ(database->saveAs(path("again.cfg").c_str()), 1);
+    EXPECT_EQ(contents(path("again.cfg")), text);
+  }
 }
 
 TEST_F(ConfigFileTest, SaveAsLeavesTheFirstFileUntouched) {
