@@ -1,5 +1,6 @@
 #include "configstore/kept_text_scanner.h"
 
+#include <bit>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -43,19 +44,6 @@ uint32_t markStructure(const char* text, size_t length) {
     if (c == '\n' || c == '{' || c == '}' || c == '[' || c == ']') marks |= 1u << i;
   }
   return marks;
-}
-
-int lowestBit(uint32_t bits) {
-#if defined(__GNUC__)
-  return __builtin_ctz(bits);
-#else
-  int i = 0;
-  while ((bits & 1u) == 0) {
-    bits >>= 1;
-    ++i;
-  }
-  return i;
-#endif
 }
 
 }  // namespace
@@ -188,7 +176,7 @@ int KeptTextScanner::takeWholeSection(TextReader& reader, DeferredContents* out)
     uint32_t marks = markStructure(in + at, chunk);
     bool moved = false;
     while (marks != 0 && !moved) {
-      const size_t hit = at + static_cast<size_t>(lowestBit(marks));
+      const size_t hit = at + static_cast<size_t>(std::countr_zero(marks));
       marks &= marks - 1;
       if (in[hit] == '\n') {
         lineStart = hit + 1;

@@ -3,6 +3,7 @@
 #ifndef GATEKEEPER_PLATFORM_NAMES_H_
 #define GATEKEEPER_PLATFORM_NAMES_H_
 
+#include <array>
 #include <cstdint>
 
 namespace gatekeeper::platform {
@@ -17,7 +18,7 @@ inline bool namesEqual(const char* a, const char* b) { return compareNames(a, b)
 #else
 namespace internal {
 // Each byte folded as compareNames folds it.
-extern const unsigned char kFoldedBytes[256];
+extern const std::array<unsigned char, 256> kFoldedBytes;
 }  // namespace internal
 
 // compareNames(a, b) == 0, inline: names are compared on every lookup of a small section.

@@ -3,9 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
-#if defined(__linux__)
-#include <sys/sendfile.h>
-#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,20 +73,9 @@ bool sameVersion(const struct stat& a, const struct stat& b) {
          a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
-// Copies size bytes of from into to: within the kernel where it can (one copy of each page
-// instead of two), else through a buffer.
+// Copies size bytes of from into to.
 bool copyBytes(int from, int to, std::size_t size) {
   std::size_t copied = 0;
-#if defined(__linux__)
-  while (copied < size) {
-    off_t offset = static_cast<off_t>(copied);
-    const ssize_t sent = ::sendfile(to, from, &offset, size - copied);
-    if (sent < 0 && errno == EINTR) continue;
-    if (sent <= 0) break;
-    copied += static_cast<std::size_t>(sent);
-  }
-  if (copied > 0 && copied < size) return false;
-#endif
   std::vector<char> buffer(1 << 20);
   while (copied < size) {
     const ssize_t got = ::pread(from, buffer.data(), buffer.size(), static_cast<off_t>(copied));
