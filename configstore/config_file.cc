@@ -1,5 +1,6 @@
 #include "configstore/config_file.h"
 
+#include "configstore/section_directory.h"
 #include "configstore/text_stream.h"
 #include "platform/system_error.h"
 
@@ -42,16 +43,23 @@ int ConfigFile::saveAs(const char* path) {
   return save();
 }
 
-int ConfigFile::loadComplete() {
+int ConfigFile::loadComplete(size_t largeSections) {
   if (!hasName()) return note(Operation::kLoad, 0, 0);
   // The content that a server's processes keep: the first of them to read a version makes the
   // copy they share.
-  TextStream stream = TextStream::openForReading(path(), TextStream::SharedCopy::kMakeOrMap);
+  platform::SharedFileCopy::AppendixMaker directories;
+  if (largeSections != 0) {
+    directories = [largeSections](std::string_view text) {
+      return SectionDirectories::build(text, largeSections);
+    };
+  }
+  TextStream stream =
+      TextStream::openForReading(path(), TextStream::SharedCopy::kMakeOrMap, directories);
   // Readers on many threads follow: every section is parsed here, except the small plain ones,
-  // which their first reader parses in a few microseconds.
+  // which their first reader parses in a few microseconds, and the large ones asked for.
   stream.keepWholeSectionsAsText(false);
   bool endedInsideSection = false;
-  if (!readContentsReportingEnd(&stream, -1, &endedInsideSection)) {
+  if (!readContentsReportingEnd(&stream, -1, &endedInsideSection, largeSections)) {
     return note(Operation::kLoad, 0, stream.systemError());
   }
   return note(Operation::kLoadIncomplete, endedInsideSection ? 0 : 1, 0);

@@ -40,7 +40,12 @@ class ConfigFile : public ConfigSection {
   // load() leaves the sections below the root as text until first use (a page that touches a
   // few sections parses only those); loadComplete() parses them all at once, except small
   // sections of plain value lines, for a tree that many threads will read.
-  int loadComplete();
+  //
+  // With largeSections, the sections two levels down (a child of a top-level section) whose
+  // lines take at least that many bytes stay text too: a large file's shared copy then carries
+  // their directories (section_directory.h), through which readers find one child of such a
+  // section without parsing it. A section that has no directory is parsed at its first use.
+  int loadComplete(size_t largeSections = 0);
 
   // Why the last load, loadComplete, save or saveAs failed, for a diagnostic that names the
   // path: the system's message for the error taken where the failure happened ("Permission

@@ -142,11 +142,15 @@ void ConfigSection::settlePending() const {
   std::lock_guard<std::mutex> lock(settleLock(this));
   if (!isPending()) return;  // another thread settled it meanwhile
   ConfigSection parsed(nullptr);
-  TextStream stream(textSource_, textBegin_, textLength_);
-  stream.keepWholeSectionsAsText(false);
-  stream.setBaseDepth(textDepth_);
-  parsed.readContents(&stream, -1);
+  parsed.readTakenText(keptText());
   takeChildren(parsed);
+}
+
+void ConfigSection::readTakenText(const DeferredContents& contents) {
+  TextStream stream(contents.source, contents.begin, contents.length);
+  stream.keepWholeSectionsAsText(false);
+  stream.setBaseDepth(contents.depth);
+  readContents(&stream, -1);
 }
 
 void ConfigSection::readKeptText(const DeferredContents& contents) {
@@ -161,9 +165,15 @@ int ConfigSection::readContents(ConfigStream* stream, int32_t limit) {
   return readContentsReportingEnd(stream, limit, &endedInsideSection);
 }
 
+int ConfigSection::readContentsKeepingLarge(ConfigStream* stream, size_t largeSections) {
+  bool endedInsideSection = false;
+  return readContentsReportingEnd(stream, -1, &endedInsideSection, largeSections);
+}
+
 int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
-                                            bool* endedInsideSection) {
+                                            bool* endedInsideSection, size_t largeSections) {
   SectionLoader loader(this, stream, limit);
+  loader.keepLargeSectionsAsText(largeSections);
   const int result = loader.read();
   *endedInsideSection = loader.endedInsideSection();
   return result;

@@ -54,6 +54,9 @@ class ConfigSection : public ConfigNode {
   // (sections of one name are reused, items are appended). limit: the number of subsections to
   // read at this level, negative for all. 1, or 0 when the stream is not open.
   virtual int readContents(ConfigStream* stream, int32_t limit);
+  // readContents(stream, -1), keeping the sections two levels down whose lines take at least
+  // largeSections bytes as text (SectionLoader::keepLargeSectionsAsText).
+  int readContentsKeepingLarge(ConfigStream* stream, size_t largeSections);
   // Loads the file named by this section's name (file-backed sections only; see ConfigFile).
   virtual int load();
   // Writes the contents: value nodes first in slot order, then subsections, recursively.
@@ -128,6 +131,11 @@ class ConfigSection : public ConfigNode {
   // true while the contents loaded from a file are still kept as its text (they are parsed at
   // the first operation that needs them).
   bool keptAsText() const { return isPending(); }
+  // Those contents as the text holds them (an empty source when not keptAsText()). Valid
+  // while the section lives; reading them changes nothing.
+  DeferredContents keptContents() const {
+    return isPending() ? keptText() : DeferredContents();
+  }
 
   // 1 for a ConfigFile root: only such a section loads and saves.
   int32_t fileBacked() const { return extras_ != nullptr ? extras_->fileBacked : 0; }
@@ -144,7 +152,9 @@ class ConfigSection : public ConfigNode {
  protected:
   ConfigSection(const char* name, int32_t fileBacked, int32_t userValue);
   // readContents, also telling whether the input ended while a section was still open.
-  int readContentsReportingEnd(ConfigStream* stream, int32_t limit, bool* endedInsideSection);
+  // largeSections: see SectionLoader::keepLargeSectionsAsText.
+  int readContentsReportingEnd(ConfigStream* stream, int32_t limit, bool* endedInsideSection,
+                               size_t largeSections = 0);
   // load() and save(), also giving the system's error code of a failure where it happened
   // (TextStream::systemError; 0 after a success) through *systemError when it is not null.
   int loadFile(int* systemError);
@@ -163,6 +173,9 @@ class ConfigSection : public ConfigNode {
   void setKeptText(DeferredContents* contents);
   // Reads contents taken as text into this section (merging).
   void readKeptText(const DeferredContents& contents);
+  // Reads contents taken as text into this section as settlePending parses kept text: small
+  // plain sections below stay text.
+  void readTakenText(const DeferredContents& contents);
   // Parses the kept text into children, once, under concurrent readers.
   void settlePending() const override;
   // Lets the attached extension object, if any, prepare for the section being written.

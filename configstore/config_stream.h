@@ -133,6 +133,9 @@ class ConfigStream : public NamedObject {
   // The same for any section that closes before the input ends (not verbatim): reads past its
   // closing line, following nesting and binary blocks as reading each line would.
   virtual int takeWholeSection(DeferredContents* /*out*/) { return 0; }
+  // The same whether or not the stream keeps whole sections as text when asked by
+  // takeWholeSection (for a loader that keeps some of them by their size).
+  virtual int takeAnyWholeSection(DeferredContents* /*out*/) { return 0; }
   // Writes contents kept as text verbatim, when this stream writes text at their depth; 0 when
   // they must be written item by item instead.
   virtual int writeContentsText(const DeferredContents& /*contents*/) { return 0; }

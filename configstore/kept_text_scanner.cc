@@ -160,7 +160,15 @@ int KeptTextScanner::takePlainChild(TextReader& reader, std::string* name,
 }
 
 int KeptTextScanner::takeWholeSection(TextReader& reader, DeferredContents* out) {
-  if (!canTake(reader) || !keepWhole_ || reader.depth() == 0) return 0;
+  return keepWhole_ ? takeWhole(reader, out) : 0;
+}
+
+int KeptTextScanner::takeAnyWholeSection(TextReader& reader, DeferredContents* out) {
+  return takeWhole(reader, out);
+}
+
+int KeptTextScanner::takeWhole(TextReader& reader, DeferredContents* out) {
+  if (!canTake(reader) || reader.depth() == 0) return 0;
   const char* const in = reader.input();
   const size_t inSize = reader.inputSize();
   const size_t depth = reader.depth();

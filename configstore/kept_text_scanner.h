@@ -38,9 +38,12 @@ class KeptTextScanner {
   // Right after a section opening line was parsed: any section that closes before the text
   // ends (not verbatim), following nesting and binary blocks.
   int takeWholeSection(TextReader& reader, DeferredContents* out);
+  // As takeWholeSection, whether or not keepWholeSections is on.
+  int takeAnyWholeSection(TextReader& reader, DeferredContents* out);
 
  private:
   bool canTake(const TextReader& reader) const;
+  int takeWhole(TextReader& reader, DeferredContents* out);
   // The part [begin, begin + length) of the reader's text, read at `depth` open sections of
   // the reader, as kept text holding a reference of its own on the source.
   DeferredContents keptPart(const TextReader& reader, size_t begin, size_t length, size_t depth,

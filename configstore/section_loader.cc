@@ -115,6 +115,17 @@ SectionLoader::Progress SectionLoader::openSection() {
     child->keepAsText(&contents);
     return countRead(1);
   }
+  // So may a large one below those: a small one is read from the text taken, as it would
+  // have been read line by line.
+  if (fresh && largeSection_ != 0 && open_.size() == 2 &&
+      stream_->takeAnyWholeSection(&contents)) {
+    if (contents.length >= largeSection_) {
+      child->keepAsText(&contents);
+    } else {
+      child->readTakenText(contents);
+    }
+    return Progress::kGoOn;
+  }
   open_.push_back(child);
   return Progress::kGoOn;
 }

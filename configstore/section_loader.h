@@ -24,6 +24,11 @@ class SectionLoader {
   SectionLoader(const SectionLoader&) = delete;
   SectionLoader& operator=(const SectionLoader&) = delete;
 
+  // Sections two levels below the one being read (the children of its children) whose lines
+  // take at least minimumLength bytes stay text until first use; the smaller ones are read
+  // as usual. 0 (the default): none.
+  void keepLargeSectionsAsText(size_t minimumLength) { largeSection_ = minimumLength; }
+
   // Reads up to the end of the input, the closing line of `into` or the limit. 1, or 0 when
   // the stream is not open.
   int read();
@@ -88,6 +93,7 @@ class SectionLoader {
   ConfigSection* const into_;
   ConfigStream* const stream_;
   const int32_t limit_;
+  size_t largeSection_ = 0;
   int32_t sectionsRead_ = 0;
   bool endedInsideSection_ = false;
   std::vector<ConfigSection*> open_;

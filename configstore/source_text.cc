@@ -30,6 +30,10 @@ SourceText* SourceText::adopt(std::unique_ptr<platform::SharedFileCopy> copy) {
   return new (std::nothrow) SourceText(std::move(copy));
 }
 
+SourceText* SourceText::borrow(std::string_view text) {
+  return new (std::nothrow) SourceText(text);
+}
+
 void SourceText::release() {
   if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
 }

@@ -32,6 +32,8 @@ class SourceText {
   static SourceText* adopt(platform::MemoryBlock block, size_t length);
   // Takes a file's shared copy as the text (nullptr: none).
   static SourceText* adopt(std::unique_ptr<platform::SharedFileCopy> copy);
+  // Reads text that stays the caller's: it must outlive every reference to this object.
+  static SourceText* borrow(std::string_view text);
 
   SourceText(const SourceText&) = delete;
   SourceText& operator=(const SourceText&) = delete;
@@ -39,22 +41,26 @@ class SourceText {
   void addRef() { refs_.fetch_add(1, std::memory_order_relaxed); }
   void release();
 
-  std::string_view text() const {
-    return shared_ != nullptr ? shared_->text() : std::string_view(text_.data(), length_);
+  std::string_view text() const { return view_; }
+  // What the shared copy that holds the text carries after it (SharedFileCopy::appendix);
+  // empty for text of any other kind.
+  std::string_view appendix() const {
+    return shared_ != nullptr ? shared_->appendix() : std::string_view();
   }
   // Suitably aligned memory for an object of the given size, or nullptr.
   void* allocate(size_t size);
 
  private:
   SourceText(platform::MemoryBlock text, size_t length)
-      : text_(std::move(text)), length_(length) {}
+      : text_(std::move(text)), view_(text_.data(), length) {}
   explicit SourceText(std::unique_ptr<platform::SharedFileCopy> copy)
-      : length_(0), shared_(std::move(copy)) {}
+      : view_(copy->text()), shared_(std::move(copy)) {}
+  explicit SourceText(std::string_view borrowed) : view_(borrowed) {}
   ~SourceText() = default;
 
   std::atomic<int64_t> refs_{1};
   platform::MemoryBlock text_;
-  size_t length_;
+  std::string_view view_;  // the text, wherever it lives
   std::unique_ptr<platform::SharedFileCopy> shared_;  // the text, when it is a shared copy
   std::mutex arenaLock_;
   // Large chunks come in whole pages and go back to the system with the text.

@@ -7,7 +7,8 @@
 
 namespace gatekeeper {
 
-TextStream::TextStream(const char* path, Role role, SharedCopy shared)
+TextStream::TextStream(const char* path, Role role, SharedCopy shared,
+                       const platform::SharedFileCopy::AppendixMaker& makeAppendix)
     : ConfigStream(path), writes_(role == Role::kWrites) {
   if (path == nullptr || *path == '\0') return;
   if (writes_) {
@@ -16,7 +17,8 @@ TextStream::TextStream(const char* path, Role role, SharedCopy shared)
   }
   // A large file is read from the copy that the processes reading it share, when there is one
   // to be had.
-  auto copy = platform::SharedFileCopy::open(path, shared == SharedCopy::kMakeOrMap);
+  auto copy =
+      platform::SharedFileCopy::open(path, shared == SharedCopy::kMakeOrMap, makeAppendix);
   if (auto source = CountedRef<SourceText>::adopt(SourceText::adopt(std::move(copy)))) {
     const size_t size = source->text().size();
     reader_.open(std::move(source), 0, size);
@@ -161,6 +163,9 @@ int TextStream::takePlainSection(DeferredContents* out) {
 }
 int TextStream::takeWholeSection(DeferredContents* out) {
   return scanner_.takeWholeSection(reader_, out);
+}
+int TextStream::takeAnyWholeSection(DeferredContents* out) {
+  return scanner_.takeAnyWholeSection(reader_, out);
 }
 int TextStream::takePlainChild(std::string* name, DeferredContents* out) {
   return scanner_.takePlainChild(reader_, name, out);

@@ -26,6 +26,7 @@
 #include "configstore/text_line.h"
 #include "configstore/text_reader.h"
 #include "configstore/text_writer.h"
+#include "platform/shared_file_copy.h"
 
 namespace gatekeeper {
 
@@ -55,13 +56,17 @@ class TextStream : public ConfigStream {
   // A stream that reads the file at path, whole and at once (sharing the file, so that a
   // concurrent save can still replace it). A file that cannot be read leaves the stream closed,
   // with systemError() telling why.
-  static TextStream openForReading(const char* path, SharedCopy shared = SharedCopy::kMapOnly) {
-    return TextStream(path, Role::kReads, shared);
+  // A copy made here carries what makeAppendix derives from the text (see
+  // platform::SharedFileCopy::appendix and SourceText::appendix).
+  static TextStream openForReading(
+      const char* path, SharedCopy shared = SharedCopy::kMapOnly,
+      const platform::SharedFileCopy::AppendixMaker& makeAppendix = nullptr) {
+    return TextStream(path, Role::kReads, shared, makeAppendix);
   }
   // A stream that writes the file at path: into a temporary file beside it, which close()
   // renames over it. A temporary file that cannot be created leaves the stream closed.
   static TextStream openForWriting(const char* path) {
-    return TextStream(path, Role::kWrites, SharedCopy::kMapOnly);
+    return TextStream(path, Role::kWrites, SharedCopy::kMapOnly, nullptr);
   }
   // A stream that reads the given text.
   static std::unique_ptr<TextStream> forReading(std::string text);
@@ -145,6 +150,7 @@ class TextStream : public ConfigStream {
   uint64_t remainingBytes() const override { return writes_ ? 0 : reader_.remainingBytes(); }
   int takePlainSection(DeferredContents* out) override;
   int takeWholeSection(DeferredContents* out) override;
+  int takeAnyWholeSection(DeferredContents* out) override;
   int takePlainChild(std::string* name, DeferredContents* out) override;
   int writeContentsText(const DeferredContents& contents) override;
   int writeSectionText(const char* name, const DeferredContents& contents) override;
@@ -158,7 +164,8 @@ class TextStream : public ConfigStream {
   enum class Role { kReads, kWrites };
   // A closed stream.
   explicit TextStream(Role role) : ConfigStream(nullptr), writes_(role == Role::kWrites) {}
-  TextStream(const char* path, Role role, SharedCopy shared);
+  TextStream(const char* path, Role role, SharedCopy shared,
+             const platform::SharedFileCopy::AppendixMaker& makeAppendix);
 
   bool writes_;
   int readError_ = 0;

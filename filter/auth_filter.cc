@@ -64,13 +64,14 @@ AuthFilter::Content AuthFilter::loadFromSettings() {
   auto database = std::make_unique<ConfigFile>(candidate.path.c_str(), 0);
   // A file that holds nothing or ends inside an open section is being rewritten in place (or
   // was cut short): putting it in force would drop bindings or a user's disabled flag.
-  if (!database->loadComplete()) {
+  if (!database->loadComplete(kLargeAuthorityBytes)) {
     candidate.problem = platform::readProblem(candidate.path);
     if (candidate.problem.empty()) candidate.problem = "ends inside an open section";
   } else if (database->count() == 0) {
     candidate.problem = "holds no sections";
   } else {
     candidate.events = EventDestination(database.get());
+    candidate.directories = SectionDirectories::ofLoadedTree(*database);
     candidate.database = std::move(database);
   }
   return candidate;
@@ -326,7 +327,7 @@ DWORD AuthFilter::handleAuthentication(HTTP_FILTER_CONTEXT* pfc,
     if (start != Start::kClaimedForCaller) {
       return authenticateRequest(pfc, credentials, *content->database,
                                  platform::currentFileTime(), &eventLog_, &verifiedLogons_,
-                                 &content->events);
+                                 &content->events, &content->directories);
     }
   }
   // A small file: this request reads it and decides on what is in force then. It holds no
@@ -337,7 +338,7 @@ DWORD AuthFilter::handleAuthentication(HTTP_FILTER_CONTEXT* pfc,
   if (held.get() == nullptr) return SF_STATUS_REQ_NEXT_NOTIFICATION;
   return authenticateRequest(pfc, credentials, *held.get()->database,
                              platform::currentFileTime(), &eventLog_, &verifiedLogons_,
-                             &held.get()->events);
+                             &held.get()->events, &held.get()->directories);
 }
 
 }  // namespace gatekeeper

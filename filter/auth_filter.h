@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "configstore/section_directory.h"
 #include "filter/event_log.h"
 #include "filter/host_link.h"
 #include "filter/published.h"
@@ -71,6 +72,10 @@ class AuthFilter {
 
   // The largest database file that the request noticing its change reads itself.
   static constexpr std::uint64_t kInlineLoadLimit = 256 * 1024;
+  // Authorities whose lines take at least this many bytes stay text: decisions find their
+  // users through a directory that the server's processes share with the file's shared copy,
+  // instead of each process holding a node per user.
+  static constexpr std::size_t kLargeAuthorityBytes = 1024 * 1024;
 
   // Reads the settings key and loads the account database it names, on the calling thread. A
   // missing key, value or file leaves the filter without a database: requests then pass
@@ -120,6 +125,7 @@ class AuthFilter {
     bool configured = false;               // the settings key names a database
     std::string problem;                   // why a named database cannot be used
     EventDestination events;               // where the database's events go, read once
+    SectionDirectories directories;        // of the database's large authorities
   };
   static Content loadFromSettings();
   // Saves the database under a backup name built from the UTC time, if the settings key names

@@ -9,6 +9,7 @@
 #include "accountdb/expiry_date.h"
 #include "accountdb/value_readers.h"
 #include "configstore/config_section.h"
+#include "configstore/section_directory.h"
 #include "filter/event_log.h"
 #include "filter/server_variable.h"
 #include "filter/verified_logons.h"
@@ -27,14 +28,50 @@ using namespace accountdb;
 constexpr char kAccountTooLongDescription[] =
     "MapTo Account name or password too long for the server";
 
+// The user a decision reads: its section in the tree, or its lines in the text when the
+// authority's directory found it. Reads as readFlag and readText do.
+class UserRecord {
+ public:
+  void setSection(const ConfigSection* section) {
+    section_ = section;
+    inText_ = false;
+  }
+  void setPlain(const PlainChild& child) {
+    plain_ = child;
+    inText_ = true;
+  }
+  bool missing() const { return !inText_ && section_->isPlaceholder(); }
+  bool flag(const char* name) const {
+    return inText_ ? plain_.getInt(name) != 0 : readFlag(*section_, name);
+  }
+  std::string text(const char* name) const {
+    return inText_ ? plain_.getString(name) : std::string(readText(*section_, name));
+  }
+  bool hasValue(const char* name) const {
+    return inText_ ? plain_.hasValue(name) : !section_->valueByName(name)->isPlaceholder();
+  }
+  // The user's name as stored.
+  std::string name() const {
+    if (inText_) return std::string(plain_.name());
+    return section_->name() != nullptr ? section_->name() : "";
+  }
+
+ private:
+  const ConfigSection* section_ = nullSection();
+  PlainChild plain_;
+  bool inText_ = false;
+};
+
 // One decision: the request, its credentials and what it has found so far.
 class Decision {
  public:
   Decision(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
            const ConfigSection& database, int64_t nowUtc, EventLogFile* eventLog,
-           VerifiedLogons* verifiedLogons, const EventDestination* events)
+           VerifiedLogons* verifiedLogons, const EventDestination* events,
+           const SectionDirectories* directories)
       : pfc_(pfc), credentials_(credentials), database_(database), now_(nowUtc),
-        eventLog_(eventLog), verifiedLogons_(verifiedLogons), events_(events) {
+        eventLog_(eventLog), verifiedLogons_(verifiedLogons), events_(events),
+        directories_(directories) {
     sentName_ = boundedText(credentials->pszUser, credentials->cbUserBuff);
     sentPassword_ = boundedText(credentials->pszPassword, credentials->cbPasswordBuff);
   }
@@ -108,6 +145,7 @@ class Decision {
     return SF_STATUS_REQ_ERROR;
   }
 
+  void findUser();
   bool passwordMatches() const;
   DWORD checkExpiry();
   DWORD mapToAccount();
@@ -119,12 +157,13 @@ class Decision {
   EventLogFile* const eventLog_;
   VerifiedLogons* const verifiedLogons_;
   const EventDestination* const events_;
+  const SectionDirectories* const directories_;
   std::string sentName_;
   std::string sentPassword_;
   ServerVariable<kHostBufferSize> host_;
   bool hostRead_ = false;
   const ConfigSection* authority_ = nullptr;
-  const ConfigSection* user_ = nullptr;
+  UserRecord user_;
 };
 
 DWORD Decision::run() {
@@ -158,45 +197,64 @@ DWORD Decision::run() {
     return refuse(ERROR_FILE_NOT_FOUND);
   }
 
-  user_ = authority_->sectionByName(sentName_.c_str());
-  if (user_->isPlaceholder()) return denyLogon(kEventUserNotFound, nullptr, ERROR_ACCESS_DENIED);
-  if (readFlag(*user_, kDisabled)) {
+  findUser();
+  if (user_.missing()) return denyLogon(kEventUserNotFound, nullptr, ERROR_ACCESS_DENIED);
+  if (user_.flag(kDisabled)) {
     return denyLogon(kEventAccountDisabled, "account disabled", ERROR_ACCESS_DENIED);
   }
-  if (readFlag(*user_, kDoNotMap)) {
+  if (user_.flag(kDoNotMap)) {
     logUser(kEventNotMapped);
     return SF_STATUS_REQ_HANDLED_NOTIFICATION;
   }
   if (!passwordMatches()) return denyLogon(kEventInvalidPassword, "Password Mismatch");
-  if (!readFlag(*user_, kNoExpiration)) {
+  if (!user_.flag(kNoExpiration)) {
     const DWORD expired = checkExpiry();
     if (expired != 0) return expired;
   }
   return mapToAccount();
 }
 
+// The user section of the sent name in the authority, through the authority's directory
+// when it has one.
+void Decision::findUser() {
+  const SectionDirectory* directory =
+      directories_ != nullptr ? directories_->forSection(*authority_) : nullptr;
+  if (directory != nullptr) {
+    PlainChild child;
+    switch (directory->find(sentName_.c_str(), &child)) {
+      case SectionDirectory::Lookup::kFound: user_.setPlain(child); return;
+      case SectionDirectory::Lookup::kAbsent: user_.setSection(nullSection()); return;
+      case SectionDirectory::Lookup::kCannotTell: break;
+    }
+  }
+  user_.setSection(authority_->sectionByName(sentName_.c_str()));
+}
+
 // Whether the password sent is the user's: a stored hash verified by its scheme (a logon
 // verified before answers from the cache), a plain text compared exactly.
 bool Decision::passwordMatches() const {
-  const char* stored = readText(*user_, kPassword);
-  if (passhash::schemeOf(stored) == passhash::Scheme::kPlain) return sentPassword_ == stored;
-  if (verifiedLogons_ != nullptr) return verifiedLogons_->verify(stored, sentPassword_);
-  return passhash::verifyPassword(stored, sentPassword_);
+  std::string stored = user_.text(kPassword);
+  const bool matches =
+      passhash::schemeOf(stored.c_str()) == passhash::Scheme::kPlain ? sentPassword_ == stored
+      : verifiedLogons_ != nullptr ? verifiedLogons_->verify(stored.c_str(), sentPassword_)
+                                   : passhash::verifyPassword(stored.c_str(), sentPassword_);
+  passhash::wipe(stored.data(), stored.size());
+  return matches;
 }
 
 // Steps on the user's expiry date; 0 when the user may go on to the mapping.
 DWORD Decision::checkExpiry() {
-  const char* text = readText(*user_, kExpireDate);
-  if (*text == '\0') {
+  const std::string text = user_.text(kExpireDate);
+  if (text.empty()) {
     if (readFlag(*authority_, kExpirationRequired)) {
       return denyLogon(kEventExpirationDateMissing, "expiration date missing");
     }
     return 0;
   }
   ExpiryDate date;
-  if (!parseExpiryDate(text, &date)) {
+  if (!parseExpiryDate(text.c_str(), &date)) {
     // This event names the user as stored, not as sent.
-    log(kEventDateFormatError, user_->name(), authority_->name());
+    log(kEventDateFormatError, user_.name().c_str(), authority_->name());
     return refuse(ERROR_BAD_CONFIGURATION);
   }
   if (date.year > kLastExpiryYear) {
@@ -208,12 +266,12 @@ DWORD Decision::checkExpiry() {
 
 // Hands the server the mapped account's name and password, or refuses.
 DWORD Decision::mapToAccount() {
-  const ConfigValue* mapTo = user_->valueByName(kMapTo);
-  if (mapTo->isPlaceholder()) {
+  if (!user_.hasValue(kMapTo)) {
     logUser(kEventMapToMissing);
     return deny();
   }
-  const char* accountName = mapTo->getString();
+  const std::string mapTo = user_.text(kMapTo);
+  const char* accountName = mapTo.c_str();
   const ConfigSection* account = database_.sectionByName(kNtAccounts)->sectionByName(accountName);
   if (account->isPlaceholder()) {
     log(kEventNtAccountNotFound, accountName, "");
@@ -243,8 +301,11 @@ DWORD Decision::mapToAccount() {
 DWORD authenticateRequest(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
                           const ConfigSection& database, int64_t nowUtc,
                           EventLogFile* eventLog, VerifiedLogons* verifiedLogons,
-                          const EventDestination* events) {
-  return Decision(pfc, credentials, database, nowUtc, eventLog, verifiedLogons, events).run();
+                          const EventDestination* events,
+                          const SectionDirectories* directories) {
+  return Decision(pfc, credentials, database, nowUtc, eventLog, verifiedLogons, events,
+                  directories)
+      .run();
 }
 
 }  // namespace gatekeeper

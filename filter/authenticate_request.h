@@ -10,6 +10,7 @@ namespace gatekeeper {
 
 class ConfigSection;
 class EventDestination;
+class SectionDirectories;
 class EventLogFile;
 class VerifiedLogons;
 
@@ -32,13 +33,16 @@ inline constexpr char kDenyStatus[] = "401 Access Denied";
 // verifiedLogons when given, so that a logon verified before is not hashed again; a plain one
 // is compared exactly, case included, and never goes through verifiedLogons.
 // Events go where events says when given (read from this database), else where
-// eventLogPath finds. The caller keeps the database alive and unchanged for the duration of
+// eventLogPath finds. An authority kept as text that directories covers (the database's, see
+// section_directory.h) is searched through its directory: the decision is the same, reading
+// the one user's lines. The caller keeps the database alive and unchanged for the duration of
 // the call.
 DWORD authenticateRequest(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_AUTHENT* credentials,
                           const ConfigSection& database, int64_t nowUtc,
                           EventLogFile* eventLog = nullptr,
                           VerifiedLogons* verifiedLogons = nullptr,
-                          const EventDestination* events = nullptr);
+                          const EventDestination* events = nullptr,
+                          const SectionDirectories* directories = nullptr);
 
 }  // namespace gatekeeper
 

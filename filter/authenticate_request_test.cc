@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "configstore/config_file.h"
+#include "configstore/section_directory.h"
 #include "filter/test_server.h"
 #include "filter/verified_logons.h"
 #include "passhash/password_hash.h"
@@ -170,7 +171,7 @@ class AuthenticateRequestTest : public ::testing::Test {
     return sendAuthentication(
         [this](HTTP_FILTER_CONTEXT* pfc, DWORD, void* data) {
           return authenticateRequest(pfc, static_cast<HTTP_FILTER_AUTHENT*>(data), *database_,
-                                     now_, nullptr, verifiedLogons_);
+                                     now_, nullptr, verifiedLogons_, nullptr, directories_.get());
         },
         request);
   }
@@ -191,9 +192,27 @@ class AuthenticateRequestTest : public ::testing::Test {
     return lines.empty() ? std::vector<std::string>() : fieldsOf(lines.back());
   }
 
+  // Decides as the filter does on a large database: the database saved as the programs write
+  // it, loaded with its sections two levels down kept as text, and its authorities found
+  // through their directories where they have one (Staff has; Strict, holding a value of its
+  // own, has none and is parsed).
+  void useDirectories() {
+    ASSERT_EQ(database_->saveAs(scratch_.file("saved.cfg").c_str()), 1);
+    database_ = std::make_unique<ConfigFile>(scratch_.file("saved.cfg").c_str(), 0);
+    ASSERT_EQ(database_->loadComplete(1), 1);
+    const ConfigSection* staff = database_->sectionByName("ACCOUNTS")->sectionByName("Staff");
+    const DeferredContents kept = staff->keptContents();
+    ASSERT_NE(kept.source, nullptr);
+    directoryImage_ = SectionDirectories::build(kept.source->text(), 1);
+    directories_ = std::make_unique<SectionDirectories>(directoryImage_, kept.source->text());
+    ASSERT_NE(directories_->forSection(*staff), nullptr);
+  }
+
   platform::ScratchDirectory scratch_;
   std::string logPath_ = scratch_.file("events.log");
   std::unique_ptr<ConfigFile> database_;
+  std::string directoryImage_;
+  std::unique_ptr<SectionDirectories> directories_;
   int64_t now_ = kNow;
   VerifiedLogons* verifiedLogons_ = nullptr;
 };
@@ -215,8 +234,20 @@ constexpr DWORD kNext = SF_STATUS_REQ_NEXT_NOTIFICATION;
 constexpr DWORD kHandled = SF_STATUS_REQ_HANDLED_NOTIFICATION;
 constexpr DWORD kError = SF_STATUS_REQ_ERROR;
 
+// The decisions with every user read from the tree (false), and with the users of large
+// authorities read from their lines through a directory (true).
+class DecisionTableTest : public AuthenticateRequestTest,
+                          public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    AuthenticateRequestTest::SetUp();
+    if (GetParam()) useDirectories();
+  }
+};
+INSTANTIATE_TEST_SUITE_P(TreeAndDirectory, DecisionTableTest, ::testing::Bool());
+
 // Every row of the decision, each on a fresh log.
-TEST_F(AuthenticateRequestTest, DecisionTable) {
+TEST_P(DecisionTableTest, DecisionTable) {
   const Row rows[] = {
       {"", "", "80", kHandled, "10", "Anonymous request", "", "", false, 0},
       {"john", "secret", "8081", kNext, "12", "Site not handled (Binding)", "intranet|8081", "",

@@ -8,10 +8,15 @@
 // process that reads that version and may make it, and named after the file's path, the version and the user;
 // a newer version's copy removes the names of the older ones (processes that map them keep
 // them until they unmap them).
+//
+// A copy may carry an appendix after the file's bytes: data its maker derived from the text
+// (an index, say), so that the other processes map it instead of deriving it again. One process
+// makes a version's copy while the others that want it wait for it.
 #ifndef GATEKEEPER_PLATFORM_SHARED_FILE_COPY_H_
 #define GATEKEEPER_PLATFORM_SHARED_FILE_COPY_H_
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,7 +33,12 @@ class SharedFileCopy {
   // offers no shared memory here, the file is small or changes while it is copied, a name is
   // taken by another user or has the wrong owner or mode): the caller then reads the file
   // itself.
-  static std::unique_ptr<SharedFileCopy> open(const std::string& path, bool mayMake);
+  //
+  // A maker given makeAppendix calls it with the file's text before the copy is published and
+  // stores what it returns after the text.
+  using AppendixMaker = std::function<std::string(std::string_view text)>;
+  static std::unique_ptr<SharedFileCopy> open(const std::string& path, bool mayMake,
+                                              const AppendixMaker& makeAppendix = nullptr);
   // The directory the copies live in on this platform, "" where there are none. Removing a
   // copy there is safe at any time: the processes that map it keep it, the next reader makes
   // another.
@@ -41,12 +51,23 @@ class SharedFileCopy {
   SharedFileCopy& operator=(const SharedFileCopy&) = delete;
 
   std::string_view text() const { return std::string_view(data_, size_); }
+  // What the maker stored after the text; empty when it stored nothing. Starts at an address
+  // aligned to 8 bytes.
+  std::string_view appendix() const {
+    return std::string_view(data_ + appendixBegin_, appendixSize_);
+  }
 
  private:
-  SharedFileCopy(const char* data, std::size_t size) : data_(data), size_(size) {}
+  SharedFileCopy(const char* data, std::size_t size, std::size_t mapped,
+                 std::size_t appendixBegin, std::size_t appendixSize)
+      : data_(data), size_(size), mapped_(mapped), appendixBegin_(appendixBegin),
+        appendixSize_(appendixSize) {}
 
   const char* data_;
-  std::size_t size_;
+  std::size_t size_;     // the file's bytes
+  std::size_t mapped_;   // the whole copy
+  std::size_t appendixBegin_;
+  std::size_t appendixSize_;
 };
 
 }  // namespace gatekeeper::platform

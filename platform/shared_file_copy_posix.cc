@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +10,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "platform/memory.h"
@@ -20,6 +23,14 @@ namespace {
 constexpr char kDirectory[] = "/dev/shm";
 constexpr char kNamePrefix[] = "kestrel-gatekeeper-";
 constexpr char kTemporaryMark[] = ".tmp.";
+constexpr char kLockSuffix[] = ".lock";
+
+// A copy with an appendix: the file's bytes, zeros up to a multiple of 8, the appendix, then
+// the trailer: the appendix's size and this mark, 8 bytes each.
+constexpr std::uint64_t kAppendixMark = 0x4b47415050454e44ull;  // "KGAPPEND"
+constexpr std::size_t kTrailerSize = 16;
+
+std::size_t alignedTo8(std::size_t size) { return (size + 7) & ~static_cast<std::size_t>(7); }
 
 // A file descriptor closed when it goes.
 class Descriptor {
@@ -73,6 +84,17 @@ bool sameVersion(const struct stat& a, const struct stat& b) {
          a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
+bool writeAll(int to, const char* data, std::size_t size) {
+  std::size_t written = 0;
+  while (written < size) {
+    const ssize_t put = ::write(to, data + written, size - written);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    written += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
 // Copies size bytes of from into to.
 bool copyBytes(int from, int to, std::size_t size) {
   std::size_t copied = 0;
@@ -81,14 +103,7 @@ bool copyBytes(int from, int to, std::size_t size) {
     const ssize_t got = ::pread(from, buffer.data(), buffer.size(), static_cast<off_t>(copied));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
-    std::size_t written = 0;
-    while (written < static_cast<std::size_t>(got)) {
-      const std::size_t left = static_cast<std::size_t>(got) - written;
-      const ssize_t put = ::write(to, buffer.data() + written, left);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return false;
-      written += static_cast<std::size_t>(put);
-    }
+    if (!writeAll(to, buffer.data(), static_cast<std::size_t>(got))) return false;
     copied += static_cast<std::size_t>(got);
   }
   // A file that grew while it was copied is another version.
@@ -96,13 +111,59 @@ bool copyBytes(int from, int to, std::size_t size) {
   return ::pread(from, &more, 1, static_cast<off_t>(size)) == 0;
 }
 
+// Writes the appendix that the maker derives from the copy's text (size bytes of the file
+// `to`, already written), with the padding before it and the trailer after it.
+bool appendTo(int to, std::size_t size, const SharedFileCopy::AppendixMaker& makeAppendix) {
+  void* text = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, to, 0);
+  if (text == MAP_FAILED) return false;
+  const std::string appendix = makeAppendix(std::string_view(static_cast<char*>(text), size));
+  ::munmap(text, size);
+  const char zeros[8] = {};
+  std::uint64_t trailer[2] = {appendix.size(), kAppendixMark};
+  char trailerBytes[kTrailerSize];
+  std::memcpy(trailerBytes, trailer, kTrailerSize);
+  return writeAll(to, zeros, alignedTo8(size) - size) &&
+         writeAll(to, appendix.data(), appendix.size()) &&
+         writeAll(to, trailerBytes, kTrailerSize);
+}
+
+// Holds an exclusive lock on the file at path (created owner-only when missing) while it
+// lives, so that one process makes a copy while the others wait for it; removes the file
+// when done. Not held when the file cannot be had as this user's own regular file.
+//
+// Whoever takes the lock looks for the copy again before making one. A process that locks a
+// removed lock file, or a new one made after the removal, then finds the copy made meanwhile;
+// only after a failed making may two processes make the copy at once, each into a file of its
+// own, the last rename winning.
+class MakerLock {
+ public:
+  explicit MakerLock(std::string path)
+      : path_(std::move(path)),
+        fd_(::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
+    struct stat st;
+    held_ = fd_.get() >= 0 && ::fstat(fd_.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == ::geteuid() && ::flock(fd_.get(), LOCK_EX) == 0;
+  }
+  ~MakerLock() {
+    if (held_) ::unlink(path_.c_str());
+  }
+  MakerLock(const MakerLock&) = delete;
+  MakerLock& operator=(const MakerLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  const std::string path_;
+  Descriptor fd_;  // closing it releases the lock
+  bool held_ = false;
+};
+
 // Removes this user's copies of other versions of the same file (not files being made).
 void removeOtherVersions(const std::string& prefix, const std::string& keep) {
   DIR* directory = ::opendir(kDirectory);
   if (directory == nullptr) return;
   while (const dirent* entry = ::readdir(directory)) {
     const std::string name = entry->d_name;
-    if (name.compare(0, prefix.size(), prefix) != 0 || name == keep ||
+    if (name.compare(0, prefix.size(), prefix) != 0 || name.compare(0, keep.size(), keep) == 0 ||
         name.find(kTemporaryMark) != std::string::npos) {
       continue;
     }
@@ -122,7 +183,8 @@ std::string SharedFileCopy::directory() {
   return ::stat(kDirectory, &st) == 0 && S_ISDIR(st.st_mode) ? kDirectory : "";
 }
 
-std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string& path, bool mayMake) {
+std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string& path, bool mayMake,
+                                                     const AppendixMaker& makeAppendix) {
   if (path.empty() || directory().empty()) return nullptr;
   const Descriptor source(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat version;
@@ -136,24 +198,44 @@ std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string& path, bo
   const std::string copyPath = std::string(kDirectory) + "/" + name;
 
   // The copy is used only when this user made it (nobody else can have written it: it is
-  // created exclusively, owner-only, in a sticky directory) and it holds the whole version.
+  // created exclusively, owner-only, in a sticky directory) and it holds the whole version,
+  // with a whole appendix when it has one.
   auto mapCopy = [&]() -> std::unique_ptr<SharedFileCopy> {
     const Descriptor copy(::open(copyPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat st;
     if (copy.get() < 0 || ::fstat(copy.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0400 ||
-        static_cast<std::size_t>(st.st_size) != size) {
+        st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0400) {
       return nullptr;
     }
-    void* data = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, copy.get(), 0);
+    const std::size_t mappedSize = static_cast<std::size_t>(st.st_size);
+    const std::size_t appendixBegin = alignedTo8(size);
+    if (mappedSize != size && mappedSize < appendixBegin + kTrailerSize) return nullptr;
+    void* data = ::mmap(nullptr, mappedSize, PROT_READ, MAP_SHARED, copy.get(), 0);
     if (data == MAP_FAILED) return nullptr;
-    std::unique_ptr<SharedFileCopy> mapped(
-        new (std::nothrow) SharedFileCopy(static_cast<const char*>(data), size));
-    if (mapped == nullptr) ::munmap(data, size);
+    std::size_t appendixSize = 0;
+    if (mappedSize != size) {
+      std::uint64_t trailer[2];
+      std::memcpy(trailer, static_cast<const char*>(data) + mappedSize - kTrailerSize,
+                  kTrailerSize);
+      appendixSize = static_cast<std::size_t>(trailer[0]);
+      if (trailer[1] != kAppendixMark ||
+          trailer[0] != mappedSize - appendixBegin - kTrailerSize) {
+        ::munmap(data, mappedSize);
+        return nullptr;
+      }
+    }
+    std::unique_ptr<SharedFileCopy> mapped(new (std::nothrow) SharedFileCopy(
+        static_cast<const char*>(data), size, mappedSize, appendixBegin, appendixSize));
+    if (mapped == nullptr) ::munmap(data, mappedSize);
     return mapped;
   };
   if (auto existing = mapCopy()) return existing;
   if (!mayMake) return nullptr;
+  // The processes that find no copy wait while the first of them makes it, then map it.
+  const MakerLock lock(copyPath + kLockSuffix);
+  if (lock.held()) {
+    if (auto made = mapCopy()) return made;
+  }
 
   std::string temporary = copyPath + kTemporaryMark + "XXXXXX";
   const Descriptor made(::mkostemp(temporary.data(), O_CLOEXEC));
@@ -162,6 +244,7 @@ std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string& path, bo
   // Read-only once made: a copy is never written again, by this process or another.
   const bool whole = copyBytes(source.get(), made.get(), size) &&
                      ::fstat(source.get(), &after) == 0 && sameVersion(version, after) &&
+                     (makeAppendix == nullptr || appendTo(made.get(), size, makeAppendix)) &&
                      ::fchmod(made.get(), 0400) == 0 &&
                      ::rename(temporary.c_str(), copyPath.c_str()) == 0;
   if (!whole) {
@@ -176,9 +259,9 @@ SharedFileCopy::~SharedFileCopy() {
   // In pieces, as MemoryBlock frees its pages: one call for the whole copy would hold the
   // process's address-space lock for long while other threads take page faults.
   char* const data = const_cast<char*>(data_);
-  for (std::size_t done = 0; done < size_; done += MemoryBlock::kReleasePiece) {
+  for (std::size_t done = 0; done < mapped_; done += MemoryBlock::kReleasePiece) {
     const std::size_t piece =
-        size_ - done < MemoryBlock::kReleasePiece ? size_ - done : MemoryBlock::kReleasePiece;
+        mapped_ - done < MemoryBlock::kReleasePiece ? mapped_ - done : MemoryBlock::kReleasePiece;
     ::munmap(data + done, piece);
   }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -126,6 +127,48 @@ TEST_F(SharedFileCopyTest, ACopyThatIsNotWholeOrNotOwnedIsMadeAgain) {
     EXPECT_EQ(reopened->text(), text);
     EXPECT_FALSE(fs::is_symlink(copy));
   }
+}
+
+// The appendix is made once, by the maker, from the copy's text, and read by every process
+// that maps the copy; a trailer that does not match the copy's size makes the copy anew.
+TEST_F(SharedFileCopyTest, AnAppendixIsMadeOnceAndTravelsWithTheCopy) {
+  const std::string text = largeText('f');
+  writeFile(path_, text);
+  int made = 0;
+  const SharedFileCopy::AppendixMaker maker = [&](std::string_view copied) {
+    ++made;
+    EXPECT_EQ(copied, text);
+    return std::string("index of ") + std::string(copied.substr(0, 5));
+  };
+  const auto one = SharedFileCopy::open(path_, true, maker);
+  ASSERT_NE(one, nullptr);
+  EXPECT_EQ(one->text(), text);
+  EXPECT_EQ(one->appendix(), "index of first");
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(one->appendix().data()) % 8, 0u);
+  const auto two = SharedFileCopy::open(path_, true, maker);
+  ASSERT_NE(two, nullptr);
+  EXPECT_EQ(two->appendix(), "index of first");
+  const auto mapped = SharedFileCopy::open(path_, false);
+  ASSERT_NE(mapped, nullptr);
+  EXPECT_EQ(mapped->text(), text);
+  EXPECT_EQ(mapped->appendix(), "index of first");
+  EXPECT_EQ(made, 1);
+  EXPECT_EQ(copiesOf(path_).size(), 1u);  // the lock file of its making is gone too
+
+  // The appendix's length spoiled: the copy is not used, and the maker makes it again.
+  const fs::path copy = fs::path(SharedFileCopy::directory()) / copiesOf(path_).at(0);
+  fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
+  {
+    std::fstream out(copy, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(-16, std::ios::end);
+    out.put('\x7f');
+  }
+  fs::permissions(copy, fs::perms::owner_write, fs::perm_options::remove);
+  EXPECT_EQ(SharedFileCopy::open(path_, false), nullptr);
+  const auto remade = SharedFileCopy::open(path_, true, maker);
+  ASSERT_NE(remade, nullptr);
+  EXPECT_EQ(remade->appendix(), "index of first");
+  EXPECT_EQ(made, 2);
 }
 
 }  // namespace

@@ -7,7 +7,8 @@ std::string SharedFileCopy::directory() { return std::string(); }
 
 std::string SharedFileCopy::namePrefix(const std::string&) { return std::string(); }
 
-std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string&, bool) {
+std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string&, bool,
+                                                     const AppendixMaker&) {
   return nullptr;
 }
 

@@ -1,0 +1,313 @@
+#include "configstore/section_directory.h"
+
+#include <cstring>
+
+#include "configstore/text_line.h"
+#include "configstore/text_stream.h"
+#include "platform/names.h"
+
+namespace gatekeeper {
+
+// ---- A child read from its lines ----
+
+namespace {
+
+// Calls visit(line) for each value line of contents whose value name is `name`, in order,
+// until it returns true; whether one did. Lines are cut and classified as the reader does.
+template <typename Visit>
+bool visitValueLines(std::string_view contents, const char* name, Visit visit) {
+  const char* at = contents.data();
+  size_t left = contents.size();
+  while (left != 0) {
+    const size_t length = linePieceLength(at, left);
+    const TextLine line = classifyLine(at, length);
+    at += length;
+    left -= length;
+    if (line.kind != LineKind::kValue) continue;
+    std::string_view valueName = line.name;
+    std::string_view itemName;
+    splitItemName(line.name, &valueName, &itemName);
+    if (sameName(valueName, name) && visit(line)) return true;
+  }
+  return false;
+}
+
+// The number a value line of a number type holds; false when the reader would skip the line
+// (its text scans as no number).
+bool lineNumber(const TextLine& line, NumberValue* number) {
+  if (line.value.size() > kLongestField) return false;
+  char text[kFieldBufferSize];
+  std::memcpy(text, line.value.data(), line.value.size());
+  text[line.value.size()] = '\0';
+  return scanNumber(line.itemType, text, number);
+}
+
+// Whether the reader makes an item of the line.
+bool readsAsItem(const TextLine& line) {
+  NumberValue number;
+  return line.itemType == kItemString || lineNumber(line, &number);
+}
+
+}  // namespace
+
+bool PlainChild::hasValue(const char* name) const {
+  return visitValueLines(contents_, name, readsAsItem);
+}
+
+int32_t PlainChild::getInt(const char* name) const {
+  int32_t value = 0;
+  visitValueLines(contents_, name, [&](const TextLine& line) {
+    NumberValue number;
+    if (line.itemType != kItemInt || !lineNumber(line, &number)) return false;
+    value = static_cast<int32_t>(number.whole);
+    return true;
+  });
+  return value;
+}
+
+std::string PlainChild::getString(const char* name) const {
+  std::string value;
+  visitValueLines(contents_, name, [&](const TextLine& line) {
+    if (line.itemType != kItemString) return false;
+    value.assign(line.value);
+    return true;
+  });
+  return value;
+}
+
+// ---- The image ----
+//
+// Made and read on one machine (native byte order), 8-byte aligned throughout:
+//   Header, then per directory: DirectoryHeader, Entry[childCount], Slot[slotCount].
+// Slots are an open-addressing table (linear probing, at most half full) of the children's
+// name hashes: the upper half of the hash, and the entry's index plus one (0: empty).
+
+namespace {
+
+constexpr uint64_t kImageMark = 0x4b47534543444952ull;  // "KGSECDIR"
+
+struct Header {
+  uint64_t mark;
+  uint64_t directoryCount;
+};
+
+struct DirectoryHeader {
+  uint64_t contentsBegin;
+  uint64_t contentsLength;
+  uint64_t childCount;
+  uint64_t slotCount;
+};
+
+}  // namespace
+
+struct SectionDirectory::Entry {
+  uint64_t contentsBegin;   // offset in the text
+  uint32_t contentsLength;
+  uint16_t nameLength;
+  uint16_t nameGap;         // from the name's first byte to the contents
+};
+
+struct SectionDirectory::Slot {
+  uint32_t childPlusOne;
+  uint32_t hashTag;
+};
+
+namespace {
+
+template <typename T>
+void append(std::string* image, const T& value) {
+  image->append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// The offset of the name of the child whose contents begin at `begin` and whose opening line
+// ends right before them; false when that line is not its opening line as the reader reads it.
+bool openingName(std::string_view text, size_t begin, const char* name, size_t* nameBegin) {
+  if (begin == 0 || text[begin - 1] != '\n') return false;
+  size_t lineStart = begin - 1;
+  while (lineStart > 0 && text[lineStart - 1] != '\n') {
+    if (begin - lineStart >= kLineBufferSize - 1) return false;  // longer than one piece
+    --lineStart;
+  }
+  const TextLine line = classifyLine(text.data() + lineStart, begin - lineStart);
+  if (line.kind != LineKind::kSectionOpen || line.name != std::string_view(name)) return false;
+  *nameBegin = static_cast<size_t>(line.name.data() - text.data());
+  return true;
+}
+
+// The directory of one section, appended to the image; false (the image unchanged) when the
+// section does not qualify.
+bool appendDirectory(std::string_view text, const ConfigSection& section, std::string* image) {
+  const DeferredContents contents = section.keptContents();
+  const int32_t count = section.count();  // parses the section
+  std::vector<SectionDirectory::Entry> entries;
+  std::vector<uint64_t> hashes;
+  entries.reserve(static_cast<size_t>(count));
+  hashes.reserve(static_cast<size_t>(count));
+  for (int32_t i = 1; i <= count; ++i) {
+    const ConfigSection* child = section.sectionByIndex(i);
+    if (child->isPlaceholder() || !child->keptAsText()) return false;
+    const DeferredContents kept = child->keptContents();
+    uint64_t hash = 0;
+    size_t nameBegin = 0;
+    if (!kept.verbatim || kept.length > UINT32_MAX || child->name() == nullptr ||
+        !platform::nameHash(child->name(), &hash) ||
+        !openingName(text, kept.begin, child->name(), &nameBegin) ||
+        kept.begin - nameBegin > UINT16_MAX) {
+      return false;
+    }
+    entries.push_back({kept.begin, static_cast<uint32_t>(kept.length),
+                       static_cast<uint16_t>(std::strlen(child->name())),
+                       static_cast<uint16_t>(kept.begin - nameBegin)});
+    hashes.push_back(hash);
+  }
+  uint64_t slotCount = 16;
+  while (slotCount < 2 * entries.size() + 1) slotCount *= 2;
+  std::vector<SectionDirectory::Slot> slots(slotCount, SectionDirectory::Slot{0, 0});
+  for (size_t i = 0; i < entries.size(); ++i) {
+    uint64_t at = hashes[i] & (slotCount - 1);
+    while (slots[at].childPlusOne != 0) at = (at + 1) & (slotCount - 1);
+    slots[at] = {static_cast<uint32_t>(i + 1), static_cast<uint32_t>(hashes[i] >> 32)};
+  }
+  append(image, DirectoryHeader{contents.begin, contents.length, entries.size(), slotCount});
+  image->append(reinterpret_cast<const char*>(entries.data()),
+                entries.size() * sizeof(SectionDirectory::Entry));
+  image->append(reinterpret_cast<const char*>(slots.data()),
+                slots.size() * sizeof(SectionDirectory::Slot));
+  return true;
+}
+
+}  // namespace
+
+std::string SectionDirectories::build(std::string_view text, size_t largeSections) {
+  auto source = CountedRef<SourceText>::adopt(SourceText::borrow(text));
+  if (source == nullptr || largeSections == 0) return std::string();
+  std::string image;
+  uint64_t directories = 0;
+  append(&image, Header{kImageMark, 0});
+  {
+    ConfigSection root(nullptr);
+    TextStream stream(source.get(), 0, text.size());
+    stream.keepWholeSectionsAsText(false);
+    root.readContentsKeepingLarge(&stream, largeSections);
+    for (int32_t i = 1; i <= root.count(); ++i) {
+      const ConfigSection* top = root.sectionByIndex(i);
+      for (int32_t j = 1; j <= top->count(); ++j) {
+        const ConfigSection* section = top->sectionByIndex(j);
+        if (section->keptAsText() && section->keptContents().length >= largeSections &&
+            appendDirectory(text, *section, &image)) {
+          ++directories;
+        }
+      }
+    }
+  }
+  if (directories == 0) return std::string();
+  const Header header{kImageMark, directories};
+  std::memcpy(image.data(), &header, sizeof header);
+  return image;
+}
+
+SectionDirectories::SectionDirectories(std::string_view image, std::string_view text) {
+  Header header;
+  if (image.size() < sizeof header ||
+      reinterpret_cast<uintptr_t>(image.data()) % alignof(uint64_t) != 0) {
+    return;
+  }
+  std::memcpy(&header, image.data(), sizeof header);
+  if (header.mark != kImageMark) return;
+  size_t at = sizeof header;
+  std::vector<SectionDirectory> found;
+  for (uint64_t d = 0; d < header.directoryCount; ++d) {
+    DirectoryHeader head;
+    if (image.size() - at < sizeof head) return;
+    std::memcpy(&head, image.data() + at, sizeof head);
+    at += sizeof head;
+    const uint64_t slotMask = head.slotCount - 1;
+    if (head.contentsBegin > text.size() || head.contentsLength > text.size() - head.contentsBegin ||
+        head.slotCount == 0 || (head.slotCount & slotMask) != 0 ||
+        head.childCount >= head.slotCount ||
+        (image.size() - at) / sizeof(SectionDirectory::Entry) < head.childCount) {
+      return;
+    }
+    SectionDirectory directory;
+    directory.text_ = text;
+    directory.contentsBegin_ = head.contentsBegin;
+    directory.contentsLength_ = head.contentsLength;
+    directory.childCount_ = head.childCount;
+    directory.slotMask_ = slotMask;
+    directory.entries_ = reinterpret_cast<const SectionDirectory::Entry*>(image.data() + at);
+    at += head.childCount * sizeof(SectionDirectory::Entry);
+    if ((image.size() - at) / sizeof(SectionDirectory::Slot) < head.slotCount) return;
+    directory.slots_ = reinterpret_cast<const SectionDirectory::Slot*>(image.data() + at);
+    at += head.slotCount * sizeof(SectionDirectory::Slot);
+    // Every child lies inside the section, its name before its contents; every slot names a
+    // child: a lookup then never reads outside the text.
+    const uint64_t end = head.contentsBegin + head.contentsLength;
+    for (uint64_t i = 0; i < head.childCount; ++i) {
+      const SectionDirectory::Entry& entry = directory.entries_[i];
+      if (entry.contentsBegin > end || entry.contentsLength > end - entry.contentsBegin ||
+          entry.nameGap > entry.contentsBegin - head.contentsBegin ||
+          entry.nameLength >= entry.nameGap) {
+        return;
+      }
+    }
+    for (uint64_t i = 0; i < head.slotCount; ++i) {
+      if (directory.slots_[i].childPlusOne > head.childCount) return;
+    }
+    found.push_back(directory);
+  }
+  directories_ = std::move(found);
+}
+
+SectionDirectories SectionDirectories::ofLoadedTree(const ConfigSection& root) {
+  SectionDirectories directories;
+  for (int32_t i = 1; i <= root.count(); ++i) {
+    const ConfigSection* top = root.sectionByIndex(i);
+    for (int32_t j = 1; j <= top->count(); ++j) {
+      const ConfigSection* section = top->sectionByIndex(j);
+      const DeferredContents contents = section->keptContents();
+      if (contents.source == nullptr) continue;
+      if (directories.source_ == nullptr) {
+        directories = SectionDirectories(contents.source->appendix(), contents.source->text());
+        directories.source_ = contents.source;
+      }
+      if (directories.forSection(*section) == nullptr) section->count();  // parses it
+    }
+  }
+  return directories;
+}
+
+const SectionDirectory* SectionDirectories::forSection(const ConfigSection& section) const {
+  if (directories_.empty()) return nullptr;
+  const DeferredContents contents = section.keptContents();
+  if (contents.source == nullptr) return nullptr;
+  for (const SectionDirectory& directory : directories_) {
+    if (contents.source->text().data() == directory.text_.data() &&
+        contents.begin == directory.contentsBegin_ &&
+        contents.length == directory.contentsLength_) {
+      return &directory;
+    }
+  }
+  return nullptr;
+}
+
+SectionDirectory::Lookup SectionDirectory::find(const char* name, PlainChild* child) const {
+  uint64_t hash = 0;
+  if (name == nullptr || !platform::nameHash(name, &hash)) return Lookup::kCannotTell;
+  const uint32_t tag = static_cast<uint32_t>(hash >> 32);
+  for (uint64_t at = hash & slotMask_, probes = 0; probes <= slotMask_;
+       at = (at + 1) & slotMask_, ++probes) {
+    const Slot& slot = slots_[at];
+    if (slot.childPlusOne == 0) return Lookup::kAbsent;
+    if (slot.hashTag != tag) continue;
+    const Entry& entry = entries_[slot.childPlusOne - 1];
+    const std::string_view childName =
+        text_.substr(entry.contentsBegin - entry.nameGap, entry.nameLength);
+    if (sameName(childName, name)) {
+      *child = PlainChild(childName, text_.substr(entry.contentsBegin, entry.contentsLength));
+      return Lookup::kFound;
+    }
+  }
+  return Lookup::kAbsent;
+}
+
+}  // namespace gatekeeper

@@ -1,0 +1,107 @@
+// Where the children of a large section kept as text lie in that text, by name: a reader that
+// wants one child reads its few lines instead of parsing the section into a node per child.
+// The directories travel as the appendix of a file's shared copy (platform/shared_file_copy.h),
+// so that the processes that share the text share them too.
+//
+// A section gets a directory only when every child of it is a plain section whose contents the
+// loader keeps verbatim (small, value lines only, written back byte for byte; names appear
+// once, repeats having merged into one child that is no longer plain). Then a child found
+// through the directory holds exactly the values that the parsed section's child of that name
+// holds, and a name that the directory does not know names no child of it. A section without
+// one is parsed by its readers as before.
+#ifndef GATEKEEPER_CONFIGSTORE_SECTION_DIRECTORY_H_
+#define GATEKEEPER_CONFIGSTORE_SECTION_DIRECTORY_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "configstore/config_section.h"
+#include "configstore/source_text.h"
+
+namespace gatekeeper {
+
+// A child section found through a directory: its name and its contents (value lines) as the
+// text holds them. Reads its values as ConfigValue reads them from the parsed child.
+class PlainChild {
+ public:
+  PlainChild() = default;
+  PlainChild(std::string_view name, std::string_view contents)
+      : name_(name), contents_(contents) {}
+
+  std::string_view name() const { return name_; }
+  // Whether the child holds a value node of that name (valueByName is not the placeholder).
+  bool hasValue(const char* name) const;
+  // ConfigValue::getInt and getString of the value node of that name ("" and 0 when none).
+  int32_t getInt(const char* name) const;
+  std::string getString(const char* name) const;
+
+ private:
+  std::string_view name_;
+  std::string_view contents_;
+};
+
+// One section's directory, a view into an image that outlives it.
+class SectionDirectory {
+ public:
+  enum class Lookup {
+    kFound,      // *child is the child of that name
+    kAbsent,     // no child has that name
+    kCannotTell  // the name cannot be hashed on this platform: ask the parsed section
+  };
+  Lookup find(const char* name, PlainChild* child) const;
+
+  // Where the section's contents lie in the text.
+  size_t contentsBegin() const { return contentsBegin_; }
+  size_t contentsLength() const { return contentsLength_; }
+  size_t childCount() const { return childCount_; }
+
+  // The parts of the image (section_directory.cc).
+  struct Entry;
+  struct Slot;
+
+ private:
+  friend class SectionDirectories;
+
+  std::string_view text_;
+  size_t contentsBegin_ = 0;
+  size_t contentsLength_ = 0;
+  size_t childCount_ = 0;
+  uint64_t slotMask_ = 0;
+  const Entry* entries_ = nullptr;
+  const Slot* slots_ = nullptr;
+};
+
+// The directories of one text.
+class SectionDirectories {
+ public:
+  // The image of the directories of every section two levels down in text (a child of a
+  // top-level section) that ConfigFile::loadComplete(largeSections) keeps as text and that
+  // qualifies; "" when none does. Parses those sections once, into a tree it then frees.
+  static std::string build(std::string_view text, size_t largeSections);
+
+  // The directories of a tree that ConfigFile::loadComplete(largeSections) loaded, read from
+  // the appendix of its text's shared copy. Every section two levels down that is still kept
+  // as text and that no directory covers is parsed here, so that readers never parse one.
+  static SectionDirectories ofLoadedTree(const ConfigSection& root);
+
+  SectionDirectories() = default;
+  // Reads an image made by build() for this text; an image that is malformed or points
+  // outside the text reads as no directories at all. Both must outlive this object.
+  SectionDirectories(std::string_view image, std::string_view text);
+
+  // The directory of a section whose contents are kept as text, when it has one; nullptr
+  // otherwise.
+  const SectionDirectory* forSection(const ConfigSection& section) const;
+  bool empty() const { return directories_.empty(); }
+
+ private:
+  std::vector<SectionDirectory> directories_;
+  CountedRef<SourceText> source_;  // the text and image, while directories read them
+};
+
+}  // namespace gatekeeper
+
+#endif  // GATEKEEPER_CONFIGSTORE_SECTION_DIRECTORY_H_
