@@ -119,53 +119,74 @@ void append(std::string* image, const T& value) {
   image->append(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
-// The offset of the name of the child whose contents begin at `begin` and whose opening line
-// ends right before them; false when that line is not its opening line as the reader reads it.
-bool openingName(std::string_view text, size_t begin, const char* name, size_t* nameBegin) {
-  if (begin == 0 || text[begin - 1] != '\n') return false;
-  size_t lineStart = begin - 1;
-  while (lineStart > 0 && text[lineStart - 1] != '\n') {
-    if (begin - lineStart >= kLineBufferSize - 1) return false;  // longer than one piece
-    --lineStart;
-  }
-  const TextLine line = classifyLine(text.data() + lineStart, begin - lineStart);
-  if (line.kind != LineKind::kSectionOpen || line.name != std::string_view(name)) return false;
-  *nameBegin = static_cast<size_t>(line.name.data() - text.data());
-  return true;
-}
-
-// The directory of one section, appended to the image; false (the image unchanged) when the
-// section does not qualify.
-bool appendDirectory(std::string_view text, const ConfigSection& section, std::string* image) {
-  const DeferredContents contents = section.keptContents();
-  const int32_t count = section.count();  // parses the section
+// The directory of one section kept as text, appended to the image; false (the image
+// unchanged) when the section does not qualify. Its lines are read as the reader reads them
+// (cut into pieces and classified alike) but into no tree: every line is a child's opening or
+// closing line, a value line inside a child, or a line that the reader ignores; no name
+// repeats.
+bool appendDirectory(std::string_view text, const DeferredContents& contents,
+                     std::string* image) {
   std::vector<SectionDirectory::Entry> entries;
   std::vector<uint64_t> hashes;
-  entries.reserve(static_cast<size_t>(count));
-  hashes.reserve(static_cast<size_t>(count));
-  for (int32_t i = 1; i <= count; ++i) {
-    const ConfigSection* child = section.sectionByIndex(i);
-    if (child->isPlaceholder() || !child->keptAsText()) return false;
-    const DeferredContents kept = child->keptContents();
-    uint64_t hash = 0;
-    size_t nameBegin = 0;
-    if (!kept.verbatim || kept.length > UINT32_MAX || child->name() == nullptr ||
-        !platform::nameHash(child->name(), &hash) ||
-        !openingName(text, kept.begin, child->name(), &nameBegin) ||
-        kept.begin - nameBegin > UINT16_MAX) {
-      return false;
+  const char* const base = text.data();
+  const size_t end = contents.begin + contents.length;
+  bool inChild = false;
+  std::string name;      // of the open child
+  size_t nameBegin = 0;
+  size_t childBegin = 0;
+  for (size_t at = contents.begin; at < end;) {
+    const size_t length = linePieceLength(base + at, end - at);
+    const TextLine line = classifyLine(base + at, length);
+    at += length;
+    switch (line.kind) {
+      case LineKind::kNothing:
+      case LineKind::kOther: break;
+      case LineKind::kValue:
+        if (!inChild) return false;  // a value of the section's own
+        break;
+      case LineKind::kSectionOpen:
+        if (inChild) return false;  // a section inside a child
+        inChild = true;
+        name.assign(line.name);
+        nameBegin = static_cast<size_t>(line.name.data() - base);
+        childBegin = at;
+        break;
+      case LineKind::kSectionClose: {
+        // A closing line of another name is ignored by the reader.
+        if (!inChild || !sameName(line.name, name.c_str())) break;
+        inChild = false;
+        const size_t childLength = at - length - childBegin;
+        uint64_t hash = 0;
+        if (childLength > UINT32_MAX || childBegin - nameBegin > UINT16_MAX ||
+            name.size() > UINT16_MAX || !platform::nameHash(name.c_str(), &hash)) {
+          return false;
+        }
+        entries.push_back({childBegin, static_cast<uint32_t>(childLength),
+                           static_cast<uint16_t>(name.size()),
+                           static_cast<uint16_t>(childBegin - nameBegin)});
+        hashes.push_back(hash);
+        break;
+      }
+      default: return false;  // binary blocks
     }
-    entries.push_back({kept.begin, static_cast<uint32_t>(kept.length),
-                       static_cast<uint16_t>(std::strlen(child->name())),
-                       static_cast<uint16_t>(kept.begin - nameBegin)});
-    hashes.push_back(hash);
   }
+  if (inChild || entries.empty()) return false;
+
   uint64_t slotCount = 16;
   while (slotCount < 2 * entries.size() + 1) slotCount *= 2;
   std::vector<SectionDirectory::Slot> slots(slotCount, SectionDirectory::Slot{0, 0});
+  auto nameOf = [&](size_t i) {
+    return text.substr(entries[i].contentsBegin - entries[i].nameGap, entries[i].nameLength);
+  };
   for (size_t i = 0; i < entries.size(); ++i) {
     uint64_t at = hashes[i] & (slotCount - 1);
-    while (slots[at].childPlusOne != 0) at = (at + 1) & (slotCount - 1);
+    for (; slots[at].childPlusOne != 0; at = (at + 1) & (slotCount - 1)) {
+      // A repeated name: the reader merges the two children into one.
+      const size_t other = slots[at].childPlusOne - 1;
+      if (hashes[other] == hashes[i] && sameName(nameOf(other), std::string(nameOf(i)).c_str())) {
+        return false;
+      }
+    }
     slots[at] = {static_cast<uint32_t>(i + 1), static_cast<uint32_t>(hashes[i] >> 32)};
   }
   append(image, DirectoryHeader{contents.begin, contents.length, entries.size(), slotCount});
@@ -193,8 +214,9 @@ std::string SectionDirectories::build(std::string_view text, size_t largeSection
       const ConfigSection* top = root.sectionByIndex(i);
       for (int32_t j = 1; j <= top->count(); ++j) {
         const ConfigSection* section = top->sectionByIndex(j);
-        if (section->keptAsText() && section->keptContents().length >= largeSections &&
-            appendDirectory(text, *section, &image)) {
+        const DeferredContents contents = section->keptContents();
+        if (contents.source != nullptr && contents.length >= largeSections &&
+            appendDirectory(text, contents, &image)) {
           ++directories;
         }
       }

@@ -3,12 +3,12 @@
 // The directories travel as the appendix of a file's shared copy (platform/shared_file_copy.h),
 // so that the processes that share the text share them too.
 //
-// A section gets a directory only when every child of it is a plain section whose contents the
-// loader keeps verbatim (small, value lines only, written back byte for byte; names appear
-// once, repeats having merged into one child that is no longer plain). Then a child found
-// through the directory holds exactly the values that the parsed section's child of that name
-// holds, and a name that the directory does not know names no child of it. A section without
-// one is parsed by its readers as before.
+// A section gets a directory only when its lines, read as the reader reads them, are children
+// of value lines alone: every line is a child's opening or closing line, a value line inside a
+// child or a line that the reader ignores, and no child's name repeats (the reader would merge
+// the two). Then a child found through the directory holds exactly the values that the parsed
+// section's child of that name holds, and a name that the directory does not know names no
+// child of it. A section without one is parsed by its readers as before.
 #ifndef GATEKEEPER_CONFIGSTORE_SECTION_DIRECTORY_H_
 #define GATEKEEPER_CONFIGSTORE_SECTION_DIRECTORY_H_
 
@@ -79,7 +79,7 @@ class SectionDirectories {
  public:
   // The image of the directories of every section two levels down in text (a child of a
   // top-level section) that ConfigFile::loadComplete(largeSections) keeps as text and that
-  // qualifies; "" when none does. Parses those sections once, into a tree it then frees.
+  // qualifies; "" when none does. Reads those sections' lines once, into no tree.
   static std::string build(std::string_view text, size_t largeSections);
 
   // The directories of a tree that ConfigFile::loadComplete(largeSections) loaded, read from
