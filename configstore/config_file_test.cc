@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "configstore/section_directory.h"
 #include "platform/shared_file_copy.h"
 #include "platform/system_error.h"
 
@@ -227,6 +228,66 @@ TEST_F(ConfigFileTest, ALargeFileReadsTheSameThroughItsSharedCopy) {
     EXPECT_STREQ(staff->sectionByName("user7")->valueByName("Password")->getString(), "pw7");
     EXPECT_EQ(database->saveAs(path("again.cfg").c_str()), 1);
     EXPECT_EQ(contents(path("again.cfg")), text);
+  }
+}
+
+// A large authority stays text in the server's load: the copy that the first load makes
+// carries its directory, every later load maps it, and users are read from their lines. An
+// authority that the directory cannot describe (a user given twice) is parsed at the load.
+TEST_F(ConfigFileTest, ALargeAuthorityIsFoundThroughTheDirectoryThatItsCopyCarries) {
+  if (platform::SharedFileCopy::directory().empty()) GTEST_SKIP() << "no shared copies here";
+  constexpr size_t kLarge = 1024 * 1024;
+  std::string users;
+  for (int user = 0; users.size() <= platform::SharedFileCopy::kSmallestShared; ++user) {
+    const std::string name = "user" + std::to_string(user);
+    users += "        { " + name + ":\r\n            (string)Password=pw" +
+             std::to_string(user) + "\r\n            (string)expiredate=\r\n        } " + name +
+             ";\r\n";
+  }
+  const std::string repeated = "        { USER7:\r\n            (int)disabled=1\r\n        } USER7;\r\n";
+  for (const bool qualifies : {true, false}) {
+    SCOPED_TRACE(qualifies ? "plain users" : "a user given twice");
+    const std::string text = "{ ACCOUNTS:\r\n    { Staff:\r\n" + users +
+                             (qualifies ? "" : repeated) + "    } Staff;\r\n} ACCOUNTS;\r\n";
+    const std::string file = path(qualifies ? "large.cfg" : "repeated.cfg");
+    put(file, text);
+    struct RemoveCopies {
+      std::string prefix;
+      ~RemoveCopies() {
+        for (const auto& entry : fs::directory_iterator(platform::SharedFileCopy::directory())) {
+          if (entry.path().filename().string().rfind(prefix, 0) == 0) fs::remove(entry.path());
+        }
+      }
+    } removeCopies{platform::SharedFileCopy::namePrefix(file)};
+
+    for (const char* load : {"makes the copy", "maps it"}) {
+      SCOPED_TRACE(load);
+      ConfigFile server(file.c_str(), 0);
+      ASSERT_EQ(server.loadComplete(kLarge), 1);
+      const SectionDirectories directories = SectionDirectories::ofLoadedTree(server);
+      const ConfigSection* staff = server.sectionByName("ACCOUNTS")->sectionByName("Staff");
+      const SectionDirectory* directory = directories.forSection(*staff);
+      EXPECT_EQ(staff->keptAsText(), qualifies);
+      ASSERT_EQ(directory != nullptr, qualifies);
+      if (directory != nullptr) {
+        PlainChild user;
+        ASSERT_EQ(directory->find("USER7", &user), SectionDirectory::Lookup::kFound);
+        EXPECT_EQ(user.name(), "user7");
+        EXPECT_EQ(user.getString("password"), "pw7");
+        EXPECT_FALSE(user.hasValue("expiredate"));  // an empty text reads as no value
+        EXPECT_EQ(directory->find("user7x", &user), SectionDirectory::Lookup::kAbsent);
+        EXPECT_TRUE(staff->keptAsText());  // nothing parsed it
+      } else {
+        EXPECT_EQ(staff->sectionByName("user7")->valueByName("disabled")->getInt(), 1);
+      }
+      if (std::string(load) != "maps it") continue;
+      // Saved (as a backup is), it writes what a program's load and save write.
+      EXPECT_EQ(server.saveAs(path("again.cfg").c_str()), 1);
+      ConfigFile program(file.c_str(), 0);
+      ASSERT_EQ(program.load(), 1);
+      ASSERT_EQ(program.saveAs(path("expected.cfg").c_str()), 1);
+      EXPECT_EQ(contents(path("again.cfg")), contents(path("expected.cfg")));
+    }
   }
 }
 

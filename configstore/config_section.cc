@@ -5,6 +5,7 @@
 #include <new>
 
 #include "configstore/config_stream.h"
+#include "configstore/section_directory.h"
 #include "configstore/section_loader.h"
 #include "configstore/text_stream.h"
 #include "platform/names.h"
@@ -196,6 +197,10 @@ int ConfigSection::loadFile(int* systemError) {
 int ConfigSection::writeContents(ConfigStream* stream) {
   if (stream == nullptr || !stream->isOpen()) return 0;
   if (isPending() && stream->writeContentsText(keptText())) return 1;
+  if (isPending()) {
+    const int written = writeKeptChildren(stream);
+    if (written >= 0) return written;
+  }
   for (int32_t i = 1; i <= count(); ++i) {
     const ConfigValue* value = asValue(getByIndex(i));
     if (value == nullptr || value->isPlaceholder()) continue;
@@ -205,6 +210,30 @@ int ConfigSection::writeContents(ConfigStream* stream) {
     ConfigSection* section = asSection(getByIndex(i));
     if (section == nullptr || section->isPlaceholder()) continue;
     if (!section->writeWhole(stream)) return 0;
+  }
+  return 1;
+}
+
+int ConfigSection::writeKeptChildren(ConfigStream* stream) const {
+  const DeferredContents contents = keptText();
+  std::vector<PlainChildText> children;
+  if (!readPlainChildren(textSource_->text(), contents, &children)) return -1;
+  for (const PlainChildText& child : children) {
+    if (child.tagged) return -1;
+  }
+  for (const PlainChildText& child : children) {
+    const std::string name(textSource_->text().substr(child.nameBegin, child.nameLength));
+    DeferredContents lines = contents;
+    lines.begin = child.contentsBegin;
+    lines.length = child.contentsLength;
+    lines.depth = contents.depth + 1;
+    lines.verbatim = child.verbatim;
+    // As written back from the parsed section: its plain children as their text, the others
+    // parsed.
+    if (child.verbatim && stream->writeSectionText(name.c_str(), lines)) continue;
+    ConfigSection section(name.c_str());
+    section.readTakenText(lines);
+    if (!section.writeWhole(stream)) return 0;
   }
   return 1;
 }

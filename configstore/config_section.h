@@ -136,6 +136,15 @@ class ConfigSection : public ConfigNode {
   DeferredContents keptContents() const {
     return isPending() ? keptText() : DeferredContents();
   }
+  // Where those contents lie, without taking a reference on their text (for readers on many
+  // threads): false when not keptAsText().
+  bool keptTextRange(const SourceText** source, size_t* begin, size_t* length) const {
+    if (!isPending()) return false;
+    *source = textSource_.get();
+    *begin = textBegin_;
+    *length = textLength_;
+    return true;
+  }
 
   // 1 for a ConfigFile root: only such a section loads and saves.
   int32_t fileBacked() const { return extras_ != nullptr ? extras_->fileBacked : 0; }
@@ -176,6 +185,10 @@ class ConfigSection : public ConfigNode {
   // Reads contents taken as text into this section as settlePending parses kept text: small
   // plain sections below stay text.
   void readTakenText(const DeferredContents& contents);
+  // Writes the children of contents kept as text one at a time, each parsed alone and freed,
+  // when the text qualifies (readPlainChildren, no tags): what writing the parsed section
+  // writes, without parsing it. -1 when it does not qualify (nothing written), else 1 or 0.
+  int writeKeptChildren(ConfigStream* stream) const;
   // Parses the kept text into children, once, under concurrent readers.
   void settlePending() const override;
   // Lets the attached extension object, if any, prepare for the section being written.

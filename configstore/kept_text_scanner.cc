@@ -83,16 +83,30 @@ DeferredContents KeptTextScanner::keptPart(const TextReader& reader, size_t begi
 
 size_t KeptTextScanner::scanPlainContents(const TextReader& reader, size_t begin, size_t depth,
                                           const char* sectionName, DeferredContents* out) {
-  const char* const in = reader.input();
-  const size_t inSize = reader.inputSize();
-  const size_t indent = 4 * (baseDepth_ + depth);
+  bool verbatim = false;
+  const size_t end =
+      plainContentsEnd(std::string_view(reader.input(), reader.inputSize()), begin,
+                       4 * (baseDepth_ + depth), sectionName, &verbatim, &names_);
+  if (end == 0) return 0;
+  // The contents end where the closing line starts.
+  size_t closing = end - 1;
+  while (closing > begin && reader.input()[closing - 1] != '\n') --closing;
+  *out = keptPart(reader, begin, closing - begin, depth, verbatim);
+  return end;
+}
+
+size_t KeptTextScanner::plainContentsEnd(std::string_view text, size_t begin, size_t indent,
+                                         const char* sectionName, bool* verbatim,
+                                         std::string* scratch) {
+  const char* const in = text.data();
+  const size_t inSize = text.size();
   // The names seen, each zero-terminated, for platform::namesEqual.
-  std::string& names = names_;
+  std::string& names = *scratch;
   names.clear();
   size_t nameStarts[kMaxPlainLines];
   size_t count = 0;
   // Lines that end in LF alone read as they do ending in CR LF, but the writer writes CR LF.
-  bool verbatim = true;
+  *verbatim = true;
   for (size_t pos = begin; pos < inSize;) {
     const char* line = in + pos;
     const size_t available = inSize - pos;
@@ -104,13 +118,12 @@ size_t KeptTextScanner::scanPlainContents(const TextReader& reader, size_t begin
     if (newline[-1] == '\r') {
       --length;
     } else {
-      verbatim = false;
+      *verbatim = false;
     }
     const TextLine parsed = classifyLine(line, length);
     if (parsed.kind == LineKind::kSectionClose) {
       // The closing line, read as reading it would.
       if (!sameName(parsed.name, sectionName)) return 0;
-      *out = keptPart(reader, begin, pos - begin, depth, verbatim);
       return pos + lineLength;
     }
     if (count == kMaxPlainLines || !isPlainValueLine(parsed, line, length, indent)) return 0;

@@ -38,6 +38,12 @@ class KeptTextScanner {
   // Right after a section opening line was parsed: any section that closes before the text
   // ends (not verbatim), following nesting and binary blocks.
   int takeWholeSection(TextReader& reader, DeferredContents* out);
+  // The offset just past the closing line of the section named sectionName whose contents
+  // start at offset begin of text, when they are plain as takePlainSection takes them (their
+  // lines indented by `indent` spaces); 0 otherwise. *verbatim: whether the writer writes them
+  // back byte for byte. scratch holds the names seen.
+  static size_t plainContentsEnd(std::string_view text, size_t begin, size_t indent,
+                                 const char* sectionName, bool* verbatim, std::string* scratch);
   // As takeWholeSection, whether or not keepWholeSections is on.
   int takeAnyWholeSection(TextReader& reader, DeferredContents* out);
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "configstore/kept_text_scanner.h"
 #include "configstore/text_line.h"
 #include "configstore/text_stream.h"
 #include "platform/names.h"
@@ -75,6 +76,75 @@ std::string PlainChild::getString(const char* name) const {
   return value;
 }
 
+// ---- A section's children from its lines ----
+
+bool readPlainChildren(std::string_view text, const DeferredContents& contents,
+                       std::vector<PlainChildText>* children) {
+  children->clear();
+  if (contents.begin > text.size() || contents.length > text.size() - contents.begin) {
+    return false;
+  }
+  const char* const base = text.data();
+  const size_t end = contents.begin + contents.length;
+  bool inChild = false;
+  std::string name;  // of the open child
+  std::string scratch;
+  PlainChildText child;
+  for (size_t at = contents.begin; at < end;) {
+    const size_t length = linePieceLength(base + at, end - at);
+    const TextLine line = classifyLine(base + at, length);
+    at += length;
+    switch (line.kind) {
+      case LineKind::kNothing:
+      case LineKind::kOther: break;
+      case LineKind::kValue:
+        if (!inChild) return false;  // a value of the section's own
+        break;
+      case LineKind::kSectionOpen:
+        if (inChild) return false;  // a section inside a child
+        inChild = true;
+        name.assign(line.name);
+        child.nameBegin = static_cast<size_t>(line.name.data() - base);
+        child.nameLength = line.name.size();
+        child.tagged = line.tagKind != 0;
+        child.contentsBegin = at;
+        break;
+      case LineKind::kSectionClose:
+        // A closing line of another name is ignored by the reader.
+        if (!inChild || !sameName(line.name, name.c_str())) break;
+        inChild = false;
+        child.contentsLength = at - length - child.contentsBegin;
+        if (!platform::nameHash(name.c_str(), &child.hash)) return false;
+        child.verbatim = KeptTextScanner::plainContentsEnd(
+                             text.substr(0, end), child.contentsBegin,
+                             4 * (static_cast<size_t>(contents.depth) + 1), name.c_str(),
+                             &child.verbatim, &scratch) == at &&
+                         child.verbatim;
+        children->push_back(child);
+        break;
+      default: return false;  // binary blocks
+    }
+  }
+  if (inChild) return false;
+  // A repeated name: the reader merges the two children into one.
+  std::vector<uint32_t> slots(16, 0);
+  while (slots.size() < 2 * children->size() + 1) slots.resize(slots.size() * 2);
+  const uint64_t mask = slots.size() - 1;
+  auto nameOf = [&](const PlainChildText& c) { return text.substr(c.nameBegin, c.nameLength); };
+  for (size_t i = 0; i < children->size(); ++i) {
+    const PlainChildText& next = (*children)[i];
+    uint64_t at = next.hash & mask;
+    for (; slots[at] != 0; at = (at + 1) & mask) {
+      const PlainChildText& other = (*children)[slots[at] - 1];
+      if (other.hash == next.hash && sameName(nameOf(other), std::string(nameOf(next)).c_str())) {
+        return false;
+      }
+    }
+    slots[at] = static_cast<uint32_t>(i + 1);
+  }
+  return true;
+}
+
 // ---- The image ----
 //
 // Made and read on one machine (native byte order), 8-byte aligned throughout:
@@ -120,74 +190,29 @@ void append(std::string* image, const T& value) {
 }
 
 // The directory of one section kept as text, appended to the image; false (the image
-// unchanged) when the section does not qualify. Its lines are read as the reader reads them
-// (cut into pieces and classified alike) but into no tree: every line is a child's opening or
-// closing line, a value line inside a child, or a line that the reader ignores; no name
-// repeats.
+// unchanged) when the section does not qualify.
 bool appendDirectory(std::string_view text, const DeferredContents& contents,
                      std::string* image) {
+  std::vector<PlainChildText> children;
+  if (!readPlainChildren(text, contents, &children) || children.empty()) return false;
   std::vector<SectionDirectory::Entry> entries;
-  std::vector<uint64_t> hashes;
-  const char* const base = text.data();
-  const size_t end = contents.begin + contents.length;
-  bool inChild = false;
-  std::string name;      // of the open child
-  size_t nameBegin = 0;
-  size_t childBegin = 0;
-  for (size_t at = contents.begin; at < end;) {
-    const size_t length = linePieceLength(base + at, end - at);
-    const TextLine line = classifyLine(base + at, length);
-    at += length;
-    switch (line.kind) {
-      case LineKind::kNothing:
-      case LineKind::kOther: break;
-      case LineKind::kValue:
-        if (!inChild) return false;  // a value of the section's own
-        break;
-      case LineKind::kSectionOpen:
-        if (inChild) return false;  // a section inside a child
-        inChild = true;
-        name.assign(line.name);
-        nameBegin = static_cast<size_t>(line.name.data() - base);
-        childBegin = at;
-        break;
-      case LineKind::kSectionClose: {
-        // A closing line of another name is ignored by the reader.
-        if (!inChild || !sameName(line.name, name.c_str())) break;
-        inChild = false;
-        const size_t childLength = at - length - childBegin;
-        uint64_t hash = 0;
-        if (childLength > UINT32_MAX || childBegin - nameBegin > UINT16_MAX ||
-            name.size() > UINT16_MAX || !platform::nameHash(name.c_str(), &hash)) {
-          return false;
-        }
-        entries.push_back({childBegin, static_cast<uint32_t>(childLength),
-                           static_cast<uint16_t>(name.size()),
-                           static_cast<uint16_t>(childBegin - nameBegin)});
-        hashes.push_back(hash);
-        break;
-      }
-      default: return false;  // binary blocks
+  entries.reserve(children.size());
+  for (const PlainChildText& child : children) {
+    if (child.contentsLength > UINT32_MAX || child.contentsBegin - child.nameBegin > UINT16_MAX ||
+        child.nameLength > UINT16_MAX) {
+      return false;
     }
+    entries.push_back({child.contentsBegin, static_cast<uint32_t>(child.contentsLength),
+                       static_cast<uint16_t>(child.nameLength),
+                       static_cast<uint16_t>(child.contentsBegin - child.nameBegin)});
   }
-  if (inChild || entries.empty()) return false;
-
   uint64_t slotCount = 16;
   while (slotCount < 2 * entries.size() + 1) slotCount *= 2;
   std::vector<SectionDirectory::Slot> slots(slotCount, SectionDirectory::Slot{0, 0});
-  auto nameOf = [&](size_t i) {
-    return text.substr(entries[i].contentsBegin - entries[i].nameGap, entries[i].nameLength);
-  };
-  for (size_t i = 0; i < entries.size(); ++i) {
-    uint64_t at = hashes[i] & (slotCount - 1);
-    for (; slots[at].childPlusOne != 0; at = (at + 1) & (slotCount - 1)) {
-      // A repeated name: the reader merges the two children into one.
-      const size_t other = slots[at].childPlusOne - 1;
-      if (hashes[other] == hashes[i] && sameName(nameOf(other), std::string(nameOf(i)).c_str())) {
-        return false;
-      }
-    }
-    slots[at] = {static_cast<uint32_t>(i + 1), static_cast<uint32_t>(hashes[i] >> 32)};
+  for (size_t i = 0; i < children.size(); ++i) {
+    uint64_t at = children[i].hash & (slotCount - 1);
+    while (slots[at].childPlusOne != 0) at = (at + 1) & (slotCount - 1);
+    slots[at] = {static_cast<uint32_t>(i + 1), static_cast<uint32_t>(children[i].hash >> 32)};
   }
   append(image, DirectoryHeader{contents.begin, contents.length, entries.size(), slotCount});
   image->append(reinterpret_cast<const char*>(entries.data()),
@@ -299,13 +324,13 @@ SectionDirectories SectionDirectories::ofLoadedTree(const ConfigSection& root) {
 }
 
 const SectionDirectory* SectionDirectories::forSection(const ConfigSection& section) const {
-  if (directories_.empty()) return nullptr;
-  const DeferredContents contents = section.keptContents();
-  if (contents.source == nullptr) return nullptr;
+  const SourceText* source = nullptr;
+  size_t begin = 0;
+  size_t length = 0;
+  if (directories_.empty() || !section.keptTextRange(&source, &begin, &length)) return nullptr;
   for (const SectionDirectory& directory : directories_) {
-    if (contents.source->text().data() == directory.text_.data() &&
-        contents.begin == directory.contentsBegin_ &&
-        contents.length == directory.contentsLength_) {
+    if (source->text().data() == directory.text_.data() && begin == directory.contentsBegin_ &&
+        length == directory.contentsLength_) {
       return &directory;
     }
   }

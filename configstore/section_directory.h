@@ -43,6 +43,22 @@ class PlainChild {
   std::string_view contents_;
 };
 
+// Where one child of a section kept as text lies in the text.
+struct PlainChildText {
+  size_t nameBegin = 0;
+  size_t nameLength = 0;
+  size_t contentsBegin = 0;
+  size_t contentsLength = 0;
+  bool tagged = false;    // its opening line carries a tag
+  bool verbatim = false;  // its lines are what the writer writes (KeptTextScanner)
+  uint64_t hash = 0;    // of its name (platform::nameHash)
+};
+// Reads the lines of a section's contents kept as text as the reader would, into no tree:
+// its children in the order of the text, when the section qualifies for a directory (see
+// above); false otherwise.
+bool readPlainChildren(std::string_view text, const DeferredContents& contents,
+                       std::vector<PlainChildText>* children);
+
 // One section's directory, a view into an image that outlives it.
 class SectionDirectory {
  public:

@@ -133,6 +133,34 @@ TEST(SectionDirectoryTest, SectionsThatDoNotReadAsPlainChildrenGetNone) {
   }
 }
 
+// A large section kept as text is written child by child from its lines, never parsed whole:
+// the text written is what writing the parsed section writes.
+TEST(SectionDirectoryTest, AKeptSectionWritesWhatItsParsedSectionWrites) {
+  const std::string plain = "        { a:\r\n            (string)Password=p\r\n        } a;\r\n";
+  const struct {
+    const char* what;
+    std::string staff;
+  } rows[] = {
+      {"plain users", plain + "        { b:\r\n            (int)disabled=1\r\n        } b;\r\n"},
+      {"lines ending in LF alone", plain + "        { b:\n            (int)disabled=1\n        } b;\n"},
+      {"lines the reader ignores and numbers written otherwise",
+       plain + "        { b:\r\n            (string)expiredate=\r\n            ; note\r\n"
+               "            (int)disabled=0x10\r\n        } b;\r\n"},
+      {"indented otherwise", plain + "  { b:\r\n  (int)disabled=1\r\n  } b;\r\n"},
+      {"a tagged user", plain + "        { b: {1F}\r\n            (int)disabled=1\r\n        } b;\r\n"},
+      {"a repeated user", plain + plain},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const auto source = sourceOf("{ MAIN:\r\n    (string)log=x\r\n} MAIN;\r\n{ ACCOUNTS:\r\n"
+                                 "    { Staff:\r\n" + row.staff + "    } Staff;\r\n} ACCOUNTS;\r\n");
+    const auto kept = readTree(source, 1);
+    ASSERT_TRUE(kept->sectionByName("ACCOUNTS")->sectionByName("Staff")->keptAsText());
+    const auto parsed = readTree(source, 0);
+    EXPECT_EQ(written(*kept), written(*parsed));
+  }
+}
+
 // An image cut short or pointing outside its text reads as no directories at all.
 TEST(SectionDirectoryTest, AMalformedImageReadsAsNone) {
   ConfigSection root(nullptr);
