@@ -217,7 +217,7 @@ int ConfigSection::writeContents(ConfigStream* stream) {
 int ConfigSection::writeKeptChildren(ConfigStream* stream) const {
   const DeferredContents contents = keptText();
   std::vector<PlainChildText> children;
-  if (!readPlainChildren(textSource_->text(), contents, &children)) return -1;
+  if (!readPlainChildren(textSource_->text(), contents, &children, true)) return -1;
   for (const PlainChildText& child : children) {
     if (child.tagged) return -1;
   }

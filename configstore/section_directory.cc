@@ -79,7 +79,7 @@ std::string PlainChild::getString(const char* name) const {
 // ---- A section's children from its lines ----
 
 bool readPlainChildren(std::string_view text, const DeferredContents& contents,
-                       std::vector<PlainChildText>* children) {
+                       std::vector<PlainChildText>* children, bool checkVerbatim) {
   children->clear();
   if (contents.begin > text.size() || contents.length > text.size() - contents.begin) {
     return false;
@@ -92,6 +92,15 @@ bool readPlainChildren(std::string_view text, const DeferredContents& contents,
   PlainChildText child;
   for (size_t at = contents.begin; at < end;) {
     const size_t length = linePieceLength(base + at, end - at);
+    // What a line is follows from its first character after blanks: only the lines that can
+    // open or close something, or be a value of the section's own, are classified.
+    size_t first = at;
+    while (first < at + length && (base[first] == ' ' || base[first] == '\t')) ++first;
+    const char c = first < at + length ? base[first] : '\0';
+    if (c != '{' && c != '}' && c != '[' && c != ']' && (inChild || c != '(')) {
+      at += length;
+      continue;
+    }
     const TextLine line = classifyLine(base + at, length);
     at += length;
     switch (line.kind) {
@@ -115,7 +124,8 @@ bool readPlainChildren(std::string_view text, const DeferredContents& contents,
         inChild = false;
         child.contentsLength = at - length - child.contentsBegin;
         if (!platform::nameHash(name.c_str(), &child.hash)) return false;
-        child.verbatim = KeptTextScanner::plainContentsEnd(
+        child.verbatim = checkVerbatim &&
+                         KeptTextScanner::plainContentsEnd(
                              text.substr(0, end), child.contentsBegin,
                              4 * (static_cast<size_t>(contents.depth) + 1), name.c_str(),
                              &child.verbatim, &scratch) == at &&
@@ -194,7 +204,7 @@ void append(std::string* image, const T& value) {
 bool appendDirectory(std::string_view text, const DeferredContents& contents,
                      std::string* image) {
   std::vector<PlainChildText> children;
-  if (!readPlainChildren(text, contents, &children) || children.empty()) return false;
+  if (!readPlainChildren(text, contents, &children, false) || children.empty()) return false;
   std::vector<SectionDirectory::Entry> entries;
   entries.reserve(children.size());
   for (const PlainChildText& child : children) {

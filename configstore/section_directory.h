@@ -55,9 +55,9 @@ struct PlainChildText {
 };
 // Reads the lines of a section's contents kept as text as the reader would, into no tree:
 // its children in the order of the text, when the section qualifies for a directory (see
-// above); false otherwise.
+// above); false otherwise. Whether each child is verbatim is found only when asked for.
 bool readPlainChildren(std::string_view text, const DeferredContents& contents,
-                       std::vector<PlainChildText>* children);
+                       std::vector<PlainChildText>* children, bool checkVerbatim);
 
 // One section's directory, a view into an image that outlives it.
 class SectionDirectory {
