@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/system_error.h"
+#include "platform/thread_priority.h"
 #include "settings/settings_key.h"
 
 namespace gatekeeper {
@@ -132,7 +133,13 @@ AuthFilter::Start AuthFilter::startReload(const std::optional<platform::FileVers
     // The thread of the previous reload has released its claim: it is ending, if not gone.
     if (reloader_.joinable()) reloader_.join();
     // Started under the lock, so that the next claimer sees reloader_ assigned.
-    reloader_ = std::thread([this, claimed] { reload(claimed); });
+    reloader_ = std::thread([this, claimed] {
+      bool usable = false;
+      std::unique_ptr<Content> replaced = loadAndSwap(claimed, &usable);
+      // The backup and the freeing give way to the requests.
+      platform::lowerThreadPriority();
+      finishReload(std::move(replaced));
+    });
   } catch (...) {
     reloading_ = false;  // no thread: a later request tries again
     return Start::kNone;
@@ -272,8 +279,10 @@ void AuthFilter::finishReloadInBackground(std::unique_ptr<Content> replaced) {
       if (reloader_.joinable()) reloader_.join();
       // The thread owns what was replaced from here on.
       Content* handedOver = replaced.get();
-      reloader_ = std::thread(
-          [this, handedOver] { finishReload(std::unique_ptr<Content>(handedOver)); });
+      reloader_ = std::thread([this, handedOver] {
+        platform::lowerThreadPriority();
+        finishReload(std::unique_ptr<Content>(handedOver));
+      });
       replaced.release();
       return;
     } catch (...) {
