@@ -136,6 +136,11 @@ class ConfigStream : public NamedObject {
   // The same whether or not the stream keeps whole sections as text when asked by
   // takeWholeSection (for a loader that keeps some of them by their size).
   virtual int takeAnyWholeSection(DeferredContents* /*out*/) { return 0; }
+  // The same for a section whose lines are known to take `length` bytes: only the line after
+  // them is read, and it must close the section (else 0, nothing read).
+  virtual int takeSectionOfLength(size_t /*length*/, DeferredContents* /*out*/) { return 0; }
+  // The offset in sourceText() of the next line to be read.
+  virtual size_t sourceOffset() const { return 0; }
   // Writes contents kept as text verbatim, when this stream writes text at their depth; 0 when
   // they must be written item by item instead.
   virtual int writeContentsText(const DeferredContents& /*contents*/) { return 0; }

@@ -180,6 +180,26 @@ int KeptTextScanner::takeAnyWholeSection(TextReader& reader, DeferredContents* o
   return takeWhole(reader, out);
 }
 
+int KeptTextScanner::takeSectionOfLength(TextReader& reader, size_t length,
+                                         DeferredContents* out) {
+  if (!canTake(reader) || reader.depth() == 0) return 0;
+  const size_t depth = reader.depth();
+  const size_t begin = reader.position();
+  if (length > reader.inputSize() - begin || length == 0 ||
+      reader.input()[begin + length - 1] != '\n') {
+    return 0;
+  }
+  reader.setPosition(begin + length);
+  reader.readPiece();
+  if (reader.depth() < depth) {
+    *out = keptPart(reader, begin, length, depth, false);
+    return 1;
+  }
+  reader.setPosition(begin);
+  reader.dropSectionsAbove(depth);
+  return 0;
+}
+
 int KeptTextScanner::takeWhole(TextReader& reader, DeferredContents* out) {
   if (!canTake(reader) || reader.depth() == 0) return 0;
   const char* const in = reader.input();

@@ -46,6 +46,10 @@ class KeptTextScanner {
                                  const char* sectionName, bool* verbatim, std::string* scratch);
   // As takeWholeSection, whether or not keepWholeSections is on.
   int takeAnyWholeSection(TextReader& reader, DeferredContents* out);
+  // As takeAnyWholeSection for a section whose lines are known to take `length` bytes (a
+  // loader of the same text found so): only the line after them is read, which must close
+  // the section; else 0, the reader as it was.
+  int takeSectionOfLength(TextReader& reader, size_t length, DeferredContents* out);
 
  private:
   bool canTake(const TextReader& reader) const;

@@ -205,6 +205,31 @@ TEST(KeptText, WholeSectionsFollowNestingAndBlocks) {
   }
 }
 
+// A section whose length is known is taken only when the line after that length closes it;
+// otherwise nothing is read and the lines read on as before.
+TEST(KeptText, ASectionOfKnownLengthIsTakenOnlyWhenItsNextLineClosesIt) {
+  const std::string contents = "    { B:\r\n    } B;\r\n    (int)v=1\r\n";
+  const std::string text = "{ A:\r\n" + contents + "} A;\r\n(int)after=1\r\n";
+  const size_t exact = contents.size();
+  for (const size_t length : {exact, exact - 11, exact - 1, size_t{0}, text.size()}) {
+    SCOPED_TRACE(length);
+    auto stream = TextStream::forReading(text);
+    ASSERT_EQ(stream->readLine(), 1);
+    ASSERT_EQ(stream->parseLine(), kTokenSectionOpen);
+    DeferredContents taken;
+    const int result = stream->takeSectionOfLength(length, &taken);
+    ASSERT_EQ(result, length == exact ? 1 : 0);
+    if (result == 1) {
+      EXPECT_EQ(taken.source->text().substr(taken.begin, taken.length), contents);
+      ASSERT_EQ(stream->readLine(), 1);
+      EXPECT_EQ(stream->parseLine(), kTokenInt);  // after=1, at the top again
+    } else {
+      ASSERT_EQ(stream->readLine(), 1);
+      EXPECT_EQ(stream->parseLine(), kTokenSectionOpen);  // { B: as if nothing happened
+    }
+  }
+}
+
 // A file loaded whole for many readers keeps only small plain sections as text.
 TEST(KeptText, CompleteLoadParsesAllButPlainSections) {
   platform::ScratchDirectory dir;

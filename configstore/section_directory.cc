@@ -263,6 +263,31 @@ std::string SectionDirectories::build(std::string_view text, size_t largeSection
   return image;
 }
 
+bool SectionDirectories::recordedLength(std::string_view image, size_t begin, size_t* length) {
+  Header header;
+  if (image.size() < sizeof header) return false;
+  std::memcpy(&header, image.data(), sizeof header);
+  if (header.mark != kImageMark) return false;
+  size_t at = sizeof header;
+  for (uint64_t d = 0; d < header.directoryCount; ++d) {
+    DirectoryHeader head;
+    if (image.size() - at < sizeof head) return false;
+    std::memcpy(&head, image.data() + at, sizeof head);
+    if (head.contentsBegin == begin) {
+      *length = head.contentsLength;
+      return true;
+    }
+    const uint64_t skip = head.childCount * sizeof(SectionDirectory::Entry) +
+                          head.slotCount * sizeof(SectionDirectory::Slot);
+    if (head.childCount > image.size() || head.slotCount > image.size() ||
+        skip > image.size() - at - sizeof head) {
+      return false;
+    }
+    at += sizeof head + skip;
+  }
+  return false;
+}
+
 SectionDirectories::SectionDirectories(std::string_view image, std::string_view text) {
   Header header;
   if (image.size() < sizeof header ||

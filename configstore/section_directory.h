@@ -103,6 +103,11 @@ class SectionDirectories {
   // as text and that no directory covers is parsed here, so that readers never parse one.
   static SectionDirectories ofLoadedTree(const ConfigSection& root);
 
+  // The length of the contents of the section whose contents begin at offset begin of the
+  // text, when an image of that text has a directory of it: a loader then takes the section
+  // without scanning its lines for their end. Reads the directories' headers only.
+  static bool recordedLength(std::string_view image, size_t begin, size_t* length);
+
   SectionDirectories() = default;
   // Reads an image made by build() for this text; an image that is malformed or points
   // outside the text reads as no directories at all. Both must outlive this object.

@@ -43,8 +43,12 @@ TEST(SectionDirectoryTest, AChildFoundReadsAsTheParsedChild) {
   ConfigSection* users = root.getOrCreateSection("ACCOUNTS")->getOrCreateSection("Staff");
   root.getOrCreateSection("MAIN")->setString("log", "events.log");
   for (int i = 0; i < 300; ++i) {
-    ConfigSection* user = users->getOrCreateSection(("user" + std::to_string(i)).c_str());
-    user->setString("Password", ("pw" + std::to_string(i)).c_str());
+    std::string name = "user";
+    name += std::to_string(i);
+    std::string password = "pw";
+    password += std::to_string(i);
+    ConfigSection* user = users->getOrCreateSection(name.c_str());
+    user->setString("Password", password.c_str());
     switch (i % 6) {
       case 0: user->setInt("Disabled", i); break;
       case 1: user->setString("Disabled", "1"); break;  // a string flag reads as unset
@@ -166,7 +170,9 @@ TEST(SectionDirectoryTest, AMalformedImageReadsAsNone) {
   ConfigSection root(nullptr);
   ConfigSection* users = root.getOrCreateSection("ACCOUNTS")->getOrCreateSection("Staff");
   for (int i = 0; i < 20; ++i) {
-    users->getOrCreateSection(("u" + std::to_string(i)).c_str())->setString("Password", "p");
+    std::string name = "u";
+    name += std::to_string(i);
+    users->getOrCreateSection(name.c_str())->setString("Password", "p");
   }
   const auto source = sourceOf(written(root));
   const std::string image = SectionDirectories::build(source->text(), 1);

@@ -6,6 +6,7 @@
 
 #include "configstore/config_value.h"
 #include "configstore/item_conversion.h"
+#include "configstore/section_directory.h"
 
 namespace gatekeeper {
 
@@ -117,8 +118,7 @@ SectionLoader::Progress SectionLoader::openSection() {
   }
   // So may a large one below those: a small one is read from the text taken, as it would
   // have been read line by line.
-  if (fresh && largeSection_ != 0 && open_.size() == 2 &&
-      stream_->takeAnyWholeSection(&contents)) {
+  if (fresh && largeSection_ != 0 && open_.size() == 2 && takeNestedSection(&contents)) {
     if (contents.length >= largeSection_) {
       child->keepAsText(&contents);
     } else {
@@ -128,6 +128,18 @@ SectionLoader::Progress SectionLoader::openSection() {
   }
   open_.push_back(child);
   return Progress::kGoOn;
+}
+
+bool SectionLoader::takeNestedSection(DeferredContents* contents) {
+  // Where the text's directories record the section, its end is known: the loader that made
+  // them found it so in this same text.
+  size_t length = 0;
+  if (arena_ != nullptr &&
+      SectionDirectories::recordedLength(arena_->appendix(), stream_->sourceOffset(), &length) &&
+      stream_->takeSectionOfLength(length, contents)) {
+    return true;
+  }
+  return stream_->takeAnyWholeSection(contents) != 0;
 }
 
 SectionLoader::Progress SectionLoader::closeSection() {

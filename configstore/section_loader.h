@@ -61,6 +61,8 @@ class SectionLoader {
   bool takePlainRun(Progress* progress);
   Progress openSection();
   Progress closeSection();
+  // Takes the whole section just opened two levels down (see keepLargeSectionsAsText).
+  bool takeNestedSection(DeferredContents* contents);
   void readBinaryBlock();
   void readItem(StreamToken token);
 

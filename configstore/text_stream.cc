@@ -167,6 +167,10 @@ int TextStream::takeWholeSection(DeferredContents* out) {
 int TextStream::takeAnyWholeSection(DeferredContents* out) {
   return scanner_.takeAnyWholeSection(reader_, out);
 }
+int TextStream::takeSectionOfLength(size_t length, DeferredContents* out) {
+  return scanner_.takeSectionOfLength(reader_, length, out);
+}
+size_t TextStream::sourceOffset() const { return reader_.inputOffset() + reader_.position(); }
 int TextStream::takePlainChild(std::string* name, DeferredContents* out) {
   return scanner_.takePlainChild(reader_, name, out);
 }

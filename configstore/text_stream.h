@@ -151,6 +151,8 @@ class TextStream : public ConfigStream {
   int takePlainSection(DeferredContents* out) override;
   int takeWholeSection(DeferredContents* out) override;
   int takeAnyWholeSection(DeferredContents* out) override;
+  int takeSectionOfLength(size_t length, DeferredContents* out) override;
+  size_t sourceOffset() const override;
   int takePlainChild(std::string* name, DeferredContents* out) override;
   int writeContentsText(const DeferredContents& contents) override;
   int writeSectionText(const char* name, const DeferredContents& contents) override;
