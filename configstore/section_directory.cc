@@ -13,10 +13,10 @@ namespace gatekeeper {
 
 namespace {
 
-// Calls visit(line) for each value line of contents whose value name is `name`, in order,
-// until it returns true; whether one did. Lines are cut and classified as the reader does.
+// Calls visit(line) for each value line of contents, in order, until it returns true; whether
+// one did. Lines are cut and classified as the reader does.
 template <typename Visit>
-bool visitValueLines(std::string_view contents, const char* name, Visit visit) {
+bool forEachValueLine(std::string_view contents, Visit visit) {
   const char* at = contents.data();
   size_t left = contents.size();
   while (left != 0) {
@@ -24,56 +24,85 @@ bool visitValueLines(std::string_view contents, const char* name, Visit visit) {
     const TextLine line = classifyLine(at, length);
     at += length;
     left -= length;
-    if (line.kind != LineKind::kValue) continue;
-    std::string_view valueName = line.name;
-    std::string_view itemName;
-    splitItemName(line.name, &valueName, &itemName);
-    if (sameName(valueName, name) && visit(line)) return true;
+    if (line.kind == LineKind::kValue && visit(line)) return true;
   }
   return false;
 }
 
-// The number a value line of a number type holds; false when the reader would skip the line
-// (its text scans as no number).
-bool lineNumber(const TextLine& line, NumberValue* number) {
-  if (line.value.size() > kLongestField) return false;
-  char text[kFieldBufferSize];
-  std::memcpy(text, line.value.data(), line.value.size());
-  text[line.value.size()] = '\0';
-  return scanNumber(line.itemType, text, number);
+// The value name of a value line: its name without the item name.
+std::string_view valueNameOf(const TextLine& line) {
+  std::string_view valueName = line.name;
+  std::string_view itemName;
+  splitItemName(line.name, &valueName, &itemName);
+  return valueName;
 }
 
-// Whether the reader makes an item of the line.
-bool readsAsItem(const TextLine& line) {
-  NumberValue number;
-  return line.itemType == kItemString || lineNumber(line, &number);
+// The number a value line of a number type holds; false when the reader would skip the line
+// (its text scans as no number).
+bool scannedNumber(int32_t itemType, std::string_view value, NumberValue* number) {
+  if (value.size() > kLongestField) return false;
+  char text[kFieldBufferSize];
+  std::memcpy(text, value.data(), value.size());
+  text[value.size()] = '\0';
+  return scanNumber(itemType, text, number);
 }
 
 }  // namespace
 
+PlainChild::PlainChild(std::string_view name, std::string_view contents)
+    : name_(name), contents_(contents) {
+  forEachValueLine(contents, [&](const TextLine& line) {
+    if (lineCount_ == kKeptLines) {
+      lineCount_ = -1;
+      return true;
+    }
+    lines_[lineCount_++] = ValueLine{valueNameOf(line), line.value, line.itemType};
+    return false;
+  });
+}
+
+template <typename Visit>
+bool PlainChild::visitValueLines(const char* name, Visit visit) const {
+  if (lineCount_ >= 0) {
+    for (int i = 0; i < lineCount_; ++i) {
+      if (sameName(lines_[i].name, name) && visit(lines_[i].itemType, lines_[i].value)) {
+        return true;
+      }
+    }
+    return false;
+  }
+  return forEachValueLine(contents_, [&](const TextLine& line) {
+    return sameName(valueNameOf(line), name) && visit(line.itemType, line.value);
+  });
+}
+
 bool PlainChild::hasValue(const char* name) const {
-  return visitValueLines(contents_, name, readsAsItem);
+  // Whether the reader makes an item of one of the lines.
+  return visitValueLines(name, [](int32_t itemType, std::string_view value) {
+    NumberValue number;
+    return itemType == kItemString || scannedNumber(itemType, value, &number);
+  });
 }
 
 int32_t PlainChild::getInt(const char* name) const {
-  int32_t value = 0;
-  visitValueLines(contents_, name, [&](const TextLine& line) {
+  int32_t result = 0;
+  visitValueLines(name, [&](int32_t itemType, std::string_view value) {
     NumberValue number;
-    if (line.itemType != kItemInt || !lineNumber(line, &number)) return false;
-    value = static_cast<int32_t>(number.whole);
+    if (itemType != kItemInt || !scannedNumber(itemType, value, &number)) return false;
+    result = static_cast<int32_t>(number.whole);
     return true;
   });
-  return value;
+  return result;
 }
 
 std::string PlainChild::getString(const char* name) const {
-  std::string value;
-  visitValueLines(contents_, name, [&](const TextLine& line) {
-    if (line.itemType != kItemString) return false;
-    value.assign(line.value);
+  std::string result;
+  visitValueLines(name, [&](int32_t itemType, std::string_view value) {
+    if (itemType != kItemString) return false;
+    result.assign(value);
     return true;
   });
-  return value;
+  return result;
 }
 
 // ---- A section's children from its lines ----

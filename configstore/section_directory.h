@@ -28,8 +28,8 @@ namespace gatekeeper {
 class PlainChild {
  public:
   PlainChild() = default;
-  PlainChild(std::string_view name, std::string_view contents)
-      : name_(name), contents_(contents) {}
+  // Classifies the value lines once, for the reads that follow.
+  PlainChild(std::string_view name, std::string_view contents);
 
   std::string_view name() const { return name_; }
   // Whether the child holds a value node of that name (valueByName is not the placeholder).
@@ -39,8 +39,23 @@ class PlainChild {
   std::string getString(const char* name) const;
 
  private:
+  // A value line: its value name (item name cut off), item type and value text.
+  struct ValueLine {
+    std::string_view name;
+    std::string_view value;
+    int32_t itemType;
+  };
+  static constexpr int kKeptLines = 16;
+  // Calls visit on each value line of that value name in order until it returns true.
+  template <typename Visit>
+  bool visitValueLines(const char* name, Visit visit) const;
+
   std::string_view name_;
   std::string_view contents_;
+  // The value lines, when there are no more than kKeptLines of them (else -1: reads scan the
+  // contents again).
+  int lineCount_ = 0;
+  ValueLine lines_[kKeptLines];
 };
 
 // Where one child of a section kept as text lies in the text.

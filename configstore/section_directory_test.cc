@@ -49,6 +49,12 @@ TEST(SectionDirectoryTest, AChildFoundReadsAsTheParsedChild) {
     password += std::to_string(i);
     ConfigSection* user = users->getOrCreateSection(name.c_str());
     user->setString("Password", password.c_str());
+    // One user with more lines than a child keeps classified.
+    for (int extra = 0; i == 7 && extra < 20; ++extra) {
+      std::string valueName = "extra";
+      valueName += std::to_string(extra);
+      user->setInt(valueName.c_str(), extra + 1);
+    }
     switch (i % 6) {
       case 0: user->setInt("Disabled", i); break;
       case 1: user->setString("Disabled", "1"); break;  // a string flag reads as unset
@@ -73,8 +79,8 @@ TEST(SectionDirectoryTest, AChildFoundReadsAsTheParsedChild) {
   EXPECT_EQ(directory->childCount(), 300u);
 
   const ConfigSection* parsedStaff = parsed->sectionByName("ACCOUNTS")->sectionByName("Staff");
-  const char* const valueNames[] = {"Password", "disabled", "MapTo", "expiredate", ""};
-  for (const std::string name : {"user0", "USER1", "User2", "user3", "user4", "user299",
+  const char* const valueNames[] = {"Password", "disabled", "MapTo", "expiredate", "extra19", ""};
+  for (const std::string name : {"user0", "USER1", "User2", "user3", "user4", "user7", "user299",
                                  "user300", "user", "nobody", "user1 "}) {
     SCOPED_TRACE(name);
     const ConfigSection* expected = parsedStaff->sectionByName(name.c_str());
