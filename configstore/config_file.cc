@@ -1,5 +1,7 @@
 #include "configstore/config_file.h"
 
+#include <new>
+
 #include "configstore/section_directory.h"
 #include "configstore/text_stream.h"
 #include "platform/system_error.h"
@@ -50,7 +52,11 @@ int ConfigFile::loadComplete(size_t largeSections) {
   platform::SharedFileCopy::AppendixMaker directories;
   if (largeSections != 0) {
     directories = [largeSections](std::string_view text) {
-      return SectionDirectories::build(text, largeSections);
+      try {
+        return SectionDirectories::build(text, largeSections);
+      } catch (const std::bad_alloc&) {
+        return DirectoryImage();  // a copy without directories: its readers parse the sections
+      }
     };
   }
   TextStream stream =

@@ -216,12 +216,13 @@ int ConfigSection::writeContents(ConfigStream* stream) {
 
 int ConfigSection::writeKeptChildren(ConfigStream* stream) const {
   const DeferredContents contents = keptText();
-  std::vector<PlainChildText> children;
+  ChildTexts children;
   if (!readPlainChildren(textSource_->text(), contents, &children, true)) return -1;
-  for (const PlainChildText& child : children) {
-    if (child.tagged) return -1;
+  for (size_t i = 0; i < children.size(); ++i) {
+    if (children[i].tagged) return -1;
   }
-  for (const PlainChildText& child : children) {
+  for (size_t i = 0; i < children.size(); ++i) {
+    const PlainChildText& child = children[i];
     const std::string name(textSource_->text().substr(child.nameBegin, child.nameLength));
     DeferredContents lines = contents;
     lines.begin = child.contentsBegin;

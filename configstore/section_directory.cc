@@ -108,7 +108,7 @@ std::string PlainChild::getString(const char* name) const {
 // ---- A section's children from its lines ----
 
 bool readPlainChildren(std::string_view text, const DeferredContents& contents,
-                       std::vector<PlainChildText>* children, bool checkVerbatim) {
+                       ChildTexts* children, bool checkVerbatim) {
   children->clear();
   if (contents.begin > text.size() || contents.length > text.size() - contents.begin) {
     return false;
@@ -159,16 +159,18 @@ bool readPlainChildren(std::string_view text, const DeferredContents& contents,
                              4 * (static_cast<size_t>(contents.depth) + 1), name.c_str(),
                              &child.verbatim, &scratch) == at &&
                          child.verbatim;
-        children->push_back(child);
+        if (!children->push(child)) return false;
         break;
       default: return false;  // binary blocks
     }
   }
   if (inChild) return false;
   // A repeated name: the reader merges the two children into one.
-  std::vector<uint32_t> slots(16, 0);
-  while (slots.size() < 2 * children->size() + 1) slots.resize(slots.size() * 2);
-  const uint64_t mask = slots.size() - 1;
+  size_t slotCount = 16;
+  while (slotCount < 2 * children->size() + 1) slotCount *= 2;
+  platform::BlockArray<uint32_t> slots;
+  if (!slots.assign(slotCount, 0)) return false;
+  const uint64_t mask = slotCount - 1;
   auto nameOf = [&](const PlainChildText& c) { return text.substr(c.nameBegin, c.nameLength); };
   for (size_t i = 0; i < children->size(); ++i) {
     const PlainChildText& next = (*children)[i];
@@ -224,51 +226,57 @@ struct SectionDirectory::Slot {
 namespace {
 
 template <typename T>
-void append(std::string* image, const T& value) {
-  image->append(reinterpret_cast<const char*>(&value), sizeof value);
+bool append(DirectoryImage* image, const T* values, size_t count) {
+  return image->append(reinterpret_cast<const char*>(values), count * sizeof(T));
 }
 
 // The directory of one section kept as text, appended to the image; false (the image
 // unchanged) when the section does not qualify.
 bool appendDirectory(std::string_view text, const DeferredContents& contents,
-                     std::string* image) {
-  std::vector<PlainChildText> children;
+                     DirectoryImage* image) {
+  ChildTexts children;
   if (!readPlainChildren(text, contents, &children, false) || children.empty()) return false;
-  std::vector<SectionDirectory::Entry> entries;
-  entries.reserve(children.size());
-  for (const PlainChildText& child : children) {
+  for (size_t i = 0; i < children.size(); ++i) {
+    const PlainChildText& child = children[i];
     if (child.contentsLength > UINT32_MAX || child.contentsBegin - child.nameBegin > UINT16_MAX ||
         child.nameLength > UINT16_MAX) {
       return false;
     }
-    entries.push_back({child.contentsBegin, static_cast<uint32_t>(child.contentsLength),
-                       static_cast<uint16_t>(child.nameLength),
-                       static_cast<uint16_t>(child.contentsBegin - child.nameBegin)});
   }
   uint64_t slotCount = 16;
-  while (slotCount < 2 * entries.size() + 1) slotCount *= 2;
-  std::vector<SectionDirectory::Slot> slots(slotCount, SectionDirectory::Slot{0, 0});
+  while (slotCount < 2 * children.size() + 1) slotCount *= 2;
+  platform::BlockArray<SectionDirectory::Slot> slots;
+  if (!slots.assign(slotCount, SectionDirectory::Slot{0, 0})) return false;
   for (size_t i = 0; i < children.size(); ++i) {
     uint64_t at = children[i].hash & (slotCount - 1);
     while (slots[at].childPlusOne != 0) at = (at + 1) & (slotCount - 1);
     slots[at] = {static_cast<uint32_t>(i + 1), static_cast<uint32_t>(children[i].hash >> 32)};
   }
-  append(image, DirectoryHeader{contents.begin, contents.length, entries.size(), slotCount});
-  image->append(reinterpret_cast<const char*>(entries.data()),
-                entries.size() * sizeof(SectionDirectory::Entry));
-  image->append(reinterpret_cast<const char*>(slots.data()),
-                slots.size() * sizeof(SectionDirectory::Slot));
-  return true;
+  const size_t before = image->size();
+  const DirectoryHeader head{contents.begin, contents.length, children.size(), slotCount};
+  bool written = append(image, &head, 1);
+  for (size_t i = 0; written && i < children.size(); ++i) {
+    const PlainChildText& child = children[i];
+    const SectionDirectory::Entry entry{
+        child.contentsBegin, static_cast<uint32_t>(child.contentsLength),
+        static_cast<uint16_t>(child.nameLength),
+        static_cast<uint16_t>(child.contentsBegin - child.nameBegin)};
+    written = append(image, &entry, 1);
+  }
+  written = written && append(image, slots.data(), slots.size());
+  if (!written) image->truncate(before);
+  return written;
 }
 
 }  // namespace
 
-std::string SectionDirectories::build(std::string_view text, size_t largeSections) {
+DirectoryImage SectionDirectories::build(std::string_view text, size_t largeSections) {
   auto source = CountedRef<SourceText>::adopt(SourceText::borrow(text));
-  if (source == nullptr || largeSections == 0) return std::string();
-  std::string image;
+  if (source == nullptr || largeSections == 0) return DirectoryImage();
+  DirectoryImage image;
   uint64_t directories = 0;
-  append(&image, Header{kImageMark, 0});
+  const Header empty{kImageMark, 0};
+  if (!append(&image, &empty, 1)) return DirectoryImage();
   {
     ConfigSection root(nullptr);
     TextStream stream(source.get(), 0, text.size());
@@ -286,7 +294,7 @@ std::string SectionDirectories::build(std::string_view text, size_t largeSection
       }
     }
   }
-  if (directories == 0) return std::string();
+  if (directories == 0) return DirectoryImage();
   const Header header{kImageMark, directories};
   std::memcpy(image.data(), &header, sizeof header);
   return image;

@@ -20,6 +20,7 @@
 
 #include "configstore/config_section.h"
 #include "configstore/source_text.h"
+#include "platform/memory.h"
 
 namespace gatekeeper {
 
@@ -71,8 +72,12 @@ struct PlainChildText {
 // Reads the lines of a section's contents kept as text as the reader would, into no tree:
 // its children in the order of the text, when the section qualifies for a directory (see
 // above); false otherwise. Whether each child is verbatim is found only when asked for.
+using ChildTexts = platform::BlockArray<PlainChildText>;
 bool readPlainChildren(std::string_view text, const DeferredContents& contents,
-                       std::vector<PlainChildText>* children, bool checkVerbatim);
+                       ChildTexts* children, bool checkVerbatim);
+
+// The bytes of an image of directories (see SectionDirectories::build).
+using DirectoryImage = platform::BlockArray<char>;
 
 // One section's directory, a view into an image that outlives it.
 class SectionDirectory {
@@ -110,8 +115,8 @@ class SectionDirectories {
  public:
   // The image of the directories of every section two levels down in text (a child of a
   // top-level section) that ConfigFile::loadComplete(largeSections) keeps as text and that
-  // qualifies; "" when none does. Reads those sections' lines once, into no tree.
-  static std::string build(std::string_view text, size_t largeSections);
+  // qualifies; empty when none does. Reads those sections' lines once, into no tree.
+  static DirectoryImage build(std::string_view text, size_t largeSections);
 
   // The directories of a tree that ConfigFile::loadComplete(largeSections) loaded, read from
   // the appendix of its text's shared copy. Every section two levels down that is still kept

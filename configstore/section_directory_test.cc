@@ -32,6 +32,12 @@ std::unique_ptr<ConfigSection> readTree(const CountedRef<SourceText>& source,
   return root;
 }
 
+// The directories' image of a text, as bytes.
+std::string imageOf(std::string_view text, size_t largeSections) {
+  const DirectoryImage image = SectionDirectories::build(text, largeSections);
+  return std::string(image.data(), image.size());
+}
+
 CountedRef<SourceText> sourceOf(const std::string& text) {
   return CountedRef<SourceText>::adopt(SourceText::adopt(text));
 }
@@ -68,7 +74,7 @@ TEST(SectionDirectoryTest, AChildFoundReadsAsTheParsedChild) {
     }
   }
   const auto source = sourceOf(written(root));
-  const std::string image = SectionDirectories::build(source->text(), 64);
+  const std::string image = imageOf(source->text(), 64);
   const auto parsed = readTree(source, 0);
   const auto kept = readTree(source, 64);
   const SectionDirectories directories(image, source->text());
@@ -134,7 +140,7 @@ TEST(SectionDirectoryTest, SectionsThatDoNotReadAsPlainChildrenGetNone) {
     SCOPED_TRACE(row.what);
     const auto source =
         sourceOf("{ ACCOUNTS:\r\n    { Staff:\r\n" + row.staff + "    } Staff;\r\n} ACCOUNTS;\r\n");
-    const std::string image = SectionDirectories::build(source->text(), 1);
+    const std::string image = imageOf(source->text(), 1);
     const auto kept = readTree(source, 1);
     const ConfigSection* staff = kept->sectionByName("ACCOUNTS")->sectionByName("Staff");
     ASSERT_TRUE(staff->keptAsText());
@@ -181,7 +187,7 @@ TEST(SectionDirectoryTest, AMalformedImageReadsAsNone) {
     users->getOrCreateSection(name.c_str())->setString("Password", "p");
   }
   const auto source = sourceOf(written(root));
-  const std::string image = SectionDirectories::build(source->text(), 1);
+  const std::string image = imageOf(source->text(), 1);
   ASSERT_FALSE(SectionDirectories(image, source->text()).empty());
   for (size_t cut : {size_t{0}, size_t{8}, size_t{20}, size_t{48}, image.size() / 2,
                      image.size() - 8}) {

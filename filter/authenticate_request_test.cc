@@ -203,7 +203,8 @@ class AuthenticateRequestTest : public ::testing::Test {
     const ConfigSection* staff = database_->sectionByName("ACCOUNTS")->sectionByName("Staff");
     const DeferredContents kept = staff->keptContents();
     ASSERT_NE(kept.source, nullptr);
-    directoryImage_ = SectionDirectories::build(kept.source->text(), 1);
+    const DirectoryImage image = SectionDirectories::build(kept.source->text(), 1);
+    directoryImage_.assign(image.data(), image.size());
     directories_ = std::make_unique<SectionDirectories>(directoryImage_, kept.source->text());
     ASSERT_NE(directories_->forSection(*staff), nullptr);
   }

@@ -304,7 +304,9 @@ TEST(CreatedFilesTest, PlantedLinksAndFifosAreNotUsed) {
   const Case cases[] = {{"to-victim", victim}, {"to-nowhere", dangling}, {"fifo", ""}};
   for (const Case& c : cases) {
     const std::string planted = dir.file(c.name);
-    if (!c.target.empty()) ASSERT_EQ(::symlink(c.target.c_str(), planted.c_str()), 0);
+    if (!c.target.empty()) {
+      ASSERT_EQ(::symlink(c.target.c_str(), planted.c_str()), 0);
+    }
     EXPECT_FALSE(FileLock(planted).isHeld()) << c.name;
     EXPECT_FALSE(appendLine(planted, "0, forged")) << c.name;
     AppendFile kept(planted);

@@ -21,6 +21,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/memory.h"
+
 namespace gatekeeper::platform {
 
 class SharedFileCopy {
@@ -35,8 +37,9 @@ class SharedFileCopy {
   // itself.
   //
   // A maker given makeAppendix calls it with the file's text before the copy is published and
-  // stores what it returns after the text.
-  using AppendixMaker = std::function<std::string(std::string_view text)>;
+  // stores what it returns after the text; it makes anew a copy there that carries no appendix
+  // (one made by a reader that gave none).
+  using AppendixMaker = std::function<BlockArray<char>(std::string_view text)>;
   static std::unique_ptr<SharedFileCopy> open(const std::string& path, bool mayMake,
                                               const AppendixMaker& makeAppendix = nullptr);
   // The directory the copies live in on this platform, "" where there are none. Removing a

@@ -116,7 +116,8 @@ bool copyBytes(int from, int to, std::size_t size) {
 bool appendTo(int to, std::size_t size, const SharedFileCopy::AppendixMaker& makeAppendix) {
   void* text = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, to, 0);
   if (text == MAP_FAILED) return false;
-  const std::string appendix = makeAppendix(std::string_view(static_cast<char*>(text), size));
+  const BlockArray<char> appendix =
+      makeAppendix(std::string_view(static_cast<char*>(text), size));
   ::munmap(text, size);
   const char zeros[8] = {};
   std::uint64_t trailer[2] = {appendix.size(), kAppendixMark};
@@ -141,8 +142,20 @@ class MakerLock {
       : path_(std::move(path)),
         fd_(::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
     struct stat st;
-    held_ = fd_.get() >= 0 && ::fstat(fd_.get(), &st) == 0 && S_ISREG(st.st_mode) &&
-            st.st_uid == ::geteuid() && ::flock(fd_.get(), LOCK_EX) == 0;
+    if (fd_.get() < 0 || ::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != ::geteuid()) {
+      return;
+    }
+    // A maker that hangs must not hold the others for ever: after the wait they make copies
+    // of their own.
+    for (int waited = 0; waited < kLongestWaitMs; waited += kPollMs) {
+      if (::flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) {
+        held_ = true;
+        return;
+      }
+      if (errno != EWOULDBLOCK && errno != EINTR) return;
+      ::usleep(kPollMs * 1000);
+    }
   }
   ~MakerLock() {
     if (held_) ::unlink(path_.c_str());
@@ -152,6 +165,9 @@ class MakerLock {
   bool held() const { return held_; }
 
  private:
+  static constexpr int kPollMs = 5;
+  static constexpr int kLongestWaitMs = 30000;
+
   const std::string path_;
   Descriptor fd_;  // closing it releases the lock
   bool held_ = false;
@@ -210,6 +226,9 @@ std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string& path, bo
     const std::size_t mappedSize = static_cast<std::size_t>(st.st_size);
     const std::size_t appendixBegin = alignedTo8(size);
     if (mappedSize != size && mappedSize < appendixBegin + kTrailerSize) return nullptr;
+    // A maker of appendices makes the copy again when the one there was made without (by a
+    // program that reads the file once): the next version's readers would miss its appendix.
+    if (mappedSize == size && makeAppendix != nullptr && mayMake) return nullptr;
     void* data = ::mmap(nullptr, mappedSize, PROT_READ, MAP_SHARED, copy.get(), 0);
     if (data == MAP_FAILED) return nullptr;
     std::size_t appendixSize = 0;

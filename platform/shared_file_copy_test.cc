@@ -138,7 +138,11 @@ TEST_F(SharedFileCopyTest, AnAppendixIsMadeOnceAndTravelsWithTheCopy) {
   const SharedFileCopy::AppendixMaker maker = [&](std::string_view copied) {
     ++made;
     EXPECT_EQ(copied, text);
-    return std::string("index of ") + std::string(copied.substr(0, 5));
+    std::string appendix = "index of ";
+    appendix += copied.substr(0, 5);
+    BlockArray<char> bytes;
+    EXPECT_TRUE(bytes.append(appendix.data(), appendix.size()));
+    return bytes;
   };
   const auto one = SharedFileCopy::open(path_, true, maker);
   ASSERT_NE(one, nullptr);
@@ -169,6 +173,18 @@ TEST_F(SharedFileCopyTest, AnAppendixIsMadeOnceAndTravelsWithTheCopy) {
   ASSERT_NE(remade, nullptr);
   EXPECT_EQ(remade->appendix(), "index of first");
   EXPECT_EQ(made, 2);
+
+  // A copy made without an appendix (by a reader that gives none) serves the readers that ask
+  // for none; one that asks for an appendix makes the copy again, with it.
+  fs::remove(copy);
+  const auto bare = SharedFileCopy::open(path_, true);
+  ASSERT_NE(bare, nullptr);
+  EXPECT_TRUE(bare->appendix().empty());
+  const auto withAppendix = SharedFileCopy::open(path_, true, maker);
+  ASSERT_NE(withAppendix, nullptr);
+  EXPECT_EQ(withAppendix->appendix(), "index of first");
+  EXPECT_EQ(made, 3);
+  EXPECT_EQ(bare->text(), text);  // the first copy's mapping keeps its bytes
 }
 
 }  // namespace
