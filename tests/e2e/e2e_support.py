@@ -10,6 +10,7 @@ import os
 import re
 import subprocess
 import sys
+import time
 import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -201,6 +202,18 @@ def expect(condition, message):
 def expect_equal(expected, actual, what=""):
     if expected != actual:
         raise AssertionError(f"{what}: expected {expected!r}, got {actual!r}")
+
+
+def eventually(produce, timeout=20):
+    """What produce() gives once it is true, waiting up to timeout seconds for it (for work
+    that the server finishes after its response, such as a backup written in the background);
+    its last value otherwise."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = produce()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(0.05)
 
 
 def run_suite(apache, tests, names, checks):

@@ -28,7 +28,7 @@ import shutil
 import subprocess
 
 import e2e_support as e2e
-from e2e_support import basic, expect, expect_equal
+from e2e_support import basic, eventually, expect, expect_equal
 
 import apache_config as conf
 import gatekeeper_state as state
@@ -402,7 +402,8 @@ class PackageTests:
         # The filter wrote its log and backed the previous database up where postinst said.
         with open(events, encoding="latin-1") as f:
             expect("john" in f.read(), "event log")
-        expect(os.listdir(self.p.path(f"{DATA}/backups")), "no backup at the reload")
+        expect(eventually(lambda: os.listdir(self.p.path(f"{DATA}/backups"))),
+               "no backup at the reload")
 
     def no_site_user_reaches_overseer_as_the_administrator(self):
         """A user mapped onto the administrator's server account, under another name or under

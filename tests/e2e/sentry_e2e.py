@@ -19,7 +19,7 @@ import subprocess
 import time
 
 import e2e_support as e2e
-from e2e_support import basic, expect, expect_equal
+from e2e_support import basic, eventually, expect, expect_equal
 
 import apache_config as conf
 import gatekeeper_state as state
@@ -237,7 +237,8 @@ class SentryTests:
         os.utime(self.d.database, (later, later))
         expect_equal(200, self.get(self.site + "/", "john", "newsecret").status, "new password")
         expect_equal(401, self.get(self.site + "/", "john", "secret").status, "old password")
-        backups = glob.glob(os.path.join(self.d.backups, "Portcullis-*.cfg"))
+        # The backup is written after the response, at a lower priority than requests.
+        backups = eventually(lambda: glob.glob(os.path.join(self.d.backups, "Portcullis-*.cfg")))
         if self.mpm == "event":  # one process: one reload; prefork reloads in each child
             expect_equal(1, len(backups), "backups")
         expect(backups, "no backup written")
