@@ -103,11 +103,7 @@ bool AuthFilter::claimReload(const std::optional<platform::FileVersion>& seen,
   return true;
 }
 
-bool AuthFilter::reloadIfChanged() { return reloadOnThisThread(Reloader::kServing); }
-
-void AuthFilter::refresh() { reloadOnThisThread(Reloader::kIdle); }
-
-bool AuthFilter::reloadOnThisThread(Reloader reloader) {
+bool AuthFilter::reloadIfChanged() {
   std::string path;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -124,7 +120,7 @@ bool AuthFilter::reloadOnThisThread(Reloader reloader) {
       return false;
     }
   }
-  return reload(claimed, reloader);
+  return reload(claimed);
 }
 
 AuthFilter::Start AuthFilter::startReload(const std::optional<platform::FileVersion>& seen,
@@ -151,14 +147,14 @@ AuthFilter::Start AuthFilter::startReload(const std::optional<platform::FileVers
   return Start::kOnItsThread;
 }
 
-bool AuthFilter::reload(const platform::FileVersion& claimed, Reloader reloader) {
+bool AuthFilter::reload(const platform::FileVersion& claimed) {
   bool usable = false;
-  finishReload(loadAndSwap(claimed, &usable, reloader), reloader);
+  finishReload(loadAndSwap(claimed, &usable));
   return usable;
 }
 
 std::unique_ptr<AuthFilter::Content> AuthFilter::loadAndSwap(
-    const platform::FileVersion& claimed, bool* usable, Reloader reloader) {
+    const platform::FileVersion& claimed, bool* usable) {
   // Decisions go on meanwhile on the content in force, which the read below does not touch.
   Content candidate = loadFromSettings();
   *usable = candidate.database != nullptr;
@@ -172,7 +168,7 @@ std::unique_ptr<AuthFilter::Content> AuthFilter::loadAndSwap(
       scheduleRetry();
       if (!inForce) refusing_.store(candidate.configured);
     }
-    if (reloader == Reloader::kServing) reportFailedLoad(candidate, inForce);
+    reportFailedLoad(candidate, inForce);
     return nullptr;
   }
   const std::string path = candidate.path;
@@ -192,7 +188,7 @@ std::unique_ptr<AuthFilter::Content> AuthFilter::loadAndSwap(
     retryPending_.store(false);
     refusing_.store(false);
   }
-  if (reloader == Reloader::kServing) reportLoad(database, path);
+  reportLoad(database, path);
   return replaced;
 }
 
@@ -259,9 +255,9 @@ DWORD AuthFilter::refuseUnavailable(HTTP_FILTER_CONTEXT* pfc) {
   return SF_STATUS_REQ_ERROR;
 }
 
-void AuthFilter::finishReload(std::unique_ptr<Content> replaced, Reloader reloader) {
+void AuthFilter::finishReload(std::unique_ptr<Content> replaced) {
   if (replaced != nullptr) {
-    if (reloader == Reloader::kServing) saveBackup(*replaced->database);
+    saveBackup(*replaced->database);
     // The file's text, the sections kept as its text and the name indexes go back to the
     // system at once (they live in blocks of their own). The few objects made since the load
     // (sections parsed on first use) return to the C heap's pools, where the next ones reuse
