@@ -103,7 +103,11 @@ bool AuthFilter::claimReload(const std::optional<platform::FileVersion>& seen,
   return true;
 }
 
-bool AuthFilter::reloadIfChanged() {
+bool AuthFilter::reloadIfChanged() { return reloadOnThisThread(Reloader::kServing); }
+
+void AuthFilter::refresh() { reloadOnThisThread(Reloader::kIdle); }
+
+bool AuthFilter::reloadOnThisThread(Reloader reloader) {
   std::string path;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -120,7 +124,7 @@ bool AuthFilter::reloadIfChanged() {
       return false;
     }
   }
-  return reload(claimed);
+  return reload(claimed, reloader);
 }
 
 AuthFilter::Start AuthFilter::startReload(const std::optional<platform::FileVersion>& seen,
@@ -147,14 +151,14 @@ AuthFilter::Start AuthFilter::startReload(const std::optional<platform::FileVers
   return Start::kOnItsThread;
 }
 
-bool AuthFilter::reload(const platform::FileVersion& claimed) {
+bool AuthFilter::reload(const platform::FileVersion& claimed, Reloader reloader) {
   bool usable = false;
-  finishReload(loadAndSwap(claimed, &usable));
+  finishReload(loadAndSwap(claimed, &usable, reloader), reloader);
   return usable;
 }
 
 std::unique_ptr<AuthFilter::Content> AuthFilter::loadAndSwap(
-    const platform::FileVersion& claimed, bool* usable) {
+    const platform::FileVersion& claimed, bool* usable, Reloader reloader) {
   // Decisions go on meanwhile on the content in force, which the read below does not touch.
   Content candidate = loadFromSettings();
   *usable = candidate.database != nullptr;
@@ -168,7 +172,7 @@ std::unique_ptr<AuthFilter::Content> AuthFilter::loadAndSwap(
       scheduleRetry();
       if (!inForce) refusing_.store(candidate.configured);
     }
-    reportFailedLoad(candidate, inForce);
+    if (reloader == Reloader::kServing) reportFailedLoad(candidate, inForce);
     return nullptr;
   }
   const std::string path = candidate.path;
@@ -188,7 +192,7 @@ std::unique_ptr<AuthFilter::Content> AuthFilter::loadAndSwap(
     retryPending_.store(false);
     refusing_.store(false);
   }
-  reportLoad(database, path);
+  if (reloader == Reloader::kServing) reportLoad(database, path);
   return replaced;
 }
 
@@ -255,9 +259,9 @@ DWORD AuthFilter::refuseUnavailable(HTTP_FILTER_CONTEXT* pfc) {
   return SF_STATUS_REQ_ERROR;
 }
 
-void AuthFilter::finishReload(std::unique_ptr<Content> replaced) {
+void AuthFilter::finishReload(std::unique_ptr<Content> replaced, Reloader reloader) {
   if (replaced != nullptr) {
-    saveBackup(*replaced->database);
+    if (reloader == Reloader::kServing) saveBackup(*replaced->database);
     // The file's text, the sections kept as its text and the name indexes go back to the
     // system at once (they live in blocks of their own). The few objects made since the load
     // (sections parsed on first use) return to the C heap's pools, where the next ones reuse

@@ -101,6 +101,11 @@ class AuthFilter {
   // differs from the one of the last attempt, or the last attempt failed at least a second ago.
   // true when this call put new content in force.
   bool reloadIfChanged();
+  // For a process that serves no requests but starts the processes that do (the host calls it
+  // from time to time): reloadIfChanged, without a backup of the content replaced (the serving
+  // processes write those), so that this process lets go of it and the processes it starts
+  // later begin with the content in force.
+  void refresh();
   // Blocks until no reload is in progress (the backup written and the old content freed).
   void waitForReload();
 
@@ -142,13 +147,19 @@ class AuthFilter {
   // the inline limit, the claim is left to the caller (kClaimedForCaller: it runs loadAndSwap
   // and then finishReloadInBackground); otherwise the whole reload runs on a thread of its own.
   Start startReload(const std::optional<platform::FileVersion>& seen, bool mayRunInline);
+  // Who reloads: a process that serves requests, or one that serves none (refresh): that one
+  // writes no backup and no diagnostics, which its serving processes write.
+  enum class Reloader { kServing, kIdle };
   // The claimed reload: load, swap in, back up and free the old content, release the claim.
-  bool reload(const platform::FileVersion& claimed);
+  bool reload(const platform::FileVersion& claimed, Reloader reloader = Reloader::kServing);
+  // reloadIfChanged for either kind of process.
+  bool reloadOnThisThread(Reloader reloader);
   // The first half of a claimed reload: load and put in force. The content it replaced, or
   // nullptr (nothing was in force, or the load could not be used: *usable tells which).
-  std::unique_ptr<Content> loadAndSwap(const platform::FileVersion& claimed, bool* usable);
+  std::unique_ptr<Content> loadAndSwap(const platform::FileVersion& claimed, bool* usable,
+                                       Reloader reloader = Reloader::kServing);
   // The second half: back up and free what was replaced, release the claim.
-  void finishReload(std::unique_ptr<Content> replaced);
+  void finishReload(std::unique_ptr<Content> replaced, Reloader reloader = Reloader::kServing);
   // Runs finishReload on a thread of its own (on the caller's when no thread can be started).
   void finishReloadInBackground(std::unique_ptr<Content> replaced);
   // With mutex_ held: whether a failed load is due to be tried again; schedules the next try.

@@ -292,6 +292,26 @@ TEST_F(AuthFilterTest, FailedReloadWithContentInForceIsReportedOnce) {
                                                  " is loaded and in force"});
 }
 
+// A process that serves no requests (Apache's parent) follows the file through refresh(): the
+// new content is in force there, for the processes it starts later, and it writes neither a
+// backup nor a diagnostic (its serving processes write those).
+TEST_F(AuthFilterTest, AnIdleProcessFollowsTheFileQuietly) {
+  AuthFilter filter(clock_.clock());
+  HostLog log;
+  filter.setHost({{"intranet", "80"}}, log.sink());
+  log.take();
+  writeDatabase(2);
+  filter.refresh();
+  EXPECT_FALSE(filter.reloading());
+  EXPECT_EQ(send(filter).user, "acct2");  // no reload of its own: the version is in force
+  EXPECT_FALSE(filter.reloading());
+  platform::writeWholeFile(databasePath_, "");  // a file that cannot be used
+  filter.refresh();
+  EXPECT_EQ(send(filter).user, "acct2");
+  EXPECT_TRUE(backups().empty());
+  EXPECT_TRUE(log.take().empty());
+}
+
 // A logon verified against a hashed password is remembered until new content is put in force:
 // after a reload the old password is refused where the file gives a new hash, and even an
 // unchanged hash is verified again.

@@ -92,6 +92,13 @@ SENTRY_EXPORT BOOL WINAPI SetFilterSites(const HOST_FILTER_SITE* sites, DWORD co
 } catch (...) {
   return FALSE;
 }
+
+SENTRY_EXPORT BOOL WINAPI RefreshFilter() try {
+  if (filter != nullptr) filter->refresh();
+  return TRUE;
+} catch (...) {
+  return FALSE;
+}
 #endif
 
 }  // extern "C"

@@ -57,6 +57,14 @@ typedef BOOL(WINAPI* PFN_SETFILTERSITES)(const HOST_FILTER_SITE* sites, DWORD co
                                          PFN_HOST_LOG log, void* context);
 #define SET_FILTER_SITES_EXPORT "SetFilterSites"
 
+// Optional export "RefreshFilter", looked up by name like SetFilterSites. A host whose processes
+// include one that starts the filter but serves no requests (Apache's parent, whose children
+// inherit the filter) calls it there from time to time: the filter follows its data as a
+// serving process does at a request, so that the process lets go of data replaced since, and
+// the processes it starts later begin with the data in force. Returns TRUE.
+typedef BOOL(WINAPI* PFN_REFRESHFILTER)(void);
+#define REFRESH_FILTER_EXPORT "RefreshFilter"
+
 #ifdef __cplusplus
 }
 #endif

@@ -55,6 +55,7 @@ const char* loadFilterLibrary(apr_pool_t* pool, const char* path, LoadedFilter**
   loaded->library = library;
   loaded->httpFilterProc = httpFilterProc;
   loaded->setFilterSites = (PFN_SETFILTERSITES)dlsym(library, SET_FILTER_SITES_EXPORT);
+  loaded->refreshFilter = (PFN_REFRESHFILTER)dlsym(library, REFRESH_FILTER_EXPORT);
 
   HTTP_FILTER_VERSION version;
   memset(&version, 0, sizeof(version));

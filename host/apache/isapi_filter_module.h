@@ -18,6 +18,7 @@ typedef struct {
   void* library;
   PFN_HTTPFILTERPROC httpFilterProc;
   PFN_SETFILTERSITES setFilterSites;  // the optional export, or NULL
+  PFN_REFRESHFILTER refreshFilter;    // the optional export, or NULL
   DWORD flags;  // dwFlags from GetFilterVersion
   char description[SF_MAX_FILTER_DESC_LEN];
 } LoadedFilter;

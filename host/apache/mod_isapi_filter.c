@@ -10,7 +10,8 @@
 // child of any MPM inherits them; a library whose GetFilterVersion fails stops the start.
 // Apache reads its configuration twice at start-up; a filter is started (GetFilterVersion, which
 // builds its state and reads its data) once, in the pass that serves, and is then told its
-// sites (filter_sites.h).
+// sites (filter_sites.h). The parent, which serves no requests, lets the filters follow their
+// data about once a second (RefreshFilter, isapi_host_extension.h).
 // Filters named in the main server apply to every virtual host, before the host's own.
 
 #include <string.h>
@@ -21,6 +22,7 @@
 #include "http_config.h"
 #include "http_core.h"
 #include "http_log.h"
+#include "mpm_common.h"
 #include "http_protocol.h"
 #include "http_request.h"
 
@@ -70,6 +72,16 @@ static const char* setIsapiFilter(cmd_parms* cmd, void* directoryConfig, const c
   return NULL;
 }
 
+// The filters started for the configuration in force, each once (LoadedFilter*), for the
+// parent's monitor; NULL while none is.
+static apr_array_header_t* startedFilters = NULL;
+
+static apr_status_t forgetStartedFilters(void* data) {
+  (void)data;
+  startedFilters = NULL;
+  return APR_SUCCESS;
+}
+
 // Loads every library named by any server, each once, and gives each server its filters in
 // calling order.
 static int loadFilters(apr_pool_t* pconf, apr_pool_t* plog, apr_pool_t* ptemp, server_rec* s) {
@@ -92,12 +104,31 @@ static int loadFilters(apr_pool_t* pconf, apr_pool_t* plog, apr_pool_t* ptemp, s
         ap_log_error(APLOG_MARK, APLOG_INFO, 0, s, "IsapiFilter: loaded %s (%s)", path,
                      filter->description);
         apr_hash_set(loaded, path, APR_HASH_KEY_STRING, filter);
+        if (startedFilters == NULL) {
+          startedFilters = apr_array_make(pconf, 1, sizeof(LoadedFilter*));
+          apr_pool_cleanup_register(pconf, NULL, forgetStartedFilters, apr_pool_cleanup_null);
+        }
+        APR_ARRAY_PUSH(startedFilters, LoadedFilter*) = filter;
       }
       insertByPriority(config->filters, filter);
     }
   }
   tellFiltersTheirSites(pconf, ptemp, s, loaded);
   return OK;
+}
+
+// Apache's parent serves no requests, but started the filters and starts the children that
+// do: about once a second it lets each filter follow its data (RefreshFilter), so that the
+// parent lets go of data the children have replaced and new children begin with the data in
+// force.
+static int refreshFilters(apr_pool_t* pool, server_rec* s) {
+  (void)pool;
+  (void)s;
+  for (int i = 0; startedFilters != NULL && i < startedFilters->nelts; ++i) {
+    LoadedFilter* filter = APR_ARRAY_IDX(startedFilters, i, LoadedFilter*);
+    if (filter->refreshFilter != NULL) filter->refreshFilter();
+  }
+  return DECLINED;
 }
 
 static const command_rec kCommands[] = {
@@ -108,6 +139,7 @@ static const command_rec kCommands[] = {
 static void registerHooks(apr_pool_t* pool) {
   (void)pool;
   ap_hook_post_config(loadFilters, NULL, NULL, APR_HOOK_MIDDLE);
+  ap_hook_monitor(refreshFilters, NULL, NULL, APR_HOOK_MIDDLE);
   // Before every other header parser, and so before any access check or authentication.
   ap_hook_header_parser(notifyAuthentication, NULL, NULL, APR_HOOK_REALLY_FIRST);
   // Replaced credentials are in a request's headers from the start of its authentication
