@@ -5,7 +5,9 @@
 // The copy is never the file itself: a file rewritten in place (copied over, saved by an
 // editor that truncates) would take its pages away from under every mapping. The copy is
 // made once per version of the file (its identity, size and last-write time), by the first
-// process that reads that version and may make it, and named after the file's path, the version and the user;
+// process that reads that version and may make it, and named after the file's path, the
+// version and the user it belongs to (the process's own; for a process running as root, the
+// owner of the file, so that a server's root parent and its children share one copy);
 // a newer version's copy removes the names of the older ones (processes that map them keep
 // them until they unmap them).
 //

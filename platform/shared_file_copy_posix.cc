@@ -56,15 +56,34 @@ std::string hex(std::uint64_t value) {
 
 }  // namespace
 
-std::string SharedFileCopy::namePrefix(const std::string& path) {
+namespace {
+
+// The user whose copies a process reads and makes: its own, except for a process running as
+// root (Apache's parent, which starts the children that run as the server's user): that one
+// takes the copies of the database file's owner, whose content it reads anyway, so that it
+// shares one copy with its children instead of keeping one of its own.
+uid_t copyOwner(const struct stat& file) {
+  const uid_t self = ::geteuid();
+  return self == 0 ? file.st_uid : self;
+}
+
+std::string prefixFor(const std::string& path, uid_t owner) {
   std::uint64_t hash = 14695981039346656037ull;  // FNV-1a of the path's bytes
   for (const char c : path) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
   std::string prefix = kNamePrefix;
-  prefix += std::to_string(::geteuid());
+  prefix += std::to_string(owner);
   prefix += '-';
   prefix += hex(hash);
   prefix += '-';
   return prefix;
+}
+
+}  // namespace
+
+std::string SharedFileCopy::namePrefix(const std::string& path) {
+  struct stat file;
+  if (::stat(path.c_str(), &file) != 0) file.st_uid = ::geteuid();
+  return prefixFor(path, copyOwner(file));
 }
 
 namespace {
@@ -138,14 +157,16 @@ bool appendTo(int to, std::size_t size, const SharedFileCopy::AppendixMaker& mak
 // own, the last rename winning.
 class MakerLock {
  public:
-  explicit MakerLock(std::string path)
+  MakerLock(std::string path, uid_t owner)
       : path_(std::move(path)),
         fd_(::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
     struct stat st;
     if (fd_.get() < 0 || ::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        st.st_uid != ::geteuid()) {
+        (st.st_uid != owner && st.st_uid != ::geteuid())) {
       return;
     }
+    // Made by root for the copies' owner: theirs, so that their processes can take it too.
+    if (st.st_uid != owner && ::fchown(fd_.get(), owner, static_cast<gid_t>(-1)) != 0) return;
     // A maker that hangs must not hold the others for ever: after the wait they make copies
     // of their own.
     for (int waited = 0; waited < kLongestWaitMs; waited += kPollMs) {
@@ -174,7 +195,7 @@ class MakerLock {
 };
 
 // Removes this user's copies of other versions of the same file (not files being made).
-void removeOtherVersions(const std::string& prefix, const std::string& keep) {
+void removeOtherVersions(const std::string& prefix, const std::string& keep, uid_t owner) {
   DIR* directory = ::opendir(kDirectory);
   if (directory == nullptr) return;
   while (const dirent* entry = ::readdir(directory)) {
@@ -185,7 +206,7 @@ void removeOtherVersions(const std::string& prefix, const std::string& keep) {
     }
     struct stat st;
     if (::fstatat(::dirfd(directory), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
+        S_ISREG(st.st_mode) && st.st_uid == owner) {
       ::unlinkat(::dirfd(directory), name.c_str(), 0);
     }
   }
@@ -209,18 +230,19 @@ std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string& path, bo
     return nullptr;
   }
   const std::size_t size = static_cast<std::size_t>(version.st_size);
-  const std::string prefix = namePrefix(path);
+  const uid_t owner = copyOwner(version);
+  const std::string prefix = prefixFor(path, owner);
   const std::string name = prefix + versionName(version);
   const std::string copyPath = std::string(kDirectory) + "/" + name;
 
-  // The copy is used only when this user made it (nobody else can have written it: it is
-  // created exclusively, owner-only, in a sticky directory) and it holds the whole version,
-  // with a whole appendix when it has one.
+  // The copy is used only when its owner's processes made it (nobody else can have written it:
+  // it is created exclusively, owner-only, in a sticky directory) and it holds the whole
+  // version, with a whole appendix when it has one.
   auto mapCopy = [&]() -> std::unique_ptr<SharedFileCopy> {
     const Descriptor copy(::open(copyPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat st;
     if (copy.get() < 0 || ::fstat(copy.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0400) {
+        st.st_uid != owner || (st.st_mode & 07777) != 0400) {
       return nullptr;
     }
     const std::size_t mappedSize = static_cast<std::size_t>(st.st_size);
@@ -251,7 +273,7 @@ std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string& path, bo
   if (auto existing = mapCopy()) return existing;
   if (!mayMake) return nullptr;
   // The processes that find no copy wait while the first of them makes it, then map it.
-  const MakerLock lock(copyPath + kLockSuffix);
+  const MakerLock lock(copyPath + kLockSuffix, owner);
   if (lock.held()) {
     if (auto made = mapCopy()) return made;
   }
@@ -264,13 +286,15 @@ std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string& path, bo
   const bool whole = copyBytes(source.get(), made.get(), size) &&
                      ::fstat(source.get(), &after) == 0 && sameVersion(version, after) &&
                      (makeAppendix == nullptr || appendTo(made.get(), size, makeAppendix)) &&
+                     (owner == ::geteuid() ||
+                      ::fchown(made.get(), owner, static_cast<gid_t>(-1)) == 0) &&
                      ::fchmod(made.get(), 0400) == 0 &&
                      ::rename(temporary.c_str(), copyPath.c_str()) == 0;
   if (!whole) {
     ::unlink(temporary.c_str());
     return nullptr;
   }
-  removeOtherVersions(prefix, name);
+  removeOtherVersions(prefix, name, owner);
   return mapCopy();
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -185,6 +188,28 @@ TEST_F(SharedFileCopyTest, AnAppendixIsMadeOnceAndTravelsWithTheCopy) {
   EXPECT_EQ(withAppendix->appendix(), "index of first");
   EXPECT_EQ(made, 3);
   EXPECT_EQ(bare->text(), text);  // the first copy's mapping keeps its bytes
+}
+
+// A process running as root (Apache's parent) shares the copies of the database file's owner
+// (the server's user, whose processes read the same file): it makes them as theirs and maps
+// the ones they made, so that it keeps no copy of its own.
+TEST_F(SharedFileCopyTest, RootSharesTheCopiesOfTheFilesOwner) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+  constexpr uid_t kServerUser = 4242;
+  const std::string text = largeText('g');
+  writeFile(path_, text);
+  ASSERT_EQ(::chown(path_.c_str(), kServerUser, static_cast<gid_t>(-1)), 0);
+  EXPECT_NE(SharedFileCopy::namePrefix(path_).find("-4242-"), std::string::npos);
+  const auto made = SharedFileCopy::open(path_, true);
+  ASSERT_NE(made, nullptr);
+  ASSERT_EQ(copiesOf(path_).size(), 1u);
+  const fs::path copy = fs::path(SharedFileCopy::directory()) / copiesOf(path_)[0];
+  struct stat st;
+  ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, kServerUser);
+  const auto mapped = SharedFileCopy::open(path_, false);
+  ASSERT_NE(mapped, nullptr);
+  EXPECT_EQ(mapped->text(), text);
 }
 
 }  // namespace

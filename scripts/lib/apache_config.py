@@ -165,10 +165,14 @@ def work_directory(preferred, run_user):
 
 
 def give_to_run_user(path, run_user):
-    """Lets Apache's children write below path (files the filter writes: logs, backups)."""
+    """Lets Apache's children write path, and below it when it is a directory (files the filter
+    writes: logs, backups; a database the programs save)."""
     if run_user is None:
         return
     account = pwd.getpwnam(run_user)
+    if not os.path.isdir(path):
+        os.chown(path, account.pw_uid, account.pw_gid)
+        return
     for directory, _, files in os.walk(path):
         os.chown(directory, account.pw_uid, account.pw_gid)
         for name in files:
