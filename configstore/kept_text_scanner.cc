@@ -84,20 +84,18 @@ DeferredContents KeptTextScanner::keptPart(const TextReader& reader, size_t begi
 size_t KeptTextScanner::scanPlainContents(const TextReader& reader, size_t begin, size_t depth,
                                           const char* sectionName, DeferredContents* out) {
   bool verbatim = false;
+  size_t closing = 0;
   const size_t end =
       plainContentsEnd(std::string_view(reader.input(), reader.inputSize()), begin,
-                       4 * (baseDepth_ + depth), sectionName, &verbatim, &names_);
+                       4 * (baseDepth_ + depth), sectionName, &verbatim, &names_, &closing);
   if (end == 0) return 0;
-  // The contents end where the closing line starts.
-  size_t closing = end - 1;
-  while (closing > begin && reader.input()[closing - 1] != '\n') --closing;
   *out = keptPart(reader, begin, closing - begin, depth, verbatim);
   return end;
 }
 
 size_t KeptTextScanner::plainContentsEnd(std::string_view text, size_t begin, size_t indent,
                                          const char* sectionName, bool* verbatim,
-                                         std::string* scratch) {
+                                         std::string* scratch, size_t* closingLine) {
   const char* const in = text.data();
   const size_t inSize = text.size();
   // The names seen, each zero-terminated, for platform::namesEqual.
@@ -124,6 +122,7 @@ size_t KeptTextScanner::plainContentsEnd(std::string_view text, size_t begin, si
     if (parsed.kind == LineKind::kSectionClose) {
       // The closing line, read as reading it would.
       if (!sameName(parsed.name, sectionName)) return 0;
+      if (closingLine != nullptr) *closingLine = pos;
       return pos + lineLength;
     }
     if (count == kMaxPlainLines || !isPlainValueLine(parsed, line, length, indent)) return 0;

@@ -41,9 +41,11 @@ class KeptTextScanner {
   // The offset just past the closing line of the section named sectionName whose contents
   // start at offset begin of text, when they are plain as takePlainSection takes them (their
   // lines indented by `indent` spaces); 0 otherwise. *verbatim: whether the writer writes them
-  // back byte for byte. scratch holds the names seen.
+  // back byte for byte. scratch holds the names seen; *closingLine, when asked for, is where
+  // the closing line starts.
   static size_t plainContentsEnd(std::string_view text, size_t begin, size_t indent,
-                                 const char* sectionName, bool* verbatim, std::string* scratch);
+                                 const char* sectionName, bool* verbatim, std::string* scratch,
+                                 size_t* closingLine = nullptr);
   // As takeWholeSection, whether or not keepWholeSections is on.
   int takeAnyWholeSection(TextReader& reader, DeferredContents* out);
   // As takeAnyWholeSection for a section whose lines are known to take `length` bytes (a

@@ -270,6 +270,19 @@ bool appendDirectory(std::string_view text, const DeferredContents& contents,
 
 }  // namespace
 
+namespace {
+
+// Calls visit on each section two levels down in a tree (a child of a top-level section).
+template <typename Visit>
+void forEachNestedSection(const ConfigSection& root, Visit visit) {
+  for (int32_t i = 1; i <= root.count(); ++i) {
+    const ConfigSection* top = root.sectionByIndex(i);
+    for (int32_t j = 1; j <= top->count(); ++j) visit(*top->sectionByIndex(j));
+  }
+}
+
+}  // namespace
+
 DirectoryImage SectionDirectories::build(std::string_view text, size_t largeSections) {
   auto source = CountedRef<SourceText>::adopt(SourceText::borrow(text));
   if (source == nullptr || largeSections == 0) return DirectoryImage();
@@ -282,17 +295,13 @@ DirectoryImage SectionDirectories::build(std::string_view text, size_t largeSect
     TextStream stream(source.get(), 0, text.size());
     stream.keepWholeSectionsAsText(false);
     root.readContentsKeepingLarge(&stream, largeSections);
-    for (int32_t i = 1; i <= root.count(); ++i) {
-      const ConfigSection* top = root.sectionByIndex(i);
-      for (int32_t j = 1; j <= top->count(); ++j) {
-        const ConfigSection* section = top->sectionByIndex(j);
-        const DeferredContents contents = section->keptContents();
-        if (contents.source != nullptr && contents.length >= largeSections &&
-            appendDirectory(text, contents, &image)) {
-          ++directories;
-        }
+    forEachNestedSection(root, [&](const ConfigSection& section) {
+      const DeferredContents contents = section.keptContents();
+      if (contents.source != nullptr && contents.length >= largeSections &&
+          appendDirectory(text, contents, &image)) {
+        ++directories;
       }
-    }
+    });
   }
   if (directories == 0) return DirectoryImage();
   const Header header{kImageMark, directories};
@@ -379,19 +388,15 @@ SectionDirectories::SectionDirectories(std::string_view image, std::string_view 
 
 SectionDirectories SectionDirectories::ofLoadedTree(const ConfigSection& root) {
   SectionDirectories directories;
-  for (int32_t i = 1; i <= root.count(); ++i) {
-    const ConfigSection* top = root.sectionByIndex(i);
-    for (int32_t j = 1; j <= top->count(); ++j) {
-      const ConfigSection* section = top->sectionByIndex(j);
-      const DeferredContents contents = section->keptContents();
-      if (contents.source == nullptr) continue;
-      if (directories.source_ == nullptr) {
-        directories = SectionDirectories(contents.source->appendix(), contents.source->text());
-        directories.source_ = contents.source;
-      }
-      if (directories.forSection(*section) == nullptr) section->count();  // parses it
+  forEachNestedSection(root, [&](const ConfigSection& section) {
+    const DeferredContents contents = section.keptContents();
+    if (contents.source == nullptr) return;
+    if (directories.source_ == nullptr) {
+      directories = SectionDirectories(contents.source->appendix(), contents.source->text());
+      directories.source_ = contents.source;
     }
-  }
+    if (directories.forSection(section) == nullptr) section.count();  // parses it
+  });
   return directories;
 }
 
