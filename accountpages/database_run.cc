@@ -70,6 +70,15 @@ int runOnAccountDatabase(const std::function<void(ConfigFile& database)>& page,
     }
   }
   const DatabaseLock lock(*path);
+  if (lock.isBusy()) {
+    // Another host's run holds the database (the lock logged who): this run may not change
+    // it, and a page that only reads would not show a settled state either.
+    writeSetupErrorLines(kDatabaseNotLoadable);
+    writeText("The account database is in use by another program: ");
+    writeEscaped(lock.holder());
+    writeLine("<BR>");
+    return kDatabaseNotLoadable;
+  }
   ConfigFile database(path->c_str(), 1);
   if (!database.load()) {
     writeErrorLog("cannot load the account database " + *path + ": " + database.lastFailure());

@@ -30,8 +30,10 @@ int writeSetupErrorLines(int code);
 // the code. When the key or the value exists but cannot be read (no access), writes instead
 // writeSetupErrorLines and one line naming the key and the system's reason, and no invitation
 // to set up a new installation. Every such failure also writes one error log line naming the
-// path (the key's directory, the value's file, the database) and the reason. The database is
-// never saved here: only pages that store save it.
+// path (the key's directory, the value's file, the database) and the reason. When another
+// host's run kept the database lock for the whole wait, writes writeSetupErrorLines and a line
+// naming the holder instead, and returns kDatabaseNotLoadable. The database is never saved
+// here: only pages that store save it.
 int runOnAccountDatabase(const std::function<void(ConfigFile& database)>& page,
                          int (*writeSetupError)(int code) = writeSetupErrorLines);
 

@@ -24,6 +24,9 @@ bool mayExist(const std::string& path) {
 NewDatabase createDatabaseIfMissing(const std::string& path) {
   if (path.empty()) return NewDatabase::kExisting;
   const DatabaseLock lock(path);
+  // Another host's run holds the database, which it would not do without one (the lock logged
+  // who holds it).
+  if (lock.isBusy()) return NewDatabase::kFailed;
   if (mayExist(path)) return NewDatabase::kExisting;
   ConfigFile database(path.c_str(), 1);
   ConfigSection* main = database.getOrCreateSection(accountdb::kMain);

@@ -90,6 +90,21 @@ class AtomicFileWriter {
 bool replaceFile(const std::string& path, std::string_view contents,
                  NewFileAccess newFileAccess = NewFileAccess::kOwnerOnly);
 
+// What createNewFile did.
+enum class NewFileResult {
+  kCreated,
+  kExists,  // something exists at the path already
+  kFailed,  // any other error: no access, no such directory, a short write
+};
+// Creates a file holding contents only when nothing exists at path (POSIX: mode 0644, never
+// through a symbolic link). The create is exclusive, which a network file system decides on
+// its server: of several hosts that try at once, exactly one creates the file. After a failed
+// write the file is removed again; the system's error is then the thread's last one.
+NewFileResult createNewFile(const std::string& path, std::string_view contents);
+
+// Removes a file; false when it cannot (missing, no access).
+bool removeFile(const std::string& path);
+
 // Appends one complete line to a file opened for appending (created when missing, as AppendFile
 // opens it), in a single write, so lines from concurrent writers never interleave. The line is
 // given with or without its own trailing line end; the file receives the text followed by the

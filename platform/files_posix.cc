@@ -243,15 +243,46 @@ bool AtomicFileWriter::commit() {
     ok = ::fchmod(fd, state_->newFileMode) == 0;
   }
   ok = ok && ::fsync(fd) == 0;
+  if (!ok) {
+    ::unlink(state_->temporary.c_str());
+    ::close(fd);
+    return false;
+  }
   // Renamed while still open, so that the lock keeps cleaners of stale temporary files away
   // until the file has its final name; once fsync succeeded, a failing close loses nothing.
-  ok = ok && ::rename(state_->temporary.c_str(), state_->target.c_str()) == 0;
-  if (!ok) ::unlink(state_->temporary.c_str());
+  bool renamed = ::rename(state_->temporary.c_str(), state_->target.c_str()) == 0;
   ::close(fd);
-  if (!ok) return false;
+  // Some network file system clients refuse to rename a file that is open (smbnetfs: EBUSY),
+  // having already removed the target: the rename is tried again once the file is closed.
+  if (!renamed) renamed = ::rename(state_->temporary.c_str(), state_->target.c_str()) == 0;
+  if (!renamed) {
+    const int error = errno;
+    // Where the target is gone, the temporary file holds the only copy of the data: it stays.
+    struct stat target;
+    if (::stat(state_->target.c_str(), &target) == 0) ::unlink(state_->temporary.c_str());
+    errno = error;
+    return false;
+  }
   syncDirectory(directoryOf(state_->target));
   return true;
 }
+
+NewFileResult createNewFile(const std::string& path, std::string_view contents) {
+  if (path.empty()) return NewFileResult::kFailed;
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) return errno == EEXIST ? NewFileResult::kExists : NewFileResult::kFailed;
+  // The mode is the one given, whatever the umask.
+  bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, contents.data(), contents.size());
+  const int error = errno;
+  ok = ::close(fd) == 0 && ok;
+  if (ok) return NewFileResult::kCreated;
+  ::unlink(path.c_str());
+  errno = error;
+  return NewFileResult::kFailed;
+}
+
+bool removeFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
 
 struct FileLock::State {
   int fd = -1;

@@ -285,6 +285,8 @@ TEST(CreatedFilesTest, ModesUnderAWideUmask) {
   AppendFile kept(dir.file("kept.log"));
   ASSERT_TRUE(kept.isOpen());
   EXPECT_EQ(modeOf(dir.file("kept.log")), 0640u);
+  ASSERT_EQ(createNewFile(dir.file("db.cfg.holder"), "x\n"), NewFileResult::kCreated);
+  EXPECT_EQ(modeOf(dir.file("db.cfg.holder")), 0644u);
 }
 
 // Something planted where the lock file or the log belongs (a symbolic link, whether its target
@@ -312,6 +314,7 @@ TEST(CreatedFilesTest, PlantedLinksAndFifosAreNotUsed) {
     AppendFile kept(planted);
     EXPECT_FALSE(kept.isOpen()) << c.name;
     EXPECT_FALSE(kept.appendLine("0, forged")) << c.name;
+    EXPECT_EQ(createNewFile(planted, "forged"), NewFileResult::kExists) << c.name;
   }
   EXPECT_EQ(readWholeFile(victim), "keep\n");
   EXPECT_EQ(modeOf(victim), 0600u);
@@ -376,6 +379,31 @@ TEST(AtomicFileWriterTest, WriteFailureKeepsOldFileAndCleansUp) {
   EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
 #endif
+
+// The create that a lock on a network share rests on: only where nothing is, and of several
+// that try at once exactly one.
+TEST(CreateNewFileTest, CreatesOnlyWhereNothingIs) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("holder");
+  EXPECT_EQ(createNewFile(path, "first\n"), NewFileResult::kCreated);
+  EXPECT_EQ(createNewFile(path, "second\n"), NewFileResult::kExists);
+  EXPECT_EQ(readWholeFile(path), "first\n");
+  EXPECT_TRUE(removeFile(path));
+  EXPECT_FALSE(removeFile(path));
+  EXPECT_FALSE(removeFile(""));
+  EXPECT_EQ(createNewFile(dir.file("missing") + "/holder", "x"), NewFileResult::kFailed);
+  EXPECT_EQ(createNewFile("", "x"), NewFileResult::kFailed);
+
+  std::atomic<int> created{0};
+  std::vector<std::thread> racers;
+  for (int i = 0; i < 8; ++i) {
+    racers.emplace_back([&, i] {
+      if (createNewFile(path, std::to_string(i)) == NewFileResult::kCreated) ++created;
+    });
+  }
+  for (std::thread& racer : racers) racer.join();
+  EXPECT_EQ(created.load(), 1);
+}
 
 TEST(AppendLineTest, EveryCallAddsExactlyOneLine) {
   ScratchDirectory dir;

@@ -6,6 +6,7 @@
 #include "platform/clock_internal.h"
 #include "platform/files.h"
 #include "platform/files_internal.h"
+#include "platform/process.h"
 
 namespace gatekeeper::platform {
 
@@ -40,17 +41,6 @@ bool moveIntoPlace(const std::string& temporary, const std::string& target) {
 // process id, "-", a running number and ".tmp".
 std::string temporaryName(const std::string& target, DWORD processId, unsigned number) {
   return target + ".~" + std::to_string(processId) + "-" + std::to_string(number) + ".tmp";
-}
-
-// Whether a process of that id runs now. A process that cannot be examined counts as running.
-bool processRuns(DWORD processId) {
-  if (processId == GetCurrentProcessId()) return true;
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-  if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
-  DWORD exitCode = 0;
-  const bool runs = !GetExitCodeProcess(process, &exitCode) || exitCode == STILL_ACTIVE;
-  CloseHandle(process);
-  return runs;
 }
 
 // Removes the temporary files that writers of target left behind when their process ended in
@@ -202,6 +192,30 @@ bool AtomicFileWriter::commit() {
   if (!existed || fileExists(state_->target)) DeleteFileA(state_->temporary.c_str());
   return false;
 }
+
+NewFileResult createNewFile(const std::string& path, std::string_view contents) {
+  if (path.empty()) return NewFileResult::kFailed;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFileResult::kExists
+                                                                       : NewFileResult::kFailed;
+  }
+  DWORD written = 0;
+  bool ok = contents.size() <= MAXDWORD &&
+            WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written,
+                      nullptr) != 0 &&
+            written == contents.size();
+  DWORD error = GetLastError();
+  ok = CloseHandle(file) != 0 && ok;
+  if (ok) return NewFileResult::kCreated;
+  DeleteFileA(path.c_str());
+  SetLastError(error);
+  return NewFileResult::kFailed;
+}
+
+bool removeFile(const std::string& path) { return !path.empty() && DeleteFileA(path.c_str()) != 0; }
 
 struct FileLock::State {
   HANDLE file = INVALID_HANDLE_VALUE;

@@ -16,6 +16,7 @@ target_sources(websupport PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/response_writer.cc
   ${CMAKE_CURRENT_LIST_DIR}/save_report.cc
   ${CMAKE_CURRENT_LIST_DIR}/server_variables.cc
+  ${CMAKE_CURRENT_LIST_DIR}/share_lock.cc
   ${CMAKE_CURRENT_LIST_DIR}/url_encoding.cc)
 
 gatekeeper_test(websupport_cgi_test
@@ -26,6 +27,7 @@ gatekeeper_test(websupport_cgi_test
     ${CMAKE_CURRENT_LIST_DIR}/form_fields_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/request_reader_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/response_writer_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/share_lock_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/storing_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/url_encoding_test.cc
   LIBS websupport)

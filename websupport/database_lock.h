@@ -1,32 +1,51 @@
-// The lock that serializes the CGI runs on one account database: every run that loads the
-// database takes it first and holds it until it has written its page, so two overlapping
-// changes are applied one after the other and both survive. The lock file lies beside the
-// database, named by the database path plus ".lock". The filter only reads and takes no lock.
+// The lock that serializes the runs that load the account database: every CGI run (and every
+// command of the command-line program) takes it first and holds it until it has written its
+// page, so two overlapping changes are applied one after the other and both survive. It has
+// two parts, both beside the database:
+// - an advisory lock on the lock file (the database path plus ".lock"), which queues the
+//   processes of this host;
+// - the share lock (share_lock.h) on the holder file (the database path plus ".holder"), which
+//   excludes the processes of the other hosts that reach the database through a network share.
+// The filter only reads and takes no lock.
 #ifndef GATEKEEPER_WEBSUPPORT_DATABASE_LOCK_H_
 #define GATEKEEPER_WEBSUPPORT_DATABASE_LOCK_H_
 
+#include <optional>
 #include <string>
 
 #include "platform/files.h"
+#include "websupport/share_lock.h"
 
 namespace gatekeeper {
 
 class DatabaseLock {
  public:
-  // Blocks until the lock on databasePath's lock file is held, or fails (an empty path, a
-  // directory where the lock file cannot be created); the caller goes on either way. A failure
-  // on a path that is not empty writes one error log line naming the lock file and the
-  // system's reason.
-  explicit DatabaseLock(const std::string& databasePath);
+  // Blocks until both parts are held, or fails: an empty path, a directory where the files
+  // cannot be made (the caller may go on, as nothing else can change the database there
+  // either), or another holder that kept the holder file for the whole wait (isBusy: the
+  // caller must not go on to change the database). A failure on a path that is not empty
+  // writes one error log line naming the file and the system's reason or the holder.
+  explicit DatabaseLock(const std::string& databasePath,
+                        ShareLock::Timing timing = ShareLock::Timing());
   DatabaseLock(const DatabaseLock&) = delete;
   DatabaseLock& operator=(const DatabaseLock&) = delete;
 
-  bool isHeld() const { return lock_.isHeld(); }
+  bool isHeld() const {
+    return lock_.isHeld() && share_ && share_->outcome() == ShareLock::Outcome::kHeld;
+  }
+  // Another holder kept the database for the whole wait.
+  bool isBusy() const { return share_ && share_->outcome() == ShareLock::Outcome::kBusy; }
+  // For isBusy(): what the holder file says of its holder.
+  std::string holder() const { return share_ ? share_->reason() : std::string(); }
 
   static std::string lockPath(const std::string& databasePath) { return databasePath + ".lock"; }
+  static std::string holderPath(const std::string& databasePath) {
+    return databasePath + ".holder";
+  }
 
  private:
   platform::FileLock lock_;
+  std::optional<ShareLock> share_;
 };
 
 }  // namespace gatekeeper

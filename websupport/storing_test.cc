@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "platform/scratch_directory.h"
@@ -45,6 +46,35 @@ TEST(DatabaseLockTest, SecondRunOnTheSameDatabaseWaitsForTheFirst) {
   DatabaseLock again(database);
   DatabaseLock other(dir.file("other.cfg"));
   EXPECT_TRUE(other.isHeld());
+}
+
+// A run of another host holds the database through its holder file, which this host's lock
+// file cannot show: the run waits, then reports it busy and names the holder.
+TEST(DatabaseLockTest, AnotherHostsHolderKeepsTheDatabase) {
+  platform::ScratchDirectory dir;
+  const std::string database = dir.file("accounts.cfg");
+  {
+    DatabaseLock mine(database);
+    ASSERT_TRUE(mine.isHeld());
+    EXPECT_TRUE(std::filesystem::exists(DatabaseLock::holderPath(database)));
+  }
+  EXPECT_FALSE(std::filesystem::exists(DatabaseLock::holderPath(database)));
+
+  const std::string holder = "host=web2.example pid=4242 since=" +
+                             std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
+                                                std::chrono::system_clock::now().time_since_epoch())
+                                                .count());
+  std::ofstream(DatabaseLock::holderPath(database)) << holder << "\n";
+  ErrorLogCapture log;
+  DatabaseLock lock(database, {std::chrono::milliseconds(200), std::chrono::seconds(120)});
+  EXPECT_FALSE(lock.isHeld());
+  EXPECT_TRUE(lock.isBusy());
+  EXPECT_EQ(lock.holder(), holder);
+  EXPECT_EQ(log.text(), "cannot lock the account database: " +
+                            DatabaseLock::holderPath(database) +
+                            " names a holder that kept it for the whole wait of 200 ms (" + holder +
+                            "); it is broken once that process has ended (on this host) or "
+                            "after 120 s\n");
 }
 
 TEST(DatabaseLockTest, NoLockFileForAMissingPath) {

@@ -1,0 +1,161 @@
+#include "websupport/share_lock.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/system_error.h"
+
+namespace gatekeeper {
+
+namespace {
+
+// FileTime of 1970-01-01 00:00:00 UTC.
+constexpr std::int64_t kUnixEpoch = 116444736000000000;
+
+// Polls of a busy lock start short, for the common wait behind one page, and grow to this.
+constexpr int kLongestPollMs = 100;
+
+// What a holder line says.
+struct Holder {
+  std::string host;
+  std::int64_t pid = 0;
+  std::int64_t since = 0;  // seconds since 1970 UTC
+};
+
+// The value after "key=" up to the next blank or line end; nullopt when the key is missing.
+std::optional<std::string_view> field(std::string_view line, std::string_view key) {
+  for (size_t at = 0; at < line.size();) {
+    const size_t end = std::min(line.find_first_of(" \t\r\n", at), line.size());
+    const std::string_view word = line.substr(at, end - at);
+    if (word.size() > key.size() && word.substr(0, key.size()) == key &&
+        word[key.size()] == '=') {
+      return word.substr(key.size() + 1);
+    }
+    at = end + 1;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::int64_t> number(std::optional<std::string_view> text) {
+  if (!text || text->empty() || text->size() > 18 ||
+      text->find_first_not_of("0123456789") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  return std::strtoll(std::string(*text).c_str(), nullptr, 10);
+}
+
+std::optional<Holder> parseHolder(std::string_view line) {
+  const auto host = field(line, "host");
+  const auto pid = number(field(line, "pid"));
+  const auto since = number(field(line, "since"));
+  if (!host || !pid || !since) return std::nullopt;
+  return Holder{std::string(*host), *pid, *since};
+}
+
+// The file's line, or nullopt when it cannot be read (gone meanwhile, no access).
+std::optional<std::string> readLine(const std::string& path) {
+  std::string text;
+  if (!platform::readFileContents(path, &text)) return std::nullopt;
+  return text;
+}
+
+std::int64_t lastWriteTimeOf(const std::string& path) {
+  std::int64_t time = 0;
+  return platform::lastWriteTime(path, &time) ? time : 0;
+}
+
+}  // namespace
+
+std::string ShareLock::holderLine() {
+  const std::string host = platform::hostName();
+  const std::int64_t since = (platform::currentFileTime() - kUnixEpoch) / platform::kTicksPerSecond;
+  return "host=" + (host.empty() ? std::string("unknown") : host) +
+         " pid=" + std::to_string(platform::currentProcessId()) +
+         " since=" + std::to_string(since) + "\n";
+}
+
+bool ShareLock::isStale(const std::string& line, std::int64_t lastWriteTime, std::int64_t now,
+                        std::chrono::seconds staleAfter) {
+  const std::int64_t limit = staleAfter.count() * platform::kTicksPerSecond;
+  const std::optional<Holder> holder = parseHolder(line);
+  if (!holder) return lastWriteTime != 0 && now - lastWriteTime > limit;
+  const std::string host = platform::hostName();
+  if (!host.empty() && holder->host == host && !platform::processRuns(holder->pid)) return true;
+  return now - (kUnixEpoch + holder->since * platform::kTicksPerSecond) > limit;
+}
+
+ShareLock::ShareLock(const std::string& holderPath, Timing timing)
+    : path_(holderPath), timing_(timing) {
+  const auto deadline = std::chrono::steady_clock::now() + timing_.longestWait;
+  int pollMs = 5;
+  while (true) {
+    line_ = holderLine();
+    switch (platform::createNewFile(path_, line_)) {
+      case platform::NewFileResult::kCreated:
+        outcome_ = Outcome::kHeld;
+        reason_.clear();
+        return;
+      case platform::NewFileResult::kFailed:
+        outcome_ = Outcome::kFailed;
+        reason_ = platform::systemErrorText(platform::lastSystemError());
+        return;
+      case platform::NewFileResult::kExists:
+        break;
+    }
+    const std::optional<std::string> seen = readLine(path_);
+    if (seen &&
+        isStale(*seen, lastWriteTimeOf(path_), platform::currentFileTime(),
+                timing_.staleAfter) &&
+        breakStale(*seen)) {
+      continue;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      outcome_ = Outcome::kBusy;
+      reason_ = seen ? *seen : std::string();
+      while (!reason_.empty() && (reason_.back() == '\n' || reason_.back() == '\r')) {
+        reason_.pop_back();
+      }
+      return;
+    }
+    platform::sleepMilliseconds(pollMs);
+    pollMs = std::min(2 * pollMs, kLongestPollMs);
+  }
+}
+
+ShareLock::~ShareLock() {
+  if (outcome_ != Outcome::kHeld) return;
+  // A holder broken as stale (this process held it past staleAfter) leaves the next one's file.
+  const std::optional<std::string> held = readLine(path_);
+  if (held && *held == line_) platform::removeFile(path_);
+}
+
+bool ShareLock::breakStale(const std::string& seen) {
+  const std::string breaker = path_ + ".break";
+  switch (platform::createNewFile(breaker, holderLine())) {
+    case platform::NewFileResult::kCreated:
+      break;
+    case platform::NewFileResult::kExists: {
+      // Another waiter breaks it now, or died doing so: its breaker file goes when stale.
+      const std::optional<std::string> other = readLine(breaker);
+      return other &&
+             isStale(*other, lastWriteTimeOf(breaker), platform::currentFileTime(),
+                     timing_.staleAfter) &&
+             platform::removeFile(breaker);
+    }
+    case platform::NewFileResult::kFailed:
+      return false;
+  }
+  // While this process holds the breaker file, no other waiter removes the holder file, and
+  // no new holder can make one while the stale one exists: it is the one judged.
+  const std::optional<std::string> now = readLine(path_);
+  if (now && *now == seen) platform::removeFile(path_);
+  platform::removeFile(breaker);
+  return true;
+}
+
+}  // namespace gatekeeper

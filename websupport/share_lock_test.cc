@@ -1,0 +1,198 @@
+// The lock that holds across the hosts of a farm: a holder file created exclusively, broken
+// only when its holder is gone.
+#include "websupport/share_lock.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/process.h"
+#include "platform/scratch_directory.h"
+
+namespace gatekeeper {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+constexpr std::int64_t kUnixEpoch = 116444736000000000;
+constexpr std::int64_t kTicks = platform::kTicksPerSecond;
+// No process has this id on Linux (pid_max is at most 2^22) nor on Windows (ids are multiples
+// of four).
+constexpr std::int64_t kNoSuchProcess = 2147483646;
+
+ShareLock::Timing quick() { return {milliseconds(300), seconds(120)}; }
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string line(const std::string& host, std::int64_t pid, std::int64_t since) {
+  return "host=" + host + " pid=" + std::to_string(pid) + " since=" + std::to_string(since) +
+         "\n";
+}
+
+std::int64_t unixNow() { return (platform::currentFileTime() - kUnixEpoch) / kTicks; }
+
+TEST(ShareLockTest, HolderFileNamesTheHolderWhileHeldAndGoesAfter) {
+  platform::ScratchDirectory dir;
+  const std::string holder = dir.file("accounts.cfg.holder");
+  {
+    ShareLock lock(holder, quick());
+    ASSERT_EQ(lock.outcome(), ShareLock::Outcome::kHeld);
+    const std::string text = readFile(holder);
+    EXPECT_EQ(text.rfind("host=" + platform::hostName() + " pid=" +
+                             std::to_string(platform::currentProcessId()) + " since=",
+                         0),
+              0u)
+        << text;
+    EXPECT_EQ(text.back(), '\n');
+    EXPECT_FALSE(ShareLock::isStale(text, 0, platform::currentFileTime(), seconds(120)));
+  }
+  EXPECT_FALSE(fs::exists(holder));
+}
+
+TEST(ShareLockTest, ALiveHolderKeepsItForTheWholeWait) {
+  platform::ScratchDirectory dir;
+  const std::string holder = dir.file("accounts.cfg.holder");
+  const std::string other = line("web2.example", 4242, unixNow());
+  writeFile(holder, other);
+  const auto start = std::chrono::steady_clock::now();
+  ShareLock lock(holder, quick());
+  EXPECT_EQ(lock.outcome(), ShareLock::Outcome::kBusy);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(300));
+  EXPECT_EQ(lock.reason(), other.substr(0, other.size() - 1));
+  EXPECT_EQ(readFile(holder), other);  // neither broken nor removed on the way out
+}
+
+TEST(ShareLockTest, StaleHolders) {
+  const std::int64_t now = platform::currentFileTime();
+  const std::int64_t nowSeconds = (now - kUnixEpoch) / kTicks;
+  const std::string here = platform::hostName();
+  const std::int64_t self = platform::currentProcessId();
+  struct Case {
+    const char* what;
+    std::string line;
+    std::int64_t lastWrite;
+    bool stale;
+  } cases[] = {
+      {"this host, a process that runs", line(here, self, nowSeconds - 100), 0, false},
+      {"this host, a process that ended", line(here, kNoSuchProcess, nowSeconds), 0, true},
+      {"another host, recent", line("web2.example", kNoSuchProcess, nowSeconds - 100), 0, false},
+      {"another host, past the limit", line("web2.example", 1, nowSeconds - 121), 0, true},
+      {"this host, running but past the limit", line(here, self, nowSeconds - 121), 0, true},
+      {"no line, written long ago", "", now - 121 * kTicks, true},
+      {"no line, written just now", "", now - 5 * kTicks, false},
+      {"no line, time unknown", "", 0, false},
+      {"a line without its time", "host=web2 pid=7\n", now - 121 * kTicks, true},
+      {"a time that is not a number", "host=web2 pid=7 since=soon\n", now, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ShareLock::isStale(c.line, c.lastWrite, now, seconds(120)), c.stale) << c.what;
+  }
+}
+
+TEST(ShareLockTest, BreaksTheFileOfAHolderThatIsGone) {
+  platform::ScratchDirectory dir;
+  const std::string holder = dir.file("accounts.cfg.holder");
+  for (const std::string& gone :
+       {line(platform::hostName(), kNoSuchProcess, unixNow()),
+        line("crashed.example", 1, unixNow() - 3600)}) {
+    writeFile(holder, gone);
+    const auto start = std::chrono::steady_clock::now();
+    {
+      ShareLock lock(holder, {milliseconds(30000), seconds(120)});
+      ASSERT_EQ(lock.outcome(), ShareLock::Outcome::kHeld) << gone;
+      EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(10000));
+      EXPECT_NE(readFile(holder), gone);
+      EXPECT_FALSE(fs::exists(holder + ".break"));
+    }
+    EXPECT_FALSE(fs::exists(holder));
+  }
+}
+
+TEST(ShareLockTest, ABreakerThatDiedIsCleanedUpAndOneThatRunsIsWaitedFor) {
+  platform::ScratchDirectory dir;
+  const std::string holder = dir.file("accounts.cfg.holder");
+  const std::string crashed = line("crashed.example", 1, unixNow() - 3600);
+
+  writeFile(holder, crashed);
+  writeFile(holder + ".break", line(platform::hostName(), kNoSuchProcess, unixNow()));
+  {
+    ShareLock lock(holder, quick());
+    EXPECT_EQ(lock.outcome(), ShareLock::Outcome::kHeld);
+  }
+  EXPECT_FALSE(fs::exists(holder + ".break"));
+
+  // A breaker of another host at work: the stale file stays its to remove.
+  writeFile(holder, crashed);
+  writeFile(holder + ".break", line("web3.example", 1, unixNow()));
+  ShareLock lock(holder, quick());
+  EXPECT_EQ(lock.outcome(), ShareLock::Outcome::kBusy);
+  EXPECT_EQ(readFile(holder), crashed);
+}
+
+TEST(ShareLockTest, LeavesAHolderFileThatIsNoLongerItsOwn) {
+  platform::ScratchDirectory dir;
+  const std::string holder = dir.file("accounts.cfg.holder");
+  const std::string next = line("web2.example", 99, unixNow());
+  {
+    ShareLock lock(holder, quick());
+    ASSERT_EQ(lock.outcome(), ShareLock::Outcome::kHeld);
+    // Held past the limit, broken by another host that holds it now.
+    fs::remove(holder);
+    writeFile(holder, next);
+  }
+  EXPECT_EQ(readFile(holder), next);
+}
+
+TEST(ShareLockTest, FailsWhereNoHolderFileCanBeMade) {
+  platform::ScratchDirectory dir;
+  ShareLock lock(dir.file("no-such-dir") + "/accounts.cfg.holder", quick());
+  EXPECT_EQ(lock.outcome(), ShareLock::Outcome::kFailed);
+  EXPECT_FALSE(lock.reason().empty());
+}
+
+// Holders that take turns: each adds one line to a file that only a holder touches, as a save
+// rewrites the database; no line is lost.
+TEST(ShareLockTest, TakersTakeTurns) {
+  platform::ScratchDirectory dir;
+  const std::string holder = dir.file("accounts.cfg.holder");
+  const std::string counted = dir.file("counted");
+  writeFile(counted, "");
+  std::atomic<int> held{0};
+  std::vector<std::thread> takers;
+  for (int t = 0; t < 4; ++t) {
+    takers.emplace_back([&] {
+      for (int i = 0; i < 25; ++i) {
+        ShareLock lock(holder, {milliseconds(30000), seconds(120)});
+        if (lock.outcome() != ShareLock::Outcome::kHeld) continue;
+        ++held;
+        const std::string before = readFile(counted);
+        writeFile(counted, before + "x");
+      }
+    });
+  }
+  for (std::thread& taker : takers) taker.join();
+  EXPECT_EQ(held.load(), 100);
+  EXPECT_EQ(readFile(counted).size(), 100u);
+  EXPECT_FALSE(fs::exists(holder));
+}
+
+}  // namespace
+}  // namespace gatekeeper
