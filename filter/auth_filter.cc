@@ -238,6 +238,22 @@ void AuthFilter::reportLoad(const ConfigFile& database, const std::string& path)
   }
 }
 
+void AuthFilter::reportUnreachable(const std::string& path) {
+  // The reason is taken before the flag: the one request that reports it names what it saw.
+  const std::string reason = platform::readProblem(path);
+  if (unreachable_.exchange(true)) return;
+  host_.report(Severity::kWarning,
+               "the account database " + path + " cannot be examined" +
+                   (reason.empty() ? std::string() : ": " + reason) +
+                   "; the content loaded before stays in force until it can be");
+}
+
+void AuthFilter::reportReachable(const std::string& path) {
+  if (!unreachable_.exchange(false)) return;
+  host_.report(Severity::kNotice, "the account database " + path +
+                                      " can be examined again; changes to it are followed");
+}
+
 void AuthFilter::setHost(std::vector<FilterSite> sites, DiagnosticSink sink) {
   host_.attach(std::move(sites), std::move(sink));
   const auto held = content_.read();
@@ -332,10 +348,14 @@ DWORD AuthFilter::handleAuthentication(HTTP_FILTER_CONTEXT* pfc,
     platform::FileVersion version;
     Start start = Start::kNone;
     if (!platform::fileVersion(content->path, &version)) {
+      if (!unreachable_.load(std::memory_order_relaxed)) reportUnreachable(content->path);
       if (retryPending_.load()) start = startReload(std::nullopt, false);
-    } else if (version != content->version || retryPending_.load()) {
-      start = startReload(version, true);
-      claimed = version;
+    } else {
+      if (unreachable_.load(std::memory_order_relaxed)) reportReachable(content->path);
+      if (version != content->version || retryPending_.load()) {
+        start = startReload(version, true);
+        claimed = version;
+      }
     }
     if (start != Start::kClaimedForCaller) {
       return authenticateRequest(pfc, credentials, *content->database,

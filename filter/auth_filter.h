@@ -169,6 +169,10 @@ class AuthFilter {
   // whether earlier content stays in force; the success of one.
   void reportFailedLoad(const Content& candidate, bool contentInForce);
   void reportLoad(const ConfigFile& database, const std::string& path);
+  // The database file in force could not be examined at a request (a share whose file server
+  // went away, a file moved off), or can be again: each change is reported once.
+  void reportUnreachable(const std::string& path);
+  void reportReachable(const std::string& path);
   // Answers a request that carries credentials while refusing(): the 503 response.
   static DWORD refuseUnavailable(HTTP_FILTER_CONTEXT* pfc);
 
@@ -182,6 +186,8 @@ class AuthFilter {
   std::atomic<bool> retryPending_{false};
   std::atomic<platform::FileTime> retryAt_{0};
   std::atomic<bool> refusing_{false};
+  // Set while the file in force cannot be examined; read without the lock on the request path.
+  std::atomic<bool> unreachable_{false};
   HostLink host_;
 
   mutable std::mutex mutex_;

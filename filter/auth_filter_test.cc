@@ -438,13 +438,38 @@ TEST_F(AuthFilterTest, ReloadSwapsWhileADecisionIsInProgress) {
   EXPECT_EQ(filter.readerCount(), 0);
 }
 
+// A file that cannot be examined any more (deleted, or on a share whose file server went away)
+// leaves the content in force, which is said once, as is its return; a file that comes back
+// changed is then loaded.
 TEST_F(AuthFilterTest, DeletedFileKeepsTheLastContent) {
   AuthFilter filter(clock_.clock());
-  std::filesystem::remove(databasePath_);
+  HostLog log;
+  filter.setHost({{"intranet", "80"}}, log.sink());
+  log.take();
+  const std::string moved = databasePath_ + ".away";
+  std::filesystem::rename(databasePath_, moved);
   EXPECT_EQ(sendAndSettle(filter).user, "acct1");
   EXPECT_FALSE(filter.reloadIfChanged());
+  clock_.advanceMilliseconds(5000);
   EXPECT_EQ(send(filter).user, "acct1");
   EXPECT_TRUE(backups().empty());
+  EXPECT_EQ(log.take(), std::vector<std::string>{
+                            "W: the account database " + databasePath_ + " cannot be examined: " +
+                            platform::readProblem(databasePath_) +
+                            "; the content loaded before stays in force until it can be"});
+
+  std::filesystem::rename(moved, databasePath_);  // the same file back
+  EXPECT_EQ(sendAndSettle(filter).user, "acct1");
+  EXPECT_EQ(send(filter).user, "acct1");
+  EXPECT_EQ(log.take(), std::vector<std::string>{"N: the account database " + databasePath_ +
+                                                 " can be examined again; changes to it are "
+                                                 "followed"});
+  std::filesystem::remove(databasePath_);
+  sendAndSettle(filter);
+  writeDatabase(2);
+  sendAndSettle(filter);
+  EXPECT_EQ(send(filter).user, "acct2");
+  EXPECT_EQ(log.take().size(), 2u);
 }
 
 TEST_F(AuthFilterTest, ReloadWithoutBackupDirectoryStillReloads) {
