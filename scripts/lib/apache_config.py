@@ -19,8 +19,9 @@ import tempfile
 LOOPBACK = "127.0.0.1"
 # Threads of the one event-MPM process.
 THREADS = 128
-# Names of the account database ("*.cfg"), of its lock and temporary files ("*.cfg.lock",
-# "*.cfg.~tmp-XXXXXX") and of its backups ("Portcullis-*.cfg"): an ap_expr regular expression.
+# Names of the account database ("*.cfg"), of its lock, holder and temporary files
+# ("*.cfg.lock", "*.cfg.holder", "*.cfg.~tmp-XXXXXX") and of its backups ("Portcullis-*.cfg"): an
+# ap_expr regular expression.
 ACCOUNT_FILES = r"\.cfg(\.[^/]*)?$"
 # The name of the virtual host that answers requests for host names no site carries.
 UNKNOWN_HOST = "unknown-host.invalid"
