@@ -345,9 +345,19 @@ DWORD AuthFilter::handleAuthentication(HTTP_FILTER_CONTEXT* pfc,
       return SF_STATUS_REQ_NEXT_NOTIFICATION;
     }
     // The one look at the database file; a file that cannot be examined counts as unchanged.
+    // One request looks at a time: while a look hangs (a share whose file server stopped
+    // answering blocks it until the client gives up), the others decide on the content in
+    // force instead of hanging behind it.
+    if (looking_.exchange(true, std::memory_order_acquire)) {
+      return authenticateRequest(pfc, credentials, *content->database,
+                                 platform::currentFileTime(), &eventLog_, &verifiedLogons_,
+                                 &content->events, &content->directories);
+    }
     platform::FileVersion version;
     Start start = Start::kNone;
-    if (!platform::fileVersion(content->path, &version)) {
+    const bool examined = platform::fileVersion(content->path, &version);
+    looking_.store(false, std::memory_order_release);
+    if (!examined) {
       if (!unreachable_.load(std::memory_order_relaxed)) reportUnreachable(content->path);
       if (retryPending_.load()) start = startReload(std::nullopt, false);
     } else {

@@ -188,6 +188,8 @@ class AuthFilter {
   std::atomic<bool> refusing_{false};
   // Set while the file in force cannot be examined; read without the lock on the request path.
   std::atomic<bool> unreachable_{false};
+  // Set while a request looks at the file's version.
+  std::atomic<bool> looking_{false};
   HostLink host_;
 
   mutable std::mutex mutex_;
