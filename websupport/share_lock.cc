@@ -99,6 +99,11 @@ ShareLock::ShareLock(const std::string& holderPath, Timing timing)
       case platform::NewFileResult::kCreated:
         outcome_ = Outcome::kHeld;
         reason_.clear();
+        try {
+          refresher_ = std::thread([this] { keepFresh(); });
+        } catch (...) {
+          // No thread: the file keeps its first time, which covers any hold of a page.
+        }
         return;
       case platform::NewFileResult::kFailed:
         outcome_ = Outcome::kFailed;
@@ -129,9 +134,37 @@ ShareLock::ShareLock(const std::string& holderPath, Timing timing)
 
 ShareLock::~ShareLock() {
   if (outcome_ != Outcome::kHeld) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+  }
+  ending_.notify_all();
+  if (refresher_.joinable()) refresher_.join();
   // A holder broken as stale (this process held it past staleAfter) leaves the next one's file.
   const std::optional<std::string> held = readLine(path_);
   if (held && *held == line_) platform::removeFile(path_);
+}
+
+void ShareLock::keepFresh() {
+  const auto interval = std::chrono::duration_cast<std::chrono::milliseconds>(timing_.staleAfter) / 4;
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!ending_.wait_for(lock, interval, [this] { return ended_; })) {
+    lock.unlock();
+    refresh();
+    lock.lock();
+  }
+}
+
+void ShareLock::refresh() {
+  if (outcome_ != Outcome::kHeld) return;
+  const std::string renewed = holderLine();
+  std::lock_guard<std::mutex> lock(mutex_);
+  const std::optional<std::string> held = readLine(path_);
+  if (!held || *held != line_ || renewed == line_) return;
+  // Replaced whole, so that a waiter never reads half a line.
+  if (platform::replaceFile(path_, renewed, platform::NewFileAccess::kEveryoneReads)) {
+    line_ = renewed;
+  }
 }
 
 bool ShareLock::breakStale(const std::string& seen) {

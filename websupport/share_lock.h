@@ -10,9 +10,10 @@
 // (the host name, the process id and the time it was taken, in seconds since 1970 UTC). The
 // holder removes the file when it is done.
 //
-// A holder file whose holder is gone is broken (removed) by a waiter: one of this host whose
-// process no longer runs at once, and any one whose time is older than staleAfter (a host that
-// crashed, or lost the share, while it held the lock). A file without a readable line (its
+// While it holds the lock, the holder writes its line anew every quarter of staleAfter, so a
+// live holder's file never ages. A holder file whose holder is gone is broken (removed) by a
+// waiter: one of this host whose process no longer runs at once, and any one whose time is
+// older than staleAfter (a host that crashed, or lost the share, while it held the lock). A file without a readable line (its
 // creator died between creating and writing it) is judged by its last-write time. Waiters that
 // break a holder file take turns through a second file created the same way, the breaker file
 // (holder path plus ".break"), and remove the holder file only while it still holds the line
@@ -22,8 +23,11 @@
 #define GATEKEEPER_WEBSUPPORT_SHARE_LOCK_H_
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace gatekeeper {
 
@@ -32,8 +36,8 @@ class ShareLock {
   struct Timing {
     // How long the constructor waits for a holder to let go before it gives up.
     std::chrono::milliseconds longestWait{30000};
-    // A holder this old is taken to have crashed. Far above the longest hold of any program
-    // (a storing page at a million users holds it for about a second).
+    // A holder file this old is taken for one of a crashed host. Its holder writes it anew
+    // four times as often.
     std::chrono::seconds staleAfter{120};
   };
   enum class Outcome {
@@ -54,6 +58,10 @@ class ShareLock {
   // system's reason.
   const std::string& reason() const { return reason_; }
 
+  // Writes the holder file anew with the time now, when it still holds this lock's line (as
+  // the lock does by itself while held).
+  void refresh();
+
   // The line of this process taking the lock now.
   static std::string holderLine();
   // Whether the holder file that holds `line` (as read) and was last written at
@@ -66,11 +74,18 @@ class ShareLock {
   // a stale breaker file); false when another waiter is breaking it, or nothing can be made.
   bool breakStale(const std::string& seen);
 
+  // Calls refresh() every quarter of staleAfter until the lock ends.
+  void keepFresh();
+
   const std::string path_;
   const Timing timing_;
-  std::string line_;  // what this lock wrote
   Outcome outcome_ = Outcome::kFailed;
   std::string reason_;
+  std::mutex mutex_;
+  std::condition_variable ending_;
+  bool ended_ = false;   // guarded by mutex_
+  std::string line_;     // what this lock wrote last; guarded by mutex_ once held
+  std::thread refresher_;
 };
 
 }  // namespace gatekeeper

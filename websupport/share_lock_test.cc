@@ -161,6 +161,34 @@ TEST(ShareLockTest, LeavesAHolderFileThatIsNoLongerItsOwn) {
   EXPECT_EQ(readFile(holder), next);
 }
 
+// A live holder writes its line anew, so that its file never looks like a crashed host's; a
+// file that is no longer its own it leaves alone.
+TEST(ShareLockTest, AHolderKeepsItsFileFresh) {
+  platform::ScratchDirectory dir;
+  const std::string holder = dir.file("accounts.cfg.holder");
+  ShareLock lock(holder, quick());
+  ASSERT_EQ(lock.outcome(), ShareLock::Outcome::kHeld);
+  const std::string first = readFile(holder);
+  const auto start = std::chrono::steady_clock::now();
+  while (ShareLock::holderLine() == first &&
+         std::chrono::steady_clock::now() - start < seconds(10)) {
+    std::this_thread::sleep_for(milliseconds(50));
+  }
+  lock.refresh();
+  const std::string second = readFile(holder);
+  EXPECT_NE(second, first);
+  const auto since = [](const std::string& text) {
+    return std::stoll(text.substr(text.find("since=") + 6));
+  };
+  EXPECT_GT(since(second), since(first));
+  EXPECT_EQ(second.substr(0, second.find("since=")), first.substr(0, first.find("since=")));
+
+  const std::string next = line("web2.example", 99, unixNow());
+  writeFile(holder, next);
+  lock.refresh();
+  EXPECT_EQ(readFile(holder), next);
+}
+
 TEST(ShareLockTest, FailsWhereNoHolderFileCanBeMade) {
   platform::ScratchDirectory dir;
   ShareLock lock(dir.file("no-such-dir") + "/accounts.cfg.holder", quick());
