@@ -112,6 +112,21 @@ void removeStaleTemporaries(const std::string& target) {
   ::closedir(dir);
 }
 
+// Gives the new file a last-write time later than the replaced file's where it would not have
+// one: a file system that keeps whole seconds (sshfs) would otherwise show two saves within
+// one second, of the same size, as the same version to the other hosts, whose client keeps
+// its inode number for the name. Where the clock runs ahead of such saves, each is a second
+// past the one before until the clock catches up.
+void laterThanReplaced(int fd, const struct stat& replaced) {
+  struct stat written;
+  if (::fstat(fd, &written) != 0) return;
+  const struct timespec& was = replaced.st_mtim;
+  const struct timespec& is = written.st_mtim;
+  if (is.tv_sec > was.tv_sec || (is.tv_sec == was.tv_sec && is.tv_nsec > was.tv_nsec)) return;
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {was.tv_sec + 1, 0}};
+  ::futimens(fd, times);  // a file system that cannot set it keeps its own time
+}
+
 // Creates and locks a new temporary file for target; -1 when none can be made. A cleaner may
 // have taken the file between its creation and the lock: then it is gone, and a new one is made.
 int createLockedTemporary(const std::string& target, std::string* temporary) {
@@ -226,7 +241,8 @@ bool AtomicFileWriter::commit() {
   state_->fd = -1;
   bool ok = !state_->failed;
   struct stat existing;
-  if (ok && ::stat(state_->target.c_str(), &existing) == 0) {
+  const bool replacing = ok && ::stat(state_->target.c_str(), &existing) == 0;
+  if (replacing) {
     // Keep the replaced file's owner and group where the process may (the superuser always
     // may, so a save by root leaves the web server's file its own), and its mode, but never
     // wider than the widest that this kind of file may have (no execute, set-id or write bits
@@ -242,6 +258,7 @@ bool AtomicFileWriter::commit() {
   } else if (ok && state_->newFileMode != 0600) {
     ok = ::fchmod(fd, state_->newFileMode) == 0;
   }
+  if (ok && replacing) laterThanReplaced(fd, existing);
   ok = ok && ::fsync(fd) == 0;
   if (!ok) {
     ::unlink(state_->temporary.c_str());

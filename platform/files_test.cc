@@ -13,9 +13,11 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -235,6 +237,44 @@ class ScopedUmask {
  private:
   mode_t old_;
 };
+
+struct timespec modifiedAt(const std::string& path) {
+  struct stat st;
+  EXPECT_EQ(::stat(path.c_str(), &st), 0);
+  return st.st_mtim;
+}
+
+// A replacement is always later than the file it replaces, also where the replaced file's
+// time is not behind the clock (as on a file system of whole seconds, a save within the second
+// of the one before): the other hosts then see every save as a new version.
+TEST(AtomicFileWriterTest, ReplacementIsLaterThanTheReplacedFile) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("db.cfg");
+  ASSERT_TRUE(replaceFile(path, "one\n"));
+  const time_t now = ::time(nullptr);
+  struct Case {
+    const char* what;
+    struct timespec replaced;
+    bool moved;  // the new file's time is set past the replaced one's
+  } cases[] = {
+      {"whole second ahead of the clock", {now + 100, 0}, true},
+      {"a fraction ahead of the clock", {now + 50, 500}, true},
+      {"behind the clock", {now - 100, 0}, false},
+  };
+  for (const Case& c : cases) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, c.replaced};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << c.what;
+    ASSERT_TRUE(replaceFile(path, "one\n")) << c.what;
+    const struct timespec after = modifiedAt(path);
+    if (c.moved) {
+      EXPECT_EQ(after.tv_sec, c.replaced.tv_sec + 1) << c.what;
+      EXPECT_EQ(after.tv_nsec, 0) << c.what;
+    } else {
+      EXPECT_GE(after.tv_sec, now - 1) << c.what;
+      EXPECT_LE(after.tv_sec, ::time(nullptr) + 1) << c.what;
+    }
+  }
+}
 
 TEST(AtomicFileWriterTest, NewFileIsPrivateAndReplacedFileKeepsItsMode) {
   ScopedUmask wide(0);
