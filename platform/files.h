@@ -97,13 +97,26 @@ enum class NewFileResult {
   kFailed,  // any other error: no access, no such directory, a short write
 };
 // Creates a file holding contents only when nothing exists at path (POSIX: mode 0644, never
-// through a symbolic link). The create is exclusive, which a network file system decides on
-// its server: of several hosts that try at once, exactly one creates the file. After a failed
-// write the file is removed again; the system's error is then the thread's last one.
+// through a symbolic link). The create is exclusive on a local file system, but not through
+// every network file system client (smbnetfs creates the file anew where another host has
+// just made it): what hosts must take in turns is a directory (createNewDirectory). After a
+// failed write the file is removed again; the system's error is then the thread's last one.
 NewFileResult createNewFile(const std::string& path, std::string_view contents);
+
+// Makes a directory only when nothing exists at path (POSIX: mode 0755, and the owner and
+// group of the directory it is made in where the process may give it away, so that the
+// superuser's leaves one the web server's account can empty). Making a directory is decided
+// by the file server through every network file system client: of several hosts that try at
+// once, exactly one makes it. kFailed only for errors that mean no directory can be made
+// there (no such parent, no access, a read-only or full file system); any other error (a
+// client that reports the server's refusal as EIO, smbnetfs) counts as kExists once a few
+// tries gave the same.
+NewFileResult createNewDirectory(const std::string& path);
 
 // Removes a file; false when it cannot (missing, no access).
 bool removeFile(const std::string& path);
+// Removes an empty directory; false when it cannot (missing, not empty, no access).
+bool removeDirectory(const std::string& path);
 
 // Appends one complete line to a file opened for appending (created when missing, as AppendFile
 // opens it), in a single write, so lines from concurrent writers never interleave. The line is

@@ -15,6 +15,15 @@ extern const char kLineEnd[];
 // the text holds.
 std::string wholeLine(std::string_view line);
 
+#ifndef _WIN32
+// Fetches the attributes of an open file anew from its file system, past the client's cache:
+// a network file system client (FUSE: for attr_timeout) answers fstat from attributes it
+// cached, and ends reads at the size cached with them, so that a file another host replaced
+// meanwhile would read cut short, or be taken for the version before. Called before the size
+// and version of a file about to be read are taken; nothing where the system cannot.
+void refreshAttributes(int fd);
+#endif
+
 }  // namespace gatekeeper::platform::internal
 
 #endif  // GATEKEEPER_PLATFORM_FILES_INTERNAL_H_

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/files.h"
@@ -103,6 +104,29 @@ TEST(FileOwnerTest, LockFileMadeForTheOwnerOfTheFileItGuards) {
   createLockFileOwnedLike(dir.file("other.lock"), dir.file("missing.cfg"));
   struct stat st {};
   EXPECT_NE(::lstat(dir.file("other.lock").c_str(), &st), 0);
+}
+
+// A holder directory that the superuser makes beside the web server's database is the web
+// server's, so that its account can empty and remove it when it breaks a crashed holder.
+TEST(FileOwnerTest, DirectoryMadeForTheOwnerOfTheDirectoryItIsIn) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only the superuser may give files away";
+  ScratchDirectory dir;
+  ASSERT_EQ(::chown(dir.path().c_str(), kOtherUser, kOtherGroup), 0);
+  const std::string holder = dir.file("accounts.cfg.holder");
+  ASSERT_EQ(createNewDirectory(holder), NewFileResult::kCreated);
+  EXPECT_EQ(ownerOf(holder).uid, kOtherUser);
+  EXPECT_EQ(ownerOf(holder).gid, kOtherGroup);
+  writeWholeFile(holder + "/line", "host=h pid=1 since=1\n");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const bool became = ::setgid(kOtherGroup) == 0 && ::setuid(kOtherUser) == 0;
+    ::_exit(became && removeFile(holder + "/line") && removeDirectory(holder) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(std::filesystem::exists(holder));
 }
 
 }  // namespace

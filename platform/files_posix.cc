@@ -21,6 +21,11 @@ constexpr mode_t kNewLockMode = 0600;
 
 namespace internal {
 const char kLineEnd[] = "\n";
+
+void refreshAttributes(int fd) {
+  struct statx fresh;
+  ::statx(fd, "", AT_EMPTY_PATH | AT_STATX_FORCE_SYNC, STATX_BASIC_STATS, &fresh);
+}
 }  // namespace internal
 
 namespace {
@@ -103,11 +108,13 @@ void removeStaleTemporaries(const std::string& target) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-        stillNamed(fd, path)) {
-      ::unlink(path.c_str());
-    }
+    const bool stale = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                       ::flock(fd, LOCK_EX | LOCK_NB) == 0 && stillNamed(fd, path);
+    // Some network file system clients refuse to remove a file that is open (smbnetfs: EBUSY):
+    // it is removed again once closed.
+    const bool busy = stale && ::unlink(path.c_str()) != 0 && errno == EBUSY;
     ::close(fd);  // releases the lock
+    if (busy) ::unlink(path.c_str());
   }
   ::closedir(dir);
 }
@@ -172,6 +179,7 @@ bool readFileContents(const std::string& path, MemoryBlock* out, std::size_t* le
   if (path.empty()) return false;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
+  internal::refreshAttributes(fd);
   struct stat st;
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   // One byte more than the file holds, so that reaching its end needs no second block.
@@ -299,7 +307,46 @@ NewFileResult createNewFile(const std::string& path, std::string_view contents) 
   return NewFileResult::kFailed;
 }
 
+NewFileResult createNewDirectory(const std::string& path) {
+  if (path.empty()) return NewFileResult::kFailed;
+  // A network file system client may report the server's refusal as another error (smbnetfs:
+  // EIO), and what was there may be gone by the time that is looked at (or the client may
+  // still answer from a cache that it is not there): such a make is tried again a few times,
+  // then counts as refused, so that its caller waits rather than go on without it. Only an
+  // error that no other host's directory can cause counts as a failure.
+  for (int attempt = 0;; ++attempt) {
+    if (::mkdir(path.c_str(), 0755) == 0) break;
+    const int error = errno;
+    struct stat there;
+    if (error == EEXIST || ::lstat(path.c_str(), &there) == 0) return NewFileResult::kExists;
+    switch (error) {
+      case ENOENT: case ENOTDIR: case EACCES: case EROFS: case ENAMETOOLONG: case ELOOP:
+      case ENOSPC: case EDQUOT:
+        errno = error;
+        return NewFileResult::kFailed;
+      default:
+        if (attempt == 4) return NewFileResult::kExists;
+        sleepMilliseconds(10);
+    }
+  }
+  // The mode is the one given, whatever the umask; a network file system may refuse to change
+  // either, which leaves the directory as its server made it.
+  ::chmod(path.c_str(), 0755);
+  struct stat parent;
+  if (::stat(directoryOf(path).c_str(), &parent) == 0 &&
+      (parent.st_uid != ::geteuid() || parent.st_gid != ::getegid())) {
+    if (::lchown(path.c_str(), parent.st_uid, parent.st_gid) != 0) {
+      // Not permitted: the directory stays this process's.
+    }
+  }
+  return NewFileResult::kCreated;
+}
+
 bool removeFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
+
+bool removeDirectory(const std::string& path) {
+  return !path.empty() && ::rmdir(path.c_str()) == 0;
+}
 
 struct FileLock::State {
   int fd = -1;

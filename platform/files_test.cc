@@ -325,8 +325,10 @@ TEST(CreatedFilesTest, ModesUnderAWideUmask) {
   AppendFile kept(dir.file("kept.log"));
   ASSERT_TRUE(kept.isOpen());
   EXPECT_EQ(modeOf(dir.file("kept.log")), 0640u);
-  ASSERT_EQ(createNewFile(dir.file("db.cfg.holder"), "x\n"), NewFileResult::kCreated);
-  EXPECT_EQ(modeOf(dir.file("db.cfg.holder")), 0644u);
+  ASSERT_EQ(createNewFile(dir.file("db.cfg.holder.line"), "x\n"), NewFileResult::kCreated);
+  EXPECT_EQ(modeOf(dir.file("db.cfg.holder.line")), 0644u);
+  ASSERT_EQ(createNewDirectory(dir.file("db.cfg.holder")), NewFileResult::kCreated);
+  EXPECT_EQ(modeOf(dir.file("db.cfg.holder")), 0755u);
 }
 
 // Something planted where the lock file or the log belongs (a symbolic link, whether its target
@@ -443,6 +445,37 @@ TEST(CreateNewFileTest, CreatesOnlyWhereNothingIs) {
   }
   for (std::thread& racer : racers) racer.join();
   EXPECT_EQ(created.load(), 1);
+}
+
+// The step that hosts sharing a database take in turns: only where nothing is, and of several
+// that try at once exactly one.
+TEST(CreateNewDirectoryTest, MakesOnlyWhereNothingIs) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("db.cfg.holder");
+  EXPECT_EQ(createNewDirectory(path), NewFileResult::kCreated);
+  EXPECT_TRUE(std::filesystem::is_directory(path));
+  EXPECT_EQ(createNewDirectory(path), NewFileResult::kExists);
+  writeWholeFile(dir.file("file"), "x");
+  EXPECT_EQ(createNewDirectory(dir.file("file")), NewFileResult::kExists);
+  EXPECT_EQ(createNewDirectory(dir.file("missing") + "/holder"), NewFileResult::kFailed);
+  EXPECT_EQ(createNewDirectory(""), NewFileResult::kFailed);
+
+  writeWholeFile(path + "/line", "x");
+  EXPECT_FALSE(removeDirectory(path));  // not empty
+  EXPECT_TRUE(removeFile(path + "/line"));
+  EXPECT_TRUE(removeDirectory(path));
+  EXPECT_FALSE(removeDirectory(path));
+  EXPECT_FALSE(removeDirectory(""));
+
+  std::atomic<int> made{0};
+  std::vector<std::thread> racers;
+  for (int i = 0; i < 8; ++i) {
+    racers.emplace_back([&] {
+      if (createNewDirectory(path) == NewFileResult::kCreated) ++made;
+    });
+  }
+  for (std::thread& racer : racers) racer.join();
+  EXPECT_EQ(made.load(), 1);
 }
 
 TEST(AppendLineTest, EveryCallAddsExactlyOneLine) {

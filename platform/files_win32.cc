@@ -215,7 +215,20 @@ NewFileResult createNewFile(const std::string& path, std::string_view contents) 
   return NewFileResult::kFailed;
 }
 
+NewFileResult createNewDirectory(const std::string& path) {
+  if (path.empty()) return NewFileResult::kFailed;
+  if (CreateDirectoryA(path.c_str(), nullptr)) return NewFileResult::kCreated;
+  const DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || fileExists(path)) return NewFileResult::kExists;
+  SetLastError(error);
+  return NewFileResult::kFailed;
+}
+
 bool removeFile(const std::string& path) { return !path.empty() && DeleteFileA(path.c_str()) != 0; }
+
+bool removeDirectory(const std::string& path) {
+  return !path.empty() && RemoveDirectoryA(path.c_str()) != 0;
+}
 
 struct FileLock::State {
   HANDLE file = INVALID_HANDLE_VALUE;

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files_internal.h"
 #include "platform/memory.h"
 
 namespace gatekeeper::platform {
@@ -224,6 +225,7 @@ std::unique_ptr<SharedFileCopy> SharedFileCopy::open(const std::string& path, bo
                                                      const AppendixMaker& makeAppendix) {
   if (path.empty() || directory().empty()) return nullptr;
   const Descriptor source(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (source.get() >= 0) internal::refreshAttributes(source.get());
   struct stat version;
   if (source.get() < 0 || ::fstat(source.get(), &version) != 0 || !S_ISREG(version.st_mode) ||
       static_cast<std::size_t>(version.st_size) < kSmallestShared) {

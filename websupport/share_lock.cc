@@ -57,16 +57,59 @@ std::optional<Holder> parseHolder(std::string_view line) {
   return Holder{std::string(*host), *pid, *since};
 }
 
-// The file's line, or nullopt when it cannot be read (gone meanwhile, no access).
-std::optional<std::string> readLine(const std::string& path) {
-  std::string text;
-  if (!platform::readFileContents(path, &text)) return std::nullopt;
-  return text;
-}
-
 std::int64_t lastWriteTimeOf(const std::string& path) {
   std::int64_t time = 0;
   return platform::lastWriteTime(path, &time) ? time : 0;
+}
+
+// The file in a holder (or breaker) directory that holds its line.
+std::string lineFileOf(const std::string& directory) {
+  return directory + platform::kPathSeparator + "line";
+}
+
+// What a holder (or breaker) directory says: its line; "" where the directory is there without
+// a readable line (its maker is writing it, or died before it did); nullopt where it is gone.
+std::optional<std::string> readHolder(const std::string& directory) {
+  std::string text;
+  if (platform::readFileContents(lineFileOf(directory), &text)) return text;
+  if (lastWriteTimeOf(directory) != 0) return std::string();
+  return std::nullopt;
+}
+
+// When a holder directory or its line was last written (0 when unknown).
+std::int64_t holderWriteTime(const std::string& directory) {
+  return std::max(lastWriteTimeOf(directory), lastWriteTimeOf(lineFileOf(directory)));
+}
+
+// Makes the holder (or breaker) directory at path and writes line in it. A directory whose
+// line cannot be written is removed again: kFailed, with the system's reason in *failure.
+platform::NewFileResult take(const std::string& path, const std::string& line,
+                             std::string* failure) {
+  platform::NewFileResult made = platform::createNewDirectory(path);
+  if (made == platform::NewFileResult::kCreated &&
+      platform::createNewFile(lineFileOf(path), line) != platform::NewFileResult::kCreated) {
+    made = platform::NewFileResult::kFailed;
+    *failure = platform::systemErrorText(platform::lastSystemError());
+    platform::removeFile(lineFileOf(path));
+    platform::removeDirectory(path);
+  } else if (made == platform::NewFileResult::kFailed) {
+    *failure = platform::systemErrorText(platform::lastSystemError());
+  }
+  return made;
+}
+
+// Removes a holder (or breaker) directory with its line; a holder file of the kind that held
+// the line itself is removed as such. A reader on this host that has the line open as it goes
+// keeps the directory for a moment (a FUSE client hides such a file until it is closed): the
+// directory is removed again for a while. false when it stays.
+bool removeHolder(const std::string& path) {
+  if (platform::removeFile(path)) return true;
+  platform::removeFile(lineFileOf(path));
+  for (int attempt = 0; attempt < 40; ++attempt) {
+    if (platform::removeDirectory(path) || lastWriteTimeOf(path) == 0) return true;
+    platform::sleepMilliseconds(25);
+  }
+  return false;
 }
 
 }  // namespace
@@ -95,7 +138,7 @@ ShareLock::ShareLock(const std::string& holderPath, Timing timing)
   int pollMs = 5;
   while (true) {
     line_ = holderLine();
-    switch (platform::createNewFile(path_, line_)) {
+    switch (take(path_, line_, &reason_)) {
       case platform::NewFileResult::kCreated:
         outcome_ = Outcome::kHeld;
         reason_.clear();
@@ -107,14 +150,13 @@ ShareLock::ShareLock(const std::string& holderPath, Timing timing)
         return;
       case platform::NewFileResult::kFailed:
         outcome_ = Outcome::kFailed;
-        reason_ = platform::systemErrorText(platform::lastSystemError());
         return;
       case platform::NewFileResult::kExists:
         break;
     }
-    const std::optional<std::string> seen = readLine(path_);
+    const std::optional<std::string> seen = readHolder(path_);
     if (seen &&
-        isStale(*seen, lastWriteTimeOf(path_), platform::currentFileTime(),
+        isStale(*seen, holderWriteTime(path_), platform::currentFileTime(),
                 timing_.staleAfter) &&
         breakStale(*seen)) {
       continue;
@@ -141,8 +183,8 @@ ShareLock::~ShareLock() {
   ending_.notify_all();
   if (refresher_.joinable()) refresher_.join();
   // A holder broken as stale (this process held it past staleAfter) leaves the next one's file.
-  const std::optional<std::string> held = readLine(path_);
-  if (held && *held == line_) platform::removeFile(path_);
+  const std::optional<std::string> held = readHolder(path_);
+  if (held && *held == line_) removeHolder(path_);
 }
 
 void ShareLock::keepFresh() {
@@ -159,35 +201,38 @@ void ShareLock::refresh() {
   if (outcome_ != Outcome::kHeld) return;
   const std::string renewed = holderLine();
   std::lock_guard<std::mutex> lock(mutex_);
-  const std::optional<std::string> held = readLine(path_);
+  const std::optional<std::string> held = readHolder(path_);
   if (!held || *held != line_ || renewed == line_) return;
-  // Replaced whole, so that a waiter never reads half a line.
-  if (platform::replaceFile(path_, renewed, platform::NewFileAccess::kEveryoneReads)) {
+  // Written anew, never in place, so that a waiter never reads half a line. Meanwhile the
+  // directory is there without a line, which its time (changed by the removal) shows fresh.
+  platform::removeFile(lineFileOf(path_));
+  if (platform::createNewFile(lineFileOf(path_), renewed) == platform::NewFileResult::kCreated) {
     line_ = renewed;
   }
 }
 
 bool ShareLock::breakStale(const std::string& seen) {
   const std::string breaker = path_ + ".break";
-  switch (platform::createNewFile(breaker, holderLine())) {
+  std::string failure;
+  switch (take(breaker, holderLine(), &failure)) {
     case platform::NewFileResult::kCreated:
       break;
     case platform::NewFileResult::kExists: {
-      // Another waiter breaks it now, or died doing so: its breaker file goes when stale.
-      const std::optional<std::string> other = readLine(breaker);
+      // Another waiter breaks it now, or died doing so: its breaker goes when stale.
+      const std::optional<std::string> other = readHolder(breaker);
       return other &&
-             isStale(*other, lastWriteTimeOf(breaker), platform::currentFileTime(),
+             isStale(*other, holderWriteTime(breaker), platform::currentFileTime(),
                      timing_.staleAfter) &&
-             platform::removeFile(breaker);
+             removeHolder(breaker);
     }
     case platform::NewFileResult::kFailed:
       return false;
   }
-  // While this process holds the breaker file, no other waiter removes the holder file, and
-  // no new holder can make one while the stale one exists: it is the one judged.
-  const std::optional<std::string> now = readLine(path_);
-  if (now && *now == seen) platform::removeFile(path_);
-  platform::removeFile(breaker);
+  // While this process holds the breaker, no other waiter removes the holder, and no new
+  // holder can make one while the stale one exists: it is the one judged.
+  const std::optional<std::string> now = readHolder(path_);
+  if (now && *now == seen) removeHolder(path_);
+  removeHolder(breaker);
   return true;
 }
 

@@ -1,24 +1,28 @@
 // The part of the database lock that holds across hosts. The web servers of a farm reach one
 // account database through a network share, where an advisory lock (flock, or a byte-range
 // lock through a client that does not pass it on to the server) excludes only the processes of
-// the host that takes it. This lock is a file beside the database, the holder file, created
-// exclusively, which the file server decides: of several hosts that try at once, one creates
-// it. Its one line names who holds the lock:
+// the host that takes it. This lock is a directory beside the database, the holder, made only
+// where none is, which the file server decides through every client (an exclusive create of a
+// file is not passed on by all of them: smbnetfs creates the file anew where another host just
+// made it): of several hosts that try at once, one makes it. The file "line" in it names who
+// holds the lock:
 //
 //   host=web1 pid=4242 since=1765245600
 //
 // (the host name, the process id and the time it was taken, in seconds since 1970 UTC). The
-// holder removes the file when it is done.
+// holder removes its line and the directory when it is done.
 //
 // While it holds the lock, the holder writes its line anew every quarter of staleAfter, so a
-// live holder's file never ages. A holder file whose holder is gone is broken (removed) by a
+// live holder's line never ages. A holder whose holder is gone is broken (removed) by a
 // waiter: one of this host whose process no longer runs at once, and any one whose time is
-// older than staleAfter (a host that crashed, or lost the share, while it held the lock). A file without a readable line (its
-// creator died between creating and writing it) is judged by its last-write time. Waiters that
-// break a holder file take turns through a second file created the same way, the breaker file
-// (holder path plus ".break"), and remove the holder file only while it still holds the line
-// they judged, never one that a quicker waiter made meanwhile. The hosts' clocks must agree
-// (NTP) to well within staleAfter.
+// older than staleAfter (a host that crashed, or lost the share, while it held the lock). A
+// holder without a readable line (its maker died between making the directory and writing the
+// line) is judged by its last-write time. Waiters that break a holder take turns through a
+// second directory made the same way, the breaker (holder path plus ".break"), and remove the
+// holder only while it still holds the line they judged, never one that a quicker waiter made
+// meanwhile. A holder file of the earlier kind, which held the line itself, is judged by its
+// last-write time and removed as such. The hosts' clocks must agree (NTP) to well within
+// staleAfter.
 #ifndef GATEKEEPER_WEBSUPPORT_SHARE_LOCK_H_
 #define GATEKEEPER_WEBSUPPORT_SHARE_LOCK_H_
 
@@ -36,42 +40,42 @@ class ShareLock {
   struct Timing {
     // How long the constructor waits for a holder to let go before it gives up.
     std::chrono::milliseconds longestWait{30000};
-    // A holder file this old is taken for one of a crashed host. Its holder writes it anew
+    // A holder this old is taken for one of a crashed host. Its holder writes its line anew
     // four times as often.
     std::chrono::seconds staleAfter{120};
   };
   enum class Outcome {
     kHeld,
     kBusy,    // another holder kept it for the whole wait
-    kFailed,  // the holder file cannot be made (no access, no such directory)
+    kFailed,  // the holder cannot be made (no access, no such directory)
   };
 
-  // Takes the lock of the holder file at holderPath, waiting at most timing.longestWait.
+  // Takes the lock of the holder at holderPath, waiting at most timing.longestWait.
   ShareLock(const std::string& holderPath, Timing timing);
-  // Removes the holder file when it still holds this lock's line.
+  // Removes the holder when it still holds this lock's line.
   ~ShareLock();
   ShareLock(const ShareLock&) = delete;
   ShareLock& operator=(const ShareLock&) = delete;
 
   Outcome outcome() const { return outcome_; }
-  // kBusy: the holder's line as its file last read ("" when it had none); kFailed: the
-  // system's reason.
+  // kBusy: the holder's line as last read ("" when it had none); kFailed: the system's
+  // reason.
   const std::string& reason() const { return reason_; }
 
-  // Writes the holder file anew with the time now, when it still holds this lock's line (as
-  // the lock does by itself while held).
+  // Writes the holder's line anew with the time now, when it still holds this lock's line
+  // (as the lock does by itself while held).
   void refresh();
 
   // The line of this process taking the lock now.
   static std::string holderLine();
-  // Whether the holder file that holds `line` (as read) and was last written at
+  // Whether the holder that holds `line` (as read) and was last written at
   // lastWriteTime (a FileTime, 0 when unknown) belongs to a holder that is gone, at `now`.
   static bool isStale(const std::string& line, std::int64_t lastWriteTime, std::int64_t now,
                       std::chrono::seconds staleAfter);
 
  private:
-  // Removes the holder file when it still holds `seen`, through the breaker file (or removes
-  // a stale breaker file); false when another waiter is breaking it, or nothing can be made.
+  // Removes the holder when it still holds `seen`, through the breaker (or removes a stale
+  // breaker); false when another waiter is breaking it, or nothing can be made.
   bool breakStale(const std::string& seen);
 
   // Calls refresh() every quarter of staleAfter until the lock ends.

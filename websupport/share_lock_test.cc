@@ -1,5 +1,5 @@
-// The lock that holds across the hosts of a farm: a holder file created exclusively, broken
-// only when its holder is gone.
+// The lock that holds across the hosts of a farm: a holder directory made only where none is,
+// broken only when its holder is gone.
 #include "websupport/share_lock.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -42,6 +43,15 @@ void writeFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
+// The line a holder (or breaker) directory holds.
+std::string lineOf(const std::string& holder) { return readFile(holder + "/line"); }
+
+// A holder (or breaker) as another process makes it.
+void writeHolder(const std::string& holder, const std::string& text) {
+  fs::create_directory(holder);
+  writeFile(holder + "/line", text);
+}
+
 std::string line(const std::string& host, std::int64_t pid, std::int64_t since) {
   return "host=" + host + " pid=" + std::to_string(pid) + " since=" + std::to_string(since) +
          "\n";
@@ -49,13 +59,14 @@ std::string line(const std::string& host, std::int64_t pid, std::int64_t since) 
 
 std::int64_t unixNow() { return (platform::currentFileTime() - kUnixEpoch) / kTicks; }
 
-TEST(ShareLockTest, HolderFileNamesTheHolderWhileHeldAndGoesAfter) {
+TEST(ShareLockTest, HolderNamesTheHolderWhileHeldAndGoesAfter) {
   platform::ScratchDirectory dir;
   const std::string holder = dir.file("accounts.cfg.holder");
   {
     ShareLock lock(holder, quick());
     ASSERT_EQ(lock.outcome(), ShareLock::Outcome::kHeld);
-    const std::string text = readFile(holder);
+    EXPECT_TRUE(fs::is_directory(holder));
+    const std::string text = lineOf(holder);
     EXPECT_EQ(text.rfind("host=" + platform::hostName() + " pid=" +
                              std::to_string(platform::currentProcessId()) + " since=",
                          0),
@@ -71,13 +82,13 @@ TEST(ShareLockTest, ALiveHolderKeepsItForTheWholeWait) {
   platform::ScratchDirectory dir;
   const std::string holder = dir.file("accounts.cfg.holder");
   const std::string other = line("web2.example", 4242, unixNow());
-  writeFile(holder, other);
+  writeHolder(holder, other);
   const auto start = std::chrono::steady_clock::now();
   ShareLock lock(holder, quick());
   EXPECT_EQ(lock.outcome(), ShareLock::Outcome::kBusy);
   EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(300));
   EXPECT_EQ(lock.reason(), other.substr(0, other.size() - 1));
-  EXPECT_EQ(readFile(holder), other);  // neither broken nor removed on the way out
+  EXPECT_EQ(lineOf(holder), other);  // neither broken nor removed on the way out
 }
 
 TEST(ShareLockTest, StaleHolders) {
@@ -107,23 +118,56 @@ TEST(ShareLockTest, StaleHolders) {
   }
 }
 
-TEST(ShareLockTest, BreaksTheFileOfAHolderThatIsGone) {
+TEST(ShareLockTest, BreaksAHolderThatIsGone) {
   platform::ScratchDirectory dir;
   const std::string holder = dir.file("accounts.cfg.holder");
-  for (const std::string& gone :
-       {line(platform::hostName(), kNoSuchProcess, unixNow()),
-        line("crashed.example", 1, unixNow() - 3600)}) {
-    writeFile(holder, gone);
+  const auto longAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+  } cases[] = {
+      {"a process of this host that ended",
+       [&] { writeHolder(holder, line(platform::hostName(), kNoSuchProcess, unixNow())); }},
+      {"another host, past the limit",
+       [&] { writeHolder(holder, line("crashed.example", 1, unixNow() - 3600)); }},
+      {"no line, made long ago",
+       [&] {
+         fs::create_directory(holder);
+         fs::last_write_time(holder, longAgo);
+       }},
+      {"a holder file of the earlier kind, written long ago",
+       [&] {
+         writeFile(holder, line("crashed.example", 1, unixNow() - 3600));
+         fs::last_write_time(holder, longAgo);
+       }},
+  };
+  for (const Case& c : cases) {
+    c.make();
     const auto start = std::chrono::steady_clock::now();
     {
       ShareLock lock(holder, {milliseconds(30000), seconds(120)});
-      ASSERT_EQ(lock.outcome(), ShareLock::Outcome::kHeld) << gone;
-      EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(10000));
-      EXPECT_NE(readFile(holder), gone);
-      EXPECT_FALSE(fs::exists(holder + ".break"));
+      ASSERT_EQ(lock.outcome(), ShareLock::Outcome::kHeld) << c.what;
+      EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(10000)) << c.what;
+      EXPECT_EQ(lineOf(holder).rfind("host=" + platform::hostName() + " pid=" +
+                                         std::to_string(platform::currentProcessId()) + " ",
+                                     0),
+                0u)
+          << c.what;
+      EXPECT_FALSE(fs::exists(holder + ".break")) << c.what;
     }
-    EXPECT_FALSE(fs::exists(holder));
+    EXPECT_FALSE(fs::exists(holder)) << c.what;
   }
+}
+
+// A holder without a line yet (its maker writes it now) is no crashed host's.
+TEST(ShareLockTest, AFreshHolderWithoutItsLineIsWaitedFor) {
+  platform::ScratchDirectory dir;
+  const std::string holder = dir.file("accounts.cfg.holder");
+  fs::create_directory(holder);
+  ShareLock lock(holder, quick());
+  EXPECT_EQ(lock.outcome(), ShareLock::Outcome::kBusy);
+  EXPECT_EQ(lock.reason(), "");
+  EXPECT_TRUE(fs::is_directory(holder));
 }
 
 TEST(ShareLockTest, ABreakerThatDiedIsCleanedUpAndOneThatRunsIsWaitedFor) {
@@ -131,23 +175,23 @@ TEST(ShareLockTest, ABreakerThatDiedIsCleanedUpAndOneThatRunsIsWaitedFor) {
   const std::string holder = dir.file("accounts.cfg.holder");
   const std::string crashed = line("crashed.example", 1, unixNow() - 3600);
 
-  writeFile(holder, crashed);
-  writeFile(holder + ".break", line(platform::hostName(), kNoSuchProcess, unixNow()));
+  writeHolder(holder, crashed);
+  writeHolder(holder + ".break", line(platform::hostName(), kNoSuchProcess, unixNow()));
   {
     ShareLock lock(holder, quick());
     EXPECT_EQ(lock.outcome(), ShareLock::Outcome::kHeld);
   }
   EXPECT_FALSE(fs::exists(holder + ".break"));
 
-  // A breaker of another host at work: the stale file stays its to remove.
-  writeFile(holder, crashed);
-  writeFile(holder + ".break", line("web3.example", 1, unixNow()));
+  // A breaker of another host at work: the stale holder stays its to remove.
+  writeHolder(holder, crashed);
+  writeHolder(holder + ".break", line("web3.example", 1, unixNow()));
   ShareLock lock(holder, quick());
   EXPECT_EQ(lock.outcome(), ShareLock::Outcome::kBusy);
-  EXPECT_EQ(readFile(holder), crashed);
+  EXPECT_EQ(lineOf(holder), crashed);
 }
 
-TEST(ShareLockTest, LeavesAHolderFileThatIsNoLongerItsOwn) {
+TEST(ShareLockTest, LeavesAHolderThatIsNoLongerItsOwn) {
   platform::ScratchDirectory dir;
   const std::string holder = dir.file("accounts.cfg.holder");
   const std::string next = line("web2.example", 99, unixNow());
@@ -155,27 +199,27 @@ TEST(ShareLockTest, LeavesAHolderFileThatIsNoLongerItsOwn) {
     ShareLock lock(holder, quick());
     ASSERT_EQ(lock.outcome(), ShareLock::Outcome::kHeld);
     // Held past the limit, broken by another host that holds it now.
-    fs::remove(holder);
-    writeFile(holder, next);
+    fs::remove_all(holder);
+    writeHolder(holder, next);
   }
-  EXPECT_EQ(readFile(holder), next);
+  EXPECT_EQ(lineOf(holder), next);
 }
 
-// A live holder writes its line anew, so that its file never looks like a crashed host's; a
-// file that is no longer its own it leaves alone.
-TEST(ShareLockTest, AHolderKeepsItsFileFresh) {
+// A live holder writes its line anew, so that it never looks like a crashed host's; a holder
+// that is no longer its own it leaves alone.
+TEST(ShareLockTest, AHolderKeepsItsLineFresh) {
   platform::ScratchDirectory dir;
   const std::string holder = dir.file("accounts.cfg.holder");
   ShareLock lock(holder, quick());
   ASSERT_EQ(lock.outcome(), ShareLock::Outcome::kHeld);
-  const std::string first = readFile(holder);
+  const std::string first = lineOf(holder);
   const auto start = std::chrono::steady_clock::now();
   while (ShareLock::holderLine() == first &&
          std::chrono::steady_clock::now() - start < seconds(10)) {
     std::this_thread::sleep_for(milliseconds(50));
   }
   lock.refresh();
-  const std::string second = readFile(holder);
+  const std::string second = lineOf(holder);
   EXPECT_NE(second, first);
   const auto since = [](const std::string& text) {
     return std::stoll(text.substr(text.find("since=") + 6));
@@ -184,12 +228,12 @@ TEST(ShareLockTest, AHolderKeepsItsFileFresh) {
   EXPECT_EQ(second.substr(0, second.find("since=")), first.substr(0, first.find("since=")));
 
   const std::string next = line("web2.example", 99, unixNow());
-  writeFile(holder, next);
+  writeFile(holder + "/line", next);
   lock.refresh();
-  EXPECT_EQ(readFile(holder), next);
+  EXPECT_EQ(lineOf(holder), next);
 }
 
-TEST(ShareLockTest, FailsWhereNoHolderFileCanBeMade) {
+TEST(ShareLockTest, FailsWhereNoHolderCanBeMade) {
   platform::ScratchDirectory dir;
   ShareLock lock(dir.file("no-such-dir") + "/accounts.cfg.holder", quick());
   EXPECT_EQ(lock.outcome(), ShareLock::Outcome::kFailed);

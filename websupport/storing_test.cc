@@ -48,8 +48,8 @@ TEST(DatabaseLockTest, SecondRunOnTheSameDatabaseWaitsForTheFirst) {
   EXPECT_TRUE(other.isHeld());
 }
 
-// A run of another host holds the database through its holder file, which this host's lock
-// file cannot show: the run waits, then reports it busy and names the holder.
+// A run of another host holds the database through its holder, which this host's lock file
+// cannot show: the run waits, then reports it busy and names the holder.
 TEST(DatabaseLockTest, AnotherHostsHolderKeepsTheDatabase) {
   platform::ScratchDirectory dir;
   const std::string database = dir.file("accounts.cfg");
@@ -64,7 +64,8 @@ TEST(DatabaseLockTest, AnotherHostsHolderKeepsTheDatabase) {
                              std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
                                                 std::chrono::system_clock::now().time_since_epoch())
                                                 .count());
-  std::ofstream(DatabaseLock::holderPath(database)) << holder << "\n";
+  std::filesystem::create_directory(DatabaseLock::holderPath(database));
+  std::ofstream(DatabaseLock::holderPath(database) + "/line") << holder << "\n";
   ErrorLogCapture log;
   DatabaseLock lock(database, {std::chrono::milliseconds(200), std::chrono::seconds(120)});
   EXPECT_FALSE(lock.isHeld());
