@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -62,35 +65,55 @@ std::int64_t lastWriteTimeOf(const std::string& path) {
   return platform::lastWriteTime(path, &time) ? time : 0;
 }
 
-// The file in a holder (or breaker) directory that holds its line.
-std::string lineFileOf(const std::string& directory) {
-  return directory + platform::kPathSeparator + "line";
+// The entry of a holder (or breaker) directory that carries a line: a directory named by the
+// line without its line end. No file is kept in the holder, so that nothing there can be open
+// when it goes (a FUSE client keeps a removed file that is open, hidden in the directory,
+// which then cannot be removed).
+std::string entryOf(const std::string& directory, const std::string& line) {
+  const std::size_t end = line.find_last_not_of("\r\n");
+  return directory + platform::kPathSeparator + line.substr(0, end == std::string::npos ? 0 : end + 1);
 }
 
-// What a holder (or breaker) directory says: its line; "" where the directory is there without
-// a readable line (its maker is writing it, or died before it did); nullopt where it is gone.
+// The names in a directory; nullopt when it cannot be listed (gone, or not a directory).
+std::optional<std::vector<std::string>> entriesOf(const std::string& directory) {
+  std::error_code error;
+  std::filesystem::directory_iterator entries(directory, error);
+  if (error) return std::nullopt;
+  std::vector<std::string> names;
+  for (; entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+    if (error) return std::nullopt;
+    names.push_back(entries->path().filename().string());
+  }
+  return names;
+}
+
+// What a holder (or breaker) says: its line; "" where it is there without a line (its maker is
+// writing it, or died before it did; a holder file of the earlier kind, which held the line
+// itself); nullopt where it is gone. While a holder writes its line anew it has two for a
+// moment: the later one counts.
 std::optional<std::string> readHolder(const std::string& directory) {
-  std::string text;
-  if (platform::readFileContents(lineFileOf(directory), &text)) return text;
-  if (lastWriteTimeOf(directory) != 0) return std::string();
-  return std::nullopt;
+  const std::optional<std::vector<std::string>> names = entriesOf(directory);
+  if (!names) {
+    if (lastWriteTimeOf(directory) != 0) return std::string();
+    return std::nullopt;
+  }
+  std::string line;
+  for (const std::string& name : *names) {
+    if (name.rfind("host=", 0) == 0 && name > line) line = name;
+  }
+  return line.empty() ? line : line + "\n";
 }
 
-// When a holder directory or its line was last written (0 when unknown).
-std::int64_t holderWriteTime(const std::string& directory) {
-  return std::max(lastWriteTimeOf(directory), lastWriteTimeOf(lineFileOf(directory)));
-}
-
-// Makes the holder (or breaker) directory at path and writes line in it. A directory whose
-// line cannot be written is removed again: kFailed, with the system's reason in *failure.
+// Makes the holder (or breaker) directory at path with line in it. A directory whose line
+// cannot be made is removed again: kFailed, with the system's reason in *failure.
 platform::NewFileResult take(const std::string& path, const std::string& line,
                              std::string* failure) {
   platform::NewFileResult made = platform::createNewDirectory(path);
   if (made == platform::NewFileResult::kCreated &&
-      platform::createNewFile(lineFileOf(path), line) != platform::NewFileResult::kCreated) {
+      platform::createNewDirectory(entryOf(path, line)) != platform::NewFileResult::kCreated) {
     made = platform::NewFileResult::kFailed;
     *failure = platform::systemErrorText(platform::lastSystemError());
-    platform::removeFile(lineFileOf(path));
+    platform::removeDirectory(entryOf(path, line));
     platform::removeDirectory(path);
   } else if (made == platform::NewFileResult::kFailed) {
     *failure = platform::systemErrorText(platform::lastSystemError());
@@ -98,14 +121,16 @@ platform::NewFileResult take(const std::string& path, const std::string& line,
   return made;
 }
 
-// Removes a holder (or breaker) directory with its line; a holder file of the kind that held
-// the line itself is removed as such. A reader on this host that has the line open as it goes
-// keeps the directory for a moment (a FUSE client hides such a file until it is closed): the
-// directory is removed again for a while. false when it stays.
+// Removes a holder (or breaker) with all it holds; a holder file of the earlier kind is removed
+// as such. A file system client may show an entry a moment after it went: what remains is
+// removed again for a while. false when the holder stays.
 bool removeHolder(const std::string& path) {
   if (platform::removeFile(path)) return true;
-  platform::removeFile(lineFileOf(path));
   for (int attempt = 0; attempt < 40; ++attempt) {
+    for (const std::string& name : entriesOf(path).value_or(std::vector<std::string>())) {
+      const std::string entry = path + platform::kPathSeparator + name;
+      if (!platform::removeDirectory(entry)) platform::removeFile(entry);
+    }
     if (platform::removeDirectory(path) || lastWriteTimeOf(path) == 0) return true;
     platform::sleepMilliseconds(25);
   }
@@ -156,7 +181,7 @@ ShareLock::ShareLock(const std::string& holderPath, Timing timing)
     }
     const std::optional<std::string> seen = readHolder(path_);
     if (seen &&
-        isStale(*seen, holderWriteTime(path_), platform::currentFileTime(),
+        isStale(*seen, lastWriteTimeOf(path_), platform::currentFileTime(),
                 timing_.staleAfter) &&
         breakStale(*seen)) {
       continue;
@@ -203,12 +228,12 @@ void ShareLock::refresh() {
   std::lock_guard<std::mutex> lock(mutex_);
   const std::optional<std::string> held = readHolder(path_);
   if (!held || *held != line_ || renewed == line_) return;
-  // Written anew, never in place, so that a waiter never reads half a line. Meanwhile the
-  // directory is there without a line, which its time (changed by the removal) shows fresh.
-  platform::removeFile(lineFileOf(path_));
-  if (platform::createNewFile(lineFileOf(path_), renewed) == platform::NewFileResult::kCreated) {
-    line_ = renewed;
+  // The new line before the old one goes, so that the holder never looks empty.
+  if (platform::createNewDirectory(entryOf(path_, renewed)) != platform::NewFileResult::kCreated) {
+    return;
   }
+  platform::removeDirectory(entryOf(path_, line_));
+  line_ = renewed;
 }
 
 bool ShareLock::breakStale(const std::string& seen) {
@@ -221,7 +246,7 @@ bool ShareLock::breakStale(const std::string& seen) {
       // Another waiter breaks it now, or died doing so: its breaker goes when stale.
       const std::optional<std::string> other = readHolder(breaker);
       return other &&
-             isStale(*other, holderWriteTime(breaker), platform::currentFileTime(),
+             isStale(*other, lastWriteTimeOf(breaker), platform::currentFileTime(),
                      timing_.staleAfter) &&
              removeHolder(breaker);
     }

@@ -4,16 +4,19 @@
 // the host that takes it. This lock is a directory beside the database, the holder, made only
 // where none is, which the file server decides through every client (an exclusive create of a
 // file is not passed on by all of them: smbnetfs creates the file anew where another host just
-// made it): of several hosts that try at once, one makes it. The file "line" in it names who
-// holds the lock:
+// made it): of several hosts that try at once, one makes it. What it holds is named by its
+// line, which says who holds the lock:
 //
 //   host=web1 pid=4242 since=1765245600
 //
-// (the host name, the process id and the time it was taken, in seconds since 1970 UTC). The
-// holder removes its line and the directory when it is done.
+// (the host name, the process id and the time it was taken, in seconds since 1970 UTC): a
+// directory of that name, never a file, so that nothing in the holder is ever open when it
+// goes (a FUSE client keeps a removed file that is still open hidden beside its line, and the
+// holder could not be removed). The holder removes its line and the directory when it is
+// done.
 //
-// While it holds the lock, the holder writes its line anew every quarter of staleAfter, so a
-// live holder's line never ages. A holder whose holder is gone is broken (removed) by a
+// While it holds the lock, the holder writes its line anew every quarter of staleAfter (the new
+// one made before the old one goes), so a live holder's line never ages. A holder whose holder is gone is broken (removed) by a
 // waiter: one of this host whose process no longer runs at once, and any one whose time is
 // older than staleAfter (a host that crashed, or lost the share, while it held the lock). A
 // holder without a readable line (its maker died between making the directory and writing the

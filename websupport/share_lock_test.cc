@@ -43,13 +43,20 @@ void writeFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-// The line a holder (or breaker) directory holds.
-std::string lineOf(const std::string& holder) { return readFile(holder + "/line"); }
+// The line a holder (or breaker) holds: the name of the one entry in it, and a line end.
+std::string lineOf(const std::string& holder) {
+  std::string line;
+  for (const auto& entry : fs::directory_iterator(holder)) {
+    EXPECT_TRUE(line.empty()) << "a second line in " << holder;
+    line = entry.path().filename().string() + "\n";
+  }
+  return line;
+}
 
-// A holder (or breaker) as another process makes it.
+// A holder (or breaker) as another process makes it, with the line or (for "") none.
 void writeHolder(const std::string& holder, const std::string& text) {
   fs::create_directory(holder);
-  writeFile(holder + "/line", text);
+  if (!text.empty()) fs::create_directory(holder + "/" + text.substr(0, text.size() - 1));
 }
 
 std::string line(const std::string& host, std::int64_t pid, std::int64_t since) {
@@ -159,6 +166,28 @@ TEST(ShareLockTest, BreaksAHolderThatIsGone) {
   }
 }
 
+// Whatever a file system client left in the holder (a removed file it kept hidden while open,
+// ".fuse_hidden..."), the holder goes when its lock ends or is broken: else nobody could take
+// the lock again.
+TEST(ShareLockTest, AHolderGoesWithWhatIsLeftInIt) {
+  platform::ScratchDirectory dir;
+  const std::string holder = dir.file("accounts.cfg.holder");
+  {
+    ShareLock lock(holder, quick());
+    ASSERT_EQ(lock.outcome(), ShareLock::Outcome::kHeld);
+    writeFile(holder + "/.fuse_hidden0000002000000001", "host=web1 pid=1 since=1\n");
+  }
+  EXPECT_FALSE(fs::exists(holder));
+
+  writeHolder(holder, line("crashed.example", 1, unixNow() - 3600));
+  writeFile(holder + "/.fuse_hidden0000002000000002", "x");
+  {
+    ShareLock lock(holder, {milliseconds(30000), seconds(120)});
+    EXPECT_EQ(lock.outcome(), ShareLock::Outcome::kHeld);
+  }
+  EXPECT_FALSE(fs::exists(holder));
+}
+
 // A holder without a line yet (its maker writes it now) is no crashed host's.
 TEST(ShareLockTest, AFreshHolderWithoutItsLineIsWaitedFor) {
   platform::ScratchDirectory dir;
@@ -228,7 +257,8 @@ TEST(ShareLockTest, AHolderKeepsItsLineFresh) {
   EXPECT_EQ(second.substr(0, second.find("since=")), first.substr(0, first.find("since=")));
 
   const std::string next = line("web2.example", 99, unixNow());
-  writeFile(holder + "/line", next);
+  fs::remove_all(holder);
+  writeHolder(holder, next);
   lock.refresh();
   EXPECT_EQ(lineOf(holder), next);
 }

@@ -65,7 +65,7 @@ TEST(DatabaseLockTest, AnotherHostsHolderKeepsTheDatabase) {
                                                 std::chrono::system_clock::now().time_since_epoch())
                                                 .count());
   std::filesystem::create_directory(DatabaseLock::holderPath(database));
-  std::ofstream(DatabaseLock::holderPath(database) + "/line") << holder << "\n";
+  std::filesystem::create_directory(DatabaseLock::holderPath(database) + "/" + holder);
   ErrorLogCapture log;
   DatabaseLock lock(database, {std::chrono::milliseconds(200), std::chrono::seconds(120)});
   EXPECT_FALSE(lock.isHeld());
