@@ -318,7 +318,7 @@ force user = root
 
     def _listening(self):
         out = subprocess.run(["ip", "netns", "exec", self.namespace, "ss", "-Hltn",
-                              f"sport = :445"], capture_output=True, text=True).stdout
+                              "sport = :445"], capture_output=True, text=True).stdout
         return "LISTEN" in out
 
     def mount(self, point, options=None):
