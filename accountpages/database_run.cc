@@ -80,7 +80,7 @@ int runOnAccountDatabase(const std::function<void(ConfigFile& database)>& page,
     return kDatabaseNotLoadable;
   }
   ConfigFile database(path->c_str(), 1);
-  if (!database.load()) {
+  if (!database.loadWhole()) {
     writeErrorLog("cannot load the account database " + *path + ": " + database.lastFailure());
     return writeSetupError(kDatabaseNotLoadable);
   }

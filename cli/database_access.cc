@@ -52,7 +52,7 @@ std::unique_ptr<DatabaseLock> lockDatabase(const std::string& path, std::ostream
 }
 
 bool loadDatabase(ConfigFile& database, std::ostream& err) {
-  if (database.load()) return true;
+  if (database.loadWhole()) return true;
   err << "gatekeeper: cannot load the account database " << database.path() << ": "
       << database.lastFailure() << "\n";
   return false;

@@ -22,6 +22,13 @@ int ConfigFile::load() {
   return note(Operation::kLoad, result, systemError);
 }
 
+int ConfigFile::loadWhole() {
+  int systemError = 0;
+  bool endedInsideSection = false;
+  if (!loadFile(&systemError, &endedInsideSection)) return note(Operation::kLoad, 0, systemError);
+  return note(Operation::kLoadIncomplete, endedInsideSection ? 0 : 1, 0);
+}
+
 int ConfigFile::save() {
   int systemError = 0;
   const int result = saveFile(&systemError);

@@ -46,6 +46,10 @@ class ConfigFile : public ConfigSection {
   // their directories (section_directory.h), through which readers find one child of such a
   // section without parsing it. A section that has no directory is parsed at its first use.
   int loadComplete(size_t largeSections = 0);
+  // As load(), but 0 also when the file ends inside an open section (the tree then holds what
+  // was read): the load of a program that may save what it loaded, which must not write back
+  // a file cut short as if it were whole.
+  int loadWhole();
 
   // Why the last load, loadComplete, save or saveAs failed, for a diagnostic that names the
   // path: the system's message for the error taken where the failure happened ("Permission

@@ -155,8 +155,9 @@ TEST_F(ConfigFileTest, LoadMergesIntoWhatTheTreeHolds) {
 }
 
 // A file caught half-written ends inside an open section; only a cut between whole top-level
-// sections (or in the root's own values) cannot be told from a whole file.
-TEST_F(ConfigFileTest, LoadCompleteRefusesAFileThatEndsInsideASection) {
+// sections (or in the root's own values) cannot be told from a whole file. The server's load
+// and the load of a program that may save refuse it alike.
+TEST_F(ConfigFileTest, LoadCompleteAndLoadWholeRefuseAFileThatEndsInsideASection) {
   const std::string whole =
       "(int)a=1\n{ MAIN:\n    { SERVERS:\n        (string)intranet=Staff\n    } SERVERS;\n"
       "} MAIN;\n{ ACCOUNTS:\n} ACCOUNTS;\n";
@@ -177,13 +178,19 @@ TEST_F(ConfigFileTest, LoadCompleteRefusesAFileThatEndsInsideASection) {
     put(path("db.cfg"), c.text);
     ConfigFile db(path("db.cfg").c_str(), 0);
     EXPECT_EQ(db.loadComplete(), c.result) << c.text;
+    ConfigFile checked(path("db.cfg").c_str(), 0);
+    EXPECT_EQ(checked.loadWhole(), c.result) << c.text;
+    EXPECT_EQ(checked.lastFailure(), c.result ? "" : "the file ends inside an open section");
     // What was read is in the tree either way, as load() would leave it.
     ConfigFile plain(path("db.cfg").c_str(), 0);
     ASSERT_EQ(plain.load(), 1);
     EXPECT_EQ(db.count(), plain.count()) << c.text;
+    EXPECT_EQ(checked.count(), plain.count()) << c.text;
   }
   ConfigFile missing(path("missing.cfg").c_str(), 0);
   EXPECT_EQ(missing.loadComplete(), 0);
+  EXPECT_EQ(missing.loadWhole(), 0);
+  EXPECT_EQ(missing.lastFailure(), platform::readProblem(path("missing.cfg")));
 }
 
 // A large file is read through the copy that the processes reading it share: the server's

@@ -182,7 +182,7 @@ int ConfigSection::readContentsReportingEnd(ConfigStream* stream, int32_t limit,
 
 int ConfigSection::load() { return loadFile(nullptr); }
 
-int ConfigSection::loadFile(int* systemError) {
+int ConfigSection::loadFile(int* systemError, bool* endedInsideSection) {
   if (systemError != nullptr) *systemError = 0;
   if (!fileBacked() || !hasName()) return 0;
   TextStream stream = TextStream::openForReading(name());
@@ -190,7 +190,9 @@ int ConfigSection::loadFile(int* systemError) {
     if (systemError != nullptr) *systemError = stream.systemError();
     return 0;
   }
-  readContents(&stream, -1);
+  bool ended = false;
+  readContentsReportingEnd(&stream, -1, &ended);
+  if (endedInsideSection != nullptr) *endedInsideSection = ended;
   return 1;
 }
 

@@ -166,7 +166,8 @@ class ConfigSection : public ConfigNode {
                                size_t largeSections = 0);
   // load() and save(), also giving the system's error code of a failure where it happened
   // (TextStream::systemError; 0 after a success) through *systemError when it is not null.
-  int loadFile(int* systemError);
+  // *endedInsideSection, when given: whether the file ended while a section was still open.
+  int loadFile(int* systemError, bool* endedInsideSection = nullptr);
   int saveFile(int* systemError);
 
  private:

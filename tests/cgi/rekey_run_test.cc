@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "configstore/config_file.h"
+#include "platform/scratch_directory.h"
 #include "platform/system_error.h"
 #include "tests/cgi/program_run_test_support.h"
 
@@ -85,6 +86,24 @@ TEST_F(RekeyRunTest, BodyLargerThanAnyFormIsRefusedUnread) {
   const ProgramRun served = post("Action=edit", "User=bob&Pass=x");
   EXPECT_TRUE(served.exitCode == 1 || served.exitCode == 2) << served.exitCode;
   EXPECT_NE(served.output.find("Error: "), std::string::npos) << served.output;
+}
+
+// A database cut short (read while another program rewrote it in place, or through a share
+// that gave its old size) is not loaded: a storing run would write back what it read and lose
+// the rest.
+TEST_F(RekeyRunTest, ADatabaseCutShortIsNeitherLoadedNorSaved) {
+  const std::string cut =
+      "{ MAIN:\r\n    { SERVERS:\r\n        (string)intranet|8080=Staff\r\n    } SERVERS;\r\n"
+      "} MAIN;\r\n{ ACCOUNTS:\r\n    { Staff:\r\n        { bob:\r\n"
+      "            (string)Password=old pass\r\n";
+  platform::writeWholeFile(path(), cut);
+  ASSERT_TRUE(TestSettings::store("Configuration File", path()));
+  ProgramRun changed = post("Action=editdo", "User=bob&Pass=old+pass&Newpass=new&Newpass1=new");
+  EXPECT_EQ(changed.exitCode, 3);
+  EXPECT_EQ(changed.output, "Content-Type: text/html\n\n<HTML><BODY>\nError: 3<BR>\n");
+  EXPECT_EQ(changed.errors, "cannot load the account database " + path() +
+                                ": the file ends inside an open section\n");
+  EXPECT_EQ(platform::readWholeFile(path()), cut);
 }
 
 }  // namespace
