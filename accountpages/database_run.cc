@@ -74,9 +74,15 @@ int runOnAccountDatabase(const std::function<void(ConfigFile& database)>& page,
     // Another host's run holds the database (the lock logged who): this run may not change
     // it, and a page that only reads would not show a settled state either.
     writeSetupErrorLines(kDatabaseNotLoadable);
-    writeText("The account database is in use by another program: ");
-    writeEscaped(lock.holder());
-    writeLine("<BR>");
+    if (lock.holder().empty()) {
+      // No holder could be read: it is being made or removed, or the share does not answer.
+      writeLine("The account database is in use by another program, or its share does not "
+                "answer.<BR>");
+    } else {
+      writeText("The account database is in use by another program: ");
+      writeEscaped(lock.holder());
+      writeLine("<BR>");
+    }
     return kDatabaseNotLoadable;
   }
   ConfigFile database(path->c_str(), 1);

@@ -41,8 +41,10 @@ namespace gatekeeper {
 class ShareLock {
  public:
   struct Timing {
-    // How long the constructor waits for a holder to let go before it gives up.
-    std::chrono::milliseconds longestWait{30000};
+    // How long the constructor waits for a holder to let go before it gives up: below the
+    // 30 s that a web server may be set to wait for a CGI program, so that a run kept waiting
+    // answers itself.
+    std::chrono::milliseconds longestWait{20000};
     // A holder this old is taken for one of a crashed host. Its holder writes its line anew
     // four times as often.
     std::chrono::seconds staleAfter{120};

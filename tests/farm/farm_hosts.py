@@ -82,8 +82,8 @@ class Host:
                                              self.admin_port, fresh=True)
         if sorted(programs) != ["overseer", "rekey", "steward"]:
             raise RuntimeError(f"programs installed: {programs}")
-        # A storing run may wait 30 s for another host's run before it answers: Apache waits
-        # for its program longer than that (the demo's 30 s would answer 504 instead).
+        # A storing run may wait 20 s for another host's run before it answers, longer on a
+        # loaded machine: Apache waits for its program well beyond that.
         timeout = os.path.join(self.server.root, "farm-timeout.conf")
         e2e.write_file(timeout, "Timeout 90\n")
         self.server.includes.append(timeout)
@@ -149,7 +149,7 @@ class Host:
 
 def post(url, fields, authorization=None, seconds=60):
     """A form posted with curl; seconds bounds the answer, which a storing run gives only once
-    it has the database lock (up to 30 s of waiting, more on a loaded machine)."""
+    it has the database lock (up to 20 s of waiting, more on a loaded machine)."""
     command = ["curl", "-sS", "-i", "--max-time", str(seconds), "--noproxy", "*", "-H", "Expect:",
                "--data-binary", "@-", url]
     if authorization is not None:

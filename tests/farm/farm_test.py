@@ -59,7 +59,7 @@ TARGET_S = 2.0
 # below "never".
 DEFAULT_BOUND_S = 20.0
 # The lock's rules (websupport/share_lock.h): how long a run waits, when a holder is stale.
-LOCK_WAIT_S = 30
+LOCK_WAIT_S = 20
 STALE_AFTER_S = 120
 TEMPORARY_INFIX = ".~tmp-"
 
