@@ -88,9 +88,8 @@ std::optional<std::vector<std::string>> entriesOf(const std::string& directory) 
 }
 
 // What a holder (or breaker) says: its line; "" where it is there without a line (its maker is
-// writing it, or died before it did; a holder file of the earlier kind, which held the line
-// itself); nullopt where it is gone. While a holder writes its line anew it has two for a
-// moment: the later one counts.
+// writing it, or died before it did; a file in the holder's place); nullopt where it is gone.
+// While a holder writes its line anew it has two for a moment: the later one counts.
 std::optional<std::string> readHolder(const std::string& directory) {
   const std::optional<std::vector<std::string>> names = entriesOf(directory);
   if (!names) {
@@ -121,8 +120,8 @@ platform::NewFileResult take(const std::string& path, const std::string& line,
   return made;
 }
 
-// Removes a holder (or breaker) with all it holds; a holder file of the earlier kind is removed
-// as such. A file system client may show an entry a moment after it went: what remains is
+// Removes a holder (or breaker) with all it holds; a file in the holder's place is removed as
+// such. A file system client may show an entry a moment after it went: what remains is
 // removed again for a while. false when the holder stays.
 bool removeHolder(const std::string& path) {
   if (platform::removeFile(path)) return true;

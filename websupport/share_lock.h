@@ -23,7 +23,7 @@
 // line) is judged by its last-write time. Waiters that break a holder take turns through a
 // second directory made the same way, the breaker (holder path plus ".break"), and remove the
 // holder only while it still holds the line they judged, never one that a quicker waiter made
-// meanwhile. A holder file of the earlier kind, which held the line itself, is judged by its
+// meanwhile. A file in the holder's place (a holder has no line there) is judged by its
 // last-write time and removed as such. The hosts' clocks must agree (NTP) to well within
 // staleAfter.
 #ifndef GATEKEEPER_WEBSUPPORT_SHARE_LOCK_H_

@@ -152,7 +152,7 @@ TEST(ShareLockTest, BreaksAHolderThatIsGone) {
          fs::last_write_time(holder, longAgo, error);
          return !error;
        }},
-      {"a holder file of the earlier kind, written long ago",
+      {"a file in the holder's place, written long ago",
        [&] {
          writeFile(holder, line("crashed.example", 1, unixNow() - 3600));
          std::error_code error;
