@@ -91,6 +91,7 @@ class Farm:
         if self.options is None:
             self.options = self.server.CACHE_OPTIONS
         self.hosts = []
+        self.mounts = []
         # The event log that every host's filter appends to: a local path, the same on each.
         self.events = os.path.join(self.work, "events", "events.log")
         os.makedirs(os.path.dirname(self.events), exist_ok=True)
@@ -101,9 +102,9 @@ class Farm:
 
     def start(self, users):
         self.server.start()
-        mounts = [self.server.mount(os.path.join(self.work, f"mnt{i}"), self.options)
-                  for i in (1, 2, 3)]
-        for i, mount in enumerate(mounts, 1):
+        self.mounts = [self.server.mount(os.path.join(self.work, f"mnt{i}"), self.options)
+                       for i in (1, 2, 3)]
+        for i, mount in enumerate(self.mounts, 1):
             self.hosts.append(Host(i, self.build, self.work, mount.share, self.run_user,
                                    self.args.preload, self.args.gatekeeper))
         self.write_database(users)
@@ -420,6 +421,37 @@ class FarmTests:
         expect(farm.users().get(user) == "broke-pw", "the run after the stale holder")
         expect(not os.path.exists(farm.holder()), "the holder stayed")
 
+    def hung_share(self):
+        """Host 2's client stops answering (its FUSE process stopped, as a file server that no
+        longer answers leaves it): the request that looks at the database file then hangs, but
+        the other requests of that Apache decide on the content in force; once the client
+        answers again, so does the hung request."""
+        farm = self.farm
+        host, mount = farm.hosts[1], farm.mounts[1]
+        expect(farm.accepts(host, "john", "secret"), f"{host.name} refuses john before")
+        hung = {}
+        os.kill(mount.process.pid, signal.SIGSTOP)
+        try:
+            # Until the client's caches of the file's name and attributes (1 s with the mount
+            # options here) run out, a look is answered without the client's process.
+            time.sleep(2.5)
+            first = threading.Thread(
+                target=lambda: hung.setdefault("status", host.site_status("john", "secret", 60)))
+            first.start()
+            # The first request holds the look at the file; give it the time to get there.
+            first.join(1.0)
+            for user, password, status in (("john", "secret", 200), ("john", "wrong", 401),
+                                           ("john", "secret", 200)):
+                started = time.monotonic()
+                got = host.site_status(user, password, 20)
+                expect_equal(status, got, f"{user}/{password} while the share hangs")
+                expect(time.monotonic() - started < 15,
+                       f"a request waited {time.monotonic() - started:.1f} s for the share")
+        finally:
+            os.kill(mount.process.pid, signal.SIGCONT)
+        first.join(60)
+        expect_equal(200, hung.get("status"), "the request that hung, once the share answers")
+
     def busy_database(self):
         """A fresh holder of another host kept for the whole wait: the run answers that the
         database is in use, and stores nothing."""
@@ -504,7 +536,7 @@ def run_farm(kind, args, work, build, run_user, checks):
     farm = Farm(kind, args, work, build, run_user)
     tests = FarmTests(farm, 3 if args.long else 1, 40 if args.long else 20)
     names = ["propagation", "quick_saves_change_the_version", "concurrent_storing_runs",
-             "foreign_holders"]
+             "foreign_holders", "hung_share"]
     if args.long:
         names.append("busy_database")
     names.append("crash_mid_save")
