@@ -14,6 +14,8 @@ that mount. Checked on each file system:
   and each change is in the database afterwards;
 - the lock across hosts: the holder of another host's run (written on the share as that run
   makes it) is respected while fresh and broken once stale;
+- a share that hangs (a host's client process stopped): the request that looks at the file
+  waits for it, the others of that Apache decide on the content in force meanwhile;
 - a crash mid-save: a command-line run killed (SIGKILL) while it saves a large database leaves
   the database whole on the share, and the next storing run on another host succeeds at once
   (the holder of a process that has ended on this machine is broken).
