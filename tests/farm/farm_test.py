@@ -18,7 +18,8 @@ that mount. Checked on each file system:
   waits for it, the others of that Apache decide on the content in force meanwhile;
 - a crash mid-save: a command-line run killed (SIGKILL) while it saves a large database leaves
   the database whole on the share, and the next storing run on another host succeeds at once
-  (the holder of a process that has ended on this machine is broken).
+  (the holder of a process that has ended on this machine is broken); the same when the host
+  is lost with it (its client process killed too, as a crash or a cut network takes both).
 
 The short form (CI) runs one round of each; --long runs more rounds and runs, and waits out
 the lock's whole wait once. Figures are printed per file system: propagation times (median,
@@ -473,6 +474,16 @@ class FarmTests:
         """The command-line program killed while it saves a large database: the share keeps a
         whole database (the one before or the one after), the next storing run on another host
         succeeds at once, and its save removes what the killed one left."""
+        self.killed_mid_save(lose_client=False)
+
+    def host_lost_mid_save(self):
+        """Host 1 lost while the command-line program saves there: its client process is killed
+        with the program, as a host that crashes or drops off the network loses both. The share
+        keeps the database whole, and host 2's next run breaks the lost run's holder, stores,
+        and removes what it left. Host 1 has no share afterwards: this check comes last."""
+        self.killed_mid_save(lose_client=True)
+
+    def killed_mid_save(self, lose_client):
         farm = self.farm
         users = {f"bulk{i:06d}": f"bulk-pw-{i}" for i in range(farm.args.crash_users)}
         users.update(self.rekey_users)
@@ -491,6 +502,8 @@ class FarmTests:
                 if any(size for size in farm.temporary_sizes().values()):
                     process.send_signal(signal.SIGSTOP)
                     caught = farm.temporary_sizes()
+                    if lose_client:
+                        os.kill(farm.mounts[0].process.pid, signal.SIGKILL)
                     break
                 time.sleep(0.0005)
             process.kill()  # SIGKILL, also to a stopped process
@@ -511,7 +524,8 @@ class FarmTests:
             # its holder stays for the next run to break.
             written = ", ".join(f"{size} of {os.path.getsize(farm.database)} bytes"
                                 for size in caught.values())
-            outcome = f"killed while saving (its new file held {written})"
+            outcome = (f"{'host lost' if lose_client else 'killed'} while saving (its new file "
+                       f"held {written})")
             expect_equal(before, len(after_kill), "users after a kill before the rename")
             expect(os.path.exists(farm.holder()), "the killed run left no holder")
         elif caught is not None:
@@ -530,8 +544,9 @@ class FarmTests:
         expect(not os.path.exists(farm.holder()), "the holder stayed")
         expect(farm.in_force_on_others(survivor, "after-pw") is not None,
                "the run after the crash not in force on the others")
-        farm.figures["crash"] = f"{outcome}; next run on host 2 stored in {took:.2f} s"
-        print(f"     {farm.kind}: crash: {farm.figures['crash']}", flush=True)
+        figure = "host_lost" if lose_client else "crash"
+        farm.figures[figure] = f"{outcome}; next run on host 2 stored in {took:.2f} s"
+        print(f"     {farm.kind}: {figure}: {farm.figures[figure]}", flush=True)
 
 
 def run_farm(kind, args, work, build, run_user, checks):
@@ -541,7 +556,7 @@ def run_farm(kind, args, work, build, run_user, checks):
              "foreign_holders", "hung_share"]
     if args.long:
         names.append("busy_database")
-    names.append("crash_mid_save")
+    names += ["crash_mid_save", "host_lost_mid_save"]
     if args.only:
         names = [name for name in names if name in args.only.split(",")]
     try:
@@ -578,8 +593,9 @@ def print_figures(figures, args):
         if f["stores_per_s"]:
             print(f"  {kind:9} storing runs: {f['runs']} over 3 hosts, "
                   f"{statistics.median(f['stores_per_s']):.1f} stores/s, {f['lost']} lost")
-        if "crash" in f:
-            print(f"  {kind:9} crash: {f['crash']}")
+        for figure in ("crash", "host_lost"):
+            if figure in f:
+                print(f"  {kind:9} {figure}: {f[figure]}")
     print(flush=True)
 
 
