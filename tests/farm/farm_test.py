@@ -19,7 +19,9 @@ that mount. Checked on each file system:
 - a crash mid-save: a command-line run killed (SIGKILL) while it saves a large database leaves
   the database whole on the share, and the next storing run on another host succeeds at once
   (the holder of a process that has ended on this machine is broken); the same when the host
-  is lost with it (its client process killed too, as a crash or a cut network takes both).
+  is lost with it (its client process killed too, as a crash or a cut network takes both);
+  that host then decides on the content in force, says once that it cannot examine the
+  database, and once its share is mounted again says so and follows the changes.
 
 The short form (CI) runs one round of each; --long runs more rounds and runs, and waits out
 the lock's whole wait once. Figures are printed per file system: propagation times (median,
@@ -547,6 +549,29 @@ class FarmTests:
         figure = "host_lost" if lose_client else "crash"
         farm.figures[figure] = f"{outcome}; next run on host 2 stored in {took:.2f} s"
         print(f"     {farm.kind}: {figure}: {farm.figures[figure]}", flush=True)
+        if lose_client and caught is not None:
+            self.share_comes_back(survivor)
+
+    def share_comes_back(self, survivor):
+        """Host 1 without its share (its client is gone) decides on the content in force and
+        says once in Apache's error log that it cannot examine the database; mounted again, it
+        says that it can, and follows the changes made meanwhile."""
+        farm = self.farm
+        host = farm.hosts[0]
+        expect(farm.accepts(host, "john", "secret"), "host 1 refuses john without its share")
+        expect_equal(401, host.site_status("john", "wrong"), "a wrong password without its share")
+        expect(not farm.accepts(host, survivor, "after-pw"), "host 1 saw a change without its share")
+
+        def said(text):
+            with open(host.server.error_log, encoding="utf-8", errors="replace") as f:
+                return sum(text in line for line in f)
+        expect_equal(1, said("cannot be examined"), "the lost share in host 1's error log")
+        lost = farm.mounts[0]
+        file_servers.unmount(lost.point)
+        farm.mounts[0] = farm.server.mount(lost.point, farm.options)
+        expect(until(lambda: farm.accepts(host, survivor, "after-pw"), farm.args.bound)
+               is not None, "host 1 never followed the changes once its share was back")
+        expect_equal(1, said("can be examined again"), "the share's return in host 1's error log")
 
 
 def run_farm(kind, args, work, build, run_user, checks):
