@@ -90,18 +90,12 @@ class AtomicFileWriter {
 bool replaceFile(const std::string& path, std::string_view contents,
                  NewFileAccess newFileAccess = NewFileAccess::kOwnerOnly);
 
-// What createNewFile did.
+// What createNewDirectory did.
 enum class NewFileResult {
   kCreated,
   kExists,  // something exists at the path already
-  kFailed,  // any other error: no access, no such directory, a short write
+  kFailed,  // any other error: no access, no such directory
 };
-// Creates a file holding contents only when nothing exists at path (POSIX: mode 0644, never
-// through a symbolic link). The create is exclusive on a local file system, but not through
-// every network file system client (smbnetfs creates the file anew where another host has
-// just made it): what hosts must take in turns is a directory (createNewDirectory). After a
-// failed write the file is removed again; the system's error is then the thread's last one.
-NewFileResult createNewFile(const std::string& path, std::string_view contents);
 
 // Makes a directory only when nothing exists at path (POSIX: mode 0755, and the owner and
 // group of the directory it is made in where the process may give it away, so that the
@@ -110,7 +104,8 @@ NewFileResult createNewFile(const std::string& path, std::string_view contents);
 // once, exactly one makes it. kFailed only for errors that mean no directory can be made
 // there (no such parent, no access, a read-only or full file system); any other error (a
 // client that reports the server's refusal as EIO, smbnetfs) counts as kExists once a few
-// tries gave the same.
+// tries gave the same. (An exclusive create of a file is not decided by the server through
+// every client: smbnetfs creates the file anew where another host has just made it.)
 NewFileResult createNewDirectory(const std::string& path);
 
 // Removes a file; false when it cannot (missing, no access).

@@ -292,21 +292,6 @@ bool AtomicFileWriter::commit() {
   return true;
 }
 
-NewFileResult createNewFile(const std::string& path, std::string_view contents) {
-  if (path.empty()) return NewFileResult::kFailed;
-  const int fd =
-      ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) return errno == EEXIST ? NewFileResult::kExists : NewFileResult::kFailed;
-  // The mode is the one given, whatever the umask.
-  bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, contents.data(), contents.size());
-  const int error = errno;
-  ok = ::close(fd) == 0 && ok;
-  if (ok) return NewFileResult::kCreated;
-  ::unlink(path.c_str());
-  errno = error;
-  return NewFileResult::kFailed;
-}
-
 NewFileResult createNewDirectory(const std::string& path) {
   if (path.empty()) return NewFileResult::kFailed;
   // A network file system client may report the server's refusal as another error (smbnetfs:

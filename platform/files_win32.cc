@@ -193,28 +193,6 @@ bool AtomicFileWriter::commit() {
   return false;
 }
 
-NewFileResult createNewFile(const std::string& path, std::string_view contents) {
-  if (path.empty()) return NewFileResult::kFailed;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFileResult::kExists
-                                                                       : NewFileResult::kFailed;
-  }
-  DWORD written = 0;
-  bool ok = contents.size() <= MAXDWORD &&
-            WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written,
-                      nullptr) != 0 &&
-            written == contents.size();
-  DWORD error = GetLastError();
-  ok = CloseHandle(file) != 0 && ok;
-  if (ok) return NewFileResult::kCreated;
-  DeleteFileA(path.c_str());
-  SetLastError(error);
-  return NewFileResult::kFailed;
-}
-
 NewFileResult createNewDirectory(const std::string& path) {
   if (path.empty()) return NewFileResult::kFailed;
   if (CreateDirectoryA(path.c_str(), nullptr)) return NewFileResult::kCreated;
