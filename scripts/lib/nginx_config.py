@@ -1,0 +1,322 @@
+"""Self-contained nginx configurations hosting ISAPI filters through ngx_http_isapi_filter_module,
+with the CGI programs run by fcgiwrap.
+
+Used by the end-to-end tests and by scripts/demo, as apache_config is for Apache. A
+configuration lives in its own directory (nginx's prefix: configuration, logs, pid file, temporary
+files), listens on loopback only, and takes the package's own nginx files (packaging/nginx) as
+they are shipped: only the paths that differ here (the program directory, fcgiwrap's socket) are
+replaced in its copies of them.
+"""
+
+import dataclasses
+import os
+import pwd
+import grp
+import socket
+import subprocess
+
+# The parts that are the web server's alone are apache_config's: the same accounts, the same
+# state directories.
+from apache_config import (LOOPBACK, UNKNOWN_HOST, REQUEST_BODY_LIMIT, give_to_run_user,  # noqa: F401
+                           state_directory, unprivileged_user, work_directory)
+
+# The package's nginx files in this source tree.
+PACKAGING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging", "nginx")
+FASTCGI_SNIPPET = "kestrel-gatekeeper-fastcgi.conf"
+SITE_EXAMPLE = "kestrel-gatekeeper-site.conf"
+LOAD_MODULE = "mod-http-isapi-filter.conf"
+# The paths the package installs to, which a copy replaces with the configuration's own.
+SHIPPED_PROGRAM_DIRECTORY = "/usr/lib/kestrel-gatekeeper/cgi-bin"
+SHIPPED_FCGIWRAP_SOCKET = "/run/fcgiwrap.socket"
+SHIPPED_MODULE = "modules/ngx_http_isapi_filter_module.so"
+SHIPPED_FILTER = "/usr/lib/kestrel-gatekeeper/sentry.so"
+NGINX_CONF_DIRECTORY = "/etc/nginx"
+# Names of the account database, its lock, holder and temporary files and its backups, as a
+# regular expression of a location (nginx matches the decoded path): never served.
+ACCOUNT_FILES = r"\.cfg(\.[^/]*)?(/|$)"
+WORKERS = 2
+
+
+@dataclasses.dataclass
+class Location:
+    """A URL path of a site."""
+    path: str                         # URL prefix, e.g. "/private" or "/cgi-bin/"
+    require_user: bool = False        # nginx's Basic authentication against the server's accounts
+    allowed_users: list[str] = dataclasses.field(default_factory=list)  # with require_user: only these
+    program_dir: str | None = None    # the programs /gatekeeper/NAME run from this directory (fcgiwrap)
+    proxy_pass: str | None = None     # a proxied backend (URL)
+    error_pages: dict[int, str] = dataclasses.field(default_factory=dict)  # status -> URI
+    directives: list[str] = dataclasses.field(default_factory=list)  # any further ones
+
+
+@dataclasses.dataclass
+class Site:
+    """One port with its own document root, filters and locations."""
+    port: int
+    document_root: str
+    realm: str
+    isapi_filters: list[str] = dataclasses.field(default_factory=list)
+    locations: list[Location] = dataclasses.field(default_factory=list)
+    directives: list[str] = dataclasses.field(default_factory=list)  # any further ones
+    server_names: list[str] = dataclasses.field(default_factory=lambda: ["localhost", LOOPBACK])
+    # TLS with HTTP/2: (certificate, key) files.
+    tls: tuple[str, str] | None = None
+
+
+@dataclasses.dataclass
+class Server:
+    """Everything one nginx instance serves."""
+    root: str                 # prefix: configuration, logs, pid file, temporary files
+    module_path: str | None   # ngx_http_isapi_filter_module.so (None: loaded by an include)
+    password_file: str        # htpasswd file: the server's own accounts
+    sites: list[Site]
+    run_user: str | None = None  # the workers' user when started as root
+    workers: int = WORKERS
+    isapi_filters: list[str] = dataclasses.field(default_factory=list)  # for every site
+    # Variables of nginx's environment kept for the filter (nginx clears the rest in workers).
+    pass_env: list[str] = dataclasses.field(default_factory=list)
+    # The CGI programs' own environment (fcgiwrap hands them only what nginx sends), as
+    # Apache's PassEnv and SetEnv give it them: name -> value.
+    program_env: dict[str, str] = dataclasses.field(default_factory=dict)
+    # Further configuration in the http block, and files included in it.
+    directives: list[str] = dataclasses.field(default_factory=list)
+    includes: list[str] = dataclasses.field(default_factory=list)
+    # Files of the main context (load_module lines) included before everything else.
+    main_includes: list[str] = dataclasses.field(default_factory=list)
+    # Each port's connections spread over the workers by the kernel (listen ... reuseport), so
+    # that many connections reach every worker.
+    reuseport: bool = True
+    packaging: str = PACKAGING
+
+    @property
+    def config_path(self):
+        return os.path.join(self.root, "nginx.conf")
+
+    @property
+    def pid_file(self):
+        return os.path.join(self.root, "nginx.pid")
+
+    @property
+    def error_log(self):
+        return os.path.join(self.root, "error.log")
+
+    @property
+    def access_log(self):
+        return os.path.join(self.root, "access.log")
+
+    @property
+    def fcgiwrap_socket(self):
+        return os.path.join(self.root, "run", "fcgiwrap.sock")
+
+    @property
+    def unknown_host_root(self):
+        return os.path.join(self.root, "unknown-host")
+
+    def shipped(self, name):
+        """The path of the package's nginx file name."""
+        return os.path.join(self.packaging, name)
+
+
+def module_directory():
+    """The directory of the system's nginx modules."""
+    return "/usr/lib/nginx/modules"
+
+
+def write_password_file(path, accounts):
+    """An htpasswd file of accounts (name -> password), as apache_config writes it (nginx reads
+    the same hashes)."""
+    import apache_config
+    apache_config.write_password_file(path, accounts)
+
+
+def read_password_file(path):
+    """name -> line of an htpasswd file."""
+    with open(path, encoding="utf-8") as f:
+        return {line.split(":", 1)[0]: line for line in f if ":" in line}
+
+
+def _quote(text):
+    if "$" in text:  # nginx would read a variable there
+        raise ValueError(f"nginx cannot name {text!r} literally")
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def copy_shipped(server, name, substitutions, target=None):
+    """Copies the package's file name into the configuration's directory with each shipped path
+    of substitutions replaced by the configuration's own; returns the copy's path. A shipped
+    path that the file no longer names is an error: the copy would not be what is shipped."""
+    with open(server.shipped(name), encoding="utf-8") as f:
+        text = f.read()
+    for shipped, own in substitutions.items():
+        if shipped not in text:
+            raise ValueError(f"{server.shipped(name)} does not name {shipped}")
+        text = text.replace(shipped, own)
+    target = target or os.path.join(server.root, "conf", name)
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    with open(target, "w", encoding="utf-8") as f:
+        f.write(text)
+    return target
+
+
+def fastcgi_snippet(server, program_dir):
+    """The shipped FastCGI snippet for the programs of program_dir through this configuration's
+    fcgiwrap."""
+    name = "fastcgi-" + program_dir.strip("/").replace("/", "-") + ".conf"
+    return copy_shipped(server, FASTCGI_SNIPPET, {
+        SHIPPED_PROGRAM_DIRECTORY: program_dir.rstrip("/"),
+        SHIPPED_FCGIWRAP_SOCKET: server.fcgiwrap_socket,
+    }, os.path.join(server.root, "conf", name))
+
+
+def _main_section(server):
+    lines = ["daemon off;", "master_process on;", f"worker_processes {server.workers};",
+             f"pid {_quote(server.pid_file)};", f"error_log {_quote(server.error_log)} notice;"]
+    if server.run_user is not None:
+        group = grp.getgrgid(pwd.getpwnam(server.run_user).pw_gid).gr_name
+        lines.append(f"user {server.run_user} {group};")
+    lines += [f"include {_quote(path)};" for path in server.main_includes]
+    if server.module_path is not None:
+        lines.append(f"load_module {_quote(server.module_path)};")
+    lines += [f"env {name};" for name in server.pass_env]
+    lines += ["events {", "    worker_connections 512;", "}"]
+    return lines
+
+
+def _http_section_head(server):
+    temp = os.path.join(server.root, "temp")
+    lines = ["    include mime.types;",
+             "    default_type application/octet-stream;",
+             f"    access_log {_quote(server.access_log)};",
+             "    server_tokens off;",
+             "    keepalive_timeout 30;",
+             "    client_header_timeout 20;",
+             f"    client_max_body_size {REQUEST_BODY_LIMIT};"]
+    for kind in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"):
+        lines.append(f"    {kind}_temp_path {_quote(os.path.join(temp, kind))};")
+    lines += [f"    isapi_filter {_quote(path)};" for path in server.isapi_filters]
+    lines += [f"    include {_quote(path)};" for path in server.includes]
+    lines += ["    " + directive for directive in server.directives]
+    return lines
+
+
+def _listen(server, site, first):
+    words = [f"listen {LOOPBACK}:{site.port}"]
+    if site.tls is not None:
+        words += ["ssl", "http2"]
+    if first:
+        words.append("default_server")
+        if server.reuseport:
+            words.append("reuseport")
+    return " ".join(words) + ";"
+
+
+def _tls(site):
+    if site.tls is None:
+        return []
+    return [f"        ssl_certificate {_quote(site.tls[0])};",
+            f"        ssl_certificate_key {_quote(site.tls[1])};"]
+
+
+def _unknown_host_section(server, site):
+    """The default server of a site's address: it answers every host name that the site does
+    not carry (and requests without one), and serves nothing. Otherwise a forged Host header
+    would reach the site under a name that no binding covers."""
+    return ["    server {",
+            "        " + _listen(server, site, True),
+            f"        server_name {UNKNOWN_HOST};",
+            *_tls(site),
+            f"        root {_quote(server.unknown_host_root)};",
+            "        location / {",
+            "            deny all;",
+            "        }",
+            "    }"]
+
+
+def _password_file_for(server, location):
+    """The server's password file, or for a location open to some accounts only, a file of
+    theirs alone."""
+    if not location.allowed_users:
+        return server.password_file
+    entries = read_password_file(server.password_file)
+    name = "passwords-" + "-".join(sorted(location.allowed_users))
+    path = os.path.join(server.root, "conf", name)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("".join(entries[user] for user in location.allowed_users if user in entries))
+    os.chmod(path, 0o640)
+    if server.run_user is not None:
+        os.chown(path, -1, pwd.getpwnam(server.run_user).pw_gid)
+    return path
+
+
+def _location_section(server, site, location):
+    lines = [f"        location {location.path} {{"]
+    if location.require_user:
+        lines += [f"            auth_basic {_quote(site.realm)};",
+                  f"            auth_basic_user_file {_quote(_password_file_for(server, location))};"]
+    if location.program_dir is not None:
+        lines.append(f"            include {_quote(fastcgi_snippet(server, location.program_dir))};")
+        # Windows hands every program the machine's name; the administration program shows it.
+        environment = {"COMPUTERNAME": socket.gethostname(), **server.program_env}
+        lines += [f"            fastcgi_param {name} {_quote(value)};"
+                  for name, value in environment.items()]
+    if location.proxy_pass is not None:
+        lines.append(f"            proxy_pass {location.proxy_pass};")
+    lines += [f"            error_page {status} {uri};"
+              for status, uri in sorted(location.error_pages.items())]
+    lines += ["            " + directive for directive in location.directives]
+    lines.append("        }")
+    return lines
+
+
+def _site_section(server, site):
+    lines = ["    server {",
+             "        " + _listen(server, site, False),
+             f"        server_name {' '.join(site.server_names)};",
+             *_tls(site),
+             f"        root {_quote(site.document_root)};",
+             "        index index.html;"]
+    lines += [f"        isapi_filter {_quote(path)};" for path in site.isapi_filters]
+    lines += ["        " + directive for directive in site.directives]
+    # The account files are never served, whatever location would serve them.
+    lines += [f'        location ~* "{ACCOUNT_FILES}" {{', "            deny all;", "        }"]
+    for location in site.locations:
+        lines += _location_section(server, site, location)
+    lines.append("    }")
+    return lines
+
+
+def render(server):
+    """The text of the configuration file (writes the copies of shipped files it includes)."""
+    lines = _main_section(server) + ["http {"] + _http_section_head(server)
+    for site in server.sites:
+        lines += [""] + _unknown_host_section(server, site) + _site_section(server, site)
+    lines.append("}")
+    return "\n".join(lines) + "\n"
+
+
+def write(server):
+    """Writes the configuration and the directories it names; returns its path."""
+    for kind in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"):
+        os.makedirs(os.path.join(server.root, "temp", kind), exist_ok=True)
+    os.makedirs(server.unknown_host_root, exist_ok=True)
+    os.makedirs(os.path.dirname(server.fcgiwrap_socket), exist_ok=True)
+    # What the shipped files include by a name relative to the configuration's directory.
+    for name in ("fastcgi_params", "mime.types"):
+        link = os.path.join(server.root, name)
+        if not os.path.lexists(link):
+            os.symlink(os.path.join(NGINX_CONF_DIRECTORY, name), link)
+    text = render(server)
+    with open(server.config_path, "w", encoding="utf-8") as out:
+        out.write(text)
+    give_to_run_user(os.path.join(server.root, "temp"), server.run_user)
+    give_to_run_user(os.path.dirname(server.fcgiwrap_socket), server.run_user)
+    return server.config_path
+
+
+def test_config(server, env=None):
+    """nginx -t on the configuration: (exit code, output)."""
+    import nginx_process
+    result = subprocess.run(nginx_process.command(server) + ["-t"], capture_output=True, text=True,
+                            env=env, timeout=60)
+    return result.returncode, result.stdout + result.stderr
