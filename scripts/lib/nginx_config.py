@@ -176,7 +176,8 @@ def _main_section(server):
         lines.append(f"user {server.run_user} {group};")
     lines += [f"include {_quote(path)};" for path in server.main_includes]
     if server.module_path is not None:
-        lines.append(f"load_module {_quote(server.module_path)};")
+        # The package's load line, naming the module of this configuration.
+        lines.append(f"include {_quote(copy_shipped(server, LOAD_MODULE, {SHIPPED_MODULE: server.module_path}))};")
     lines += [f"env {name};" for name in server.pass_env]
     lines += ["events {", "    worker_connections 512;", "}"]
     return lines
@@ -194,9 +195,23 @@ def _http_section_head(server):
     for kind in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"):
         lines.append(f"    {kind}_temp_path {_quote(os.path.join(temp, kind))};")
     lines += [f"    isapi_filter {_quote(path)};" for path in server.isapi_filters]
+    # The challenge that browsers need to ask again when a program answers "Status: 401":
+    # nginx adds none of its own to a program's 401.
+    for realm, variable in _challenges(server).items():
+        value = 'Basic realm="' + realm.replace('"', '\\"') + '"'
+        lines += [f'    map "$status:$sent_http_www_authenticate" ${variable} {{',
+                  f"        \"401:\" '{value}';", "    }"]
     lines += [f"    include {_quote(path)};" for path in server.includes]
     lines += ["    " + directive for directive in server.directives]
     return lines
+
+
+def _challenges(server):
+    """realm -> the variable holding its challenge, for each realm of a site that serves the
+    programs behind authentication."""
+    realms = sorted({site.realm for site in server.sites for location in site.locations
+                     if location.program_dir is not None and location.require_user})
+    return {realm: f"gatekeeper_challenge_{number}" for number, realm in enumerate(realms)}
 
 
 def _listen(server, site, first):
@@ -255,6 +270,8 @@ def _location_section(server, site, location):
         lines += [f"            auth_basic {_quote(site.realm)};",
                   f"            auth_basic_user_file {_quote(_password_file_for(server, location))};"]
     if location.program_dir is not None:
+        if location.require_user:
+            lines.append(f"            add_header WWW-Authenticate ${_challenges(server)[site.realm]} always;")
         lines.append(f"            include {_quote(fastcgi_snippet(server, location.program_dir))};")
         # Windows hands every program the machine's name; the administration program shows it.
         environment = {"COMPUTERNAME": socket.gethostname(), **server.program_env}
@@ -289,8 +306,13 @@ def _site_section(server, site):
 def render(server):
     """The text of the configuration file (writes the copies of shipped files it includes)."""
     lines = _main_section(server) + ["http {"] + _http_section_head(server)
+    ports = set()
     for site in server.sites:
-        lines += [""] + _unknown_host_section(server, site) + _site_section(server, site)
+        lines.append("")
+        if site.port not in ports:  # the first site of a port brings the port's default server
+            ports.add(site.port)
+            lines += _unknown_host_section(server, site)
+        lines += _site_section(server, site)
     lines.append("}")
     return "\n".join(lines) + "\n"
 

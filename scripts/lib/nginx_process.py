@@ -15,15 +15,13 @@ import socket
 import subprocess
 import time
 
+from apache_process import StartError  # noqa: F401  (one error for either server's start)
+
 NGINX = "/usr/sbin/nginx"
 FCGIWRAP = "/usr/sbin/fcgiwrap"
 # fcgiwrap's processes: the programs that may run at once.
 FCGIWRAP_PROCESSES = 4
 _PR_SET_PDEATHSIG = 1
-
-
-class StartError(RuntimeError):
-    pass
 
 
 class ReloadError(RuntimeError):

@@ -109,11 +109,12 @@ class Response:
         return f"<{self.status_line} {self.headers} {self.text[:200]!r}>"
 
 
-def fetch(url, authorization=None, headers=(), http10=False, data=None, request_target=None):
+def fetch(url, authorization=None, headers=(), http10=False, data=None, request_target=None,
+          options=()):
     """GETs url with curl, or POSTs data (a form body, bytes or text) to it; authorization is
     the Authorization header's value or None; request_target replaces the path in the request
-    line (e.g. an absolute URI)."""
-    command = ["curl", "-sS", "-i", "--max-time", "15", "--noproxy", "*"]
+    line (e.g. an absolute URI); options are further curl options."""
+    command = ["curl", "-sS", "-i", "--max-time", "15", "--noproxy", "*", *options]
     if http10:
         command.append("--http1.0")
     if request_target is not None:
@@ -236,9 +237,9 @@ def run_suite(apache, tests, names, checks):
         print("--- error log ---\n" + apache.log_tail(80), flush=True)
 
 
-# Lines of an error log that mean a crash or a sanitizer finding.
+# Lines of an error log (Apache's or nginx's) that mean a crash or a sanitizer finding.
 _FAULTS = re.compile(r"AddressSanitizer|LeakSanitizer|UndefinedBehaviorSanitizer|runtime error:|"
-                     r"exit signal|Segmentation fault|AH00052")
+                     r"exit signal|Segmentation fault|AH00052|exited on signal")
 
 
 def faults_in_log(path):
