@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """End-to-end test of the demo's set-up (scripts/lib/demo.py): it writes the settings key, the
 sample database and both sites (with --fresh: an empty registry and no database), brings Apache
-up on the given ports, and Ctrl-C stops it all.
+(or with --server nginx, nginx and fcgiwrap) up on the given ports, and Ctrl-C stops it all.
 The test filter stands in for the real filter, so the site's own accounts decide here.
 
 Usage: demo_e2e.py --module mod_isapi_filter.so --filter test_filter.so --work DIR
+                   [--server nginx --nginx-module ngx_http_isapi_filter_module.so]
                    [--preload LIBASAN]
 """
 
@@ -36,13 +37,15 @@ echo "AUTH_USER=${AUTH_USER-(unset)}"
 """
 
 
-def fake_build(work, module, filter_library):
-    """A build directory holding the module, the test filter in the filter's place and a
+def fake_build(work, module, filter_library, nginx_module=None):
+    """A build directory holding the module(s), the test filter in the filter's place and a
     stand-in for a CGI program of each site."""
     steward = os.path.join(work, "fake-steward")
     e2e.write_file(steward, FAKE_STEWARD, 0o755)
-    return e2e.demo_build(work, module, filter_library, {demo.SITE_PROGRAMS["steward"]: steward,
-                                                         demo.ADMIN_PROGRAMS["overseer"]: steward})
+    programs = {demo.SITE_PROGRAMS["steward"]: steward, demo.ADMIN_PROGRAMS["overseer"]: steward}
+    if nginx_module:
+        programs[demo.NGINX_MODULE] = nginx_module
+    return e2e.demo_build(work, module, filter_library, programs)
 
 
 # More connections than the demo's Apache once had threads (16).
@@ -98,7 +101,7 @@ def check_state(root, site_port):
     expect("{ administrator:" not in database, "the administrator's account is an NT account")
 
 
-def check_private_data(root, site):
+def check_private_data(root, site, programs="cgi-bin/"):
     """Everything that holds a password is for Apache's user and group alone, and the
     programs take no request body above their limit."""
     paths = [root, os.path.join(root, "accounts.cfg"), os.path.join(root, "passwords"),
@@ -109,7 +112,7 @@ def check_private_data(root, site):
         mode = os.stat(path).st_mode
         expect_equal(0, mode & 0o007, f"mode of {path} for others")
         expect_equal(0o750 if os.path.isdir(path) else 0o640, mode & 0o777, f"mode of {path}")
-    r = e2e.fetch(site + "cgi-bin/steward", basic(*state.SAMPLE_SITE_MANAGER),
+    r = e2e.fetch(site + programs + "steward", basic(*state.SAMPLE_SITE_MANAGER),
                   data="x" * (65536 + 1))
     expect_equal(413, r.status, f"a body above the limit: {r}")
 
@@ -124,6 +127,7 @@ def check_fresh_state(root, welcome):
 
 
 def run_demo(args, checks, build, state_directory, options, while_running):
+    options = [*options, "--server", args.server]
     """Runs the demo with options on free ports, runs while_running(welcome, root, site,
     admin) while it serves, then stops it as Ctrl-C does and checks that it is gone."""
     site_port, admin_port = free_port(), free_port()
@@ -157,8 +161,7 @@ def run_demo(args, checks, build, state_directory, options, while_running):
             except subprocess.CalledProcessError:
                 continue
             raise AssertionError(f"port {port} still answers")
-    checks.run("ctrl_c_stops_everything" + ("" if not options else " " + " ".join(options)),
-               stopped)
+    checks.run("ctrl_c_stops_everything " + " ".join(options), stopped)
 
 
 def run(args, work):
@@ -171,12 +174,13 @@ def run(args, work):
         expect(missing.returncode != 0, "exit code"),
         expect("has not been built yet" in missing.stderr, missing.stderr)))
 
-    build = fake_build(work, args.module, args.filter)
+    build = fake_build(work, args.module, args.filter, args.nginx_module)
+    programs = demo.PROGRAM_PATHS[args.server].lstrip("/")
 
     def sample_state(welcome, root, site, admin):
         site_port = int(site.rstrip("/").rsplit(":", 1)[1])
         checks.run("demo_writes_the_settings_and_the_sample_database", check_state, root, site_port)
-        checks.run("demo_keeps_its_data_private", check_private_data, root, site)
+        checks.run("demo_keeps_its_data_private", check_private_data, root, site, programs)
 
         def sites_answer():
             expect(f"curl -u john:secret {site}" in welcome, "sample command in the welcome")
@@ -188,9 +192,10 @@ def run(args, work):
             r = e2e.fetch(admin, basic("administrator", "adminpass"))
             expect_equal(200, r.status, "administrator")
             expect_equal(["administrator"], r.all("X-Test-Filter-Saw"), "filter on every site")
-            expect_equal(401, e2e.fetch(site + "cgi-bin/steward", basic("webuser", "webpass")).status,
+            expect_equal(401, e2e.fetch(site + programs + "steward",
+                                        basic("webuser", "webpass")).status,
                          "steward for anyone but the site's manager")
-            r = e2e.fetch(site + "cgi-bin/steward", basic(*state.SAMPLE_SITE_MANAGER))
+            r = e2e.fetch(site + programs + "steward", basic(*state.SAMPLE_SITE_MANAGER))
             expect_equal(200, r.status, "a CGI program the build has")
             expect_equal(os.path.join(root, "registry"), r.cgi()["GATEKEEPER_REGISTRY"],
                          "CGI programs find the settings key")
@@ -209,7 +214,7 @@ def run(args, work):
         checks.run("demo_refuses_unknown_host_names", unknown_host_names_are_refused)
 
         def administration_is_the_administrators():
-            for path in ("", "cgi-bin/overseer"):
+            for path in ("", programs + "overseer"):
                 r = e2e.fetch(admin + path, basic("webuser", "webpass"))
                 expect_equal(401, r.status, f"a server account on /{path}")
                 r = e2e.fetch(admin + path, basic("administrator", "adminpass"))
@@ -237,4 +242,5 @@ def run(args, work):
 
 
 if __name__ == "__main__":
-    sys.exit(e2e.main(run, with_mpm=False))
+    sys.exit(e2e.main(run, with_mpm=False, optional_arguments={"--server": "apache",
+                                                               "--nginx-module": None}))

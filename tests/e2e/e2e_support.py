@@ -33,13 +33,16 @@ echo "REDIRECT_STATUS=${REDIRECT_STATUS-(unset)}"
 """
 
 
-def main(run, with_mpm=True, extra_arguments=()):
+def main(run, with_mpm=True, extra_arguments=(), optional_arguments=()):
     """Parses the harness's command line (--module, --filter, --work, --preload, with_mpm
-    --mpm, and the options named in extra_arguments) and returns run(args, work), work being a
-    directory Apache's user can reach."""
+    --mpm, the options named in extra_arguments and those of optional_arguments, option ->
+    default) and returns run(args, work), work being a directory the web server's user can
+    reach."""
     parser = argparse.ArgumentParser()
     for option in extra_arguments:
         parser.add_argument(option, required=True)
+    for option, default in dict(optional_arguments).items():
+        parser.add_argument(option, default=default)
     parser.add_argument("--module", required=True, help="mod_isapi_filter.so")
     parser.add_argument("--filter", required=True, help="the filter library")
     parser.add_argument("--work", required=True, help="directory for this run's files")
