@@ -12,6 +12,7 @@ import dataclasses
 import os
 import pwd
 import grp
+import re
 import socket
 import subprocess
 
@@ -75,8 +76,8 @@ class Server:
     isapi_filters: list[str] = dataclasses.field(default_factory=list)  # for every site
     # Variables of nginx's environment kept for the filter (nginx clears the rest in workers).
     pass_env: list[str] = dataclasses.field(default_factory=list)
-    # The CGI programs' own environment (fcgiwrap hands them only what nginx sends), as
-    # Apache's PassEnv and SetEnv give it them: name -> value.
+    # The CGI programs' environment, as Apache's PassEnv and SetEnv give it them: fcgiwrap's
+    # own, which it hands on to the programs with what nginx sends (name -> value).
     program_env: dict[str, str] = dataclasses.field(default_factory=dict)
     # Further configuration in the http block, and files included in it.
     directives: list[str] = dataclasses.field(default_factory=list)
@@ -107,6 +108,12 @@ class Server:
     @property
     def fcgiwrap_socket(self):
         return os.path.join(self.root, "run", "fcgiwrap.sock")
+
+    def fcgiwrap_environment(self):
+        """The environment fcgiwrap runs with, and so the programs."""
+        # Windows hands every program the machine's name; the administration program shows it.
+        return {"PATH": "/usr/local/bin:/usr/bin:/bin", "COMPUTERNAME": socket.gethostname(),
+                **self.program_env}
 
     @property
     def unknown_host_root(self):
@@ -166,6 +173,38 @@ def fastcgi_snippet(server, program_dir):
         SHIPPED_PROGRAM_DIRECTORY: program_dir.rstrip("/"),
         SHIPPED_FCGIWRAP_SOCKET: server.fcgiwrap_socket,
     }, os.path.join(server.root, "conf", name))
+
+
+def example_sites(server, port, substitutions):
+    """The package's example server blocks, uncommented, listening on the loopback port (on
+    IPv4 alone) instead of port 80, with each shipped path of substitutions replaced by this
+    configuration's own; written beside the configuration for Server.includes, returns its
+    path."""
+    with open(server.shipped(SITE_EXAMPLE), encoding="utf-8") as f:
+        text = f.read()
+    lines = []
+    inside = False
+    for line in text.splitlines():
+        # A block starts with "#server {" or "#map ... {" and ends with "#}"; the text around
+        # and inside the blocks keeps its comments.
+        inside = inside or re.match(r"#(server|map)\b.*\{$", line) is not None
+        if inside:
+            lines.append(line[1:])
+            inside = line != "#}"
+    body = "\n".join(lines) + "\n"
+    body = re.sub(r"^\s*listen \[::\]:80\b[^;]*;\n", "", body, flags=re.M)
+    if not re.search(r"listen 80\b", body):
+        raise ValueError(f"{server.shipped(SITE_EXAMPLE)} has no server on port 80")
+    body = re.sub(r"listen 80\b", f"listen {LOOPBACK}:{port}", body)
+    for shipped, own in substitutions.items():
+        if shipped not in body:
+            raise ValueError(f"{server.shipped(SITE_EXAMPLE)} does not name {shipped}")
+        body = body.replace(shipped, own)
+    path = os.path.join(server.root, "conf", SITE_EXAMPLE)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(body)
+    return path
 
 
 def _main_section(server):
@@ -273,10 +312,6 @@ def _location_section(server, site, location):
         if location.require_user:
             lines.append(f"            add_header WWW-Authenticate ${_challenges(server)[site.realm]} always;")
         lines.append(f"            include {_quote(fastcgi_snippet(server, location.program_dir))};")
-        # Windows hands every program the machine's name; the administration program shows it.
-        environment = {"COMPUTERNAME": socket.gethostname(), **server.program_env}
-        lines += [f"            fastcgi_param {name} {_quote(value)};"
-                  for name, value in environment.items()]
     if location.proxy_pass is not None:
         lines.append(f"            proxy_pass {location.proxy_pass};")
     lines += [f"            error_page {status} {uri};"

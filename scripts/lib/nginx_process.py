@@ -78,12 +78,14 @@ def children(pid):
 
 
 class Fcgiwrap:
-    """fcgiwrap on a Unix socket, running the programs as run_user (or as the caller)."""
+    """fcgiwrap on a Unix socket, running the programs as run_user (or as the caller) with its
+    own environment env and the variables nginx sends."""
 
-    def __init__(self, socket_path, run_user=None, log_path=None):
+    def __init__(self, socket_path, run_user=None, log_path=None, env=None):
         self.socket_path = socket_path
         self.run_user = run_user
         self.log_path = log_path or socket_path + ".log"
+        self.env = dict(env or {"PATH": "/usr/bin:/bin"})
         self.process = None
 
     def _become_run_user(self):
@@ -102,7 +104,7 @@ class Fcgiwrap:
         self.process = subprocess.Popen(
             [FCGIWRAP, "-f", "-c", str(FCGIWRAP_PROCESSES), "-s", "unix:" + self.socket_path],
             stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
-            env={"PATH": "/usr/bin:/bin"}, preexec_fn=self._become_run_user)
+            env=self.env, preexec_fn=self._become_run_user)
         log.close()
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
@@ -148,7 +150,8 @@ class NginxProcess:
             self.env["LD_PRELOAD"] = preload
         self.process = None
         self.fcgiwrap = Fcgiwrap(server.fcgiwrap_socket, server.run_user,
-                                 os.path.join(server.root, "fcgiwrap.log"))
+                                 os.path.join(server.root, "fcgiwrap.log"),
+                                 server.fcgiwrap_environment())
 
     def start(self, timeout=20):
         """Starts fcgiwrap and nginx and waits until every site accepts connections and every

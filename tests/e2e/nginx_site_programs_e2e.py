@@ -16,6 +16,7 @@ import sys
 sys.dont_write_bytecode = True  # keep the source tree free of caches
 
 import os
+import shutil
 import urllib.parse
 
 import e2e_support as e2e
@@ -36,7 +37,9 @@ CARELESS = "careless.test"
 # A site user with the name of the server account it is mapped to: only the module's word tells
 # that the filter replaced the logon.
 NAMESAKE = ("webuser", "namesake pass")
-OVERSEER_BANNER = "Gatekeeper version 1.51"
+OVERSEER_BANNER = "Kestrel Gatekeeper version 1.51 - Administration CGI utility"
+# The names of the package's example server blocks.
+EXAMPLE_SITE, EXAMPLE_ADMIN = "www.example.com", "gatekeeper.example.com"
 
 
 class Deployment(site_programs_e2e.Deployment):
@@ -151,6 +154,86 @@ class NginxSiteProgramTests(site_programs_e2e.SiteProgramTests):
             expect(workers <= seen, f"workers {sorted(workers - seen)} not reached")
 
 
+def shipped_example_serves_as_documented(args, work):
+    """The package's example server blocks, uncommented, with the package's paths replaced and
+    on a loopback port instead of port 80, as the comments tell an administrator to use them:
+    unknown names get nothing, the protected site its users, steward its managers, rekey
+    everyone, overseer the administrator on the administration server alone."""
+    run_user = conf.unprivileged_user()
+    root = conf.state_directory(os.path.join(work, "nginx-example"), run_user)
+    port = free_port()
+    programs = os.path.join(root, "cgi-bin")
+    os.makedirs(programs)
+    for name in ("rekey", "steward", "overseer"):
+        shutil.copy(getattr(args, name), os.path.join(programs, name))
+        os.chmod(os.path.join(programs, name), 0o755)
+    registry, database = os.path.join(root, "registry"), os.path.join(root, "accounts.cfg")
+    state.write_settings(registry, database, os.path.join(root, "backups"))
+    os.makedirs(os.path.join(root, "backups"))
+    users = {**state.SAMPLE_USERS, MANAGER[0]: {"DoNotMap": 1}}
+    state.write_database(database, state.database_text(
+        {"log": os.path.join(root, "events.log")},
+        {state.binding_key(EXAMPLE_SITE, port): state.SAMPLE_AUTHORITY},
+        {state.SAMPLE_AUTHORITY: users}, state.SAMPLE_MAPPED_ACCOUNTS))
+    docs = os.path.join(root, "www")
+    e2e.write_file(os.path.join(docs, "index.html"), "<p>example site</p>\n")
+    e2e.write_file(os.path.join(docs, "accounts.cfg"), "(string)Password=secret\n")
+    files = {"server-accounts": {"webuser": "webpass", MANAGER[0]: MANAGER[1]},
+             "administrator": {"administrator": state.SAMPLE_NT_ACCOUNTS["administrator"]},
+             "managers": {MANAGER[0]: MANAGER[1]}}
+    for name, accounts in files.items():
+        conf.write_password_file(os.path.join(root, name), accounts)
+    server = conf.Server(os.path.join(root, "nginx"), os.path.abspath(args.module),
+                         os.path.join(root, "server-accounts"), [], run_user=run_user,
+                         pass_env=["GATEKEEPER_REGISTRY"],
+                         program_env={"GATEKEEPER_REGISTRY": registry})
+    os.makedirs(server.root)
+    server.includes.append(conf.example_sites(server, port, {
+        conf.SHIPPED_FILTER: os.path.abspath(args.filter),
+        "/var/www/example": docs,
+        "/etc/nginx/server-accounts.htpasswd": os.path.join(root, "server-accounts"),
+        "/etc/nginx/gatekeeper-administrator.htpasswd": os.path.join(root, "administrator"),
+        f"/etc/nginx/{EXAMPLE_SITE}-managers.htpasswd": os.path.join(root, "managers"),
+        "snippets/kestrel-gatekeeper-fastcgi.conf": conf.fastcgi_snippet(server, programs)}))
+    conf.write(server)
+    conf.give_to_run_user(root, run_user)
+    nginx = NginxProcess(server, env=dict(os.environ, GATEKEEPER_REGISTRY=registry),
+                         preload=args.preload)
+    base = f"http://127.0.0.1:{port}"
+
+    def get(host, path, account=None):
+        return e2e.fetch(base + path, basic(*account) if account else None,
+                         headers=[f"Host: {host}:{port}"])
+    john, webuser = ("john", "secret"), ("webuser", "webpass")
+    administrator = ("administrator", state.SAMPLE_NT_ACCOUNTS["administrator"])
+    nginx.start()
+    try:
+        cases = (  # host, path, account: status, a text of the page
+            ("unknown.example", "/", webuser, 403, None),
+            (EXAMPLE_SITE, "/", None, 401, None),
+            (EXAMPLE_SITE, "/", john, 200, "example site"),
+            (EXAMPLE_SITE, "/", webuser, 401, None),
+            (EXAMPLE_SITE, "/accounts.cfg", john, 403, None),
+            (EXAMPLE_SITE, "/gatekeeper/rekey", None, 200, "authority: <b>Staff</b>"),
+            (EXAMPLE_SITE, "/gatekeeper/steward", MANAGER, 200, STEWARD_BANNER),
+            (EXAMPLE_SITE, "/gatekeeper/steward", john, 401, None),
+            (EXAMPLE_SITE, "/gatekeeper/overseer", john, 404, None),
+            (EXAMPLE_ADMIN, "/gatekeeper/overseer", administrator, 200, OVERSEER_BANNER),
+            (EXAMPLE_ADMIN, "/gatekeeper/overseer", webuser, 401, None),
+            (EXAMPLE_ADMIN, "/", administrator, 404, None))
+        for host, path, account, status, text in cases:
+            r = get(host, path, account)
+            what = f"{account and account[0]} on {host}{path}"
+            expect_equal(status, r.status, what)
+            expect(text is None or text in r.text, f"{what}: {r.text}")
+            if status == 401:
+                expect((r.header("WWW-Authenticate") or "").startswith("Basic realm="),
+                       f"{what}: challenge")
+    finally:
+        nginx.stop()
+    expect_equal([], e2e.faults_in_log(server.error_log), "faults")
+
+
 def run(args, work):
     checks = e2e.Checks()
     deployment = Deployment(args, work)
@@ -161,6 +244,8 @@ def run(args, work):
         "steward_only_for_the_sites_manager", "programs_refuse_a_logon_the_filter_replaced",
         "unmapped_manager_cannot_use_rekey", "every_worker_takes_the_password_rekey_stored",
         "hashed_passwords_through_steward_rekey_and_the_filter"), checks)
+    checks.run("shipped_example_serves_as_documented", shipped_example_serves_as_documented,
+               args, work)
     return checks.summary()
 
 
