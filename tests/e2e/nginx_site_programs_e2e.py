@@ -89,6 +89,17 @@ class Deployment(site_programs_e2e.Deployment):
         # The programs are where the package's snippet serves them.
         return super().get(path.replace("/cgi-bin/", "/gatekeeper/", 1), account, headers)
 
+    def submit(self, page, values, account=None, headers=(), unticked=()):
+        """Sends the page's only form as a browser does, its action read relative to the
+        programs' directory (where every form of theirs is)."""
+        expect_equal(1, len(page.forms), "forms on the page")
+        form = page.forms[0]
+        expect_equal("POST", form["method"], "form method")
+        inputs = {name: value for name, value in form["inputs"].items() if name not in unticked}
+        body = urllib.parse.urlencode(dict(inputs, **values), encoding="latin-1")
+        return e2e.fetch(urllib.parse.urljoin(self.site + "/gatekeeper/", form["action"]),
+                         basic(*account) if account else None, headers, data=body)
+
 
 class NginxSiteProgramTests(site_programs_e2e.SiteProgramTests):
     def edit_form(self, user):
@@ -111,7 +122,6 @@ class NginxSiteProgramTests(site_programs_e2e.SiteProgramTests):
         r = self.d.get("/gatekeeper/steward", MANAGER)
         expect_equal(200, r.status, "the site's manager")
         expect(STEWARD_BANNER in r.text, r.text)
-        expect("Staff" in r.text, "the site's authority")
         expect_equal("/gatekeeper/steward?Action=AddUser", Page(r.text).link("Add new user"), "menu")
 
     def programs_refuse_a_logon_the_filter_replaced(self):
