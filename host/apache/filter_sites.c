@@ -7,6 +7,7 @@
 #include "http_core.h"
 #include "http_log.h"
 
+#include "site_list.h"
 
 APLOG_USE_MODULE(isapi_filter);
 
@@ -18,20 +19,19 @@ typedef struct {
 static void WINAPI writeFilterLog(void* context, DWORD severity, const char* message) {
   const FilterLog* log = context;
   if (log == NULL) return;
-  int level = severity <= HOST_LOG_ERROR     ? APLOG_ERR
-              : severity == HOST_LOG_WARNING ? APLOG_WARNING
-                                             : APLOG_NOTICE;
+  static const int kLevels[] = {APLOG_ERR, APLOG_WARNING, APLOG_NOTICE};
+  int level = kLevels[hostLogRank(severity)];
   // The error log escapes what the message holds (a path with a line break, say).
   ap_log_error(APLOG_MARK, level, 0, log->server, "ISAPI filter %s: %s", log->path,
                message != NULL ? message : "");
 }
 
-static int hasFilter(const server_rec* server, const LoadedFilter* filter) {
+static int hasFilter(const server_rec* server, const IsapiFilter* filter) {
   const IsapiServerConfig* config =
       ap_get_module_config(server->module_config, &isapi_filter_module);
   if (config->filters == NULL) return 0;
   for (int i = 0; i < config->filters->nelts; ++i) {
-    if (APR_ARRAY_IDX(config->filters, i, const LoadedFilter*) == filter) return 1;
+    if (APR_ARRAY_IDX(config->filters, i, const IsapiFilter*) == filter) return 1;
   }
   return 0;
 }
@@ -50,32 +50,31 @@ static apr_port_t canonicalPort(const server_rec* server) {
 }
 
 static void tellFilter(apr_pool_t* pconf, apr_pool_t* ptemp, server_rec* s,
-                       LoadedFilter* filter) {
-  apr_array_header_t* sites = apr_array_make(ptemp, 4, sizeof(HOST_FILTER_SITE));
-  apr_hash_t* seen = apr_hash_make(ptemp);
+                       IsapiFilter* filter) {
+  (void)ptemp;
+  SiteList sites = {NULL, 0, 0};
   for (server_rec* server = s; server != NULL; server = server->next) {
     if (server->server_hostname == NULL || !hasFilter(server, filter) || !namesItself(server)) {
       continue;
     }
-    const char* port = apr_itoa(ptemp, canonicalPort(server));
-    const char* key = apr_pstrcat(ptemp, server->server_hostname, ":", port, NULL);
-    if (apr_hash_get(seen, key, APR_HASH_KEY_STRING) != NULL) continue;
-    apr_hash_set(seen, key, APR_HASH_KEY_STRING, key);
-    HOST_FILTER_SITE* site = apr_array_push(sites);
-    site->serverName = server->server_hostname;
-    site->serverPort = port;
+    if (!addSite(&sites, server->server_hostname, strlen(server->server_hostname),
+                 canonicalPort(server))) {
+      ap_log_error(APLOG_MARK, APLOG_ERR, 0, s, "IsapiFilter: out of memory for the sites of %s",
+                   filter->path);
+      break;
+    }
   }
   FilterLog* log = apr_pcalloc(pconf, sizeof(*log));
   log->server = s;
   log->path = filter->path;
-  filter->setFilterSites((const HOST_FILTER_SITE*)sites->elts, (DWORD)sites->nelts,
-                         writeFilterLog, log);
+  filter->setFilterSites(sites.sites, (DWORD)sites.count, writeFilterLog, log);
+  clearSites(&sites);
 }
 
 void tellFiltersTheirSites(apr_pool_t* pconf, apr_pool_t* ptemp, server_rec* s,
                            apr_hash_t* loaded) {
   for (apr_hash_index_t* i = apr_hash_first(ptemp, loaded); i != NULL; i = apr_hash_next(i)) {
-    LoadedFilter* filter = apr_hash_this_val(i);
+    IsapiFilter* filter = apr_hash_this_val(i);
     if (filter->setFilterSites != NULL) tellFilter(pconf, ptemp, s, filter);
   }
 }

@@ -6,7 +6,7 @@
 #include "apr_hash.h"
 #include "isapi_filter_module.h"
 
-// For every filter in loaded (path -> LoadedFilter*) that exports SetFilterSites: calls it with
+// For every filter in loaded (path -> IsapiFilter*) that exports SetFilterSites: calls it with
 // every server of s (the main server and its virtual hosts) that has the filter and names
 // itself (UseCanonicalName On), as the SERVER_NAME and SERVER_PORT that requests to that server
 // report, each host:port once; and with a log that writes to s's error log, prefixed with the

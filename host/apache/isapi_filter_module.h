@@ -7,26 +7,15 @@
 #include "httpd.h"
 #include "http_config.h"
 #include "apr_tables.h"
-#include "platform/isapi.h"
-#include "platform/isapi_host_extension.h"
+#include "filter_library.h"
 
 extern module AP_MODULE_DECLARE_DATA isapi_filter_module;
-
-// One filter library, loaded once per configuration and shared by every server naming it.
-typedef struct {
-  const char* path;
-  void* library;
-  PFN_HTTPFILTERPROC httpFilterProc;
-  PFN_SETFILTERSITES setFilterSites;  // the optional export, or NULL
-  PFN_REFRESHFILTER refreshFilter;    // the optional export, or NULL
-  DWORD flags;  // dwFlags from GetFilterVersion
-  char description[SF_MAX_FILTER_DESC_LEN];
-} LoadedFilter;
 
 typedef struct {
   // Library paths named by IsapiFilter: the main server's first, then the virtual host's own.
   apr_array_header_t* paths;
-  // The loaded filters (LoadedFilter*) in calling order, filled at start-up.
+  // The started filters (IsapiFilter*, each loaded once per configuration and shared by every
+  // server naming it) in calling order, filled at start-up.
   apr_array_header_t* filters;
 } IsapiServerConfig;
 

@@ -28,8 +28,8 @@
 
 #include "authentication_notification.h"
 #include "cgi_identity.h"
-#include "filter_library.h"
 #include "filter_sites.h"
+#include "library_loading.h"
 #include "isapi_filter_module.h"
 #include "replaced_credentials.h"
 
@@ -66,13 +66,13 @@ static const char* setIsapiFilter(cmd_parms* cmd, void* directoryConfig, const c
   IsapiServerConfig* config = ap_get_module_config(cmd->server->module_config, &isapi_filter_module);
   const char* resolved = ap_server_root_relative(cmd->pool, path);
   if (resolved == NULL) return apr_pstrcat(cmd->pool, "IsapiFilter: invalid path ", path, NULL);
-  const char* error = checkFilterLibrary(cmd->pool, resolved);
+  const char* error = checkFilterLibraryIn(cmd->pool, resolved);
   if (error != NULL) return apr_pstrcat(cmd->pool, "IsapiFilter: ", error, NULL);
   APR_ARRAY_PUSH(config->paths, const char*) = resolved;
   return NULL;
 }
 
-// The filters started for the configuration in force, each once (LoadedFilter*), for the
+// The filters started for the configuration in force, each once (IsapiFilter*), for the
 // parent's monitor; NULL while none is.
 static apr_array_header_t* startedFilters = NULL;
 
@@ -91,10 +91,10 @@ static int loadFilters(apr_pool_t* pconf, apr_pool_t* plog, apr_pool_t* ptemp, s
   apr_hash_t* loaded = apr_hash_make(ptemp);
   for (server_rec* server = s; server != NULL; server = server->next) {
     IsapiServerConfig* config = ap_get_module_config(server->module_config, &isapi_filter_module);
-    config->filters = apr_array_make(pconf, config->paths->nelts, sizeof(LoadedFilter*));
+    config->filters = apr_array_make(pconf, config->paths->nelts, sizeof(IsapiFilter*));
     for (int i = 0; i < config->paths->nelts; ++i) {
       const char* path = APR_ARRAY_IDX(config->paths, i, const char*);
-      LoadedFilter* filter = apr_hash_get(loaded, path, APR_HASH_KEY_STRING);
+      IsapiFilter* filter = apr_hash_get(loaded, path, APR_HASH_KEY_STRING);
       if (filter == NULL) {
         const char* error = loadFilterLibrary(pconf, path, &filter);
         if (error != NULL) {
@@ -105,12 +105,12 @@ static int loadFilters(apr_pool_t* pconf, apr_pool_t* plog, apr_pool_t* ptemp, s
                      filter->description);
         apr_hash_set(loaded, path, APR_HASH_KEY_STRING, filter);
         if (startedFilters == NULL) {
-          startedFilters = apr_array_make(pconf, 1, sizeof(LoadedFilter*));
+          startedFilters = apr_array_make(pconf, 1, sizeof(IsapiFilter*));
           apr_pool_cleanup_register(pconf, NULL, forgetStartedFilters, apr_pool_cleanup_null);
         }
-        APR_ARRAY_PUSH(startedFilters, LoadedFilter*) = filter;
+        APR_ARRAY_PUSH(startedFilters, IsapiFilter*) = filter;
       }
-      insertByPriority(config->filters, filter);
+      addByPriority(config->filters, filter);
     }
   }
   tellFiltersTheirSites(pconf, ptemp, s, loaded);
@@ -125,7 +125,7 @@ static int refreshFilters(apr_pool_t* pool, server_rec* s) {
   (void)pool;
   (void)s;
   for (int i = 0; startedFilters != NULL && i < startedFilters->nelts; ++i) {
-    LoadedFilter* filter = APR_ARRAY_IDX(startedFilters, i, LoadedFilter*);
+    IsapiFilter* filter = APR_ARRAY_IDX(startedFilters, i, IsapiFilter*);
     if (filter->refreshFilter != NULL) filter->refreshFilter();
   }
   return DECLINED;

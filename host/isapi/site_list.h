@@ -1,7 +1,7 @@
 // The sites a host tells a filter through SetFilterSites (platform/isapi_host_extension.h):
 // collected from the server's configuration, each name and port once.
-#ifndef GATEKEEPER_HOST_ISAPI_FILTER_SITES_H_
-#define GATEKEEPER_HOST_ISAPI_FILTER_SITES_H_
+#ifndef GATEKEEPER_HOST_ISAPI_SITE_LIST_H_
+#define GATEKEEPER_HOST_ISAPI_SITE_LIST_H_
 
 #include <stddef.h>
 
@@ -32,4 +32,4 @@ int hostLogRank(DWORD severity);
 }
 #endif
 
-#endif  // GATEKEEPER_HOST_ISAPI_FILTER_SITES_H_
+#endif  // GATEKEEPER_HOST_ISAPI_SITE_LIST_H_

@@ -1,4 +1,4 @@
-#include "filter_sites.h"
+#include "site_list.h"
 
 #include <stdio.h>
 #include <stdlib.h>
