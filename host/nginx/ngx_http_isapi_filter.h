@@ -8,7 +8,7 @@
 #include <ngx_http.h>
 
 #include "filter_library.h"
-#include "filter_sites.h"
+#include "site_list.h"
 
 extern ngx_module_t ngx_http_isapi_filter_module;
 
