@@ -66,10 +66,22 @@ MISSING_LIBRARY = "/nonexistent/sentry.so"
 NOT_A_FILTER = "/lib/x86_64-linux-gnu/libz.so.1"
 
 
+# The accounts that the authorization server of auth_request lets in.
+AUTH_REQUEST_ACCOUNTS = {basic("webuser", "webpass"), basic("alice", "alicepw")}
+NGINX_AUTH_FILTER = "/etc/fail2ban/filter.d/nginx-http-auth.conf"
+
+
 class EchoHandler(http.server.BaseHTTPRequestHandler):
-    """The proxied backend: answers with the request's headers, one name=value a line."""
+    """The proxied backend: answers with the request's headers, one name=value a line; below
+    /auth, the authorization server of auth_request: 200 for the accounts it knows, else 401."""
 
     def do_GET(self):
+        if self.path.startswith("/auth"):
+            known = self.headers.get("Authorization") in AUTH_REQUEST_ACCOUNTS
+            self.send_response(200 if known else 401)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
         body = "".join(f"{name.lower()}={value}\n" for name, value in self.headers.items())
         body = body.encode("latin-1")
         self.send_response(200)
@@ -126,6 +138,10 @@ class Deployment:
                           directives=PROXY_HEADERS),
             conf.Location("/refused/", require_user=True, error_pages={401: "/error-page"}),
             conf.Location("= /error-page", proxy_pass=echo + "/error-page"),
+            conf.Location("/requested/", proxy_pass=echo, directives=["auth_request /auth-check;"]),
+            conf.Location("= /auth-check", proxy_pass=echo + "/auth",
+                          directives=["internal;", "proxy_pass_request_body off;",
+                                      'proxy_set_header Content-Length "";']),
             conf.Location("/git/", require_user=True, directives=self.git_directives())]
         self.server.sites = [
             conf.Site(port, docs, REALM, [self.filter], list(locations))
@@ -329,6 +345,37 @@ class NginxSentryTests(sentry_e2e.SentryTests):
             expect_equal(basic(user, password), seen.get("authorization"), f"{user}'s error page")
             expect("oldpass" not in r.text and basic("stale", "oldpass") not in r.text, r.text)
 
+    def auth_request_checks_the_account_the_filter_put_in_place(self):
+        """nginx's auth_request asks its server with the server account's credentials; the
+        proxied content gets the client's own."""
+        for user, password, status in (("john", "secret", 200), ("alice", "alicepw", 200),
+                                       ("john", "wrong", 401), ("tom", "tompw", 401),
+                                       (None, None, 401)):
+            r = self.get(self.site + "/requested/", user, password)
+            expect_equal(status, r.status, f"{user} through auth_request")
+            if status == 200:
+                expect_equal(basic(user, password), r.cgi().get("authorization"),
+                             f"{user}'s header at the backend")
+
+    def failed_logons_reach_fail2ban(self):
+        """Every refusal of the filter leaves one line in nginx's error log in the shape of
+        auth_basic's own, which fail2ban's stock nginx-http-auth filter counts against the
+        client's address."""
+        before = len(self.d.error_log_lines())
+        for user, password in (("john", "wrong"), ("stranger", "x"), ("guest", "guest"),
+                               ('bad" user', "x")):
+            expect_equal(401, self.get(self.site + "/", user, password).status, user)
+        lines = self.d.error_log_lines()[before:]
+        refusals = [line for line in lines if "[error]" in line and ' user "' in line]
+        expect_equal(4, len(refusals), f"refusals {lines}")
+        subset = os.path.join(self.d.root, "refusals.log")
+        with open(subset, "w", encoding="utf-8") as f:
+            f.write("\n".join(refusals) + "\n")
+        out = subprocess.run(["fail2ban-regex", "-o", "<ip> <F-USER>", subset, NGINX_AUTH_FILTER],
+                             capture_output=True, text=True, timeout=120).stdout.splitlines()
+        expect_equal(4, len(out), f"fail2ban matches {out}")
+        expect(all(line.startswith("127.0.0.1") for line in out), out)
+
     # --- reloads ---------------------------------------------------------------------------
 
     def every_worker_takes_a_saved_database_at_its_next_request(self):
@@ -440,6 +487,8 @@ def run(args, work):
             "site_is_named_by_the_server_block_not_the_host",
             "proxied_backend_sees_the_clients_credentials",
             "error_page_after_a_refusal_sees_the_clients_credentials",
+            "auth_request_checks_the_account_the_filter_put_in_place",
+            "failed_logons_reach_fail2ban",
             "concurrent_decisions_write_one_line_each",
             "every_worker_takes_a_saved_database_at_its_next_request",
             "reload_keeps_the_filter_and_refuses_a_library_it_cannot_load",
