@@ -58,6 +58,7 @@ ACCOUNTS = {"webuser": "webpass", "administrator": "adminpass", MANAGER[0]: MANA
 BANNER = "Kestrel Gatekeeper version 1.51 - Administration CGI utility"
 REKEY_NO_SITE = "No authority was defined for site answering on"
 REPLACED = "differs the logged on user"
+CROSS_SITE = "Request refused - it was sent from another site !"
 
 
 def run(command, **kwargs):
@@ -272,9 +273,10 @@ class NginxPackageTests:
             {state.SAMPLE_AUTHORITY: users},
             {**state.SAMPLE_MAPPED_ACCOUNTS, **(more_accounts or {})}))
 
-    def fetch(self, path, account=None, host=SITE, **kwargs):
+    def fetch(self, path, account=None, host=SITE, headers=(), **kwargs):
         return e2e.fetch(f"http://{conf.LOOPBACK}:{self.port}{path}",
-                         basic(*account) if account else None, headers=[f"Host: {host}"], **kwargs)
+                         basic(*account) if account else None,
+                         headers=[f"Host: {host}", *headers], **kwargs)
 
     def site_user_logs_on_through_the_filter(self):
         r = self.fetch("/index.html", JOHN)
@@ -310,9 +312,20 @@ class NginxPackageTests:
         expect_equal(200, r.status, r)
         expect(REKEY_NO_SITE not in r.text and "Password" in r.text,
                f"rekey finds the site's binding: {r.text}")
+        expect("/gatekeeper/rekey?" in r.text, f"rekey's links name it as the client does: {r.text}")
         r = self.fetch("/gatekeeper/steward", MANAGER)
         expect_equal(200, r.status, r)
         expect("john" in r.text and "mary" in r.text, f"steward lists the site's users: {r.text}")
+        expect("/gatekeeper/steward?" in r.text, f"steward's links: {r.text}")
+        # A form the site's own page sends passes the cross-site check on a port other than 80
+        # (the Host header with its port reaches the program); another site's is refused.
+        form = "User=john&Pass=wrong&B1=Submit"
+        for origin, refused in ((f"http://{SITE}:{self.port}", False),
+                                ("http://evil.example", True)):
+            r = self.fetch("/gatekeeper/rekey?Action=editdo", data=form,
+                           host=f"{SITE}:{self.port}", headers=[f"Origin: {origin}"])
+            expect_equal(200, r.status, r)
+            expect_equal(refused, CROSS_SITE in r.text, f"form from {origin}: {r.text}")
         # Credentials never reach a program; no form comes near 64 KiB.
         r = self.fetch("/gatekeeper/rekey?Action=editdo", data="User=john&" + "x" * 70000)
         expect_equal(413, r.status, r)
