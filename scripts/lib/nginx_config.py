@@ -14,12 +14,12 @@ import pwd
 import grp
 import re
 import socket
-import subprocess
 
 # The parts that are the web server's alone are apache_config's: the same accounts, the same
 # state directories.
-from apache_config import (LOOPBACK, UNKNOWN_HOST, REQUEST_BODY_LIMIT, give_to_run_user,  # noqa: F401
-                           state_directory, unprivileged_user, work_directory)
+from apache_config import (LOOPBACK, UNKNOWN_HOST, REQUEST_BODY_LIMIT,  # noqa: F401
+                           give_to_run_user, state_directory, unprivileged_user, work_directory,
+                           write_password_file)
 
 # The package's nginx files in this source tree.
 PACKAGING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging", "nginx")
@@ -124,18 +124,6 @@ class Server:
         return os.path.join(self.packaging, name)
 
 
-def module_directory():
-    """The directory of the system's nginx modules."""
-    return "/usr/lib/nginx/modules"
-
-
-def write_password_file(path, accounts):
-    """An htpasswd file of accounts (name -> password), as apache_config writes it (nginx reads
-    the same hashes)."""
-    import apache_config
-    apache_config.write_password_file(path, accounts)
-
-
 def read_password_file(path):
     """name -> line of an htpasswd file."""
     with open(path, encoding="utf-8") as f:
@@ -216,7 +204,8 @@ def _main_section(server):
     lines += [f"include {_quote(path)};" for path in server.main_includes]
     if server.module_path is not None:
         # The package's load line, naming the module of this configuration.
-        lines.append(f"include {_quote(copy_shipped(server, LOAD_MODULE, {SHIPPED_MODULE: server.module_path}))};")
+        load = copy_shipped(server, LOAD_MODULE, {SHIPPED_MODULE: server.module_path})
+        lines.append(f"include {_quote(load)};")
     lines += [f"env {name};" for name in server.pass_env]
     lines += ["events {", "    worker_connections 512;", "}"]
     return lines
@@ -310,7 +299,8 @@ def _location_section(server, site, location):
                   f"            auth_basic_user_file {_quote(_password_file_for(server, location))};"]
     if location.program_dir is not None:
         if location.require_user:
-            lines.append(f"            add_header WWW-Authenticate ${_challenges(server)[site.realm]} always;")
+            variable = _challenges(server)[site.realm]
+            lines.append(f"            add_header WWW-Authenticate ${variable} always;")
         lines.append(f"            include {_quote(fastcgi_snippet(server, location.program_dir))};")
     if location.proxy_pass is not None:
         lines.append(f"            proxy_pass {location.proxy_pass};")
@@ -370,10 +360,3 @@ def write(server):
     give_to_run_user(os.path.dirname(server.fcgiwrap_socket), server.run_user)
     return server.config_path
 
-
-def test_config(server, env=None):
-    """nginx -t on the configuration: (exit code, output)."""
-    import nginx_process
-    result = subprocess.run(nginx_process.command(server) + ["-t"], capture_output=True, text=True,
-                            env=env, timeout=60)
-    return result.returncode, result.stdout + result.stderr

@@ -34,6 +34,13 @@ def command(server):
             "-e", server.error_log]
 
 
+def test_config(server, env=None):
+    """nginx -t on server's configuration: (exit code, nginx's words)."""
+    result = subprocess.run(command(server) + ["-t"], capture_output=True, text=True, env=env,
+                            timeout=60)
+    return result.returncode, result.stdout + result.stderr
+
+
 def _dying_with_parent():
     libc = ctypes.CDLL(None, use_errno=True)
     libc.prctl(_PR_SET_PDEATHSIG, signal.SIGTERM, 0, 0, 0)
