@@ -22,7 +22,8 @@ from apache_config import (LOOPBACK, UNKNOWN_HOST, REQUEST_BODY_LIMIT,  # noqa: 
                            write_password_file)
 
 # The package's nginx files in this source tree.
-PACKAGING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging", "nginx")
+PACKAGING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging",
+                         "nginx")
 FASTCGI_SNIPPET = "kestrel-gatekeeper-fastcgi.conf"
 SITE_EXAMPLE = "kestrel-gatekeeper-site.conf"
 LOAD_MODULE = "mod-http-isapi-filter.conf"
@@ -41,10 +42,13 @@ WORKERS = 2
 @dataclasses.dataclass
 class Location:
     """A URL path of a site."""
-    path: str                         # URL prefix, e.g. "/private" or "/cgi-bin/"
+    path: str                         # what it matches, e.g. "/private" or "= /gatekeeper/rekey"
     require_user: bool = False        # nginx's Basic authentication against the server's accounts
-    allowed_users: list[str] = dataclasses.field(default_factory=list)  # with require_user: only these
-    program_dir: str | None = None    # the programs /gatekeeper/NAME run from this directory (fcgiwrap)
+    # With require_user: only these accounts (a password file of theirs alone).
+    allowed_users: list[str] = dataclasses.field(default_factory=list)
+    # The programs /gatekeeper/NAME, run by fcgiwrap from this directory through the package's
+    # FastCGI snippet.
+    program_dir: str | None = None
     proxy_pass: str | None = None     # a proxied backend (URL)
     error_pages: dict[int, str] = dataclasses.field(default_factory=dict)  # status -> URI
     directives: list[str] = dataclasses.field(default_factory=list)  # any further ones
