@@ -136,6 +136,7 @@ class Deployment:
             conf.Location("/gatekeeper/", require_user=True, program_dir=programs),
             conf.Location("/proxied/", require_user=True, proxy_pass=echo,
                           directives=PROXY_HEADERS),
+            conf.Location("/open-proxied/", proxy_pass=echo, directives=PROXY_HEADERS),
             conf.Location("/refused/", require_user=True, error_pages={401: "/error-page"}),
             conf.Location("= /error-page", proxy_pass=echo + "/error-page"),
             conf.Location("/requested/", proxy_pass=echo, directives=["auth_request /auth-check;"]),
@@ -345,6 +346,41 @@ class NginxSentryTests(sentry_e2e.SentryTests):
             expect_equal(basic(user, password), seen.get("authorization"), f"{user}'s error page")
             expect("oldpass" not in r.text and basic("stale", "oldpass") not in r.text, r.text)
 
+    def one_connection_serves_each_request_as_its_own_user(self):
+        """Requests of different users, and an anonymous one, on one kept-alive connection
+        (HTTP/1.1, and HTTP/2 over TLS): each reaches the backend as itself alone, where nginx
+        authenticates (/proxied/) and where nothing does (/open-proxied/)."""
+        people = (("john", "secret", "webuser", "1"), (None, None, "", ""),
+                  ("alice", "alicepw", "alice", ""), ("mary", "lamb", "webuser", "1"),
+                  ("tom", "tompw", "stale", "1"), ("john", "secret", "webuser", "1"))
+        cases = ((self.site, [], "/proxied/"), (self.site, [], "/open-proxied/"),
+                 (self.tls, ["--http2", "--insecure"], "/proxied/"))
+        for base, options, path in cases:
+            command = ["curl", "--noproxy", "*", "--max-time", "15"]
+            for number, (user, password, _, _) in enumerate(people):
+                command += ["--next"] if number else []
+                command += ["-sS", *options, "-o", os.path.join(self.d.root, f"answer-{number}"),
+                            "-w", "%{http_code} %{num_connects}\\n", base + path]
+                command += ["-u", f"{user}:{password}"] if user else []
+            out = subprocess.run(command, capture_output=True, text=True, check=True,
+                                 timeout=60).stdout.split()
+            statuses, connects = out[0::2], out[1::2]
+            expect_equal(1, sum(int(n) for n in connects), f"connections to {base}: {out}")
+            for number, (user, password, logon, replaced) in enumerate(people):
+                what = f"request {number} ({user}) to {base}{path}"
+                if path == "/proxied/" and logon in ("", "stale"):
+                    # nginx refuses no credentials, and the account the filter put in place
+                    # for tom (its password differs here).
+                    expect_equal("401", statuses[number], what)
+                    continue
+                expect_equal("200", statuses[number], what)
+                with open(os.path.join(self.d.root, f"answer-{number}"), encoding="latin-1") as f:
+                    seen = dict(line.split("=", 1) for line in f.read().splitlines() if "=" in line)
+                sent = basic(user, password) if user else None
+                expect_equal((sent, user, logon, replaced or None),
+                             (seen.get("authorization"), seen.get("x-auth-user"),
+                              seen.get("x-logon-user", ""), seen.get("x-logon-replaced")), what)
+
     def auth_request_checks_the_account_the_filter_put_in_place(self):
         """nginx's auth_request asks its server with the server account's credentials; the
         proxied content gets the client's own."""
@@ -493,6 +529,7 @@ def run(args, work):
             "site_is_named_by_the_server_block_not_the_host",
             "proxied_backend_sees_the_clients_credentials",
             "error_page_after_a_refusal_sees_the_clients_credentials",
+            "one_connection_serves_each_request_as_its_own_user",
             "auth_request_checks_the_account_the_filter_put_in_place",
             "failed_logons_reach_fail2ban",
             "concurrent_decisions_write_one_line_each",
