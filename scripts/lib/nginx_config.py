@@ -299,13 +299,15 @@ def _password_file_for(server, location):
 def _location_section(server, site, location):
     lines = [f"        location {location.path} {{"]
     if location.require_user:
+        accounts = _password_file_for(server, location)
         lines += [f"            auth_basic {_quote(site.realm)};",
-                  f"            auth_basic_user_file {_quote(_password_file_for(server, location))};"]
+                  f"            auth_basic_user_file {_quote(accounts)};"]
     if location.program_dir is not None:
         if location.require_user:
             variable = _challenges(server)[site.realm]
             lines.append(f"            add_header WWW-Authenticate ${variable} always;")
-        lines.append(f"            include {_quote(fastcgi_snippet(server, location.program_dir))};")
+        snippet = fastcgi_snippet(server, location.program_dir)
+        lines.append(f"            include {_quote(snippet)};")
     if location.proxy_pass is not None:
         lines.append(f"            proxy_pass {location.proxy_pass};")
     lines += [f"            error_page {status} {uri};"

@@ -200,7 +200,8 @@ class NginxProcess:
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             if self.process.poll() is not None:
-                raise ReloadError(f"nginx exited with {self.process.returncode}:\n{self.log_tail()}")
+                raise ReloadError(f"nginx exited with {self.process.returncode}:\n"
+                                  f"{self.log_tail()}")
             now = set(self.workers())
             if len(now) == self.server.workers and not now & before and \
                     all(_accepts(site.port) for site in self.server.sites):

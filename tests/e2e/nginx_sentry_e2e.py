@@ -157,7 +157,8 @@ class Deployment:
         os.makedirs(self.server.root)
         conf.write(self.server)
         conf.give_to_run_user(self.root, self.run_user)
-        self.nginx = NginxProcess(self.server, env=dict(os.environ, GATEKEEPER_REGISTRY=self.registry),
+        self.nginx = NginxProcess(self.server,
+                                  env=dict(os.environ, GATEKEEPER_REGISTRY=self.registry),
                                   preload=args.preload)
 
     def write_database(self, staff):
@@ -275,7 +276,8 @@ class NginxSentryTests(sentry_e2e.SentryTests):
             seen.add(int(r.header("X-Worker")))
             if workers <= seen:
                 return
-        raise AssertionError(f"workers {sorted(workers - seen)} answered none of {attempts} requests")
+        raise AssertionError(f"workers {sorted(workers - seen)} answered none of {attempts} "
+                             "requests")
 
     # --- what backends are told ------------------------------------------------------------
 
@@ -308,8 +310,9 @@ class NginxSentryTests(sentry_e2e.SentryTests):
             expect_equal(("localhost", str(self.d.site_port)),
                          (r.cgi()["SERVER_NAME"], r.cgi()["SERVER_PORT"]), f"site as {host}")
         r = self.get(self.site + WHOAMI, "john", "secret", headers=[f"Host: {ALIAS}"])
-        expect_equal((200, "webuser", BOUND), (r.status, r.cgi().get("LOGON_USER"),
-                                               r.cgi().get("SERVER_NAME")), "bound by its first name")
+        expect_equal((200, "webuser", BOUND),
+                     (r.status, r.cgi().get("LOGON_USER"), r.cgi().get("SERVER_NAME")),
+                     "bound by its first name")
         expect_equal(401, self.get(self.site + "/", "webuser", "webpass",
                                    headers=[f"Host: {ALIAS}"]).status, "server account on it")
         # Another server block of the bound port, which no binding covers: the filter passes.
@@ -434,9 +437,9 @@ class NginxSentryTests(sentry_e2e.SentryTests):
         before = self.d.nginx.workers()
         self.d.nginx.reload()
         expect(not set(before) & set(self.d.nginx.workers()), "new workers")
-        self.on_every_worker(lambda: self.get(self.site + "/proxied/", "john", "secret"),
-                             lambda r: expect_equal((200, "webuser"),
-                                                    (r.status, r.cgi().get("x-logon-user")), "john"))
+        def mapped(r):
+            expect_equal((200, "webuser"), (r.status, r.cgi().get("x-logon-user")), "john")
+        self.on_every_worker(lambda: self.get(self.site + "/proxied/", "john", "secret"), mapped)
         site = self.d.server.sites[0]
         try:
             for library, reason in ((MISSING_LIBRARY, "No such file"),
@@ -463,7 +466,8 @@ class NginxSentryTests(sentry_e2e.SentryTests):
         expect_equal(0, code, f"nginx -t: {out}")
         # nginx -t loads the filter library and never starts it (its start names the sites
         # without a binding).
-        started = [line for line in self.d.error_log_lines()[before:] if "no binding covers" in line]
+        started = [line for line in self.d.error_log_lines()[before:]
+                   if "no binding covers" in line]
         expect_equal([], started, f"nginx -t started the filter: {out}")
 
     def concurrent_decisions_write_one_line_each(self):

@@ -71,7 +71,8 @@ class Deployment(site_programs_e2e.Deployment):
         conf.give_to_run_user(self.server.root, run_user)
         self.site = f"http://127.0.0.1:{self.site_port}"
         self.nginx = NginxProcess(
-            self.server, env=dict(os.environ, GATEKEEPER_REGISTRY=os.path.join(self.root, "registry")),
+            self.server,
+            env=dict(os.environ, GATEKEEPER_REGISTRY=os.path.join(self.root, "registry")),
             preload=args.preload)
 
     def write_database(self):
@@ -122,7 +123,8 @@ class NginxSiteProgramTests(site_programs_e2e.SiteProgramTests):
         r = self.d.get("/gatekeeper/steward", MANAGER)
         expect_equal(200, r.status, "the site's manager")
         expect(STEWARD_BANNER in r.text, r.text)
-        expect_equal("/gatekeeper/steward?Action=AddUser", Page(r.text).link("Add new user"), "menu")
+        expect_equal("/gatekeeper/steward?Action=AddUser", Page(r.text).link("Add new user"),
+                     "menu")
 
     def programs_refuse_a_logon_the_filter_replaced(self):
         """Where every server account may run steward and overseer, a mapped site user reaches
