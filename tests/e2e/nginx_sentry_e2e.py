@@ -435,8 +435,18 @@ class NginxSentryTests(sentry_e2e.SentryTests):
 
     def reload_keeps_the_filter_and_refuses_a_library_it_cannot_load(self):
         before = self.d.nginx.workers()
+        lines = len(self.d.error_log_lines())
         self.d.nginx.reload()
-        expect(not set(before) & set(self.d.nginx.workers()), "new workers")
+        workers = self.d.nginx.workers()
+        expect(not set(before) & set(workers), "new workers")
+        # The new workers start the filter, and only they (not nginx -s reload): each names
+        # the sites without a binding.
+        def starts():
+            return [int(line.split("] ", 1)[1].split("#", 1)[0])
+                    for line in self.d.error_log_lines()[lines:] if "no binding covers" in line]
+        eventually(lambda: len(starts()) >= 2 * len(workers))
+        expect_equal(sorted(workers * 2), sorted(starts()), "the processes that started the filter")
+
         def mapped(r):
             expect_equal((200, "webuser"), (r.status, r.cgi().get("x-logon-user")), "john")
         self.on_every_worker(lambda: self.get(self.site + "/proxied/", "john", "secret"), mapped)
