@@ -198,7 +198,8 @@ class NginxPackageTests:
         expect("Apache" not in stderr, f"Apache steps without Apache: {stderr}")
         for directory in (DATA, f"{DATA}/backups", LOGS):
             info = os.stat(self.p.path(directory))
-            expect_equal(self.p.run_user, pwd.getpwuid(info.st_uid).pw_name, f"owner of {directory}")
+            expect_equal(self.p.run_user, pwd.getpwuid(info.st_uid).pw_name,
+                         f"owner of {directory}")
             expect_equal(0, info.st_mode & 0o007, f"mode of {directory} for others")
         expect(os.path.isfile(self.p.path(f"{DATA}/accounts.cfg")), "no database")
         # The web server runs outside the scratch root: the key names the root's files as it
@@ -312,7 +313,8 @@ class NginxPackageTests:
         expect_equal(200, r.status, r)
         expect(REKEY_NO_SITE not in r.text and "Password" in r.text,
                f"rekey finds the site's binding: {r.text}")
-        expect("/gatekeeper/rekey?" in r.text, f"rekey's links name it as the client does: {r.text}")
+        expect("/gatekeeper/rekey?" in r.text,
+               f"rekey's links name it as the client does: {r.text}")
         r = self.fetch("/gatekeeper/steward", MANAGER)
         expect_equal(200, r.status, r)
         expect("john" in r.text and "mary" in r.text, f"steward lists the site's users: {r.text}")
