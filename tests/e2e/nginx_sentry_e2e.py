@@ -527,6 +527,43 @@ class NginxSentryTests(sentry_e2e.SentryTests):
                f"clone with a wrong password: {refused.stderr}")
 
 
+def unloadable_database_refuses_credentials(d):
+    """A named database that cannot be loaded, at start or after nginx -s reload, gets every
+    request with credentials refused with 503 (server accounts included) and a line in nginx's
+    error log naming the file; requests without credentials still reach nginx's own
+    authentication; the repaired file is loaded by a later request."""
+    state.write_database(d.database, "")
+    nginx = NginxProcess(d.server, env=d.nginx.env)
+    site = f"http://127.0.0.1:{d.site_port}/"
+
+    def failures():
+        return [line for line in d.error_log_lines()
+                if "cannot be loaded" in line and d.database in line]
+
+    nginx.start()
+    try:
+        for user, password in (("john", "secret"), ("webuser", "webpass")):
+            r = e2e.fetch(site, basic(user, password))
+            expect_equal((503, "Service Unavailable"), (r.status, r.reason), f"{user} at start")
+        expect_equal(401, e2e.fetch(site).status, "anonymous: nginx's own challenge")
+        expect(failures(), "no error line for the database at start")
+
+        d.save_database(STAFF)
+        sentry_e2e.wait_for(lambda: e2e.fetch(site, basic("john", "secret")).status == 200,
+                            "the repaired database decides")
+        state.write_database(d.database, "")
+        before = len(failures())
+        nginx.reload()
+        for user, password in (("john", "secret"), ("webuser", "webpass")):
+            expect_equal(503, e2e.fetch(site, basic(user, password)).status,
+                         f"{user} after the reload")
+        expect(len(failures()) > before, "no error line after the reload")
+    finally:
+        nginx.stop()
+        d.write_database(STAFF)
+    expect_equal([], e2e.faults_in_log(d.server.error_log), "faults")
+
+
 def run(args, work):
     deployment = Deployment(args, work)
     thread = threading.Thread(target=deployment.echo.serve_forever, daemon=True)
@@ -550,6 +587,8 @@ def run(args, work):
             "every_worker_takes_a_saved_database_at_its_next_request",
             "reload_keeps_the_filter_and_refuses_a_library_it_cannot_load",
             "curl_over_http2_with_tls", "git_clone_and_push_as_a_site_user"), checks)
+        checks.run("unloadable_database_refuses_credentials",
+                   unloadable_database_refuses_credentials, deployment)
     finally:
         deployment.echo.shutdown()
     return checks.summary()
