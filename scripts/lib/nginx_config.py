@@ -273,9 +273,7 @@ def _unknown_host_section(server, site):
             f"        server_name {UNKNOWN_HOST};",
             *_tls(site),
             f"        root {_quote(server.unknown_host_root)};",
-            "        location / {",
-            "            deny all;",
-            "        }",
+            "        return 403;",
             "    }"]
 
 
