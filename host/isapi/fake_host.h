@@ -52,8 +52,8 @@ inline const IsapiHost FakeRequest::host = {
       static_cast<FakeRequest*>(request)->log.emplace_back(message);
     },
     [](void* request, const char* user, const char* reason) {
-      static_cast<FakeRequest*>(request)->failedLogons.push_back(std::string(user) + "|" +
-                                                                 (reason != nullptr ? reason : "-"));
+      static_cast<FakeRequest*>(request)->failedLogons.push_back(
+          std::string(user) + "|" + (reason != nullptr ? reason : "-"));
     },
 };
 

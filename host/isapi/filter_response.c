@@ -103,7 +103,9 @@ int statusForFailedRequest(int requestedStatus, DWORD lastError) {
   }
 }
 
-size_t basicChallengeSize(const char* realm) { return sizeof("Basic realm=\"\"") + 2 * strlen(realm); }
+size_t basicChallengeSize(const char* realm) {
+  return sizeof("Basic realm=\"\"") + 2 * strlen(realm);
+}
 
 void writeBasicChallenge(const char* realm, char* out) {
   memcpy(out, "Basic realm=\"", 13);

@@ -8,10 +8,10 @@ char* escapeLogText(const char* text, char* out) {
   static const char kHex[] = "0123456789abcdef";
   char* at = out;
   for (const unsigned char* c = (const unsigned char*)text; *c != '\0'; ++c) {
-    if (*c == '"' || *c == '\\') {
+    if (*c == '\\') {
       *at++ = '\\';
-      *at++ = (char)*c;
-    } else if (*c < 0x20 || *c == 0x7F) {
+      *at++ = '\\';
+    } else if (*c < 0x20 || *c == 0x7F || *c == '"') {
       *at++ = '\\';
       *at++ = 'x';
       *at++ = kHex[*c >> 4];

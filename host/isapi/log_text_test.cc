@@ -25,7 +25,7 @@ TEST(LogTextTest, EscapesWhatCouldForgeOrBreakALine) {
            Case{"alice", "alice"},
            Case{"", ""},
            // A name that would close the quotes and fake the rest of the line.
-           Case{"x\", client: 10.0.0.1", "x\\\", client: 10.0.0.1"},
+           Case{"x\", client: 10.0.0.1", "x\\x22, client: 10.0.0.1"},
            Case{"back\\slash", "back\\\\slash"},
            Case{"two\nlines\r", "two\\x0alines\\x0d"},
            Case{"tab\there\x7f", "tab\\x09here\\x7f"},
@@ -36,7 +36,8 @@ TEST(LogTextTest, EscapesWhatCouldForgeOrBreakALine) {
     EXPECT_EQ(escaped(c.text), c.expected);
   }
   // The size covers the worst case.
-  EXPECT_EQ(escaped(std::string(50, '\n')).size() + 1, escapedLogTextSize(std::string(50, '\n').c_str()));
+  EXPECT_EQ(escaped(std::string(50, '\n')).size() + 1,
+            escapedLogTextSize(std::string(50, '\n').c_str()));
 }
 
 TEST(BasicChallengeTest, QuotesTheRealm) {
@@ -44,10 +45,10 @@ TEST(BasicChallengeTest, QuotesTheRealm) {
     const char* realm;
     const char* expected;
   };
-  for (const Case& c : {Case{"www.example.com", "Basic realm=\"www.example.com\""},
-                        Case{"", "Basic realm=\"\""},
-                        Case{"say \"hi\"\\", "Basic realm=\"say \\\"hi\\\"\\\\\""},
-                        Case{"split\r\nX-Injected: 1", "Basic realm=\"splitX-Injected: 1\""}}) {
+  for (const Case& c :
+       {Case{"www.example.com", "Basic realm=\"www.example.com\""}, Case{"", "Basic realm=\"\""},
+        Case{"say \"hi\"\\", "Basic realm=\"say \\\"hi\\\"\\\\\""},
+        Case{"split\r\nX-Injected: 1", "Basic realm=\"splitX-Injected: 1\""}}) {
     std::vector<char> out(basicChallengeSize(c.realm));
     writeBasicChallenge(c.realm, out.data());
     EXPECT_STREQ(out.data(), c.expected);

@@ -181,67 +181,67 @@ DWORD sendResponse(HTTP_FILTER_CONTEXT* context, const char* status, const char*
 
 INSTANTIATE_TEST_SUITE_P(
     Calls, NotificationOutcomeTest,
-    testing::Values(
-        OutcomeCase{"next", next(), 0, nullptr, nullptr, true},
-        OutcomeCase{"handled stops the chain",
-                    [](HTTP_FILTER_CONTEXT*, HTTP_FILTER_AUTHENT*) -> DWORD {
-                      return SF_STATUS_REQ_HANDLED_NOTIFICATION;
-                    },
-                    0, nullptr, nullptr, false},
-        OutcomeCase{"error: file not found", fail(ERROR_FILE_NOT_FOUND), 404, nullptr, nullptr,
-                    false},
-        OutcomeCase{"error: access denied", fail(ERROR_ACCESS_DENIED), 401, nullptr, nullptr,
-                    false},
-        OutcomeCase{"error: anything else", fail(ERROR_INVALID_PARAMETER), 500, nullptr, nullptr,
-                    false},
-        OutcomeCase{"finished without a response",
-                    [](HTTP_FILTER_CONTEXT*, HTTP_FILTER_AUTHENT*) -> DWORD {
-                      SetLastError(ERROR_SUCCESS);
-                      return SF_STATUS_REQ_FINISHED;
-                    },
-                    500, nullptr, nullptr, false},
-        OutcomeCase{"unknown status",
-                    [](HTTP_FILTER_CONTEXT*, HTTP_FILTER_AUTHENT*) -> DWORD { return 0x4242; },
-                    500, nullptr, nullptr, false},
-        // The response a filter asks for ends the request, whatever it answers.
-        OutcomeCase{"requested response with next",
-                    [](HTTP_FILTER_CONTEXT* c, HTTP_FILTER_AUTHENT*) {
-                      return sendResponse(c, "401 Access Denied", "X-Why: expired\r\n",
-                                          SF_STATUS_REQ_NEXT_NOTIFICATION);
-                    },
-                    401, "Access Denied", "X-Why: expired\r\n", false},
-        OutcomeCase{"requested response with error and another last error",
-                    [](HTTP_FILTER_CONTEXT* c, HTTP_FILTER_AUTHENT*) {
-                      SetLastError(ERROR_FILE_NOT_FOUND);
-                      return sendResponse(c, "503", nullptr, SF_STATUS_REQ_ERROR);
-                    },
-                    503, nullptr, nullptr, false},
-        // Headers that do not pass are dropped; the status stands.
-        OutcomeCase{"requested response with framing headers",
-                    [](HTTP_FILTER_CONTEXT* c, HTTP_FILTER_AUTHENT*) {
-                      return sendResponse(c, "403 Go away", "Content-Length: 0\r\n",
-                                          SF_STATUS_REQ_ERROR);
-                    },
-                    403, "Go away", nullptr, false},
-        // A success or a redirect is not a refusal: ignored.
-        OutcomeCase{"requested success",
-                    [](HTTP_FILTER_CONTEXT* c, HTTP_FILTER_AUTHENT*) {
-                      return sendResponse(c, "302 Found", "Location: /x\r\n",
-                                          SF_STATUS_REQ_NEXT_NOTIFICATION);
-                    },
-                    0, nullptr, nullptr, true},
-        OutcomeCase{"user name without its zero",
-                    [](HTTP_FILTER_CONTEXT*, HTTP_FILTER_AUTHENT* a) -> DWORD {
-                      std::memset(a->pszUser, 'x', a->cbUserBuff);
-                      return SF_STATUS_REQ_HANDLED_NOTIFICATION;
-                    },
-                    500, nullptr, nullptr, false},
-        OutcomeCase{"password without its zero",
-                    [](HTTP_FILTER_CONTEXT*, HTTP_FILTER_AUTHENT* a) -> DWORD {
-                      std::memset(a->pszPassword, 'x', a->cbPasswordBuff);
-                      return SF_STATUS_REQ_NEXT_NOTIFICATION;
-                    },
-                    500, nullptr, nullptr, false}));
+    testing::Values(OutcomeCase{"next", next(), 0, nullptr, nullptr, true},
+                    OutcomeCase{"handled stops the chain",
+                                [](HTTP_FILTER_CONTEXT*, HTTP_FILTER_AUTHENT*) -> DWORD {
+                                  return SF_STATUS_REQ_HANDLED_NOTIFICATION;
+                                },
+                                0, nullptr, nullptr, false},
+                    OutcomeCase{"error: file not found", fail(ERROR_FILE_NOT_FOUND), 404, nullptr,
+                                nullptr, false},
+                    OutcomeCase{"error: access denied", fail(ERROR_ACCESS_DENIED), 401, nullptr,
+                                nullptr, false},
+                    OutcomeCase{"error: anything else", fail(ERROR_INVALID_PARAMETER), 500, nullptr,
+                                nullptr, false},
+                    OutcomeCase{"finished without a response",
+                                [](HTTP_FILTER_CONTEXT*, HTTP_FILTER_AUTHENT*) -> DWORD {
+                                  SetLastError(ERROR_SUCCESS);
+                                  return SF_STATUS_REQ_FINISHED;
+                                },
+                                500, nullptr, nullptr, false},
+                    OutcomeCase{
+                        "unknown status",
+                        [](HTTP_FILTER_CONTEXT*, HTTP_FILTER_AUTHENT*) -> DWORD { return 0x4242; },
+                        500, nullptr, nullptr, false},
+                    // The response a filter asks for ends the request, whatever it answers.
+                    OutcomeCase{"requested response with next",
+                                [](HTTP_FILTER_CONTEXT* c, HTTP_FILTER_AUTHENT*) {
+                                  return sendResponse(c, "401 Access Denied", "X-Why: expired\r\n",
+                                                      SF_STATUS_REQ_NEXT_NOTIFICATION);
+                                },
+                                401, "Access Denied", "X-Why: expired\r\n", false},
+                    OutcomeCase{"requested response with error and another last error",
+                                [](HTTP_FILTER_CONTEXT* c, HTTP_FILTER_AUTHENT*) {
+                                  SetLastError(ERROR_FILE_NOT_FOUND);
+                                  return sendResponse(c, "503", nullptr, SF_STATUS_REQ_ERROR);
+                                },
+                                503, nullptr, nullptr, false},
+                    // Headers that do not pass are dropped; the status stands.
+                    OutcomeCase{"requested response with framing headers",
+                                [](HTTP_FILTER_CONTEXT* c, HTTP_FILTER_AUTHENT*) {
+                                  return sendResponse(c, "403 Go away", "Content-Length: 0\r\n",
+                                                      SF_STATUS_REQ_ERROR);
+                                },
+                                403, "Go away", nullptr, false},
+                    // A success or a redirect is not a refusal: ignored.
+                    OutcomeCase{"requested success",
+                                [](HTTP_FILTER_CONTEXT* c, HTTP_FILTER_AUTHENT*) {
+                                  return sendResponse(c, "302 Found", "Location: /x\r\n",
+                                                      SF_STATUS_REQ_NEXT_NOTIFICATION);
+                                },
+                                0, nullptr, nullptr, true},
+                    OutcomeCase{"user name without its zero",
+                                [](HTTP_FILTER_CONTEXT*, HTTP_FILTER_AUTHENT* a) -> DWORD {
+                                  std::memset(a->pszUser, 'x', a->cbUserBuff);
+                                  return SF_STATUS_REQ_HANDLED_NOTIFICATION;
+                                },
+                                500, nullptr, nullptr, false},
+                    OutcomeCase{"password without its zero",
+                                [](HTTP_FILTER_CONTEXT*, HTTP_FILTER_AUTHENT* a) -> DWORD {
+                                  std::memset(a->pszPassword, 'x', a->cbPasswordBuff);
+                                  return SF_STATUS_REQ_NEXT_NOTIFICATION;
+                                },
+                                500, nullptr, nullptr, false}));
 
 TEST_F(NotificationTest, ANameWithAColonCannotBeCarried) {
   gBehaviour[0] = [](HTTP_FILTER_CONTEXT*, HTTP_FILTER_AUTHENT* a) {
@@ -262,8 +262,8 @@ TEST_F(NotificationTest, UnusableCredentialsReachNoFilter) {
   const std::string user(300, 'u');
   std::vector<char> tooLong(encodedBasicCredentialsSize(user.size(), 1));
   ASSERT_NE(encodeBasicCredentials(user.c_str(), "p", tooLong.data(), tooLong.size()), 0u);
-  for (const Case& c : {Case{"Basic !!!", 400}, Case{"Basic bm9jb2xvbg==", 400},
-                        Case{tooLong.data(), 401}}) {
+  for (const Case& c :
+       {Case{"Basic !!!", 400}, Case{"Basic bm9jb2xvbg==", 400}, Case{tooLong.data(), 401}}) {
     gCalls.clear();
     Notification result = notify(c.header);
     EXPECT_EQ(result.status, c.status) << c.header;
@@ -291,8 +291,8 @@ TEST_F(NotificationTest, ContextCallbacksReachTheHost) {
   gBehaviour[0] = [](HTTP_FILTER_CONTEXT* c, HTTP_FILTER_AUTHENT*) -> DWORD {
     EXPECT_TRUE(c->ServerSupportFunction(c, SF_REQ_REPORT_FAILED_LOGON, const_cast<char*>("john"),
                                          reinterpret_cast<ULONG_PTR>("account disabled"), 0));
-    EXPECT_TRUE(c->ServerSupportFunction(c, SF_REQ_REPORT_FAILED_LOGON, const_cast<char*>("eve"),
-                                         0, 0));
+    EXPECT_TRUE(
+        c->ServerSupportFunction(c, SF_REQ_REPORT_FAILED_LOGON, const_cast<char*>("eve"), 0, 0));
     EXPECT_FALSE(c->ServerSupportFunction(c, SF_REQ_REPORT_FAILED_LOGON, nullptr, 0, 0));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     // Every line passes or none is added.
@@ -314,8 +314,7 @@ TEST_F(NotificationTest, ContextCallbacksReachTheHost) {
   request_.facts[kIsapiServerName] = "www.example.com";
   Notification result = notify(kJohn);
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(request_.failedLogons,
-            (std::vector<std::string>{"john|account disabled", "eve|-"}));
+  EXPECT_EQ(request_.failedLogons, (std::vector<std::string>{"john|account disabled", "eve|-"}));
   EXPECT_EQ(request_.responseHeaders,
             (std::vector<std::pair<std::string, std::string>>{{"X-A", "1"}, {"X-B", "2"}}));
 }

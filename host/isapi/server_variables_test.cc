@@ -10,8 +10,10 @@ namespace {
 
 FakeRequest sampleRequest() {
   FakeRequest r;
-  r.facts = {{kIsapiServerName, "www.example.com"}, {kIsapiServerPort, "8080"},
-             {kIsapiRequestPath, "/private/"},      {kIsapiRemoteAddress, "192.0.2.7"}};
+  r.facts = {{kIsapiServerName, "www.example.com"},
+             {kIsapiServerPort, "8080"},
+             {kIsapiRequestPath, "/private/"},
+             {kIsapiRemoteAddress, "192.0.2.7"}};
   r.headers = {{"Host", "attacker.example"},
                {"Authorization", "  Basic am9objpzZWNyZXQ="},
                {"X-Forwarded-For", "10.0.0.1"},
@@ -46,15 +48,11 @@ INSTANTIATE_TEST_SUITE_P(
         // The host's own facts, names ignoring case; the server's name, never the Host header.
         VariableCase{"SERVER_NAME", false, "www.example.com"},
         VariableCase{"server_name", false, "www.example.com"},
-        VariableCase{"Server_Port", false, "8080"},
-        VariableCase{"SCRIPT_NAME", false, "/private/"},
-        VariableCase{"URL", false, "/private/"},
-        VariableCase{"REMOTE_HOST", false, "192.0.2.7"},
+        VariableCase{"Server_Port", false, "8080"}, VariableCase{"SCRIPT_NAME", false, "/private/"},
+        VariableCase{"URL", false, "/private/"}, VariableCase{"REMOTE_HOST", false, "192.0.2.7"},
         // A fact the host does not have reads as empty, not as unknown.
-        VariableCase{"QUERY_STRING", false, ""},
-        VariableCase{"SERVER_PORT_SECURE", true, "1"},
-        VariableCase{"SERVER_PORT_SECURE", false, "0"},
-        VariableCase{"HTTPS", true, "on"},
+        VariableCase{"QUERY_STRING", false, ""}, VariableCase{"SERVER_PORT_SECURE", true, "1"},
+        VariableCase{"SERVER_PORT_SECURE", false, "0"}, VariableCase{"HTTPS", true, "on"},
         VariableCase{"HTTPS", false, "off"},
         // The scheme only, past leading blanks.
         VariableCase{"AUTH_TYPE", false, "Basic"},
@@ -64,10 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
         VariableCase{"http_x_forwarded_for", false, "10.0.0.1"},
         // A header whose name holds '_' is not one HTTP_<NAME> can name.
         VariableCase{"HTTP_ODD_NAME", false, nullptr},
-        VariableCase{"HTTP_NOT_SENT", false, nullptr},
-        VariableCase{"HTTP_", false, nullptr},
-        VariableCase{"HTTP", false, nullptr},
-        VariableCase{"SERVER_NAMEX", false, nullptr},
+        VariableCase{"HTTP_NOT_SENT", false, nullptr}, VariableCase{"HTTP_", false, nullptr},
+        VariableCase{"HTTP", false, nullptr}, VariableCase{"SERVER_NAMEX", false, nullptr},
         VariableCase{"", false, nullptr}));
 
 TEST(ServerVariableTest, AllHttpListsEveryHeaderInOrder) {

@@ -43,9 +43,9 @@ typedef struct {
   unsigned pushed : 1;     // the client sent no Authorization: the element is ours
   ngx_str_t sent_user;
   ngx_str_t logon_user;
-  ngx_table_elt_t* header;  // the Authorization element in the request's headers
-  ngx_str_t client_value;   // the client's own value (when it sent one)
-  ngx_str_t replaced_value; // "Basic ..." (empty when the filters emptied the credentials)
+  ngx_table_elt_t* header;   // the Authorization element in the request's headers
+  ngx_str_t client_value;    // the client's own value (when it sent one)
+  ngx_str_t replaced_value;  // "Basic ..." (empty when the filters emptied the credentials)
   // A refusal with the filter's own reason phrase: nginx's error responses write the status's
   // standard phrase, so the header filter puts this line in place.
   ngx_uint_t refusal_status;

@@ -11,9 +11,8 @@
 // master nor by `nginx -t`. A library stays started in a process as long as any of its
 // configurations names it (registry.c).
 
-#include "ngx_http_isapi_filter.h"
-
 #include "filter_library.h"
+#include "ngx_http_isapi_filter.h"
 
 static char* ngx_http_isapi_filter(ngx_conf_t* cf, ngx_command_t* cmd, void* conf);
 static ngx_int_t ngx_http_isapi_postconfiguration(ngx_conf_t* cf);
@@ -73,11 +72,14 @@ static void* ngx_http_isapi_create_loc_conf(ngx_conf_t* cf) {
   return ngx_pcalloc(cf->pool, sizeof(ngx_http_isapi_loc_conf_t));
 }
 
-static void ngx_http_isapi_clear_sites(void* data) { clearSites(&((ngx_http_isapi_library_t*)data)->sites); }
+static void ngx_http_isapi_clear_sites(void* data) {
+  clearSites(&((ngx_http_isapi_library_t*)data)->sites);
+}
 
 // The configuration's record of the library at path, made on first use.
 static ngx_http_isapi_library_t* ngx_http_isapi_library(ngx_conf_t* cf, ngx_str_t* path) {
-  ngx_http_isapi_main_conf_t* mcf = ngx_http_conf_get_module_main_conf(cf, ngx_http_isapi_filter_module);
+  ngx_http_isapi_main_conf_t* mcf =
+      ngx_http_conf_get_module_main_conf(cf, ngx_http_isapi_filter_module);
   ngx_http_isapi_library_t** libraries = mcf->libraries.elts;
   for (ngx_uint_t i = 0; i < mcf->libraries.nelts; ++i) {
     if (libraries[i]->path.len == path->len &&
@@ -166,7 +168,8 @@ static char* ngx_http_isapi_merge_loc_conf(ngx_conf_t* cf, void* parent, void* c
   }
   // nginx merges a server's locations with that server's configuration at hand: the server
   // collects the libraries of all its locations, for the sites each library is told.
-  ngx_http_isapi_srv_conf_t* scf = ngx_http_conf_get_module_srv_conf(cf, ngx_http_isapi_filter_module);
+  ngx_http_isapi_srv_conf_t* scf =
+      ngx_http_conf_get_module_srv_conf(cf, ngx_http_isapi_filter_module);
   if (ngx_http_isapi_union(cf->pool, &scf->libraries, conf->filters) != NGX_OK) {
     return NGX_CONF_ERROR;
   }
@@ -182,7 +185,8 @@ static ngx_int_t ngx_http_isapi_add_handler(ngx_http_core_main_conf_t* cmcf, ngx
 }
 
 static ngx_int_t ngx_http_isapi_postconfiguration(ngx_conf_t* cf) {
-  ngx_http_isapi_main_conf_t* mcf = ngx_http_conf_get_module_main_conf(cf, ngx_http_isapi_filter_module);
+  ngx_http_isapi_main_conf_t* mcf =
+      ngx_http_conf_get_module_main_conf(cf, ngx_http_isapi_filter_module);
   mcf->log = &cf->cycle->new_log;
   if (mcf->libraries.nelts == 0) return NGX_OK;
   if (ngx_http_isapi_collect_sites(cf) != NGX_OK) return NGX_ERROR;
@@ -191,12 +195,16 @@ static ngx_int_t ngx_http_isapi_postconfiguration(ngx_conf_t* cf) {
   // handlers of a phase last added first: each of these runs before the phase's others.
   ngx_http_core_main_conf_t* cmcf = ngx_http_conf_get_module_main_conf(cf, ngx_http_core_module);
   // The notification, before every access check (auth_basic, auth_request, allow/deny).
-  if (ngx_http_isapi_add_handler(cmcf, NGX_HTTP_PREACCESS_PHASE, ngx_http_isapi_notify_handler) != NGX_OK ||
+  if (ngx_http_isapi_add_handler(cmcf, NGX_HTTP_PREACCESS_PHASE, ngx_http_isapi_notify_handler) !=
+          NGX_OK ||
       // The client's own Authorization back before the content (and before the rewrites of
       // an error page's or named location's redirect, which begin there).
-      ngx_http_isapi_add_handler(cmcf, NGX_HTTP_PRECONTENT_PHASE, ngx_http_isapi_withdraw_handler) != NGX_OK ||
-      ngx_http_isapi_add_handler(cmcf, NGX_HTTP_SERVER_REWRITE_PHASE, ngx_http_isapi_withdraw_handler) != NGX_OK ||
-      ngx_http_isapi_add_handler(cmcf, NGX_HTTP_REWRITE_PHASE, ngx_http_isapi_withdraw_handler) != NGX_OK) {
+      ngx_http_isapi_add_handler(cmcf, NGX_HTTP_PRECONTENT_PHASE,
+                                 ngx_http_isapi_withdraw_handler) != NGX_OK ||
+      ngx_http_isapi_add_handler(cmcf, NGX_HTTP_SERVER_REWRITE_PHASE,
+                                 ngx_http_isapi_withdraw_handler) != NGX_OK ||
+      ngx_http_isapi_add_handler(cmcf, NGX_HTTP_REWRITE_PHASE, ngx_http_isapi_withdraw_handler) !=
+          NGX_OK) {
     return NGX_ERROR;
   }
   return ngx_http_isapi_init_header_filter();

@@ -5,12 +5,11 @@
 // process names it any more. Each configuration started here tells every library its sites
 // and its error log.
 
-#include "ngx_http_isapi_filter.h"
-
 #include <stdlib.h>
 #include <string.h>
 
 #include "log_text.h"
+#include "ngx_http_isapi_filter.h"
 
 typedef struct StartedLibrary {
   IsapiFilter* filter;
@@ -89,8 +88,8 @@ ngx_int_t ngx_http_isapi_start_filters(ngx_cycle_t* cycle) {
       }
       s->next = started_libraries;
       started_libraries = s;
-      ngx_log_error(NGX_LOG_INFO, cycle->log, 0, "isapi_filter: started %V (%s)",
-                    &library->path, s->filter->description);
+      ngx_log_error(NGX_LOG_INFO, cycle->log, 0, "isapi_filter: started %V (%s)", &library->path,
+                    s->filter->description);
     }
     ++s->uses;
     library->filter = s->filter;

@@ -15,14 +15,13 @@
 // the replaced credentials while the access checks run. The rewritten value is zeroed when the
 // request ends.
 
-#include "ngx_http_isapi_filter.h"
-
 #include <nginx.h>
 
 #include "basic_credentials.h"
 #include "filter_library.h"
 #include "isapi_host.h"
 #include "log_text.h"
+#include "ngx_http_isapi_filter.h"
 #include "notification.h"
 
 static ngx_http_output_header_filter_pt ngx_http_next_header_filter;
@@ -118,11 +117,11 @@ static const char* ngx_http_isapi_fact(void* request, IsapiRequestFact fact) {
   return NULL;
 }
 
-static void ngx_http_isapi_for_each_header(
-    void* request,
-    int (*visit)(void* context, const char* name, size_t nameLength, const char* value,
-                 size_t valueLength),
-    void* context) {
+static void ngx_http_isapi_for_each_header(void* request,
+                                           int (*visit)(void* context, const char* name,
+                                                        size_t nameLength, const char* value,
+                                                        size_t valueLength),
+                                           void* context) {
   ngx_http_request_t* r = request;
   for (ngx_list_part_t* part = &r->headers_in.headers.part; part != NULL; part = part->next) {
     ngx_table_elt_t* h = part->elts;
@@ -173,14 +172,16 @@ static void ngx_http_isapi_log(void* request, IsapiLogLevel level, const char* m
   ngx_http_request_t* r = request;
   u_char* escaped = ngx_pnalloc(r->pool, escapedLogTextSize(message));
   if (escaped == NULL) return;
-  ngx_log_error(kLevels[level], r->connection->log, 0, "%s", escapeLogText(message, (char*)escaped));
+  ngx_log_error(kLevels[level], r->connection->log, 0, "%s",
+                escapeLogText(message, (char*)escaped));
 }
 
 // In the shape of ngx_http_auth_basic_module's lines, which fail2ban's nginx-http-auth filter
 // counts: `user "NAME" was not found in "PATH"` when the filter knows no such user, `user
 // "NAME": password mismatch` for a wrong password, and for another reason (a disabled or
-// expired account) `user "NAME" was not found in "PATH (REASON)"`. PATH is the request's path.
-// nginx writes these texts as they are: the client's are escaped here.
+// expired account) `user "NAME" was not found in "PATH (REASON)"`; PATH is the request's path.
+// nginx writes these texts as they are: the client's are escaped here, with no quote left in
+// them, so that a quote in a name or a path neither forges a line nor keeps it from counting.
 static void ngx_http_isapi_log_failed_logon(void* request, const char* user, const char* reason) {
   ngx_http_request_t* r = request;
   const char* path = ngx_http_isapi_text(r, r->uri.data, r->uri.len);
@@ -193,7 +194,8 @@ static void ngx_http_isapi_log_failed_logon(void* request, const char* user, con
   escapeLogText(path, where);
   escapeLogText(reason != NULL ? reason : "", why);
   if (reason == NULL) {
-    ngx_log_error(NGX_LOG_ERR, r->connection->log, 0, "user \"%s\" was not found in \"%s\"", name, where);
+    ngx_log_error(NGX_LOG_ERR, r->connection->log, 0, "user \"%s\" was not found in \"%s\"", name,
+                  where);
   } else if (ngx_strcasecmp((u_char*)reason, (u_char*)"password mismatch") == 0) {
     ngx_log_error(NGX_LOG_ERR, r->connection->log, 0, "user \"%s\": password mismatch", name);
   } else {
@@ -203,8 +205,9 @@ static void ngx_http_isapi_log_failed_logon(void* request, const char* user, con
 }
 
 static const IsapiHost ngx_http_isapi_host = {
-    ngx_http_isapi_fact,    ngx_http_isapi_for_each_header,     ngx_http_isapi_allocate,
-    ngx_http_isapi_add_response_header, ngx_http_isapi_log,     ngx_http_isapi_log_failed_logon,
+    ngx_http_isapi_fact,     ngx_http_isapi_for_each_header,
+    ngx_http_isapi_allocate, ngx_http_isapi_add_response_header,
+    ngx_http_isapi_log,      ngx_http_isapi_log_failed_logon,
 };
 
 // ---- replaced credentials in and out of the request's headers -----------------------------
@@ -242,8 +245,10 @@ static ngx_int_t ngx_http_isapi_is_last(ngx_list_t* list, ngx_table_elt_t* h) {
   return list->last->nelts > 0 && (ngx_table_elt_t*)list->last->elts + list->last->nelts - 1 == h;
 }
 
-// The client's own Authorization (or none, as it sent) back in r's headers. The name checked
-// stays ($remote_user, as Apache's %u); its password is zeroed.
+// The client's own Authorization (or none, as it sent) back in r's headers; the password nginx
+// decoded from the replaced one is zeroed. $remote_user, which nginx decodes from the header
+// again, then names the client's user as it would without the filter; $isapi_logon_user names
+// the account that was checked.
 static void ngx_http_isapi_withdraw(ngx_http_request_t* r, ngx_http_isapi_ctx_t* ctx) {
   if (!ctx->presented) return;
   ctx->presented = 0;
@@ -276,7 +281,8 @@ static ngx_int_t ngx_http_isapi_refuse(ngx_http_request_t* r, ngx_http_isapi_ctx
   if (result->headers != NULL) forEachFilterHeader(result->headers, ngx_http_isapi_emit_header, r);
   if (result->status == NGX_HTTP_UNAUTHORIZED) {
     ngx_int_t challenged = 0;
-    for (ngx_list_part_t* part = &r->headers_out.headers.part; part != NULL && !challenged; part = part->next) {
+    for (ngx_list_part_t* part = &r->headers_out.headers.part; part != NULL && !challenged;
+         part = part->next) {
       ngx_table_elt_t* h = part->elts;
       for (ngx_uint_t i = 0; i < part->nelts; ++i) {
         if (h[i].hash != 0 && h[i].key.len == sizeof("WWW-Authenticate") - 1 &&
@@ -294,7 +300,8 @@ static ngx_int_t ngx_http_isapi_refuse(ngx_http_request_t* r, ngx_http_isapi_ctx
       char* challenge = ngx_pnalloc(r->pool, basicChallengeSize(realm));
       if (challenge == NULL) return NGX_HTTP_INTERNAL_SERVER_ERROR;
       writeBasicChallenge(realm, challenge);
-      ngx_table_elt_t* h = ngx_http_isapi_push_header(r, "WWW-Authenticate", 16, challenge, ngx_strlen(challenge));
+      ngx_table_elt_t* h =
+          ngx_http_isapi_push_header(r, "WWW-Authenticate", 16, challenge, ngx_strlen(challenge));
       if (h == NULL) return NGX_HTTP_INTERNAL_SERVER_ERROR;
       r->headers_out.www_authenticate = h;
     }
@@ -434,7 +441,8 @@ static void ngx_http_isapi_client_user(ngx_http_request_t* r, ngx_http_isapi_ctx
   const char* header = ngx_http_isapi_text(r, value.data, value.len);
   char user[SF_MAX_USERNAME];
   char password[SF_MAX_PASSWORD];
-  CredentialsResult decoded = header != NULL ? decodeBasicCredentials(header, user, sizeof(user), password, sizeof(password))
+  CredentialsResult decoded = header != NULL ? decodeBasicCredentials(header, user, sizeof(user),
+                                                                      password, sizeof(password))
                                              : kCredentialsNone;
   eraseSecret(password, sizeof(password));
   if (header != NULL) eraseSecret((char*)header, value.len);
@@ -449,12 +457,16 @@ static ngx_int_t ngx_http_isapi_variable(ngx_http_request_t* r, ngx_http_variabl
   int replaced = ctx != NULL && ctx->replaced;
   switch ((IsapiVariableKind)data) {
     case kAuthUser:
-      if (replaced) ngx_http_isapi_set(v, ctx->sent_user.data, ctx->sent_user.len);
-      else ngx_http_isapi_client_user(r->main, ctx, v);
+      if (replaced)
+        ngx_http_isapi_set(v, ctx->sent_user.data, ctx->sent_user.len);
+      else
+        ngx_http_isapi_client_user(r->main, ctx, v);
       break;
     case kLogonUser:
-      if (replaced) ngx_http_isapi_set(v, ctx->logon_user.data, ctx->logon_user.len);
-      else ngx_http_isapi_client_user(r->main, ctx, v);
+      if (replaced)
+        ngx_http_isapi_set(v, ctx->logon_user.data, ctx->logon_user.len);
+      else
+        ngx_http_isapi_client_user(r->main, ctx, v);
       break;
     case kLogonReplaced:
       ngx_http_isapi_set(v, (u_char*)(replaced ? "1" : ""), replaced ? 1 : 0);
@@ -465,9 +477,12 @@ static ngx_int_t ngx_http_isapi_variable(ngx_http_request_t* r, ngx_http_variabl
 
 ngx_int_t ngx_http_isapi_add_variables(ngx_conf_t* cf) {
   static ngx_http_variable_t variables[] = {
-      {ngx_string("isapi_auth_user"), NULL, ngx_http_isapi_variable, kAuthUser, NGX_HTTP_VAR_NOCACHEABLE, 0},
-      {ngx_string("isapi_logon_user"), NULL, ngx_http_isapi_variable, kLogonUser, NGX_HTTP_VAR_NOCACHEABLE, 0},
-      {ngx_string("isapi_logon_replaced"), NULL, ngx_http_isapi_variable, kLogonReplaced, NGX_HTTP_VAR_NOCACHEABLE, 0},
+      {ngx_string("isapi_auth_user"), NULL, ngx_http_isapi_variable, kAuthUser,
+       NGX_HTTP_VAR_NOCACHEABLE, 0},
+      {ngx_string("isapi_logon_user"), NULL, ngx_http_isapi_variable, kLogonUser,
+       NGX_HTTP_VAR_NOCACHEABLE, 0},
+      {ngx_string("isapi_logon_replaced"), NULL, ngx_http_isapi_variable, kLogonReplaced,
+       NGX_HTTP_VAR_NOCACHEABLE, 0},
   };
   for (size_t i = 0; i < sizeof(variables) / sizeof(variables[0]); ++i) {
     ngx_http_variable_t* v = ngx_http_add_variable(cf, &variables[i].name, variables[i].flags);
