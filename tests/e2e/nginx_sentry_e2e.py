@@ -480,6 +480,27 @@ class NginxSentryTests(sentry_e2e.SentryTests):
                    if "no binding covers" in line]
         expect_equal([], started, f"nginx -t started the filter: {out}")
 
+    def reloads_under_load_answer_every_request(self):
+        """Requests that arrive while nginx reloads, three times over, are all answered as
+        before: the old workers finish theirs with their filter, the new ones take over."""
+        done = threading.Event()
+
+        def client():
+            answers = []
+            while not done.is_set() or not answers:
+                r = self.get(self.site + "/proxied/", "john", "secret")
+                answers.append((r.status, r.cgi().get("x-logon-user")))
+            return answers
+        with concurrent.futures.ThreadPoolExecutor(4) as pool:
+            clients = [pool.submit(client) for _ in range(4)]
+            try:
+                for _ in range(3):
+                    self.d.nginx.reload()
+            finally:
+                done.set()
+            answers = [answer for c in clients for answer in c.result()]
+        expect_equal([], [a for a in answers if a != (200, "webuser")], "other answers")
+
     def concurrent_decisions_write_one_line_each(self):
         """Both workers append to one event log: every decision one whole line."""
         before = len(self.d.event_lines())
@@ -584,6 +605,7 @@ def run(args, work):
             "auth_request_checks_the_account_the_filter_put_in_place",
             "failed_logons_reach_fail2ban",
             "concurrent_decisions_write_one_line_each",
+            "reloads_under_load_answer_every_request",
             "every_worker_takes_a_saved_database_at_its_next_request",
             "reload_keeps_the_filter_and_refuses_a_library_it_cannot_load",
             "curl_over_http2_with_tls", "git_clone_and_push_as_a_site_user"), checks)
