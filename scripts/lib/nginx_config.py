@@ -33,6 +33,7 @@ SHIPPED_FCGIWRAP_SOCKET = "/run/fcgiwrap.socket"
 SHIPPED_MODULE = "modules/ngx_http_isapi_filter_module.so"
 SHIPPED_FILTER = "/usr/lib/kestrel-gatekeeper/sentry.so"
 NGINX_CONF_DIRECTORY = "/etc/nginx"
+SYSTEM_MODULES = "/usr/lib/nginx/modules"
 # Names of the account database, its lock, holder and temporary files and its backups, as a
 # regular expression of a location (nginx matches the decoded path): never served.
 ACCOUNT_FILES = r"\.cfg(\.[^/]*)?(/|$)"
@@ -88,6 +89,8 @@ class Server:
     includes: list[str] = dataclasses.field(default_factory=list)
     # Files of the main context (load_module lines) included before everything else.
     main_includes: list[str] = dataclasses.field(default_factory=list)
+    # Modules of the system's nginx module directory to load (e.g. Debian's auth_pam).
+    system_modules: list[str] = dataclasses.field(default_factory=list)
     # Each port's connections spread over the workers by the kernel (listen ... reuseport), so
     # that many connections reach every worker.
     reuseport: bool = True
@@ -206,6 +209,8 @@ def _main_section(server):
         group = grp.getgrgid(pwd.getpwnam(server.run_user).pw_gid).gr_name
         lines.append(f"user {server.run_user} {group};")
     lines += [f"include {_quote(path)};" for path in server.main_includes]
+    lines += [f"load_module {_quote(os.path.join(SYSTEM_MODULES, name))};"
+              for name in server.system_modules]
     if server.module_path is not None:
         # The package's load line, naming the module of this configuration.
         load = copy_shipped(server, LOAD_MODULE, {SHIPPED_MODULE: server.module_path})

@@ -66,6 +66,16 @@ MISSING_LIBRARY = "/nonexistent/sentry.so"
 NOT_A_FILTER = "/lib/x86_64-linux-gnu/libz.so.1"
 
 
+# The PAM service of nginx's auth_pam: a program that pam_exec runs checks the accounts the
+# authorization server of auth_request knows, by name and password.
+PAM_SERVICES = "/etc/pam.d"
+PAM_CHECK = """#!/usr/bin/python3
+import os
+import sys
+ACCOUNTS = {"webuser": "webpass", "alice": "alicepw"}
+password = sys.stdin.buffer.read().split(b"\\0")[0].decode("latin-1")
+sys.exit(0 if ACCOUNTS.get(os.environ.get("PAM_USER")) == password else 1)
+"""
 # The accounts that the authorization server of auth_request lets in.
 AUTH_REQUEST_ACCOUNTS = {basic("webuser", "webpass"), basic("alice", "alicepw")}
 NGINX_AUTH_FILTER = "/etc/fail2ban/filter.d/nginx-http-auth.conf"
@@ -144,6 +154,19 @@ class Deployment:
                           directives=["internal;", "proxy_pass_request_body off;",
                                       'proxy_set_header Content-Length "";']),
             conf.Location("/git/", require_user=True, directives=self.git_directives())]
+        # auth_pam needs a service in the system's PAM directory: root's to write.
+        self.pam_service = None
+        if os.geteuid() == 0:
+            self.pam_service = f"kestrel-gatekeeper-e2e-{os.getpid()}"
+            check = os.path.join(self.root, "pam-check")
+            e2e.write_file(check, PAM_CHECK, 0o755)
+            e2e.write_file(os.path.join(PAM_SERVICES, self.pam_service),
+                           f"auth required pam_exec.so expose_authtok quiet {check}\n"
+                           "account required pam_permit.so\n")
+            self.server.system_modules.append("ngx_http_auth_pam_module.so")
+            locations.append(conf.Location("/pam/", proxy_pass=echo, directives=[
+                f'auth_pam "{REALM}";', f'auth_pam_service_name "{self.pam_service}";',
+                *PROXY_HEADERS]))
         self.server.sites = [
             conf.Site(port, docs, REALM, [self.filter], list(locations))
             for port in (self.site_port, self.plain_port, self.missing_port)]
@@ -396,6 +419,20 @@ class NginxSentryTests(sentry_e2e.SentryTests):
                 expect_equal(basic(user, password), r.cgi().get("authorization"),
                              f"{user}'s header at the backend")
 
+    def auth_pam_checks_the_account_the_filter_put_in_place(self):
+        """nginx's auth_pam (Debian's module) hands PAM the server account's name and
+        password; the proxied content gets the client's own credentials."""
+        expect(self.d.pam_service, "auth_pam needs root to write a PAM service")
+        for user, password, status in (("john", "secret", 200), ("alice", "alicepw", 200),
+                                       ("john", "wrong", 401), ("tom", "tompw", 401),
+                                       ("webuser", "webpass", 401), (None, None, 401)):
+            r = self.get(self.site + "/pam/", user, password)
+            expect_equal(status, r.status, f"{user} through auth_pam")
+            if status == 200:
+                seen = r.cgi()
+                expect_equal((basic(user, password), user),
+                             (seen.get("authorization"), seen.get("x-auth-user")), user)
+
     def failed_logons_reach_fail2ban(self):
         """Every refusal of the filter leaves one line in nginx's error log in the shape of
         auth_basic's own, which fail2ban's stock nginx-http-auth filter counts against the
@@ -603,6 +640,8 @@ def run(args, work):
             "error_page_after_a_refusal_sees_the_clients_credentials",
             "one_connection_serves_each_request_as_its_own_user",
             "auth_request_checks_the_account_the_filter_put_in_place",
+            *(["auth_pam_checks_the_account_the_filter_put_in_place"]
+              if deployment.pam_service else []),
             "failed_logons_reach_fail2ban",
             "concurrent_decisions_write_one_line_each",
             "reloads_under_load_answer_every_request",
@@ -613,6 +652,8 @@ def run(args, work):
                    unloadable_database_refuses_credentials, deployment)
     finally:
         deployment.echo.shutdown()
+        if deployment.pam_service:
+            os.remove(os.path.join(PAM_SERVICES, deployment.pam_service))
     return checks.summary()
 
 
