@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """End-to-end tests of the filter sentry in nginx through ngx_http_isapi_filter_module: a real
-nginx with two workers on loopback, the programs run by fcgiwrap through the package's FastCGI
-snippet, a proxied backend, git over smart HTTP and curl over HTTP/2 with TLS. The cases that
-are the same under Apache are sentry_e2e's own, run here on nginx.
+nginx with two workers on loopback, a program run by fcgiwrap through the package's FastCGI
+snippet, a proxied backend, nginx's auth_basic, auth_request and auth_pam, reloads, git over
+smart HTTP and curl over HTTP/2 with TLS. The cases that are the same under Apache are
+sentry_e2e's own, run here on nginx.
 
 Usage: nginx_sentry_e2e.py --module ngx_http_isapi_filter_module.so --filter sentry.so
                            --work DIR [--preload LIBASAN]
