@@ -148,7 +148,8 @@ class Deployment:
             conf.Location("/proxied/", require_user=True, proxy_pass=echo,
                           directives=PROXY_HEADERS),
             conf.Location("/open-proxied/", proxy_pass=echo, directives=PROXY_HEADERS),
-            conf.Location("/refused/", require_user=True, error_pages={401: "/error-page"}),
+            conf.Location("/refused/", require_user=True,
+                          error_pages={401: "/error-page", 404: "/error-page"}),
             conf.Location("= /error-page", proxy_pass=echo + "/error-page"),
             conf.Location("/requested/", proxy_pass=echo, directives=["auth_request /auth-check;"]),
             conf.Location("= /auth-check", proxy_pass=echo + "/auth",
@@ -364,11 +365,14 @@ class NginxSentryTests(sentry_e2e.SentryTests):
         expect_equal(401, self.get(self.site + "/proxied/").status, "anonymous")
 
     def error_page_after_a_refusal_sees_the_clients_credentials(self):
-        """nginx refuses the account the filter put in place (its password differs here) and
-        the filter refuses a wrong password: the error page is given the client's own header."""
-        for user, password in (("tom", "tompw"), ("john", "wrong")):
-            r = self.get(self.site + "/refused/", user, password)
-            expect_equal(401, r.status, user)
+        """nginx refuses the account the filter put in place (its password differs here), the
+        filter refuses a wrong password, and a mapped user asks for a page that is not there:
+        the error page is given the client's own header."""
+        for user, password, path, status in (("tom", "tompw", "/refused/", 401),
+                                             ("john", "wrong", "/refused/", 401),
+                                             ("john", "secret", "/refused/nothing", 404)):
+            r = self.get(self.site + path, user, password)
+            expect_equal(status, r.status, user)
             seen = r.cgi()
             expect_equal(basic(user, password), seen.get("authorization"), f"{user}'s error page")
             expect("oldpass" not in r.text and basic("stale", "oldpass") not in r.text, r.text)
