@@ -1,5 +1,5 @@
-// What mod_isapi_filter, our Apache httpd host of ISAPI filters, offers a filter beyond the ISAPI
-// filter interface, on Linux only. IIS offers none of it: a filter built for Windows never uses
+// What our hosts of ISAPI filters on Linux (mod_isapi_filter in Apache httpd,
+// ngx_http_isapi_filter_module in nginx) offer a filter beyond the ISAPI filter interface. IIS offers none of it: a filter built for Windows never uses
 // it, and a filter loaded by another host finds the request refused (ServerSupportFunction
 // answers FALSE) and its optional export never called, and works on without them.
 #ifndef GATEKEEPER_PLATFORM_ISAPI_HOST_EXTENSION_H_
