@@ -9,6 +9,7 @@ Usage: demo.py --build BUILD_DIR --state STATE_DIR [--site-port 8080] [--admin-p
 import argparse
 import os
 import shutil
+import signal
 import sys
 
 sys.dont_write_bytecode = True
@@ -223,9 +224,15 @@ def main():
               "to protect the site.", file=sys.stderr)
         return 1
 
+    # A demo told to stop (kill, timeout) stops its servers as Ctrl-C does.
+    signal.signal(signal.SIGTERM, _interrupt)
     run_user = conf.unprivileged_user()
     with conf.work_directory(os.path.abspath(args.state), run_user) as root:
         return serve(build, root, run_user, args)
+
+
+def _interrupt(signum, frame):
+    raise KeyboardInterrupt
 
 
 def serve(build, root, run_user, args):

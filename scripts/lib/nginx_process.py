@@ -19,8 +19,6 @@ from apache_process import StartError  # noqa: F401  (one error for either serve
 
 NGINX = "/usr/sbin/nginx"
 FCGIWRAP = "/usr/sbin/fcgiwrap"
-# fcgiwrap's processes: the programs that may run at once.
-FCGIWRAP_PROCESSES = 4
 _PR_SET_PDEATHSIG = 1
 
 
@@ -86,7 +84,9 @@ def children(pid):
 
 class Fcgiwrap:
     """fcgiwrap on a Unix socket, running the programs as run_user (or as the caller) with its
-    own environment env and the variables nginx sends."""
+    own environment env and the variables nginx sends. One process, which runs one program at a
+    time (the others wait in the socket's queue): the processes that fcgiwrap -c forks would
+    outlive it when it dies with its parent."""
 
     def __init__(self, socket_path, run_user=None, log_path=None, env=None):
         self.socket_path = socket_path
@@ -109,7 +109,7 @@ class Fcgiwrap:
             os.remove(self.socket_path)
         log = open(self.log_path, "ab")
         self.process = subprocess.Popen(
-            [FCGIWRAP, "-f", "-c", str(FCGIWRAP_PROCESSES), "-s", "unix:" + self.socket_path],
+            [FCGIWRAP, "-f", "-s", "unix:" + self.socket_path],
             stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
             env=self.env, preexec_fn=self._become_run_user)
         log.close()
