@@ -33,6 +33,7 @@ import gatekeeper_state as state
 import nginx_config as conf
 from apache_process import free_port
 from nginx_process import NginxProcess
+from package_e2e import build_is_optimized, relocate
 
 MAIN = "kestrel-gatekeeper"
 MODULE_PACKAGE = "libnginx-mod-http-isapi-filter"
@@ -63,11 +64,6 @@ CROSS_SITE = "Request refused - it was sent from another site !"
 
 def run(command, **kwargs):
     return subprocess.run(command, check=True, capture_output=True, text=True, **kwargs).stdout
-
-
-def relocate(text, root):
-    """text with the absolute paths of the installed system moved below root."""
-    return re.sub(r"(?<![\w./-])/(usr|var|etc)/", lambda m: f"{root}/{m.group(1)}/", text)
 
 
 def uncommented_blocks(text):
@@ -159,8 +155,11 @@ class NginxPackageTests:
                               if line.startswith("E:")], f"lintian errors of {name}")
         result = subprocess.run(["lintian", "--pedantic", "-I", self.p.debs[MODULE_PACKAGE]],
                                 capture_output=True, text=True)
-        expect_equal([], [line for line in result.stdout.splitlines()
-                          if line.startswith(("W:", "I:", "P:"))], f"lintian on {MODULE_PACKAGE}")
+        hints = [line for line in result.stdout.splitlines() if line.startswith(("W:", "I:", "P:"))]
+        if not build_is_optimized(self.p.build):
+            # An unoptimized tree cannot fortify libc calls; every other flag applies.
+            hints = [line for line in hints if "hardening-no-fortify-functions" not in line]
+        expect_equal([], hints, f"lintian on {MODULE_PACKAGE}")
 
     def packages_hold_their_own_files_and_dependencies(self):
         with open(os.path.join(self.p.source, "CMakeLists.txt"), encoding="utf-8") as f:
@@ -443,8 +442,6 @@ def main():
                      "set_up_without_apache_gives_the_data_to_nginxs_user",
                      "postinst_enables_the_module"):
             checks.run(name, getattr(tests, name))
-        if checks.failed:
-            return checks.summary()
         tests.configure_nginx()
         e2e.run_suite(tests.nginx, tests, ["site_user_logs_on_through_the_filter",
                                            "refusals_feed_the_shipped_fail2ban_jail",
