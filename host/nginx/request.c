@@ -420,7 +420,7 @@ ngx_int_t ngx_http_isapi_init_header_filter(void) {
 
 // ---- variables ----------------------------------------------------------------------------
 
-typedef enum { kAuthUser, kLogonUser, kLogonReplaced } IsapiVariableKind;
+typedef enum { kAuthUser, kLogonUser, kLogonReplaced, kAuthType } IsapiVariableKind;
 
 static void ngx_http_isapi_set(ngx_http_variable_value_t* v, u_char* data, size_t len) {
   v->data = data;
@@ -451,6 +451,15 @@ static void ngx_http_isapi_client_user(ngx_http_request_t* r, ngx_http_isapi_ctx
   if (copy != NULL) ngx_http_isapi_set(v, (u_char*)copy, ngx_strlen(copy));
 }
 
+// The account nginx's authentication checks: the filter's replacement, else the client's own.
+static void ngx_http_isapi_logon_user(ngx_http_request_t* r, ngx_http_isapi_ctx_t* ctx,
+                                      int replaced, ngx_http_variable_value_t* v) {
+  if (replaced)
+    ngx_http_isapi_set(v, ctx->logon_user.data, ctx->logon_user.len);
+  else
+    ngx_http_isapi_client_user(r->main, ctx, v);
+}
+
 static ngx_int_t ngx_http_isapi_variable(ngx_http_request_t* r, ngx_http_variable_value_t* v,
                                          uintptr_t data) {
   ngx_http_isapi_ctx_t* ctx = ngx_http_isapi_get_ctx(r->main);
@@ -463,13 +472,15 @@ static ngx_int_t ngx_http_isapi_variable(ngx_http_request_t* r, ngx_http_variabl
         ngx_http_isapi_client_user(r->main, ctx, v);
       break;
     case kLogonUser:
-      if (replaced)
-        ngx_http_isapi_set(v, ctx->logon_user.data, ctx->logon_user.len);
-      else
-        ngx_http_isapi_client_user(r->main, ctx, v);
+      ngx_http_isapi_logon_user(r, ctx, replaced, v);
       break;
     case kLogonReplaced:
       ngx_http_isapi_set(v, (u_char*)(replaced ? "1" : ""), replaced ? 1 : 0);
+      break;
+    case kAuthType:
+      // "Basic" where there is a logon user: the only scheme whose credentials the filters see.
+      ngx_http_isapi_logon_user(r, ctx, replaced, v);
+      if (v->len > 0) ngx_http_isapi_set(v, (u_char*)"Basic", 5);
       break;
   }
   return NGX_OK;
@@ -482,6 +493,8 @@ ngx_int_t ngx_http_isapi_add_variables(ngx_conf_t* cf) {
       {ngx_string("isapi_logon_user"), NULL, ngx_http_isapi_variable, kLogonUser,
        NGX_HTTP_VAR_NOCACHEABLE, 0},
       {ngx_string("isapi_logon_replaced"), NULL, ngx_http_isapi_variable, kLogonReplaced,
+       NGX_HTTP_VAR_NOCACHEABLE, 0},
+      {ngx_string("isapi_auth_type"), NULL, ngx_http_isapi_variable, kAuthType,
        NGX_HTTP_VAR_NOCACHEABLE, 0},
   };
   for (size_t i = 0; i < sizeof(variables) / sizeof(variables[0]); ++i) {

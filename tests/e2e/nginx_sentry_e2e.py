@@ -307,10 +307,10 @@ class NginxSentryTests(sentry_e2e.SentryTests):
     # --- what backends are told ------------------------------------------------------------
 
     def fastcgi_program_sees_the_identity_as_under_apache(self):
-        cases = (  # user, password, path: AUTH_USER, LOGON_USER, REMOTE_USER, replaced
-            ("john", "secret", WHOAMI, ("john", "webuser", "webuser", "1")),
-            ("alice", "alicepw", WHOAMI, ("alice", "alice", "alice", "(unset)")),
-            (None, None, OPEN_WHOAMI, ("(unset)", "(unset)", "(unset)", "(unset)")))
+        cases = (  # user, password, path: AUTH_USER, LOGON_USER, REMOTE_USER, replaced, type
+            ("john", "secret", WHOAMI, ("john", "webuser", "webuser", "1", "Basic")),
+            ("alice", "alicepw", WHOAMI, ("alice", "alice", "alice", "(unset)", "Basic")),
+            (None, None, OPEN_WHOAMI, ("(unset)", "(unset)", "(unset)", "(unset)", "(unset)")))
         for user, password, path, expected in cases:
             r = self.get(self.site + path, user, password)
             expect_equal(200, r.status, f"{user} on {path}")
@@ -318,7 +318,8 @@ class NginxSentryTests(sentry_e2e.SentryTests):
             if user is None and cgi.get("REMOTE_USER") == "":
                 # Debian's fastcgi_params sends nginx's empty $remote_user: empty, not unset.
                 del cgi["REMOTE_USER"]
-            names = ("AUTH_USER", "LOGON_USER", "REMOTE_USER", "LOGON_REPLACED_BY_FILTER")
+            names = ("AUTH_USER", "LOGON_USER", "REMOTE_USER", "LOGON_REPLACED_BY_FILTER",
+                     "AUTH_TYPE")
             expect_equal(expected, tuple(cgi.get(name, "(unset)") for name in names),
                          f"identity of {user}")
             expect_equal("(unset)", cgi.get("HTTP_AUTHORIZATION", "(unset)"),
