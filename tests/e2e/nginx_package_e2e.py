@@ -10,7 +10,10 @@ is refused, the programs answer through fcgiwrap (overseer its administrator onl
 site's manager only, rekey everyone), a logon the filter replaced never reaches steward, and
 an unknown host name reaches nothing. The maintainer scripts set the module's link aside at
 removal, name the enabled files that still use the filter, bring the link back on
-reinstallation (never one the administrator removed) and drop it at purge.
+reinstallation (never one the administrator removed) and drop it at purge; a copy of Debian's
+stock nginx configuration with the example site enabled goes through installation, removal,
+reinstallation and purge, and nginx -t accepts it after each (refusing the site only while
+the module is gone). Nothing is installed into the machine's own nginx.
 
 Usage: nginx_package_e2e.py --source DIR --build-dir DIR --work DIR [--preload LIBASAN]
 """
@@ -20,10 +23,12 @@ import sys
 sys.dont_write_bytecode = True  # keep the source tree free of caches
 
 import argparse
+import glob
 import grp
 import os
 import pwd
 import re
+import shutil
 import subprocess
 
 import e2e_support as e2e
@@ -136,6 +141,87 @@ class Packages:
 
     def field(self, package, name):
         return run(["dpkg-deb", "-f", self.debs[package], name]).strip()
+
+
+class DebianNginx:
+    """Debian's stock nginx configuration (a copy of /etc/nginx, its absolute paths moved into
+    a scratch root of its own) where both packages are installed and the module's package is
+    removed, installed again and purged as dpkg does it: the files unpacked and deleted, the
+    maintainer scripts run against the root (DPKG_ROOT). Links that the scripts make name
+    their files as installed; here each is made to name that file in the root."""
+
+    def __init__(self, packages, work, preload):
+        self.p, self.preload = packages, preload
+        self.root = os.path.join(work, "debian-root")
+        self.etc = self.root + "/etc/nginx"
+        shutil.copytree("/etc/nginx", self.etc, symlinks=True)
+        e2e.write_file(self.etc + "/nginx.conf", relocate(self.read("/etc/nginx/nginx.conf"),
+                                                          self.root))
+        os.makedirs(self.root + "/var/log/nginx")
+        # nginx's prefix: "modules/" of the load files is the root's module directory, which
+        # holds the system's modules (those its enabled links load) and the package's.
+        modules = self.root + "/usr/lib/nginx/modules"
+        os.makedirs(modules)
+        for name in os.listdir("/usr/lib/nginx/modules"):
+            os.symlink(os.path.join("/usr/lib/nginx/modules", name), os.path.join(modules, name))
+        os.makedirs(self.root + "/usr/share/nginx")
+        os.symlink(modules, self.root + "/usr/share/nginx/modules")
+        self.files = {}
+        self.conffiles = {}
+        for name, deb in packages.debs.items():
+            listing = run(["dpkg-deb", "-c", deb]).splitlines()
+            self.files[name] = [line.split()[-1][1:] for line in listing if line.startswith("-")]
+            with open(os.path.join(packages.control[name], "conffiles"), encoding="utf-8") as f:
+                self.conffiles[name] = f.read().split()
+
+    def read(self, installed):
+        with open(self.root + installed, encoding="utf-8") as f:
+            return f.read()
+
+    def script(self, package, name, *arguments):
+        result = subprocess.run(["sh", os.path.join(self.p.control[package], name), *arguments],
+                                env=dict(os.environ, DPKG_ROOT=self.root), capture_output=True,
+                                text=True)
+        expect_equal(0, result.returncode, f"{package} {name} {arguments}: {result.stderr}")
+        for link in glob.glob(self.etc + "/modules-enabled/*"):
+            target = os.readlink(link)
+            if os.path.isabs(target) and os.path.exists(self.root + target):
+                os.remove(link)
+                os.symlink(self.root + target, link)
+        return result.stderr
+
+    def install(self, package, *arguments):
+        run(["dpkg-deb", "-x", self.p.debs[package], self.root])
+        self.script(package, "postinst", "configure", *arguments)
+
+    def remove(self, package):
+        """prerm, the files, postrm; returns prerm's warnings."""
+        warnings = self.script(package, "prerm", "remove")
+        for path in self.files[package]:
+            if path not in self.conffiles[package] and os.path.exists(self.root + path):
+                os.remove(self.root + path)
+        self.script(package, "postrm", "remove")
+        return warnings
+
+    def purge(self, package):
+        for path in self.conffiles[package]:
+            os.remove(self.root + path)
+        self.script(package, "postrm", "purge")
+
+    def configtest(self):
+        """nginx -t on the root's configuration: (passed, output)."""
+        env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0")
+        if self.preload:
+            env["LD_PRELOAD"] = self.preload
+        result = subprocess.run(["/usr/sbin/nginx", "-t", "-p", self.root + "/usr/share/nginx/",
+                                 "-c", self.etc + "/nginx.conf",
+                                 "-e", self.root + "/var/log/nginx/error.log"],
+                                env=env, capture_output=True, text=True, timeout=60)
+        return result.returncode == 0, result.stdout + result.stderr
+
+    def expect_configuration_accepted(self, when):
+        passed, output = self.configtest()
+        expect(passed, f"nginx -t {when}: {output}")
 
 
 class NginxPackageTests:
@@ -418,6 +504,40 @@ class NginxPackageTests:
         expect(not os.path.lexists(link) and not os.path.lexists(link + ".removed"),
                "link left after purge")
 
+    def nginx_accepts_its_configuration_through_remove_reinstall_and_purge(self):
+        debian = DebianNginx(self.p, self.p.work, self.args.preload)
+        debian.install(MAIN)
+        debian.install(MODULE_PACKAGE)
+        debian.expect_configuration_accepted("installed")
+        # The example server blocks, enabled as the administrator copies them, in place of
+        # Debian's default site (another default server).
+        site = "/etc/nginx/sites-available/kestrel-gatekeeper"
+        e2e.write_file(debian.root + site,
+                       relocate("\n".join(uncommented_blocks(self.p.read(SITES))), debian.root))
+        enabled = debian.etc + "/sites-enabled/kestrel-gatekeeper"
+        os.symlink(debian.root + site, enabled)
+        os.remove(debian.etc + "/sites-enabled/default")
+        debian.expect_configuration_accepted("with the example site")
+
+        # Removal names the enabled file that uses the module; nginx refuses it until it goes.
+        warnings = debian.remove(MODULE_PACKAGE)
+        expect("/etc/nginx/sites-enabled/kestrel-gatekeeper" in warnings, warnings)
+        passed, output = debian.configtest()
+        expect(not passed and 'unknown directive "isapi_filter"' in output,
+               f"the site without the module: {output}")
+        os.remove(enabled)
+        debian.expect_configuration_accepted("after remove")
+
+        debian.install(MODULE_PACKAGE, "1.51")
+        os.symlink(debian.root + site, enabled)
+        debian.expect_configuration_accepted("after reinstall")
+        os.remove(enabled)
+        debian.remove(MODULE_PACKAGE)
+        debian.purge(MODULE_PACKAGE)
+        debian.expect_configuration_accepted("after purge")
+        expect(not glob.glob(debian.etc + "/modules-enabled/50-mod-http-isapi-filter.conf*"),
+               "the module's link after purge")
+
     def main_package_removes_and_purges_without_apache(self):
         self.p.script(MAIN, "prerm", "remove")
         self.p.script(MAIN, "postrm", "remove")
@@ -452,6 +572,7 @@ def main():
                                            "overseer_answers_its_administrator_only",
                                            "unknown_host_names_reach_nothing"], checks)
         for name in ("removal_sets_the_link_aside_and_names_the_files_that_use_the_module",
+                     "nginx_accepts_its_configuration_through_remove_reinstall_and_purge",
                      "main_package_removes_and_purges_without_apache"):
             checks.run(name, getattr(tests, name))
     return checks.summary()
