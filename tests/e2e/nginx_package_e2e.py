@@ -87,6 +87,23 @@ def uncommented_blocks(text):
     return blocks
 
 
+def maintainer_script(control, root, name, *arguments):
+    """Runs the maintainer script name of a package's control files against root (DPKG_ROOT);
+    returns what it wrote to standard error."""
+    result = subprocess.run(["sh", os.path.join(control, name), *arguments],
+                            env=dict(os.environ, DPKG_ROOT=root), capture_output=True, text=True)
+    expect_equal(0, result.returncode, f"{control} {name} {arguments}: {result.stderr}")
+    return result.stderr
+
+
+def stand_in_for_www_data(root, user, group):
+    """Without Apache the set-up gives the data to www-data, which only root can: as another
+    account the test's own account stands in for it, named as Apache's envvars would."""
+    if os.geteuid() != 0:
+        e2e.write_file(root + "/etc/apache2/envvars",
+                       f"export APACHE_RUN_USER={user}\nexport APACHE_RUN_GROUP={group}\n")
+
+
 def on_address(block, address):
     """A server block moved from port 80 on every address to address (host:port)."""
     lines = []
@@ -117,12 +134,7 @@ class Packages:
             self.control[name] = os.path.join(work, "control", name)
             os.makedirs(os.path.dirname(self.control[name]), exist_ok=True)
             run(["dpkg-deb", "-e", deb, self.control[name]])
-        if os.geteuid() != 0:
-            # Without Apache the set-up gives the data to www-data, which only root can: the
-            # test's own account stands in for it, named as Apache's envvars would.
-            e2e.write_file(self.path("/etc/apache2/envvars"),
-                           f"export APACHE_RUN_USER={self.run_user}\n"
-                           f"export APACHE_RUN_GROUP={self.run_group}\n")
+        stand_in_for_www_data(self.root, self.run_user, self.run_group)
 
     def path(self, installed):
         return self.root + installed
@@ -132,12 +144,7 @@ class Packages:
             return f.read()
 
     def script(self, package, name, *arguments):
-        """Runs a maintainer script against the root; returns what it wrote to standard error."""
-        result = subprocess.run(["sh", os.path.join(self.control[package], name), *arguments],
-                                env=dict(os.environ, DPKG_ROOT=self.root), capture_output=True,
-                                text=True)
-        expect_equal(0, result.returncode, f"{package} {name} {arguments}: {result.stderr}")
-        return result.stderr
+        return maintainer_script(self.control[package], self.root, name, *arguments)
 
     def field(self, package, name):
         return run(["dpkg-deb", "-f", self.debs[package], name]).strip()
@@ -158,6 +165,7 @@ class DebianNginx:
         e2e.write_file(self.etc + "/nginx.conf", relocate(self.read("/etc/nginx/nginx.conf"),
                                                           self.root))
         os.makedirs(self.root + "/var/log/nginx")
+        stand_in_for_www_data(self.root, packages.run_user, packages.run_group)
         # nginx's prefix: "modules/" of the load files is the root's module directory, which
         # holds the system's modules (those its enabled links load) and the package's.
         modules = self.root + "/usr/lib/nginx/modules"
@@ -179,16 +187,13 @@ class DebianNginx:
             return f.read()
 
     def script(self, package, name, *arguments):
-        result = subprocess.run(["sh", os.path.join(self.p.control[package], name), *arguments],
-                                env=dict(os.environ, DPKG_ROOT=self.root), capture_output=True,
-                                text=True)
-        expect_equal(0, result.returncode, f"{package} {name} {arguments}: {result.stderr}")
+        warnings = maintainer_script(self.p.control[package], self.root, name, *arguments)
         for link in glob.glob(self.etc + "/modules-enabled/*"):
             target = os.readlink(link)
             if os.path.isabs(target) and os.path.exists(self.root + target):
                 os.remove(link)
                 os.symlink(self.root + target, link)
-        return result.stderr
+        return warnings
 
     def install(self, package, *arguments):
         run(["dpkg-deb", "-x", self.p.debs[package], self.root])
