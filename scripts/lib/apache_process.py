@@ -82,15 +82,23 @@ class ApacheProcess:
             return None
 
     def stop(self, timeout=15):
-        """Stops Apache (SIGTERM to its pid, SIGKILL after timeout) and waits for it."""
+        """Stops Apache as `apache2 -k graceful-stop` does (SIGWINCH to its pid): each child
+        finishes the requests it serves and closes its own connections. An immediate stop
+        (SIGTERM) has the event MPM's main thread close the connections of its worker threads
+        while they may be closing them too, and a child can crash on the way out. SIGTERM
+        follows when the graceful stop takes longer than timeout, SIGKILL after as long again;
+        waits for Apache to exit."""
         if self.process is None or self.process.poll() is not None:
             return
-        self.process.send_signal(signal.SIGTERM)
-        try:
-            self.process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
+        for stop_signal in (signal.SIGWINCH, signal.SIGTERM):
+            self.process.send_signal(stop_signal)
+            try:
+                self.process.wait(timeout)
+                return
+            except subprocess.TimeoutExpired:
+                pass
+        self.process.kill()
+        self.process.wait()
 
     def log_tail(self, lines=40):
         texts = []
