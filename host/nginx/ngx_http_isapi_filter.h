@@ -32,6 +32,10 @@ typedef struct {
 typedef struct {
   ngx_array_t* own;      // ngx_http_isapi_library_t* named at this level
   ngx_array_t* filters;  // the outer levels' then own, each once (NULL: not merged, see own)
+  // The started filters in calling order, set at this process's first request of the location
+  // (a filter's priority is known once it is started, in the worker).
+  const IsapiFilter** ordered;
+  size_t ordered_count;
 } ngx_http_isapi_loc_conf_t;
 
 // What the notification left for the client's request; found again after internal redirects

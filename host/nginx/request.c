@@ -319,31 +319,36 @@ static ngx_int_t ngx_http_isapi_refuse(ngx_http_request_t* r, ngx_http_isapi_ctx
   return result->status;
 }
 
-// The filters of r's location in calling order (priority, then configuration order), in
-// r's pool; NULL when one is not started in this process.
-static const IsapiFilter** ngx_http_isapi_ordered(ngx_http_request_t* r, const ngx_array_t* filters,
-                                                  size_t* count) {
-  const IsapiFilter** ordered = ngx_palloc(r->pool, filters->nelts * sizeof(*ordered));
-  if (ordered == NULL) return NULL;
-  ngx_http_isapi_library_t** libraries = filters->elts;
-  *count = 0;
-  for (ngx_uint_t i = 0; i < filters->nelts; ++i) {
+// The filters of r's location in calling order (priority, then configuration order), worked
+// out once per process and location; NULL when one is not started in this process.
+static const IsapiFilter** ngx_http_isapi_ordered(ngx_http_request_t* r,
+                                                  ngx_http_isapi_loc_conf_t* lcf) {
+  if (lcf->ordered != NULL) return lcf->ordered;
+  ngx_http_isapi_library_t** libraries = lcf->filters->elts;
+  for (ngx_uint_t i = 0; i < lcf->filters->nelts; ++i) {
     if (libraries[i]->filter == NULL) {
       ngx_log_error(NGX_LOG_ALERT, r->connection->log, 0,
                     "isapi_filter: %V is not started in this process", &libraries[i]->path);
       return NULL;
     }
-    *count = insertByPriority(ordered, *count, libraries[i]->filter);
   }
+  // Lives as long as the configuration the location belongs to.
+  const IsapiFilter** ordered = ngx_palloc(ngx_cycle->pool, lcf->filters->nelts * sizeof(*ordered));
+  if (ordered == NULL) return NULL;
+  size_t count = 0;
+  for (ngx_uint_t i = 0; i < lcf->filters->nelts; ++i) {
+    count = insertByPriority(ordered, count, libraries[i]->filter);
+  }
+  lcf->ordered_count = count;
+  lcf->ordered = ordered;
   return ordered;
 }
 
-static ngx_int_t ngx_http_isapi_notify(ngx_http_request_t* r, const ngx_array_t* filters) {
+static ngx_int_t ngx_http_isapi_notify(ngx_http_request_t* r, ngx_http_isapi_loc_conf_t* lcf) {
   ngx_http_isapi_ctx_t* ctx = ngx_http_isapi_create_ctx(r);
   if (ctx == NULL) return NGX_HTTP_INTERNAL_SERVER_ERROR;
   ctx->notified = 1;
-  size_t count;
-  const IsapiFilter** ordered = ngx_http_isapi_ordered(r, filters, &count);
+  const IsapiFilter** ordered = ngx_http_isapi_ordered(r, lcf);
   if (ordered == NULL) return NGX_HTTP_INTERNAL_SERVER_ERROR;
 
   ngx_table_elt_t* sent = r->headers_in.authorization;
@@ -357,7 +362,8 @@ static ngx_int_t ngx_http_isapi_notify(ngx_http_request_t* r, const ngx_array_t*
   securePort = r->connection->ssl != NULL;
 #endif
   Notification result;
-  notifyFilters(&ngx_http_isapi_host, r, authorization, ordered, count, securePort, &result);
+  notifyFilters(&ngx_http_isapi_host, r, authorization, ordered, lcf->ordered_count, securePort,
+                &result);
   if (authorization != NULL) eraseSecret(authorization, sent->value.len);
   if (result.status != 0) return ngx_http_isapi_refuse(r, ctx, &result);
   if (!result.replaced) return NGX_DECLINED;
@@ -389,7 +395,7 @@ ngx_int_t ngx_http_isapi_notify_handler(ngx_http_request_t* r) {
   }
   ngx_http_isapi_loc_conf_t* lcf = ngx_http_get_module_loc_conf(r, ngx_http_isapi_filter_module);
   if (lcf->filters == NULL || lcf->filters->nelts == 0) return NGX_DECLINED;
-  return ngx_http_isapi_notify(r, lcf->filters);
+  return ngx_http_isapi_notify(r, lcf);
 }
 
 ngx_int_t ngx_http_isapi_withdraw_handler(ngx_http_request_t* r) {

@@ -42,6 +42,19 @@ class StartError(RuntimeError):
     pass
 
 
+def tail_of(paths, lines):
+    """The last lines of each file of paths that can be read, one after the other: what a
+    server said before it failed."""
+    texts = []
+    for path in paths:
+        try:
+            with open(path, encoding="utf-8", errors="replace") as f:
+                texts += f.read().splitlines()[-lines:]
+        except OSError:
+            pass
+    return "\n".join(texts)
+
+
 class ApacheProcess:
     """One Apache instance. Use as a context manager, or call start() and stop()."""
 
@@ -101,14 +114,8 @@ class ApacheProcess:
         self.process.wait()
 
     def log_tail(self, lines=40):
-        texts = []
-        for path in (self.server.error_log, os.path.join(self.server.root, "console.log")):
-            try:
-                with open(path, encoding="utf-8", errors="replace") as f:
-                    texts += f.read().splitlines()[-lines:]
-            except OSError:
-                pass
-        return "\n".join(texts)
+        return tail_of([self.server.error_log, os.path.join(self.server.root, "console.log")],
+                       lines)
 
     def __enter__(self):
         self.start()

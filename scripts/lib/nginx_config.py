@@ -17,6 +17,7 @@ import socket
 
 # The parts that are the web server's alone are apache_config's: the same accounts, the same
 # state directories.
+import apache_config
 from apache_config import (LOOPBACK, UNKNOWN_HOST, REQUEST_BODY_LIMIT,  # noqa: F401
                            give_to_run_user, state_directory, unprivileged_user, work_directory,
                            write_password_file)
@@ -56,14 +57,9 @@ class Location:
 
 
 @dataclasses.dataclass
-class Site:
-    """One port with its own document root, filters and locations."""
-    port: int
-    document_root: str
-    realm: str
-    isapi_filters: list[str] = dataclasses.field(default_factory=list)
-    locations: list[Location] = dataclasses.field(default_factory=list)
-    directives: list[str] = dataclasses.field(default_factory=list)  # any further ones
+class Site(apache_config.Site):
+    """One port with its own document root, filters and locations (nginx's Location), as
+    Apache's site is; and the names of its server block."""
     server_names: list[str] = dataclasses.field(default_factory=lambda: ["localhost", LOOPBACK])
     # TLS with HTTP/2: (certificate, key) files.
     tls: tuple[str, str] | None = None

@@ -15,7 +15,7 @@ import socket
 import subprocess
 import time
 
-from apache_process import StartError  # noqa: F401  (one error for either server's start)
+from apache_process import StartError, tail_of  # noqa: F401  (one error for either server)
 
 NGINX = "/usr/sbin/nginx"
 FCGIWRAP = "/usr/sbin/fcgiwrap"
@@ -117,7 +117,7 @@ class Fcgiwrap:
         while time.monotonic() < deadline:
             if self.process.poll() is not None:
                 raise StartError(f"fcgiwrap exited with {self.process.returncode}:\n"
-                                 + _tail(self.log_path, 20))
+                                 + tail_of([self.log_path], 20))
             if _accepts_unix(self.socket_path):
                 return
             time.sleep(0.05)
@@ -136,14 +136,6 @@ class Fcgiwrap:
         except subprocess.TimeoutExpired:
             os.killpg(self.process.pid, signal.SIGKILL)
             self.process.wait()
-
-
-def _tail(path, lines):
-    try:
-        with open(path, encoding="utf-8", errors="replace") as f:
-            return "\n".join(f.read().splitlines()[-lines:])
-    except OSError:
-        return ""
 
 
 class NginxProcess:
@@ -231,10 +223,8 @@ class NginxProcess:
             self.fcgiwrap.stop()
 
     def log_tail(self, lines=40):
-        return "\n".join(text for text in (
-            _tail(self.server.error_log, lines),
-            _tail(os.path.join(self.server.root, "console.log"), lines),
-            _tail(self.fcgiwrap.log_path, lines)) if text)
+        return tail_of([self.server.error_log, os.path.join(self.server.root, "console.log"),
+                        self.fcgiwrap.log_path], lines)
 
     def __enter__(self):
         self.start()

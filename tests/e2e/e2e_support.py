@@ -198,6 +198,16 @@ class Checks:
         return 0 if self.failed == 0 else 1
 
 
+def lines_of(path, encoding="utf-8"):
+    """The lines of a file a server writes (its error log, the event log); none while the file
+    does not exist yet."""
+    try:
+        with open(path, encoding=encoding, errors="replace") as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
+
+
 def expect(condition, message):
     if not condition:
         raise AssertionError(message)

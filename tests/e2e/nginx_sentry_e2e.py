@@ -231,18 +231,10 @@ class Deployment:
                 f"fastcgi_pass unix:{self.server.fcgiwrap_socket};"]
 
     def error_log_lines(self):
-        try:
-            with open(self.server.error_log, encoding="utf-8", errors="replace") as f:
-                return f.read().splitlines()
-        except FileNotFoundError:
-            return []
+        return e2e.lines_of(self.server.error_log)
 
     def event_lines(self):
-        try:
-            with open(self.events, encoding="latin-1") as f:
-                return [line for line in f.read().splitlines() if line]
-        except FileNotFoundError:
-            return []
+        return [line for line in e2e.lines_of(self.events, "latin-1") if line]
 
     def event_ids(self):
         return [int(line.split(",", 1)[0]) for line in self.event_lines()]
